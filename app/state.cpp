@@ -1,0 +1,36 @@
+#include "app/state.h"
+
+#include <cstdlib>
+
+AppState g_app;
+
+int SetTargetPath(const utf16 *text, int32_t skip)
+{
+    utf16 *buffer = static_cast<utf16 *>(std::calloc(TARGET_PATH_UNITS, sizeof(utf16)));
+    if (!buffer)
+        return -1;
+    int32_t n = 0;
+    while (n < TARGET_PATH_UNITS - 1 && text[n] != 0) {
+        buffer[n] = text[n];
+        ++n;
+    }
+    std::free(g_app.target_buffer);
+    g_app.target_buffer = buffer;
+    g_app.target_path = buffer + (skip < n ? skip : n);
+    return 0;
+}
+
+void ReleaseEntryTable()
+{
+    if (g_app.entries) {
+        for (int32_t i = 0; i < g_app.entry_count; ++i) {
+            std::free(g_app.entries[i].path);
+            g_app.entries[i].path = nullptr;
+            std::free(g_app.entries[i].digest);
+            g_app.entries[i].digest = nullptr;
+        }
+        std::free(g_app.entries);
+        g_app.entries = nullptr;
+    }
+    g_app.entry_count = 0;
+}

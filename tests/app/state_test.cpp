@@ -1,0 +1,45 @@
+#include <cstdlib>
+#include <cstring>
+
+#include <gtest/gtest.h>
+
+#include "app/state.h"
+
+namespace {
+
+const utf16 kDirOption[] = {'-', 'd', 'i', 'r', '=', 'C', ':', '\\', 'd', 'a', 't', 'a', 0};
+
+TEST(AppState, StartsEmptyAndTargetPathSkipsThePrefix)
+{
+    EXPECT_EQ(g_app.pending_job, 0);
+    EXPECT_EQ(g_app.hash_choice, 0);
+    EXPECT_EQ(g_app.entry_count, 0);
+    EXPECT_EQ(g_app.entries, nullptr);
+    EXPECT_EQ(g_app.target_path, nullptr);
+
+    ASSERT_EQ(SetTargetPath(kDirOption, 5), 0);
+    const utf16 expected[] = {'C', ':', '\\', 'd', 'a', 't', 'a', 0};
+    EXPECT_EQ(std::memcmp(g_app.target_path, expected, sizeof expected), 0);
+    EXPECT_EQ(g_app.target_path, g_app.target_buffer + 5);
+
+    // An empty path after the prefix is still a target (the job reports it).
+    const utf16 bare[] = {'-', 'f', 'i', 'l', 'e', '=', 0};
+    ASSERT_EQ(SetTargetPath(bare, 6), 0);
+    EXPECT_EQ(g_app.target_path[0], 0);
+}
+
+TEST(AppState, ReleasingTheTableFreesEveryEntryAndNullsThePointer)
+{
+    g_app.entries = static_cast<Entry *>(std::calloc(3, sizeof(Entry)));
+    for (int i = 0; i < 3; ++i) {
+        g_app.entries[i].digest = static_cast<utf16 *>(std::calloc(9, sizeof(utf16)));
+        g_app.entries[i].path = static_cast<utf16 *>(std::calloc(4, sizeof(utf16)));
+    }
+    g_app.entry_count = 3;
+    ReleaseEntryTable();
+    EXPECT_EQ(g_app.entries, nullptr);
+    EXPECT_EQ(g_app.entry_count, 0);
+    ReleaseEntryTable();  // a second release is harmless
+}
+
+}  // namespace
