@@ -10,6 +10,18 @@ constexpr UINT ID_RESULT_LIST = 6990;
 constexpr UINT ID_STATUS_BAR = 11990;
 constexpr UINT ID_PROGRESS_BAR = 12990;
 
+constexpr int TITLE_UNITS = 100;
+constexpr int MIN_WINDOW_WIDTH = 500;
+constexpr int MIN_WINDOW_HEIGHT = 400;
+constexpr int PROGRESS_BAR_HEIGHT = 20;
+// The result list leaves this much of the client height to the progress bar
+// above it and the status bar below it.
+constexpr int RESULT_LIST_HEIGHT_MARGIN = 42;
+
+// Private message of the main window: run the call that RunOnUiThread has
+// placed for it (wParam and lParam are not used).
+constexpr UINT WM_APP_RUN_UI_CALL = WM_APP + 1;
+
 // Attached to the main window as its user data.
 struct MainWindowRecord {
     HWND result_list;
@@ -17,17 +29,57 @@ struct MainWindowRecord {
 
 struct AppWindows {
     HINSTANCE instance;
-    wchar_t title[100];
-    wchar_t class_name[100];
-    HWND main_window;
+    wchar_t title[TITLE_UNITS];
+    wchar_t class_name[TITLE_UNITS];
+    HWND main_window;       // null again once the window is being destroyed
     HWND status_bar;
     HWND progress_bar;
     HANDLE scan_thread;
     DWORD scan_thread_id;
     HANDLE check_thread;
     DWORD check_thread_id;
+    HACCEL accelerators;
 };
 
 extern AppWindows g_win;
 
 HWND ResultListHandle();
+
+// ---- Start-up and message loop (startup.cpp) --------------------------------
+
+// Everything before the message loop: texts, window class, main window,
+// accelerators, engine text, command line. 1 on success, 0 when the program
+// has to end at once with exit code 0.
+int StartApplication(HINSTANCE instance, int show, const wchar_t *command_line);
+// Reads a whole command line (program path first) into the pending job,
+// the target path and the hash choice. 1, or 0 when it cannot be split.
+int ApplyCommandLine(const wchar_t *command_line);
+// One fetched message: accelerators, translation, dispatch, then the job
+// dispatcher.
+void ProcessMessage(MSG *message);
+// Runs until the quit message; returns its wParam.
+int RunMessageLoop();
+
+// ---- Main window (window.cpp) -------------------------------------------------
+
+ATOM RegisterMainWindowClass(HINSTANCE instance);
+// Creates, shows and paints the main window with its controls. 1 or 0.
+int CreateMainWindow(HINSTANCE instance, int show);
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
+void ShowAboutDialog();
+
+// Widths of the columns "Path", "CRC" and "Status" for a client width.
+void ComputeColumnWidths(int client_width, int widths[3]);
+// Right edges of the four status-bar parts for a client width.
+void ComputeStatusPartEdges(int client_width, int edges[4]);
+
+// Runs `call(args)` on the user-interface thread and returns when it has run:
+// directly when already there, else through the main window's private
+// message. Does nothing once the main window is gone.
+void RunOnUiThread(void (*call)(const void *args), const void *args);
+
+// ---- Menu commands (commands.cpp) ----------------------------------------------
+
+// WM_COMMAND of the main window.
+LRESULT HandleCommand(HWND window, WPARAM wparam, LPARAM lparam);

@@ -21,11 +21,23 @@ constexpr uint32_t LONG_PATH_UNITS = 32758;
 // `out` of `capacity` units. Returns 0, or -1 when it does not fit.
 int BuildLongPath(const wchar_t *path, wchar_t *out, uint32_t capacity);
 
+// Every operation below takes its path in plain or long-path form; a failed
+// open (or a path too long for the buffer) leaves every output untouched, and
+// a heap allocation that fails gives FILE_ERR_IO (ReadFileWhole: null).
+
+// Reads up to *length bytes at `offset`; *length becomes the count read (0 at
+// or beyond the end). FILE_OK, FILE_ERR_OPEN, or FILE_ERR_IO when a read or
+// the seek fails (*length untouched).
 int ReadFileAt(void *dest, const wchar_t *path, uint64_t offset, uint32_t *length);
 // A new buffer with the whole file (free() it), or null. `limit`: in, the
-// largest size accepted; out, the size read.
+// largest size accepted; out, the size read. An empty file gives a buffer.
 void *ReadFileWhole(const wchar_t *path, uint32_t *limit);
+// Writes `length` bytes at `offset`, creating the file and one missing parent
+// folder when needed; never truncates. FILE_OK, FILE_ERR_CREATE, or
+// FILE_ERR_IO when the seek, a write or the close fails.
 int WriteFileAt(const void *src, const wchar_t *path, uint64_t offset, uint32_t length);
+// The file's size into *size (may be null). FILE_OK, FILE_ERR_OPEN, or
+// FILE_ERR_IO when the seek fails or a size counted by reading stays 0.
 int QueryFileSize(const wchar_t *path, uint64_t *size);
 
 // ---- Directory walker -------------------------------------------------------
@@ -42,6 +54,8 @@ struct sDirItem {
     wchar_t *full_path;
 };
 
+// The include and exclude lists belong to whoever sets them; ListDirFree
+// releases only the items.
 struct sListDir {
     int32_t capacity;
     int32_t count;
@@ -53,8 +67,16 @@ struct sListDir {
 };
 
 int ListDirInit(sListDir *list);
+// 0 after releasing the items; -1 (nothing to release) when count is 0.
 int ListDirFree(sListDir *list);
+// 1 and the text after the first dot; 0 and `extension` untouched without one.
 int GetExtension(const wchar_t *name, const wchar_t **extension);
+// Append the sub-folders / the files (passing the extension lists) of one
+// folder: 0; -1 when it cannot be enumerated (nothing appended); 2 when
+// memory runs out (items appended before stay).
 int ListSubDirs(const wchar_t *folder, sListDir *list);
 int ListFiles(const wchar_t *folder, sListDir *list);
+// Appends every file below `folder`: its own files, then those of each
+// sub-folder in breadth-first order. A folder that leads back to one of its
+// ancestors (a link) is not walked again. 0, or 2 when memory runs out.
 int ListDirRecursive(const wchar_t *folder, sListDir *list);

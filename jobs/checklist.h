@@ -29,6 +29,9 @@ struct ParsedList {
 int ParseChecksumList(const utf16 *text, size_t units, ParsedList *list);
 void ReleaseParsedList(ParsedList *list);
 
+// Whether an entry goes into a saved list: one whose file could not be read
+// has an empty digest text and is left out.
+bool EntryIsListed(const Entry *entry);
 // Units of the composed body for entries[0..count); entries without a digest
 // text (an empty one) are left out.
 uint64_t ComposedListUnits(const Entry *entries, int32_t count);

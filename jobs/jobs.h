@@ -29,11 +29,21 @@ void ShowErrorMessage(const wchar_t *text);
 void DispatchPendingJob();
 
 // ---- Workers --------------------------------------------------------------------
+// Greys the job commands and starts the folder scan (JOB_FOLDER_SCAN) or the
+// check (JOB_CHECK) on an idle-priority thread; pending job back to 0.
+void StartJobWorker(int32_t job);
+// "Work " and the share of items done (index / total, single precision,
+// truncated) in the activity part.
+void ShowWorkPercentage(int32_t index, int32_t total);
 DWORD WINAPI FolderScanJob(LPVOID unused);
 DWORD WINAPI CheckJob(LPVOID unused);
 
 // ---- Save ------------------------------------------------------------------------
+// The Save command: asks for a name, then SaveChecksumListTo. Always 0.
 int SaveChecksumList();
+// Saves under `path` with "Saving"/"Ready" in the activity part and an error
+// box when the list could not be written. FILE_OK or a file error.
+int SaveChecksumListTo(const wchar_t *path);
 // Writes the entry table as a checksum list file at `path`, replacing an
 // existing file only once the new one is complete. FILE_OK or a file error.
 int WriteChecksumList(const wchar_t *path);

@@ -1,0 +1,291 @@
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/app.h"
+#include "app/resources/resource.h"
+
+AppWindows g_win;
+
+namespace {
+
+struct UiCall {
+    void (*call)(const void *args);
+    const void *args;
+};
+
+// The call a worker thread is waiting on. At most one worker exists, so one
+// slot is enough; the private message itself carries nothing, so a message
+// of that number from anywhere else finds no call to run.
+UiCall *g_waiting_call;
+
+MainWindowRecord *MainRecord(HWND window)
+{
+    return reinterpret_cast<MainWindowRecord *>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+void RunWaitingCall()
+{
+    UiCall *request = g_waiting_call;
+    g_waiting_call = nullptr;
+    if (request && g_win.main_window)
+        request->call(request->args);
+}
+
+int InitControlClass(DWORD classes)
+{
+    INITCOMMONCONTROLSEX init = {sizeof init, classes};
+    return InitCommonControlsEx(&init) ? 1 : 0;
+}
+
+HWND CreateChild(const wchar_t *window_class, const wchar_t *text, DWORD style, RECT place, UINT id)
+{
+    return CreateWindowExW(0, window_class, text, WS_CHILD | WS_VISIBLE | style, place.left,
+                           place.top, place.right, place.bottom, g_win.main_window,
+                           reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), g_win.instance,
+                           nullptr);
+}
+
+RECT MainClientRect()
+{
+    RECT client;
+    GetClientRect(g_win.main_window, &client);
+    return client;
+}
+
+void SetInitialStatusTexts(HWND status_bar)
+{
+    SendMessageW(status_bar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(L""));
+    SendMessageW(status_bar, SB_SETTEXTW, 1 | SBT_POPOUT, reinterpret_cast<LPARAM>(L""));
+    SendMessageW(status_bar, SB_SETTEXTW, 2 | SBT_POPOUT, reinterpret_cast<LPARAM>(L""));
+    SendMessageW(status_bar, SB_SETTEXTW, 3 | SBT_POPOUT, reinterpret_cast<LPARAM>(L"Ready"));
+}
+
+int CreateProgressBar()
+{
+    if (!InitControlClass(ICC_PROGRESS_CLASS))
+        return 0;
+    g_win.progress_bar = CreateChild(PROGRESS_CLASSW, nullptr, PBS_SMOOTH,
+                                     RECT{0, 0, 300, PROGRESS_BAR_HEIGHT}, ID_PROGRESS_BAR);
+    return g_win.progress_bar ? 1 : 0;
+}
+
+int CreateStatusBar()
+{
+    if (!InitControlClass(ICC_BAR_CLASSES))
+        return 0;
+    RECT client = MainClientRect();
+    HWND status_bar = CreateChild(STATUSCLASSNAMEW, nullptr, CCS_BOTTOM, client, ID_STATUS_BAR);
+    if (!status_bar)
+        return 0;
+    int edges[4];
+    ComputeStatusPartEdges(client.right - client.left, edges);
+    SendMessageW(status_bar, SB_SETPARTS, 4, reinterpret_cast<LPARAM>(edges));
+    SetInitialStatusTexts(status_bar);
+    g_win.status_bar = status_bar;
+    return 1;
+}
+
+void InsertResultColumns(HWND list, int client_width)
+{
+    static const wchar_t *const headers[3] = {L"Path", L"CRC", L"Status"};
+    int widths[3];
+    ComputeColumnWidths(client_width, widths);
+    for (int i = 0; i < 3; ++i) {
+        LVCOLUMNW column = {};
+        column.mask = LVCF_FMT | LVCF_TEXT | LVCF_SUBITEM;
+        column.fmt = LVCFMT_LEFT;
+        column.pszText = const_cast<wchar_t *>(headers[i]);
+        column.iSubItem = i;
+        SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
+        SendMessageW(list, LVM_SETCOLUMNWIDTH, i, widths[i]);
+    }
+}
+
+int CreateResultList()
+{
+    if (!InitControlClass(ICC_LISTVIEW_CLASSES))
+        return 0;
+    MainWindowRecord *record = static_cast<MainWindowRecord *>(std::calloc(1, sizeof *record));
+    if (!record)
+        return 0;
+    SetWindowLongPtrW(g_win.main_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(record));
+    RECT client = MainClientRect();
+    RECT place = {0, 0, client.right - client.left, client.bottom - client.top};
+    record->result_list = CreateChild(WC_LISTVIEWW, L"", WS_BORDER | LVS_REPORT, place,
+                                      ID_RESULT_LIST);
+    if (!record->result_list)
+        return 0;
+    InsertResultColumns(record->result_list, place.right);
+    return 1;
+}
+
+void LayOutControls(HWND window, LPARAM size)
+{
+    MainWindowRecord *record = MainRecord(window);
+    if (!record || !record->result_list || !g_win.progress_bar || !g_win.status_bar)
+        return;
+    int width = static_cast<short>(LOWORD(size));
+    int height = static_cast<short>(HIWORD(size));
+    MoveWindow(record->result_list, 0, PROGRESS_BAR_HEIGHT, width,
+               height - RESULT_LIST_HEIGHT_MARGIN, TRUE);
+    MoveWindow(g_win.progress_bar, 0, 0, width, PROGRESS_BAR_HEIGHT, TRUE);
+    // The status bar ignores the place given; told its parent changed size,
+    // it docks itself along the bottom edge at its own height.
+    MoveWindow(g_win.status_bar, 0, 0, width, PROGRESS_BAR_HEIGHT, TRUE);
+    SendMessageW(g_win.status_bar, WM_SIZE, 0, 0);
+    SendMessageW(record->result_list, LVM_ARRANGE, LVA_ALIGNTOP, 0);
+}
+
+void PaintNothing(HWND window)
+{
+    PAINTSTRUCT paint;
+    BeginPaint(window, &paint);
+    EndPaint(window, &paint);
+}
+
+// Display calls made from now on, and workers still running, must find no
+// window to write to.
+void ForgetWindowHandles()
+{
+    g_win.main_window = nullptr;
+    g_win.status_bar = nullptr;
+    g_win.progress_bar = nullptr;
+}
+
+void ReleaseMainRecord(HWND window)
+{
+    std::free(MainRecord(window));
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+}
+
+} // namespace
+
+HWND ResultListHandle()
+{
+    MainWindowRecord *record = g_win.main_window ? MainRecord(g_win.main_window) : nullptr;
+    return record ? record->result_list : nullptr;
+}
+
+void ComputeColumnWidths(int client_width, int widths[3])
+{
+    widths[0] = client_width / 2;
+    widths[1] = client_width / 3;
+    widths[2] = client_width / 8;
+}
+
+void ComputeStatusPartEdges(int client_width, int edges[4])
+{
+    int half = client_width / 2;
+    edges[0] = half / 2;
+    edges[1] = half + half / 10;
+    edges[2] = half + (2 * half) / 3;
+    edges[3] = -1;
+}
+
+void RunOnUiThread(void (*call)(const void *args), const void *args)
+{
+    HWND window = g_win.main_window;
+    if (!window)
+        return;
+    if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId()) {
+        call(args);
+        return;
+    }
+    UiCall request = {call, args};
+    g_waiting_call = &request;
+    SendMessageW(window, WM_APP_RUN_UI_CALL, 0, 0);
+    g_waiting_call = nullptr;
+}
+
+ATOM RegisterMainWindowClass(HINSTANCE instance)
+{
+    WNDCLASSEXW window_class = {};
+    window_class.cbSize = sizeof window_class;
+    window_class.style = CS_HREDRAW | CS_VREDRAW;
+    window_class.lpfnWndProc = MainWindowProc;
+    window_class.hInstance = instance;
+    window_class.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_TALVOR));
+    window_class.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    window_class.lpszMenuName = MAKEINTRESOURCEW(IDC_TALVOR);
+    window_class.lpszClassName = g_win.class_name;
+    window_class.hIconSm = LoadIconW(instance, MAKEINTRESOURCEW(IDI_TALVOR));
+    return RegisterClassExW(&window_class);
+}
+
+int CreateMainWindow(HINSTANCE instance, int show)
+{
+    g_win.instance = instance;
+    g_win.main_window = CreateWindowExW(0, g_win.class_name, g_win.title, WS_OVERLAPPEDWINDOW,
+                                        CW_USEDEFAULT, 0, MIN_WINDOW_WIDTH, MIN_WINDOW_HEIGHT,
+                                        nullptr, nullptr, instance, nullptr);
+    if (!g_win.main_window)
+        return 0;
+    if (!CreateProgressBar() || !CreateStatusBar() || !CreateResultList())
+        return 0;
+    ShowWindow(g_win.main_window, show);
+    UpdateWindow(g_win.main_window);
+    return 1;
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    switch (message) {
+    case WM_APP_RUN_UI_CALL:
+        RunWaitingCall();
+        return 0;
+    case WM_COMMAND:
+        return HandleCommand(window, wparam, lparam);
+    case WM_SIZE:
+        LayOutControls(window, lparam);
+        return 0;
+    case WM_PAINT:
+        PaintNothing(window);
+        return 0;
+    case WM_GETMINMAXINFO: {
+        MINMAXINFO *limits = reinterpret_cast<MINMAXINFO *>(lparam);
+        limits->ptMinTrackSize.x = MIN_WINDOW_WIDTH;
+        limits->ptMinTrackSize.y = MIN_WINDOW_HEIGHT;
+        return 0;
+    }
+    case WM_DESTROY:
+        if (window == g_win.main_window)
+            ForgetWindowHandles();
+        PostQuitMessage(0);
+        return 0;
+    case WM_NCDESTROY:
+        ReleaseMainRecord(window);
+        return DefWindowProcW(window, message, wparam, lparam);
+    default:
+        return DefWindowProcW(window, message, wparam, lparam);
+    }
+}
+
+INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG: {
+        char version[64];
+        std::snprintf(version, sizeof version, "%s%s%s", "Ostrik, Version ", "0.24b.", "1537");
+        SetDlgItemTextA(dialog, IDC_VERSION_TEXT, version);
+        return TRUE;
+    }
+    case WM_COMMAND:
+        if (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL) {
+            EndDialog(dialog, LOWORD(wparam));
+            return TRUE;
+        }
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+void ShowAboutDialog()
+{
+    DialogBoxParamW(g_win.instance, MAKEINTRESOURCEW(IDD_ABOUTBOX), g_win.main_window,
+                    AboutDialogProc, 0);
+}

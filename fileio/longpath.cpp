@@ -1,0 +1,266 @@
+// File operations by path. Each call opens, works and closes: nothing stays
+// open between calls, and files are shared freely with other programs.
+#include "fileio/fileio.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <share.h>
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+
+namespace {
+
+constexpr uint32_t SCRATCH_BYTES = 65536;
+// The CRT's _read and _write take at most INT_MAX bytes per call.
+constexpr uint32_t MAX_TRANSFER = 1u << 30;
+
+wchar_t *AllocPathBuffer()
+{
+    return static_cast<wchar_t *>(std::malloc(LONG_PATH_UNITS * sizeof(wchar_t)));
+}
+
+int OpenForReading(const wchar_t *path, int *fd)
+{
+    return _wsopen_s(fd, path, _O_BINARY | _O_RDONLY, _SH_DENYNO, 0) == 0 ? 0 : -1;
+}
+
+int OpenForWriting(const wchar_t *path, int *fd)
+{
+    return _wsopen_s(fd, path, _O_BINARY | _O_RDWR, _SH_DENYNO, 0) == 0 ? 0 : -1;
+}
+
+int CreateForWriting(const wchar_t *path, int *fd)
+{
+    return _wsopen_s(fd, path, _O_BINARY | _O_RDWR | _O_CREAT | _O_TRUNC, _SH_DENYNO,
+                     _S_IREAD | _S_IWRITE) == 0 ? 0 : -1;
+}
+
+int SeekFromStart(int fd, uint64_t offset)
+{
+    if (offset > static_cast<uint64_t>(INT64_MAX))
+        return -1;
+    return _lseeki64(fd, static_cast<int64_t>(offset), SEEK_SET) < 0 ? -1 : 0;
+}
+
+// Reads until `wanted` bytes are in or the file ends; -1 when a read fails.
+int ReadFully(int fd, uint8_t *dest, uint32_t wanted, uint32_t *got)
+{
+    uint32_t total = 0;
+    while (total < wanted) {
+        uint32_t step = wanted - total;
+        if (step > MAX_TRANSFER)
+            step = MAX_TRANSFER;
+        int n = _read(fd, dest + total, step);
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        total += static_cast<uint32_t>(n);
+    }
+    *got = total;
+    return 0;
+}
+
+int WriteFully(int fd, const uint8_t *src, uint32_t length)
+{
+    uint32_t total = 0;
+    while (total < length) {
+        uint32_t step = length - total;
+        if (step > MAX_TRANSFER)
+            step = MAX_TRANSFER;
+        int n = _write(fd, src + total, step);
+        if (n <= 0)
+            return -1;
+        total += static_cast<uint32_t>(n);
+    }
+    return 0;
+}
+
+// Counts the bytes from the current position to the end by reading them,
+// for files whose size the seek does not tell. Stops early once the count
+// passes `stop_above`. Returns -1 when the scratch block cannot be had.
+int CountByReading(int fd, uint64_t stop_above, uint64_t *count, int *read_any)
+{
+    uint8_t *buf = static_cast<uint8_t *>(std::malloc(SCRATCH_BYTES));
+    if (!buf)
+        return -1;
+    uint64_t total = 0;
+    *read_any = 0;
+    while (_eof(fd) == 0) {
+        int n = _read(fd, buf, SCRATCH_BYTES);
+        *read_any = 1;
+        if (n <= 0)
+            break;
+        total += static_cast<uint64_t>(n);
+        if (total > stop_above)
+            break;
+    }
+    std::free(buf);
+    *count = total;
+    return 0;
+}
+
+// Cuts the long-path form back to its parent folder: the text before the
+// last backslash that is not the first unit; without one the path stays.
+void CutToParentFolder(wchar_t *path)
+{
+    size_t i = std::wcslen(path);
+    while (i > 1) {
+        --i;
+        if (path[i] == L'\\') {
+            path[i] = 0;
+            return;
+        }
+    }
+}
+
+int OpenOrCreateForWriting(const wchar_t *path, wchar_t *parent, int *fd)
+{
+    if (OpenForWriting(path, fd) == 0)
+        return FILE_OK;
+    if (CreateForWriting(path, fd) != 0) {
+        std::wcscpy(parent, path);
+        CutToParentFolder(parent);
+        if (_wmkdir(parent) != 0)
+            return FILE_ERR_CREATE;
+        if (CreateForWriting(path, fd) != 0)
+            return FILE_ERR_CREATE;
+    }
+    // The created descriptor is reopened so the write goes through the same
+    // no-truncate open as for an existing file.
+    _close(*fd);
+    return OpenForWriting(path, fd) == 0 ? FILE_OK : FILE_ERR_CREATE;
+}
+
+}  // namespace
+
+int BuildLongPath(const wchar_t *path, wchar_t *out, uint32_t capacity)
+{
+    size_t length = wcsnlen(path, capacity);
+    int drive_path = path[0] != 0 && path[0] != L'\\' && path[1] != L'\\' && path[1] == L':';
+    size_t prefix = drive_path ? 4 : 0;
+    if (length + prefix + 1 > capacity)
+        return -1;
+    if (drive_path)
+        std::wmemcpy(out, L"\\\\?\\", 4);
+    std::wmemcpy(out + prefix, path, length + 1);
+    return 0;
+}
+
+int ReadFileAt(void *dest, const wchar_t *path, uint64_t offset, uint32_t *length)
+{
+    wchar_t *tmp_Path = AllocPathBuffer();
+    if (!tmp_Path)
+        return FILE_ERR_IO;
+    int fd = -1;
+    if (BuildLongPath(path, tmp_Path, LONG_PATH_UNITS) != 0 || OpenForReading(tmp_Path, &fd) != 0) {
+        std::free(tmp_Path);
+        return FILE_ERR_OPEN;
+    }
+    std::free(tmp_Path);
+    uint32_t got = 0;
+    int result = FILE_ERR_IO;
+    if (SeekFromStart(fd, offset) == 0 && ReadFully(fd, static_cast<uint8_t *>(dest), *length, &got) == 0) {
+        *length = got;
+        result = FILE_OK;
+    }
+    _close(fd);
+    return result;
+}
+
+void *ReadFileWhole(const wchar_t *path, uint32_t *limit)
+{
+    wchar_t *tmp_Path = AllocPathBuffer();
+    if (!tmp_Path)
+        return nullptr;
+    int fd = -1;
+    if (BuildLongPath(path, tmp_Path, LONG_PATH_UNITS) != 0 || OpenForReading(tmp_Path, &fd) != 0) {
+        std::free(tmp_Path);
+        return nullptr;
+    }
+    std::free(tmp_Path);
+
+    // A size the seek already shows above the limit spares reading it through.
+    int64_t end = _lseeki64(fd, 0, SEEK_END);
+    uint64_t total = 0;
+    int read_any = 0;
+    if (end < 0 || static_cast<uint64_t>(end) > *limit || _lseeki64(fd, 0, SEEK_SET) != 0 ||
+        CountByReading(fd, *limit, &total, &read_any) != 0 || total > *limit) {
+        _close(fd);
+        return nullptr;
+    }
+
+    uint32_t size = static_cast<uint32_t>(total);
+    uint8_t *buffer = static_cast<uint8_t *>(std::malloc(size ? size : 1));
+    uint32_t got = 0;
+    if (!buffer || _lseeki64(fd, 0, SEEK_SET) != 0 || ReadFully(fd, buffer, size, &got) != 0) {
+        std::free(buffer);
+        _close(fd);
+        return nullptr;
+    }
+    _close(fd);
+    // A file that shrank since it was counted gives what is still there.
+    *limit = got;
+    return buffer;
+}
+
+int WriteFileAt(const void *src, const wchar_t *path, uint64_t offset, uint32_t length)
+{
+    wchar_t *tmp_Path = AllocPathBuffer();
+    wchar_t *tmp_PathString = AllocPathBuffer();
+    if (!tmp_Path || !tmp_PathString) {
+        std::free(tmp_Path);
+        std::free(tmp_PathString);
+        return FILE_ERR_IO;
+    }
+    int fd = -1;
+    int result = FILE_ERR_CREATE;
+    if (BuildLongPath(path, tmp_Path, LONG_PATH_UNITS) == 0)
+        result = OpenOrCreateForWriting(tmp_Path, tmp_PathString, &fd);
+    std::free(tmp_Path);
+    std::free(tmp_PathString);
+    if (result != FILE_OK)
+        return result;
+
+    if (SeekFromStart(fd, offset) != 0 || WriteFully(fd, static_cast<const uint8_t *>(src), length) != 0) {
+        _close(fd);
+        return FILE_ERR_IO;
+    }
+    return _close(fd) == 0 ? FILE_OK : FILE_ERR_IO;
+}
+
+int QueryFileSize(const wchar_t *path, uint64_t *size)
+{
+    wchar_t *tmp_Path = AllocPathBuffer();
+    if (!tmp_Path)
+        return FILE_ERR_IO;
+    int fd = -1;
+    if (BuildLongPath(path, tmp_Path, LONG_PATH_UNITS) != 0 || OpenForReading(tmp_Path, &fd) != 0) {
+        std::free(tmp_Path);
+        return FILE_ERR_OPEN;
+    }
+    std::free(tmp_Path);
+
+    int64_t end = _lseeki64(fd, 0, SEEK_END);
+    if (end < 0) {
+        _close(fd);
+        return FILE_ERR_IO;
+    }
+    uint64_t found = static_cast<uint64_t>(end);
+    if (found == 0) {
+        // Some files report no size to the seek; their bytes are counted.
+        int read_any = 0;
+        if (CountByReading(fd, UINT64_MAX, &found, &read_any) != 0 || (read_any && found == 0)) {
+            _close(fd);
+            return FILE_ERR_IO;
+        }
+    }
+    if (size)
+        *size = found;
+    _close(fd);
+    return FILE_OK;
+}

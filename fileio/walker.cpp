@@ -1,0 +1,352 @@
+// The directory walker: every file below a folder, the folder's own files
+// first, then those of each sub-folder in breadth-first order.
+#include "fileio/fileio.h"
+
+#include <windows.h>
+
+#include <direct.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cwchar>
+
+namespace {
+
+constexpr int32_t FIRST_CAPACITY = 128;
+
+enum ListMode { LIST_SUB_DIRS, LIST_FILES };
+
+uint64_t JoinHalves(uint32_t high, uint32_t low)
+{
+    return (static_cast<uint64_t>(high) << 32) | low;
+}
+
+int IsDotName(const wchar_t *name)
+{
+    return std::wcscmp(name, L".") == 0 || std::wcscmp(name, L"..") == 0;
+}
+
+int MatchesAny(const wchar_t *extension, wchar_t *const *texts, int32_t count)
+{
+    for (int32_t i = 0; i < count; ++i)
+        if (_wcsicmp(extension, texts[i]) == 0)
+            return 1;
+    return 0;
+}
+
+int PassesExtensionLists(const sListDir *list, const wchar_t *name)
+{
+    const wchar_t *tmpExt = nullptr;
+    int has_extension = GetExtension(name, &tmpExt);
+    int taken = 1;
+    if (list->include_count > 0)
+        taken = has_extension && MatchesAny(tmpExt, list->include_list, list->include_count);
+    if (list->exclude_count > 0 && has_extension &&
+        MatchesAny(tmpExt, list->exclude_list, list->exclude_count))
+        taken = 0;
+    return taken;
+}
+
+int IsTaken(const sListDir *list, const WIN32_FIND_DATAW *c_file, ListMode mode)
+{
+    int folder = (c_file->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (mode == LIST_SUB_DIRS)
+        return folder && !IsDotName(c_file->cFileName);
+    return !folder && PassesExtensionLists(list, c_file->cFileName);
+}
+
+// Doubling keeps a listing of many thousands of files linear in time.
+int MakeRoomForOneMore(sListDir *list)
+{
+    if (list->count < list->capacity)
+        return 0;
+    int64_t wanted = list->capacity == 0 ? FIRST_CAPACITY : 2 * static_cast<int64_t>(list->capacity);
+    if (wanted > INT32_MAX)
+        wanted = INT32_MAX;
+    if (wanted <= list->count)
+        return -1;
+    void *grown = std::realloc(list->items, static_cast<size_t>(wanted) * sizeof(sDirItem));
+    if (!grown)
+        return -1;
+    list->items = static_cast<sDirItem *>(grown);
+    list->capacity = static_cast<int32_t>(wanted);
+    return 0;
+}
+
+// Appends one item; 2 when memory runs out, with the listing as it was.
+int AppendItem(sListDir *list, const WIN32_FIND_DATAW *c_file, const wchar_t *base)
+{
+    size_t base_units = std::wcslen(base);
+    size_t name_units = std::wcslen(c_file->cFileName) + 1;
+    size_t path_units = name_units + base_units + 2;
+    wchar_t *name = static_cast<wchar_t *>(std::malloc(name_units * sizeof(wchar_t)));
+    wchar_t *full_path = static_cast<wchar_t *>(std::malloc(path_units * sizeof(wchar_t)));
+    if (!name || !full_path || MakeRoomForOneMore(list) != 0) {
+        std::free(name);
+        std::free(full_path);
+        return 2;
+    }
+    std::wmemcpy(name, c_file->cFileName, name_units);
+    std::wmemcpy(full_path, base, base_units);
+    size_t at = base_units;
+    if (base_units == 0 || base[base_units - 1] != L'\\')
+        full_path[at++] = L'\\';
+    std::wmemcpy(full_path + at, c_file->cFileName, name_units);
+
+    sDirItem *item = &list->items[list->count];
+    item->attributes = c_file->dwFileAttributes;
+    item->creation_time = JoinHalves(c_file->ftCreationTime.dwHighDateTime, c_file->ftCreationTime.dwLowDateTime);
+    item->last_access_time = JoinHalves(c_file->ftLastAccessTime.dwHighDateTime, c_file->ftLastAccessTime.dwLowDateTime);
+    item->last_write_time = JoinHalves(c_file->ftLastWriteTime.dwHighDateTime, c_file->ftLastWriteTime.dwLowDateTime);
+    item->fsize = JoinHalves(c_file->nFileSizeHigh, c_file->nFileSizeLow);
+    item->name_length = static_cast<int32_t>(name_units);
+    item->name = name;
+    item->path_capacity = static_cast<int32_t>(path_units);
+    item->full_path = full_path;
+    list->count += 1;
+    return 0;
+}
+
+// The folder text less one trailing backslash, then \*.
+wchar_t *MakeSearchPattern(const wchar_t *folder, size_t units)
+{
+    wchar_t *pattern = static_cast<wchar_t *>(std::malloc((units + 4) * sizeof(wchar_t)));
+    if (!pattern)
+        return nullptr;
+    size_t keep = units > 0 && folder[units - 1] == L'\\' ? units - 1 : units;
+    std::wmemcpy(pattern, folder, keep);
+    std::wmemcpy(pattern + keep, L"\\*", 3);
+    return pattern;
+}
+
+// `.` and `..` name the folders relative to the working folder; their paths
+// are spelt out in full so the listed paths stay valid wherever they go.
+// When that fails the text itself still names the listed files.
+int ResolveBase(const wchar_t *folder, const wchar_t **base, wchar_t **owned)
+{
+    *base = folder;
+    *owned = nullptr;
+    int current = std::wcscmp(folder, L".") == 0;
+    int parent = std::wcscmp(folder, L"..") == 0;
+    if (!current && !parent)
+        return 0;
+    wchar_t *buffer = static_cast<wchar_t *>(std::malloc(LONG_PATH_UNITS * sizeof(wchar_t)));
+    if (!buffer)
+        return -1;
+    int resolved;
+    if (current) {
+        resolved = _wgetcwd(buffer, LONG_PATH_UNITS) != nullptr;
+    } else {
+        DWORD n = GetFullPathNameW(L"..", LONG_PATH_UNITS, buffer, nullptr);
+        resolved = n > 0 && n < LONG_PATH_UNITS;
+    }
+    if (!resolved) {
+        std::free(buffer);
+        return 0;
+    }
+    *base = buffer;
+    *owned = buffer;
+    return 0;
+}
+
+int ListOneFolder(const wchar_t *folder, sListDir *list, ListMode mode)
+{
+    size_t units = wcsnlen(folder, LONG_PATH_UNITS);
+    if (units >= LONG_PATH_UNITS)
+        return -1;
+    wchar_t *pattern = MakeSearchPattern(folder, units);
+    if (!pattern)
+        return 2;
+    const wchar_t *base = nullptr;
+    wchar_t *owned_base = nullptr;
+    if (ResolveBase(folder, &base, &owned_base) != 0) {
+        std::free(pattern);
+        return 2;
+    }
+    WIN32_FIND_DATAW c_file;
+    HANDLE find = FindFirstFileW(pattern, &c_file);
+    int result = -1;
+    if (find != INVALID_HANDLE_VALUE) {
+        result = 0;
+        do {
+            if (IsTaken(list, &c_file, mode))
+                result = AppendItem(list, &c_file, base);
+        } while (result == 0 && FindNextFileW(find, &c_file));
+        FindClose(find);
+    }
+    std::free(owned_base);
+    std::free(pattern);
+    return result;
+}
+
+// ---- Folder identities, so that links leading back up are not walked again.
+
+struct FolderIdentity {
+    uint32_t volume;
+    uint64_t index;
+    int known;
+};
+
+// One record per queued sub-folder, in the order of the queue.
+struct FolderTrail {
+    FolderIdentity root;
+    FolderIdentity *identity;
+    int32_t *parent;        // queue position of the folder it was found in; -1 the target
+    uint8_t *follow;        // 0: leads back to an ancestor, listed but not walked
+    int32_t capacity;
+};
+
+FolderIdentity QueryFolderIdentity(const wchar_t *folder)
+{
+    FolderIdentity id = {0, 0, 0};
+    HANDLE handle = CreateFileW(folder, FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return id;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (GetFileInformationByHandle(handle, &info)) {
+        id.volume = info.dwVolumeSerialNumber;
+        id.index = JoinHalves(info.nFileIndexHigh, info.nFileIndexLow);
+        id.known = 1;
+    }
+    CloseHandle(handle);
+    return id;
+}
+
+int SameFolder(const FolderIdentity *a, const FolderIdentity *b)
+{
+    return a->known && b->known && a->volume == b->volume && a->index == b->index;
+}
+
+int LeadsBackToAncestor(const FolderTrail *trail, const FolderIdentity *id, int32_t parent)
+{
+    for (int32_t at = parent; at >= 0; at = trail->parent[at])
+        if (SameFolder(id, &trail->identity[at]))
+            return 1;
+    return SameFolder(id, &trail->root);
+}
+
+int GrowTrail(FolderTrail *trail, int32_t needed)
+{
+    if (needed <= trail->capacity)
+        return 0;
+    int32_t wanted = needed;
+    void *identity = std::realloc(trail->identity, static_cast<size_t>(wanted) * sizeof(FolderIdentity));
+    if (identity)
+        trail->identity = static_cast<FolderIdentity *>(identity);
+    void *parent = std::realloc(trail->parent, static_cast<size_t>(wanted) * sizeof(int32_t));
+    if (parent)
+        trail->parent = static_cast<int32_t *>(parent);
+    void *follow = std::realloc(trail->follow, static_cast<size_t>(wanted));
+    if (follow)
+        trail->follow = static_cast<uint8_t *>(follow);
+    if (!identity || !parent || !follow)
+        return -1;
+    trail->capacity = wanted;
+    return 0;
+}
+
+void FreeTrail(FolderTrail *trail)
+{
+    std::free(trail->identity);
+    std::free(trail->parent);
+    std::free(trail->follow);
+}
+
+// Records the folders appended to the queue since `first`, found in the
+// folder at queue position `parent`.
+int RecordFoundFolders(FolderTrail *trail, const sListDir *queue, int32_t first, int32_t parent)
+{
+    if (GrowTrail(trail, queue->capacity) != 0)
+        return 2;
+    for (int32_t at = first; at < queue->count; ++at) {
+        trail->identity[at] = QueryFolderIdentity(queue->items[at].full_path);
+        trail->parent[at] = parent;
+        trail->follow[at] = !LeadsBackToAncestor(trail, &trail->identity[at], parent);
+    }
+    return 0;
+}
+
+// Fills the queue with every folder below the target, level by level. A
+// folder that cannot be enumerated adds nothing below itself; the others
+// are still walked. Returns 0, or 2 when memory runs out.
+int DiscoverFolders(const wchar_t *folder, sListDir *tempp_sListDir, FolderTrail *trail)
+{
+    trail->root = QueryFolderIdentity(folder);
+    if (ListSubDirs(folder, tempp_sListDir) == 2 || RecordFoundFolders(trail, tempp_sListDir, 0, -1) != 0)
+        return 2;
+    for (int32_t position = 0; position < tempp_sListDir->count; ++position) {
+        if (!trail->follow[position])
+            continue;
+        int32_t first = tempp_sListDir->count;
+        if (ListSubDirs(tempp_sListDir->items[position].full_path, tempp_sListDir) == 2 ||
+            RecordFoundFolders(trail, tempp_sListDir, first, position) != 0)
+            return 2;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int ListDirInit(sListDir *list)
+{
+    list->capacity = 0;
+    list->count = 0;
+    list->exclude_count = 0;
+    list->include_count = 0;
+    list->items = nullptr;
+    list->include_list = nullptr;
+    list->exclude_list = nullptr;
+    return 0;
+}
+
+int ListDirFree(sListDir *list)
+{
+    if (list->count == 0)
+        return -1;
+    for (int32_t i = 0; i < list->count; ++i) {
+        std::free(list->items[i].name);
+        std::free(list->items[i].full_path);
+    }
+    std::free(list->items);
+    list->items = nullptr;
+    list->count = 0;
+    list->capacity = 0;
+    return 0;
+}
+
+int GetExtension(const wchar_t *name, const wchar_t **extension)
+{
+    const wchar_t *dot = std::wcschr(name, L'.');
+    if (!dot)
+        return 0;
+    *extension = dot + 1;
+    return 1;
+}
+
+int ListSubDirs(const wchar_t *folder, sListDir *list)
+{
+    return ListOneFolder(folder, list, LIST_SUB_DIRS);
+}
+
+int ListFiles(const wchar_t *folder, sListDir *list)
+{
+    return ListOneFolder(folder, list, LIST_FILES);
+}
+
+int ListDirRecursive(const wchar_t *folder, sListDir *list)
+{
+    sListDir tempp_sListDir;
+    ListDirInit(&tempp_sListDir);
+    FolderTrail trail = {{0, 0, 0}, nullptr, nullptr, nullptr, 0};
+
+    int result = ListFiles(folder, list) == 2 ? 2 : DiscoverFolders(folder, &tempp_sListDir, &trail);
+    for (int32_t position = 0; result == 0 && position < tempp_sListDir.count; ++position) {
+        if (trail.follow[position] && ListFiles(tempp_sListDir.items[position].full_path, list) == 2)
+            result = 2;
+    }
+    FreeTrail(&trail);
+    ListDirFree(&tempp_sListDir);
+    return result;
+}

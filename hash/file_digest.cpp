@@ -1,0 +1,101 @@
+// The file digest: a kind letter and a path in, upper-case hexadecimal text
+// out. Reads go through the long-path file helpers, one fresh heap block per
+// read. Every failure leaves the caller's buffer exactly as it was, so the
+// jobs can tell "no digest" from a digest.
+#include "hash/hash.h"
+
+#include <cstdlib>
+
+#include "fileio/fileio.h"
+#include "hash/file_digest_reader.h"
+
+file_block_reader file_digest_read_block = ReadFileAt;
+
+static const uint32_t SHA3_READ_BYTES = 0x600000;  // 6 MiB
+static const uint32_t CRC_READ_BYTES = 0x10000;    // 64 KiB
+
+// `i_buffer` holds the bytes each read asks for and then the bytes it
+// delivered, so each read asks for what the previous one delivered. A read
+// that fails or delivers nothing before `size` is reached fails the digest.
+// Offsets stay 64-bit, so files of 4 GiB and more are read to their end.
+typedef void (*block_sink)(void *state, const uint8_t *block, uint32_t count);
+
+static int feed_file_blocks(const utf16 *path, uint64_t size, uint32_t i_buffer, block_sink sink,
+                            void *state)
+{
+    uint64_t offset = 0;
+    while (offset < size) {
+        uint8_t *block = static_cast<uint8_t *>(std::malloc(i_buffer));
+        if (!block)
+            return -1;
+        if (file_digest_read_block(block, path, offset, &i_buffer) != FILE_OK || i_buffer == 0) {
+            std::free(block);
+            return -1;
+        }
+        offset += i_buffer;
+        sink(state, block, i_buffer);
+        std::free(block);
+    }
+    return 0;
+}
+
+static void crc32c_sink(void *state, const uint8_t *block, uint32_t count)
+{
+    crc32c_update(static_cast<uint32_t *>(state), block, count);
+}
+
+static void sha3_sink(void *state, const uint8_t *block, uint32_t count)
+{
+    digest_update(block, static_cast<digest_context *>(state), count);
+}
+
+int crc32c_file_text(const utf16 *path, utf16 *out)
+{
+    uint64_t len = 0;
+    if (QueryFileSize(path, &len) != FILE_OK)
+        return -1;
+    uint32_t crc = 0;
+    crc32c_init(&crc);
+    if (feed_file_blocks(path, len, CRC_READ_BYTES, crc32c_sink, &crc) != 0)
+        return -1;
+    crc32c_to_text(crc32c_final(&crc), out);
+    return 0;
+}
+
+static int digest_init_for_kind(utf16 kind, digest_context *ctx)
+{
+    switch (kind) {
+    case L'E':
+        return digest_init_224(ctx);
+    case L'S':
+        return digest_init_256(ctx);
+    case L'M':
+        return digest_init_384(ctx);
+    case L'H':
+        return digest_init_512(ctx);
+    default:
+        return -1;
+    }
+}
+
+void file_digest_text(utf16 kind, const utf16 *path, utf16 *out)
+{
+    uint64_t size = 0;
+    if (QueryFileSize(path, &size) != FILE_OK)
+        return;
+    if (kind == L'C') {
+        crc32c_file_text(path, out);
+        return;
+    }
+    digest_context ctx;
+    if (digest_init_for_kind(kind, &ctx) != 0)
+        return;
+    if (feed_file_blocks(path, size, SHA3_READ_BYTES, sha3_sink, &ctx) != 0)
+        return;
+    digest_final(&ctx);
+    digest_to_text(&ctx);
+    int32_t i = 0;
+    do {
+        out[i] = ctx.text[i];
+    } while (ctx.text[i++] != 0);
+}

@@ -1,0 +1,105 @@
+#include "jobs/jobs.h"
+
+#include <cstdlib>
+#include <cwchar>
+
+#include "fileio/fileio.h"
+#include "hash/hash.h"
+
+namespace {
+
+// ReadFileWhole counts in 32 bits; a list this large cannot be read.
+constexpr uint64_t LIST_SIZE_LIMIT = 0x100000000ull;
+
+void ShowCheckStart()
+{
+    SetStatusText(STATUS_ENGINE, L"", true);
+    SetStatusText(STATUS_COUNT, L"", true);
+    SetStatusText(STATUS_ACTIVITY, L"Work", true);
+    SetStatusText(STATUS_PHASE, L"Reading file", true);
+}
+
+// A list file that cannot be measured or read, or is too large to read.
+void TakeNotFoundExit()
+{
+    AddResultRow(L"Could not find item", L"ERROR", L"ERROR");
+    EnableJobCommands(true);
+}
+
+// Reads the list file whole; null when it cannot be read.
+utf16 *ReadListText(const wchar_t *path, size_t *units)
+{
+    uint64_t size = 0;
+    if (QueryFileSize(path, &size) != FILE_OK || size >= LIST_SIZE_LIMIT)
+        return nullptr;
+    uint32_t limit = uint32_t(size);
+    void *bytes = ReadFileWhole(path, &limit);
+    SetProgressPos(0);
+    if (!bytes)
+        return nullptr;
+    *units = limit / sizeof(utf16);
+    return static_cast<utf16 *>(bytes);
+}
+
+// An unreadable file leaves the computed text empty, which never matches,
+// not even a stored digest field that starts with a NUL.
+bool DigestMatches(const Entry *entry)
+{
+    utf16 computed[DIGEST_TEXT_CAPACITY] = {};
+    file_digest_text(utf16(entry->kind), entry->path, computed);
+    return computed[0] != 0 && std::wcscmp(computed, entry->digest) == 0;
+}
+
+void VerifyEntries(const Entry *entries, int32_t n)
+{
+    SetProgressRange(n);
+    wchar_t count_text[32];
+    std::swprintf(count_text, 32, L"Files: %d", n);
+    SetStatusText(STATUS_COUNT, count_text, false);
+    SetStatusText(STATUS_PHASE, L"Checking CRC", true);
+
+    uint64_t mismatches = 0;
+    for (int32_t l = 0; l < n; ++l) {
+        bool match = DigestMatches(&entries[l]);
+        AddResultRow(entries[l].path, entries[l].digest, match ? L"OK" : L"MISMATCH");
+        if (!match)
+            ++mismatches;
+        if (l % 5 == 3) {
+            SetProgressPos(l);
+            ShowWorkPercentage(l, n);
+        }
+    }
+    SetProgressPos(n);
+    SetStatusText(STATUS_PHASE, mismatches ? L"BAD" : L"OK", true);
+    SetStatusText(STATUS_ACTIVITY, L"Ready", true);
+}
+
+} // namespace
+
+DWORD WINAPI CheckJob(LPVOID)
+{
+    ShowCheckStart();
+    ParsedList list = {};
+    SetProgressPos(0);
+
+    size_t units = 0;
+    utf16 *text = ReadListText(g_app.target_path, &units);
+    if (!text) {
+        TakeNotFoundExit();
+        return 0;
+    }
+    int parsed = ParseChecksumList(text, units, &list);
+    std::free(text);
+    // The table holds what was read even when memory ran out, so the next
+    // job releases it and Save writes the list that was read.
+    g_app.entries = list.entries;
+    g_app.entry_count = list.count;
+    if (parsed != CHECKLIST_OK) {
+        ShowErrorMessage(L"ERROR: Not enough free memory!");
+        EnableJobCommands(true);
+        return 0;
+    }
+    VerifyEntries(list.entries, list.count);
+    EnableJobCommands(true);
+    return 0;
+}

@@ -1,0 +1,164 @@
+#include "jobs/checklist.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr utf16 UNIT_TAB = 0x0009;
+constexpr utf16 UNIT_CR = 0x000D;
+constexpr utf16 UNIT_LF = 0x000A;
+// Kind letter, two tabs, CR and LF around the digest and the path.
+constexpr uint64_t LINE_OVERHEAD_UNITS = 5;
+
+size_t TextUnits(const utf16 *text)
+{
+    size_t n = 0;
+    if (text)
+        while (text[n] != 0)
+            ++n;
+    return n;
+}
+
+utf16 *CopyUnits(const utf16 *source, size_t units)
+{
+    utf16 *copy = static_cast<utf16 *>(std::malloc((units + 1) * sizeof(utf16)));
+    if (!copy)
+        return nullptr;
+    std::memcpy(copy, source, units * sizeof(utf16));
+    copy[units] = 0;
+    return copy;
+}
+
+// A record's position is decided by its kind letter alone, so the list
+// format owns this table rather than asking the hash engines.
+size_t RecordDigestUnits(utf16 unit)
+{
+    switch (unit) {
+    case u'C': return 8;
+    case u'E': return 56;
+    case u'S': return 64;
+    case u'M': return 96;
+    case u'H': return 128;
+    default: return 0;
+    }
+}
+
+int GrowParsedList(ParsedList *list, int32_t capacity)
+{
+    Entry *grown = static_cast<Entry *>(std::realloc(list->entries, sizeof(Entry) * size_t(capacity)));
+    if (!grown)
+        return CHECKLIST_ERR_MEMORY;
+    list->entries = grown;
+    list->capacity = capacity;
+    return CHECKLIST_OK;
+}
+
+int AppendRecord(ParsedList *list, utf16 kind, const utf16 *digest, size_t digest_units,
+                 const utf16 *path, size_t path_units)
+{
+    if (path_units > size_t(CHECKLIST_MAX_PATH_UNITS))
+        path_units = size_t(CHECKLIST_MAX_PATH_UNITS);
+    Entry entry;
+    entry.kind = char(kind);
+    entry.digest = CopyUnits(digest, digest_units);
+    entry.path = CopyUnits(path, path_units);
+    if (!entry.digest || !entry.path) {
+        std::free(entry.digest);
+        std::free(entry.path);
+        return CHECKLIST_ERR_MEMORY;
+    }
+    list->entries[list->count] = entry;
+    ++list->count;
+    return CHECKLIST_OK;
+}
+
+bool NeedsGrowth(const ParsedList *list)
+{
+    return list->count >= list->capacity - CHECKLIST_GROWTH_MARGIN;
+}
+
+} // namespace
+
+int ParseChecksumList(const utf16 *text, size_t units, ParsedList *list)
+{
+    if (!list->entries) {
+        list->count = 0;
+        if (GrowParsedList(list, CHECKLIST_INITIAL_CAPACITY) != CHECKLIST_OK)
+            return CHECKLIST_ERR_MEMORY;
+    }
+    for (size_t i = 0; i < units; ++i) {
+        size_t digest_units = RecordDigestUnits(text[i]);
+        if (digest_units != 0) {
+            // A digest field cut off by the end of the text is no record,
+            // and nothing behind it can be one either.
+            if (units - i < digest_units + 2)
+                break;
+            size_t path_start = i + digest_units + 3;
+            size_t path_end = path_start;
+            while (path_end < units && text[path_end] != UNIT_CR)
+                ++path_end;
+            size_t path_units = path_end - path_start;
+            const utf16 *path = path_units ? text + path_start : text;
+            if (AppendRecord(list, text[i], text + i + 2, digest_units, path, path_units) != CHECKLIST_OK)
+                return CHECKLIST_ERR_MEMORY;
+            i = path_end;
+        }
+        if (NeedsGrowth(list) && GrowParsedList(list, list->capacity * 2) != CHECKLIST_OK)
+            return CHECKLIST_ERR_MEMORY;
+    }
+    return CHECKLIST_OK;
+}
+
+void ReleaseParsedList(ParsedList *list)
+{
+    if (list->entries) {
+        for (int32_t i = 0; i < list->count; ++i) {
+            std::free(list->entries[i].digest);
+            std::free(list->entries[i].path);
+        }
+        std::free(list->entries);
+    }
+    list->entries = nullptr;
+    list->count = 0;
+    list->capacity = 0;
+}
+
+bool EntryIsListed(const Entry *entry)
+{
+    return entry->digest && entry->digest[0] != 0;
+}
+
+uint64_t ComposedListUnits(const Entry *entries, int32_t count)
+{
+    uint64_t total = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        if (!EntryIsListed(&entries[i]))
+            continue;
+        total += TextUnits(entries[i].digest) + TextUnits(entries[i].path) + LINE_OVERHEAD_UNITS;
+    }
+    return total;
+}
+
+uint64_t ComposeChecksumList(const Entry *entries, int32_t count, utf16 *out)
+{
+    uint64_t at = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        const Entry *entry = &entries[i];
+        if (!EntryIsListed(entry))
+            continue;
+        size_t digest_units = TextUnits(entry->digest);
+        size_t path_units = TextUnits(entry->path);
+        out[at++] = utf16(static_cast<unsigned char>(entry->kind));
+        out[at++] = UNIT_TAB;
+        std::memcpy(out + at, entry->digest, digest_units * sizeof(utf16));
+        at += digest_units;
+        out[at++] = UNIT_TAB;
+        if (path_units)
+            std::memcpy(out + at, entry->path, path_units * sizeof(utf16));
+        at += path_units;
+        out[at++] = UNIT_CR;
+        out[at++] = UNIT_LF;
+    }
+    return at;
+}

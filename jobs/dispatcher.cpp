@@ -1,0 +1,101 @@
+#include <cstdlib>
+#include <cwchar>
+
+#include "app/app.h"
+#include "fileio/fileio.h"
+#include "hash/hash.h"
+#include "jobs/jobs.h"
+
+namespace {
+
+wchar_t *CopyText(const wchar_t *text)
+{
+    size_t units = std::wcslen(text) + 1;
+    wchar_t *copy = static_cast<wchar_t *>(std::malloc(units * sizeof(wchar_t)));
+    if (copy)
+        std::wmemcpy(copy, text, units);
+    return copy;
+}
+
+// The entry of a failed single-file job is not counted, so the general
+// release (which goes by the count) would not reach its texts.
+void ReleaseSingleEntryTable()
+{
+    if (!g_app.entries)
+        return;
+    std::free(g_app.entries[0].path);
+    std::free(g_app.entries[0].digest);
+    std::free(g_app.entries);
+    g_app.entries = nullptr;
+}
+
+// One entry for the target path with an empty digest text long enough for
+// any kind. Null when memory runs out (nothing is left allocated).
+Entry *CreateSingleEntryTable()
+{
+    g_app.entries = static_cast<Entry *>(std::calloc(1, sizeof(Entry)));
+    if (!g_app.entries)
+        return nullptr;
+    Entry *entry = &g_app.entries[0];
+    entry->path = CopyText(g_app.target_path);
+    entry->digest = static_cast<utf16 *>(std::calloc(DIGEST_TEXT_CAPACITY, sizeof(utf16)));
+    if (!entry->path || !entry->digest) {
+        ReleaseSingleEntryTable();
+        return nullptr;
+    }
+    return entry;
+}
+
+// True when the file was measured and read: its digest text is filled in.
+bool DigestEntryFile(Entry *entry)
+{
+    uint64_t size = 0;
+    if (QueryFileSize(entry->path, &size) != FILE_OK)
+        return false;
+    entry->kind = kind_from_hash_choice(g_app.hash_choice);
+    file_digest_text(utf16(entry->kind), entry->path, entry->digest);
+    return entry->digest[0] != 0;
+}
+
+// Runs on the user-interface thread; the window handles no messages until
+// it returns. A file that cannot be opened, measured or read is reported as
+// a failed row and a "BAD" phase, and leaves nothing to save.
+void RunSingleFileJob()
+{
+    SetStatusText(STATUS_ACTIVITY, L"Work", true);
+    SetProgressRange(100);
+    SetStatusText(STATUS_PHASE, L"Creating CRC", true);
+    bool digested = false;
+    Entry *entry = CreateSingleEntryTable();
+    if (!entry) {
+        ShowErrorMessage(L"ERROR: Not enough free memory!");
+        AddResultRow(g_app.target_path, L"", L"ERROR");
+    } else if (DigestEntryFile(entry)) {
+        AddResultRow(entry->path, entry->digest, L"Created");
+        g_app.entry_count = 1;
+        digested = true;
+    } else {
+        AddResultRow(entry->path, L"", L"ERROR");
+        ReleaseSingleEntryTable();
+    }
+    SetProgressPos(100);
+    SetStatusText(STATUS_PHASE, digested ? L"OK" : L"BAD", true);
+    SetStatusText(STATUS_ACTIVITY, L"Ready", true);
+    g_app.pending_job = JOB_NONE;
+}
+
+} // namespace
+
+void DispatchPendingJob()
+{
+    int32_t job = g_app.pending_job;
+    if (job < JOB_SINGLE_FILE)
+        return;
+    SetProgressPos(0);
+    ClearResultList();
+    ReleaseEntryTable();
+    if (job == JOB_SINGLE_FILE)
+        RunSingleFileJob();
+    else
+        StartJobWorker(job);
+}

@@ -1,0 +1,126 @@
+#include <windows.h>
+#include <commctrl.h>
+
+#include "app/app.h"
+#include "app/resources/resource.h"
+#include "jobs/jobs.h"
+
+// Every operation runs on the user-interface thread as one synchronous call
+// (RunOnUiThread), so a worker waits for it and no control is touched from
+// two threads. The argument records live on the caller's stack for that wait.
+
+namespace {
+
+struct RowTexts {
+    const wchar_t *path;
+    const wchar_t *digest;
+    const wchar_t *status;
+};
+
+struct StatusText {
+    int part;
+    const wchar_t *text;
+    bool popout;
+};
+
+template <typename T>
+LPARAM AsLParam(T *pointer)
+{
+    return reinterpret_cast<LPARAM>(pointer);
+}
+
+void SetCellText(HWND list, int sub_item, const wchar_t *text)
+{
+    LVITEMW item = {};
+    item.iSubItem = sub_item;
+    item.pszText = const_cast<wchar_t *>(text);
+    SendMessageW(list, LVM_SETITEMTEXTW, 0, AsLParam(&item));
+}
+
+void ClearRowsNow(const void *)
+{
+    SendMessageW(ResultListHandle(), LVM_DELETEALLITEMS, 0, 0);
+}
+
+// Row 0 every time: the newest row is on top.
+void AddRowNow(const void *args)
+{
+    const RowTexts *row = static_cast<const RowTexts *>(args);
+    HWND list = ResultListHandle();
+    LVITEMW item = {};
+    SendMessageW(list, LVM_INSERTITEMW, 0, AsLParam(&item));
+    SetCellText(list, 0, row->path);
+    SetCellText(list, 1, row->digest);
+    SetCellText(list, 2, row->status);
+}
+
+void SetStatusTextNow(const void *args)
+{
+    const StatusText *status = static_cast<const StatusText *>(args);
+    WPARAM part = static_cast<WPARAM>(status->part) | (status->popout ? SBT_POPOUT : 0);
+    SendMessageW(g_win.status_bar, SB_SETTEXTW, part, AsLParam(status->text));
+}
+
+void SetProgressRangeNow(const void *args)
+{
+    SendMessageW(g_win.progress_bar, PBM_SETRANGE32, 0, *static_cast<const int32_t *>(args));
+}
+
+void SetProgressPosNow(const void *args)
+{
+    SendMessageW(g_win.progress_bar, PBM_SETPOS, *static_cast<const int32_t *>(args), 0);
+}
+
+void EnableJobCommandsNow(const void *args)
+{
+    UINT state = *static_cast<const bool *>(args) ? MF_ENABLED : MF_DISABLED | MF_GRAYED;
+    HMENU menu = GetMenu(g_win.main_window);
+    EnableMenuItem(menu, ID_FILE_SCAN, MF_BYCOMMAND | state);
+    EnableMenuItem(menu, ID_FILE_CHECK, MF_BYCOMMAND | state);
+    EnableMenuItem(menu, ID_FILE_SAVE, MF_BYCOMMAND | state);
+    // The menu bar does not redraw by itself after a state change.
+    DrawMenuBar(g_win.main_window);
+}
+
+} // namespace
+
+void ClearResultList()
+{
+    RunOnUiThread(ClearRowsNow, nullptr);
+}
+
+void AddResultRow(const wchar_t *path, const wchar_t *digest, const wchar_t *status)
+{
+    RowTexts row = {path, digest, status};
+    RunOnUiThread(AddRowNow, &row);
+}
+
+void SetStatusText(int part, const wchar_t *text, bool popout)
+{
+    StatusText status = {part, text, popout};
+    RunOnUiThread(SetStatusTextNow, &status);
+}
+
+void SetProgressRange(int32_t maximum)
+{
+    RunOnUiThread(SetProgressRangeNow, &maximum);
+}
+
+void SetProgressPos(int32_t position)
+{
+    RunOnUiThread(SetProgressPosNow, &position);
+}
+
+void EnableJobCommands(bool enabled)
+{
+    RunOnUiThread(EnableJobCommandsNow, &enabled);
+}
+
+// Shown by the calling thread itself, owned by the main window; the caller
+// waits until the user dismisses it.
+void ShowErrorMessage(const wchar_t *text)
+{
+    HWND owner = g_win.main_window;
+    if (owner)
+        MessageBoxW(owner, text, L"ERROR", MB_OK);
+}

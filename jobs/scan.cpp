@@ -1,0 +1,111 @@
+#include "jobs/jobs.h"
+
+#include <cstdlib>
+#include <cwchar>
+
+#include "fileio/fileio.h"
+#include "hash/hash.h"
+
+namespace {
+
+// The Options menu may change the choice while the scan runs; every file
+// takes the value in force when its turn comes.
+int32_t CurrentHashChoice()
+{
+    return *static_cast<volatile int32_t *>(&g_app.hash_choice);
+}
+
+wchar_t *CopyText(const wchar_t *text)
+{
+    size_t units = std::wcslen(text) + 1;
+    wchar_t *copy = static_cast<wchar_t *>(std::malloc(units * sizeof(wchar_t)));
+    if (copy)
+        std::wmemcpy(copy, text, units);
+    return copy;
+}
+
+// Fills one entry and digests its file. Returns 1 when the file was read,
+// 0 when it could not be (the digest text stays empty), -1 without memory.
+int DigestListedFile(Entry *entry, const wchar_t *path)
+{
+    entry->path = CopyText(path);
+    entry->kind = kind_from_hash_choice(CurrentHashChoice());
+    entry->digest = static_cast<utf16 *>(
+        std::calloc(size_t(kind_digest_length(utf16(entry->kind))) + 1, sizeof(utf16)));
+    if (!entry->path || !entry->digest)
+        return -1;
+    file_digest_text(utf16(entry->kind), entry->path, entry->digest);
+    return entry->digest[0] != 0 ? 1 : 0;
+}
+
+// Without memory for the table or an entry the scan ends as a failed one:
+// the rows made so far stay and are countable.
+void ReportOutOfMemory()
+{
+    ShowErrorMessage(L"ERROR: Not enough free memory!");
+}
+
+} // namespace
+
+DWORD WINAPI FolderScanJob(LPVOID)
+{
+    SetStatusText(STATUS_ACTIVITY, L"Work", true);
+    SetStatusText(STATUS_PHASE, L"Listing directory", true);
+    sListDir listing;
+    ListDirInit(&listing);
+    ListDirRecursive(g_app.target_path, &listing);
+    int32_t n = listing.count;
+    if (n == 0) {
+        SetStatusText(STATUS_PHASE, L"Files not found", true);
+        ListDirFree(&listing);
+        g_app.entry_count = 0;
+        EnableJobCommands(true);
+        return 0;
+    }
+
+    Entry *table = static_cast<Entry *>(std::calloc(size_t(n), sizeof(Entry)));
+    g_app.entries = table;
+    if (!table) {
+        ListDirFree(&listing);
+        ReportOutOfMemory();
+        EnableJobCommands(true);
+        return 0;
+    }
+    SetProgressRange(n);
+    SetStatusText(STATUS_PHASE, L"Creating CRC", true);
+
+    int32_t failed = 0;
+    int32_t done = 0;
+    for (; done < n; ++done) {
+        int read = DigestListedFile(&table[done], listing.items[done].full_path);
+        if (read < 0)
+            break;
+        if (read == 0)
+            ++failed;
+        AddResultRow(table[done].path, table[done].digest, read ? L"Created" : L"ERROR");
+        if (done % 5 == 3) {
+            SetProgressPos(done);
+            ShowWorkPercentage(done, n);
+        }
+    }
+    if (done < n) {
+        // The entry that ran out of memory may hold one of its texts.
+        std::free(table[done].path);
+        std::free(table[done].digest);
+        table[done].path = nullptr;
+        table[done].digest = nullptr;
+        g_app.entry_count = done;
+        ListDirFree(&listing);
+        ReportOutOfMemory();
+        EnableJobCommands(true);
+        return 0;
+    }
+
+    SetProgressPos(n);
+    SetStatusText(STATUS_PHASE, failed ? L"BAD" : L"OK", true);
+    SetStatusText(STATUS_ACTIVITY, L"Ready", true);
+    g_app.entry_count = n;
+    ListDirFree(&listing);
+    EnableJobCommands(true);
+    return 0;
+}

@@ -1,0 +1,35 @@
+#include "jobs/jobs.h"
+
+#include <cwchar>
+
+#include "app/app.h"
+
+void ShowWorkPercentage(int32_t index, int32_t total)
+{
+    float share = float(index) / float(total);
+    int percent = int(share * 100.0f);
+    wchar_t text[24];
+    std::swprintf(text, 24, L"Work %d%%", percent);
+    SetStatusText(STATUS_ACTIVITY, text, false);
+}
+
+void StartJobWorker(int32_t job)
+{
+    LPTHREAD_START_ROUTINE entry = job == JOB_CHECK ? CheckJob : FolderScanJob;
+    HANDLE *handle = job == JOB_CHECK ? &g_win.check_thread : &g_win.scan_thread;
+    DWORD *id = job == JOB_CHECK ? &g_win.check_thread_id : &g_win.scan_thread_id;
+
+    EnableJobCommands(false);
+    *handle = CreateThread(nullptr, 0, entry, nullptr, 0, id);
+    g_app.pending_job = JOB_NONE;
+    if (!*handle) {
+        EnableJobCommands(true);
+        ShowErrorMessage(L"ERROR: Could not start the job!");
+        return;
+    }
+    SetThreadPriority(*handle, THREAD_PRIORITY_IDLE);
+    // Nothing ever waits on a worker; holding its handle would only leak one
+    // per job. The id stays for whoever wants to recognise the thread.
+    CloseHandle(*handle);
+    *handle = nullptr;
+}

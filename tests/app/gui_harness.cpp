@@ -1,0 +1,216 @@
+#include "tests/app/gui_harness.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+
+#include "app/app.h"
+#include "app/resources/resource.h"
+
+namespace gui {
+
+namespace {
+
+bool PumpOne()
+{
+    MSG message;
+    if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+        return false;
+    if (message.message == WM_QUIT) {
+        // Put it back for PumpUntilQuit; nothing else may swallow it.
+        PostQuitMessage(static_cast<int>(message.wParam));
+        return false;
+    }
+    ProcessMessage(&message);
+    return true;
+}
+
+void ResetAppState()
+{
+    ReleaseEntryTable();
+    g_app.pending_job = 0;
+    g_app.hash_choice = 0;
+    g_app.hidden_files = 0;
+}
+
+}  // namespace
+
+int Start(const wchar_t *command_line)
+{
+    ResetAppState();
+    return StartApplication(GetModuleHandleW(nullptr), SW_SHOWNORMAL, command_line);
+}
+
+bool PumpUntil(const std::function<bool()> &done, DWORD timeout_ms)
+{
+    DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > timeout_ms)
+            return false;
+        if (!PumpOne())
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+    return true;
+}
+
+void PumpFor(DWORD ms)
+{
+    DWORD start = GetTickCount();
+    PumpUntil([&] { return GetTickCount() - start >= ms; }, ms + 1000);
+}
+
+bool JobEnded()
+{
+    return g_app.pending_job == 0 && StatusText(3) == L"Ready" &&
+           (MenuState(ID_FILE_SCAN) & MF_GRAYED) == 0;
+}
+
+bool PumpUntilJobEnded(DWORD timeout_ms)
+{
+    return PumpUntil(JobEnded, timeout_ms);
+}
+
+int PumpUntilQuit(DWORD timeout_ms)
+{
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start <= timeout_ms) {
+        MSG message;
+        if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT)
+                return static_cast<int>(message.wParam);
+            ProcessMessage(&message);
+        } else {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        }
+    }
+    return -1;
+}
+
+int Close()
+{
+    if (g_win.main_window)
+        DestroyWindow(g_win.main_window);
+    return PumpUntilQuit();
+}
+
+HWND MainWindow()
+{
+    return g_win.main_window;
+}
+
+HWND ResultList()
+{
+    return ResultListHandle();
+}
+
+int RowCount()
+{
+    return static_cast<int>(SendMessageW(ResultList(), LVM_GETITEMCOUNT, 0, 0));
+}
+
+std::wstring Cell(int row, int column)
+{
+    wchar_t text[1024] = {};
+    LVITEMW item = {};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = 1024;
+    SendMessageW(ResultList(), LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+    return text;
+}
+
+int ColumnWidth(int column)
+{
+    return static_cast<int>(SendMessageW(ResultList(), LVM_GETCOLUMNWIDTH, column, 0));
+}
+
+std::wstring StatusText(int part, bool *popout)
+{
+    wchar_t text[512] = {};
+    LRESULT result =
+        SendMessageW(g_win.status_bar, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(text));
+    if (popout)
+        *popout = (HIWORD(result) & SBT_POPOUT) != 0;
+    return text;
+}
+
+std::vector<int> StatusPartEdges()
+{
+    int edges[8] = {};
+    int count = static_cast<int>(
+        SendMessageW(g_win.status_bar, SB_GETPARTS, 8, reinterpret_cast<LPARAM>(edges)));
+    return std::vector<int>(edges, edges + count);
+}
+
+int ProgressMin()
+{
+    return static_cast<int>(SendMessageW(g_win.progress_bar, PBM_GETRANGE, TRUE, 0));
+}
+
+int ProgressMax()
+{
+    return static_cast<int>(SendMessageW(g_win.progress_bar, PBM_GETRANGE, FALSE, 0));
+}
+
+int ProgressPos()
+{
+    return static_cast<int>(SendMessageW(g_win.progress_bar, PBM_GETPOS, 0, 0));
+}
+
+UINT MenuState(UINT command)
+{
+    return GetMenuState(GetMenu(g_win.main_window), command, MF_BYCOMMAND);
+}
+
+SIZE ClientSize()
+{
+    RECT client;
+    GetClientRect(g_win.main_window, &client);
+    return SIZE{client.right - client.left, client.bottom - client.top};
+}
+
+RECT ChildRect(HWND child)
+{
+    RECT place;
+    GetWindowRect(child, &place);
+    MapWindowPoints(nullptr, g_win.main_window, reinterpret_cast<POINT *>(&place), 2);
+    return place;
+}
+
+HWND WaitForWindow(const wchar_t *window_class, const wchar_t *caption, DWORD timeout_ms)
+{
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start <= timeout_ms) {
+        HWND found = FindWindowW(window_class, caption);
+        DWORD process = 0;
+        if (found)
+            GetWindowThreadProcessId(found, &process);
+        if (found && process == GetCurrentProcessId() && IsWindowVisible(found))
+            return found;
+        Sleep(20);
+    }
+    return nullptr;
+}
+
+std::wstring TempFolder(const wchar_t *tag)
+{
+    wchar_t base[MAX_PATH];
+    GetTempPathW(MAX_PATH, base);
+    wchar_t folder[MAX_PATH];
+    std::swprintf(folder, MAX_PATH, L"%lstalvor-%ls-%lu", base, tag, GetCurrentProcessId());
+    CreateDirectoryW(folder, nullptr);
+    return folder;
+}
+
+std::wstring WriteFile(const std::wstring &folder, const wchar_t *name, const std::string &bytes)
+{
+    std::wstring path = folder + L"\\" + name;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return path;
+}
+
+}  // namespace gui

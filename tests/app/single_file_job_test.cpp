@@ -1,0 +1,293 @@
+#include <windows.h>
+#include <commctrl.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "app/app.h"
+#include "app/resources/resource.h"
+#include "hash/hash.h"
+#include "jobs/jobs.h"
+#include "tests/app/gui_harness.h"
+
+namespace {
+
+std::wstring EngineDigest(char kind, const std::string &bytes)
+{
+    if (kind == 'C') {
+        uint32_t crc;
+        crc32c_init(&crc);
+        crc32c_update(&crc, bytes.data(), static_cast<uint32_t>(bytes.size()));
+        utf16 text[9];
+        crc32c_to_text(crc32c_final(&crc), text);
+        return text;
+    }
+    digest_context ctx;
+    switch (kind) {
+    case 'E': digest_init_224(&ctx); break;
+    case 'S': digest_init_256(&ctx); break;
+    case 'M': digest_init_384(&ctx); break;
+    default: digest_init_512(&ctx); break;
+    }
+    digest_update(bytes.data(), &ctx, static_cast<uint32_t>(bytes.size()));
+    digest_final(&ctx);
+    digest_to_text(&ctx);
+    return ctx.text;
+}
+
+// Bytes that cross the file digest's read blocks and are not all alike.
+std::string SampleBytes(size_t count)
+{
+    std::string bytes(count, '\0');
+    uint32_t state = 2463534242u;
+    for (char &byte : bytes) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        byte = static_cast<char>(state);
+    }
+    return bytes;
+}
+
+struct SwitchCase {
+    const wchar_t *option;
+    char kind;
+    size_t digits;
+};
+
+TEST(SingleFileJob, DigestsTheFileWithEachAlgorithmLikeTheEngine)
+{
+    std::wstring folder = gui::TempFolder(L"single");
+    std::string bytes = SampleBytes(150000);
+    std::wstring path = gui::WriteFile(folder, L"sample.bin", bytes);
+    const SwitchCase cases[] = {
+        {L"", 'S', 64},        {L"-crc", 'C', 8},     {L"-sha224", 'E', 56},
+        {L"-sha256", 'S', 64}, {L"-sha384", 'M', 96}, {L"-sha512", 'H', 128},
+    };
+    for (const SwitchCase &c : cases) {
+        SCOPED_TRACE(c.kind);
+        std::wstring command_line = L"talvor.exe -file=\"" + path + L"\" " + c.option;
+        ASSERT_EQ(gui::Start(command_line.c_str()), 1);
+        ASSERT_TRUE(gui::PumpUntilJobEnded());
+        ASSERT_EQ(gui::RowCount(), 1);
+        EXPECT_EQ(gui::Cell(0, 0), path);
+        std::wstring digest = gui::Cell(0, 1);
+        EXPECT_EQ(digest, EngineDigest(c.kind, bytes));
+        EXPECT_EQ(digest.size(), c.digits);
+        EXPECT_EQ(gui::Cell(0, 2), L"Created");
+        bool popout = false;
+        EXPECT_EQ(gui::StatusText(2, &popout), L"OK");
+        EXPECT_TRUE(popout);
+        EXPECT_EQ(gui::StatusText(3, &popout), L"Ready");
+        EXPECT_TRUE(popout);
+        EXPECT_EQ(gui::ProgressMax(), 100);
+        EXPECT_EQ(gui::ProgressPos(), 100);
+        // Counted, so Save writes it.
+        ASSERT_EQ(g_app.entry_count, 1);
+        EXPECT_EQ(g_app.entries[0].kind, c.kind);
+        EXPECT_EQ(std::wstring(g_app.entries[0].digest), digest);
+        EXPECT_EQ(std::wstring(g_app.entries[0].path), path);
+        EXPECT_EQ(gui::Close(), 0);
+    }
+
+    // A known vector through the whole road.
+    std::wstring known = gui::WriteFile(folder, L"digits.txt", "123456789");
+    std::wstring command_line = L"talvor.exe -crc -file=" + known;
+    ASSERT_EQ(gui::Start(command_line.c_str()), 1);
+    ASSERT_TRUE(gui::PumpUntilJobEnded());
+    EXPECT_EQ(gui::Cell(0, 1), L"E3069283");
+    EXPECT_EQ(gui::Close(), 0);
+    DeleteFileW(path.c_str());
+    DeleteFileW(known.c_str());
+    RemoveDirectoryW(folder.c_str());
+}
+
+TEST(SingleFileJob, AFileThatCannotBeReadIsAFailedRowAndNothingToSave)
+{
+    const wchar_t *const command_lines[] = {
+        L"talvor.exe -file=Z:\\no\\such\\folder\\missing.bin -sha512",
+        L"talvor.exe -file=",
+    };
+    const wchar_t *const paths[] = {L"Z:\\no\\such\\folder\\missing.bin", L""};
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_EQ(gui::Start(command_lines[i]), 1);
+        ASSERT_TRUE(gui::PumpUntilJobEnded());
+        ASSERT_EQ(gui::RowCount(), 1);
+        EXPECT_EQ(gui::Cell(0, 0), paths[i]);
+        EXPECT_EQ(gui::Cell(0, 1), L"");
+        EXPECT_EQ(gui::Cell(0, 2), L"ERROR");
+        EXPECT_EQ(gui::StatusText(2), L"BAD");
+        EXPECT_EQ(gui::StatusText(3), L"Ready");
+        EXPECT_EQ(gui::ProgressPos(), 100);
+        EXPECT_EQ(g_app.entry_count, 0);
+        EXPECT_EQ(g_app.entries, nullptr);
+        EXPECT_EQ(gui::Close(), 0);
+    }
+}
+
+TEST(Dispatcher, ANewJobClearsTheOldResultAndNoJobTouchesNothing)
+{
+    std::wstring folder = gui::TempFolder(L"dispatch");
+    std::wstring path = gui::WriteFile(folder, L"a.txt", "abc");
+    std::wstring command_line = L"talvor.exe -file=" + path;
+    ASSERT_EQ(gui::Start(command_line.c_str()), 1);
+    ASSERT_TRUE(gui::PumpUntilJobEnded());
+    ASSERT_EQ(gui::RowCount(), 1);
+    EXPECT_EQ(gui::Cell(0, 1),
+              L"3A985DA74FE225B2045C172D6BD390BD855F086E3E9D525B46BFE24511431532");
+    Entry *old_table = g_app.entries;
+    ASSERT_NE(old_table, nullptr);
+
+    // Pending job 0: neither the list, the progress nor the table changes.
+    AddResultRow(L"x", L"y", L"z");
+    SetProgressPos(37);
+    DispatchPendingJob();
+    EXPECT_EQ(gui::RowCount(), 2);
+    EXPECT_EQ(gui::ProgressPos(), 37);
+    EXPECT_EQ(g_app.entries, old_table);
+    EXPECT_EQ(g_app.entry_count, 1);
+
+    // The next job starts from an empty list and a released table even
+    // though it then finds nothing.
+    std::wstring missing = L"-file=" + folder + L"\\gone.txt";
+    ASSERT_EQ(SetTargetPath(missing.c_str(), 6), 0);
+    g_app.pending_job = JOB_SINGLE_FILE;
+    DispatchPendingJob();
+    EXPECT_EQ(g_app.pending_job, 0);
+    EXPECT_EQ(gui::RowCount(), 1);
+    EXPECT_EQ(gui::Cell(0, 2), L"ERROR");
+    EXPECT_EQ(g_app.entries, nullptr);
+    EXPECT_EQ(g_app.entry_count, 0);
+    EXPECT_EQ(gui::Close(), 0);
+    DeleteFileW(path.c_str());
+    RemoveDirectoryW(folder.c_str());
+}
+
+TEST(Display, RowsStatusTextsProgressAndMenuOnTheUiThread)
+{
+    ASSERT_EQ(gui::Start(L"talvor.exe"), 1);
+    ClearResultList();
+    EXPECT_EQ(gui::RowCount(), 0);
+    AddResultRow(L"A", L"1", L"Created");
+    AddResultRow(L"B", L"2", L"OK");
+    AddResultRow(L"C", L"3", L"MISMATCH");
+    ASSERT_EQ(gui::RowCount(), 3);
+    const wchar_t *const expected[3][3] = {
+        {L"C", L"3", L"MISMATCH"}, {L"B", L"2", L"OK"}, {L"A", L"1", L"Created"}};
+    for (int row = 0; row < 3; ++row)
+        for (int column = 0; column < 3; ++column)
+            EXPECT_EQ(gui::Cell(row, column), expected[row][column]);
+    ClearResultList();
+    EXPECT_EQ(gui::RowCount(), 0);
+
+    bool popout = false;
+    SetStatusText(STATUS_ACTIVITY, L"Work", true);
+    EXPECT_EQ(gui::StatusText(3, &popout), L"Work");
+    EXPECT_TRUE(popout);
+    SetStatusText(STATUS_ACTIVITY, L"Work 30%", false);
+    EXPECT_EQ(gui::StatusText(3, &popout), L"Work 30%");
+    EXPECT_FALSE(popout);
+    SetStatusText(STATUS_COUNT, L"Files: 12", false);
+    EXPECT_EQ(gui::StatusText(1), L"Files: 12");
+    SetStatusText(STATUS_COUNT, L"", true);
+    EXPECT_EQ(gui::StatusText(1), L"");
+
+    SetProgressRange(250);
+    SetProgressPos(125);
+    EXPECT_EQ(gui::ProgressMin(), 0);
+    EXPECT_EQ(gui::ProgressMax(), 250);
+    EXPECT_EQ(gui::ProgressPos(), 125);
+
+    EnableJobCommands(false);
+    for (UINT id : {ID_FILE_SCAN, ID_FILE_CHECK, ID_FILE_SAVE})
+        EXPECT_EQ(gui::MenuState(id) & (MF_GRAYED | MF_DISABLED), UINT(MF_GRAYED | MF_DISABLED));
+    EXPECT_EQ(gui::MenuState(IDM_EXIT) & MF_GRAYED, 0u);
+    EXPECT_EQ(gui::MenuState(ID_OPTIONS_SHA3_512) & MF_GRAYED, 0u);
+    EnableJobCommands(true);
+    for (UINT id : {ID_FILE_SCAN, ID_FILE_CHECK, ID_FILE_SAVE})
+        EXPECT_EQ(gui::MenuState(id) & (MF_GRAYED | MF_DISABLED), 0u);
+    EXPECT_EQ(gui::Close(), 0);
+
+    // Once the window is gone every operation does nothing.
+    AddResultRow(L"late", L"", L"");
+    SetStatusText(STATUS_PHASE, L"late", true);
+    SetProgressPos(1);
+    EnableJobCommands(false);
+    ClearResultList();
+    ShowErrorMessage(L"never shown");
+}
+
+// The worker's calls are carried to the UI thread, also while it sits in a
+// modal loop, and each returns only once it has taken effect.
+TEST(Display, CallsFromAnotherThreadRunSynchronouslyEvenUnderAModalBox)
+{
+    ASSERT_EQ(gui::Start(L"talvor.exe"), 1);
+    HWND list = gui::ResultList();
+    int counts_seen[3] = {};
+    bool menu_greyed_seen = false;
+    std::thread worker([&] {
+        HWND about = gui::WaitForWindow(L"#32770", L"About Ostrik");
+        for (int i = 0; i < 3; ++i) {
+            AddResultRow(L"path", L"digest", L"Created");
+            counts_seen[i] = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+        }
+        SetStatusText(STATUS_ACTIVITY, L"Work 60%", false);
+        EnableJobCommands(false);
+        menu_greyed_seen = (gui::MenuState(ID_FILE_SAVE) & MF_GRAYED) != 0;
+        EnableJobCommands(true);
+        PostMessageW(about, WM_COMMAND, IDOK, 0);
+    });
+    ShowAboutDialog();
+    worker.join();
+    EXPECT_EQ(counts_seen[0], 1);
+    EXPECT_EQ(counts_seen[1], 2);
+    EXPECT_EQ(counts_seen[2], 3);
+    EXPECT_TRUE(menu_greyed_seen);
+    EXPECT_EQ(gui::StatusText(3), L"Work 60%");
+
+    // The private message from anywhere but a waiting call runs nothing.
+    EXPECT_EQ(SendMessageW(gui::MainWindow(), WM_APP_RUN_UI_CALL, 0, 0), 0);
+    EXPECT_EQ(gui::RowCount(), 3);
+    EXPECT_EQ(gui::Close(), 0);
+}
+
+TEST(Display, ErrorMessageIsABoxOwnedByTheMainWindow)
+{
+    ASSERT_EQ(gui::Start(L"talvor.exe"), 1);
+    for (bool from_worker : {false, true}) {
+        std::wstring text;
+        HWND owner = nullptr;
+        std::thread dismisser([&] {
+            HWND box = gui::WaitForWindow(L"#32770", L"ERROR");
+            if (!box)
+                return;
+            wchar_t buffer[128] = {};
+            GetDlgItemTextW(box, 0xFFFF, buffer, 128);
+            text = buffer;
+            owner = GetWindow(box, GW_OWNER);
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+        });
+        if (from_worker) {
+            std::atomic<bool> returned{false};
+            std::thread worker([&] {
+                ShowErrorMessage(L"ERROR: Not enough free memory!");
+                returned = true;
+            });
+            // The UI thread keeps serving messages while the worker waits.
+            gui::PumpUntil([&] { return returned.load(); });
+            worker.join();
+        } else {
+            ShowErrorMessage(L"ERROR: Not enough free memory!");
+        }
+        dismisser.join();
+        EXPECT_EQ(text, L"ERROR: Not enough free memory!") << from_worker;
+        EXPECT_EQ(owner, gui::MainWindow()) << from_worker;
+    }
+    EXPECT_EQ(gui::Close(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,305 @@
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "app/app.h"
+#include "app/resources/resource.h"
+#include "tests/app/gui_harness.h"
+
+namespace {
+
+// Dismisses the About box from a helper thread while the test thread sits in
+// its modal loop; records what the box showed.
+struct AboutObservation {
+    bool found = false;
+    std::string version_text;
+    bool has_icon = false;
+};
+
+enum class Dismissal { Ok, Escape, CloseBox };
+
+std::thread DismissAboutBox(AboutObservation *seen, Dismissal how)
+{
+    return std::thread([seen, how] {
+        HWND dialog = gui::WaitForWindow(L"#32770", L"About Ostrik");
+        if (!dialog)
+            return;
+        seen->found = true;
+        char text[128] = {};
+        GetDlgItemTextA(dialog, IDC_VERSION_TEXT, text, sizeof text);
+        seen->version_text = text;
+        HWND icon = GetWindow(dialog, GW_CHILD);
+        seen->has_icon = SendMessageW(icon, STM_GETICON, 0, 0) != 0;
+        switch (how) {
+        case Dismissal::Ok:
+            PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+            break;
+        case Dismissal::Escape:
+            PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+            break;
+        case Dismissal::CloseBox:
+            PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+            break;
+        }
+    });
+}
+
+INT_PTR RunAboutBox(Dismissal how, AboutObservation *seen)
+{
+    std::thread helper = DismissAboutBox(seen, how);
+    INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_ABOUTBOX),
+                                     gui::MainWindow(), AboutDialogProc, 0);
+    helper.join();
+    return result;
+}
+
+void ExpectLayoutFor(SIZE client)
+{
+    RECT progress = gui::ChildRect(g_win.progress_bar);
+    EXPECT_EQ(progress.left, 0);
+    EXPECT_EQ(progress.top, 0);
+    EXPECT_EQ(progress.right, client.cx);
+    EXPECT_EQ(progress.bottom, 20);
+
+    RECT list = gui::ChildRect(gui::ResultList());
+    EXPECT_EQ(list.left, 0);
+    EXPECT_EQ(list.top, 20);
+    EXPECT_EQ(list.right, client.cx);
+    EXPECT_EQ(list.bottom - list.top, client.cy - 42);
+
+    RECT status = gui::ChildRect(g_win.status_bar);
+    EXPECT_EQ(status.left, 0);
+    EXPECT_EQ(status.right, client.cx);
+    EXPECT_EQ(status.bottom, client.cy);
+}
+
+TEST(MainWindow, ComesUpWithItsControlsSizedFromTheClientWidth)
+{
+    int widths[3];
+    ComputeColumnWidths(484, widths);
+    EXPECT_EQ(widths[0], 242);
+    EXPECT_EQ(widths[1], 161);
+    EXPECT_EQ(widths[2], 60);
+    int edges[4];
+    ComputeStatusPartEdges(484, edges);
+    EXPECT_EQ(edges[0], 121);
+    EXPECT_EQ(edges[1], 266);
+    EXPECT_EQ(edges[2], 403);
+    EXPECT_EQ(edges[3], -1);
+
+    ASSERT_EQ(gui::Start(L"talvor.exe"), 1);
+    HWND main = gui::MainWindow();
+    wchar_t caption[64] = {};
+    GetWindowTextW(main, caption, 64);
+    EXPECT_STREQ(caption, L"TALVOR CRC Check");
+    RECT frame;
+    GetWindowRect(main, &frame);
+    EXPECT_EQ(frame.right - frame.left, 500);
+    EXPECT_EQ(frame.bottom - frame.top, 400);
+    EXPECT_EQ(GetDlgCtrlID(gui::ResultList()), 6990);
+    EXPECT_EQ(GetDlgCtrlID(g_win.status_bar), 11990);
+    EXPECT_EQ(GetDlgCtrlID(g_win.progress_bar), 12990);
+    // Created in this order: progress bar, status bar, result list.
+    EXPECT_EQ(GetWindow(main, GW_CHILD), g_win.progress_bar);
+    EXPECT_EQ(GetWindow(g_win.progress_bar, GW_HWNDNEXT), g_win.status_bar);
+    EXPECT_EQ(GetWindow(g_win.status_bar, GW_HWNDNEXT), gui::ResultList());
+
+    int client_width = gui::ClientSize().cx;
+    ComputeColumnWidths(client_width, widths);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(gui::ColumnWidth(i), widths[i]) << "column " << i;
+    ComputeStatusPartEdges(client_width, edges);
+    std::vector<int> parts = gui::StatusPartEdges();
+    ASSERT_EQ(parts.size(), 4u);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(parts[i], edges[i]) << "part " << i;
+    EXPECT_EQ(parts[3], -1);
+
+    bool popout = false;
+    std::wstring engine = gui::StatusText(0, &popout);
+    EXPECT_TRUE(engine == L"SSE4.2 HW" || engine == L"SSE4.2 SW");
+    EXPECT_EQ(engine == L"SSE4.2 HW", g_app.sse42 == 1);
+    EXPECT_TRUE(popout);
+    EXPECT_EQ(gui::StatusText(1, &popout), L"");
+    EXPECT_TRUE(popout);
+    EXPECT_EQ(gui::StatusText(2, &popout), L"");
+    EXPECT_TRUE(popout);
+    EXPECT_EQ(gui::StatusText(3, &popout), L"Ready");
+    EXPECT_TRUE(popout);
+    EXPECT_EQ(gui::ProgressMin(), 0);
+    EXPECT_EQ(gui::ProgressMax(), 100);
+    EXPECT_EQ(gui::ProgressPos(), 0);
+    EXPECT_EQ(gui::RowCount(), 0);
+
+    LVCOLUMNW column = {};
+    wchar_t header[32];
+    column.mask = LVCF_TEXT;
+    column.pszText = header;
+    column.cchTextMax = 32;
+    const wchar_t *expected_headers[3] = {L"Path", L"CRC", L"Status"};
+    for (int i = 0; i < 3; ++i) {
+        SendMessageW(gui::ResultList(), LVM_GETCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
+        EXPECT_STREQ(header, expected_headers[i]);
+    }
+    EXPECT_EQ(gui::Close(), 0);
+}
+
+TEST(MainWindow, MenuStartsWithTheResourceStates)
+{
+    ASSERT_EQ(gui::Start(L"talvor.exe"), 1);
+    for (UINT id : {ID_FILE_SCAN, ID_FILE_CHECK, ID_FILE_SAVE, IDM_EXIT, IDM_ABOUT,
+                    ID_OPTIONS_SHA3_224, ID_OPTIONS_SHA3_384, ID_OPTIONS_SHA3_512,
+                    ID_OPTIONS_CRC32})
+        EXPECT_EQ(gui::MenuState(id) & (MF_GRAYED | MF_CHECKED), 0u) << id;
+    EXPECT_EQ(gui::MenuState(ID_OPTIONS_SHA3_256) & (MF_GRAYED | MF_CHECKED), UINT(MF_CHECKED));
+    EXPECT_EQ(gui::MenuState(ID_OPTIONS_AUTOMODE) & (MF_GRAYED | MF_CHECKED), UINT(MF_GRAYED));
+    EXPECT_EQ(gui::MenuState(ID_OPTIONS_HIDDEN) & (MF_GRAYED | MF_CHECKED),
+              UINT(MF_GRAYED | MF_CHECKED));
+    HMENU bar = GetMenu(gui::MainWindow());
+    ASSERT_EQ(GetMenuItemCount(bar), 3);
+    wchar_t text[64];
+    const wchar_t *popups[3] = {L"&File", L"&Options", L"&Help"};
+    for (int i = 0; i < 3; ++i) {
+        GetMenuStringW(bar, i, text, 64, MF_BYPOSITION);
+        EXPECT_STREQ(text, popups[i]);
+    }
+    GetMenuStringW(bar, IDM_ABOUT, text, 64, MF_BYCOMMAND);
+    EXPECT_STREQ(text, L"&About ...");
+    GetMenuStringW(bar, ID_OPTIONS_HIDDEN, text, 64, MF_BYCOMMAND);
+    EXPECT_STREQ(text, L"Check &hidden and system files");
+    EXPECT_EQ(gui::Close(), 0);
+}
+
+TEST(MainWindow, ResizingKeepsTheBandsAndNotTheColumns)
+{
+    ASSERT_EQ(gui::Start(L"talvor.exe"), 1);
+    HWND main = gui::MainWindow();
+    int widths[3] = {gui::ColumnWidth(0), gui::ColumnWidth(1), gui::ColumnWidth(2)};
+    std::vector<int> parts = gui::StatusPartEdges();
+    ExpectLayoutFor(gui::ClientSize());
+
+    const SIZE sizes[] = {{900, 700}, {640, 480}, {1200, 420}, {520, 900}};
+    for (SIZE size : sizes) {
+        MoveWindow(main, 10, 10, size.cx, size.cy, TRUE);
+        gui::PumpFor(50);
+        SCOPED_TRACE(size.cx);
+        ExpectLayoutFor(gui::ClientSize());
+        EXPECT_EQ(gui::ColumnWidth(0), widths[0]);
+        EXPECT_EQ(gui::ColumnWidth(1), widths[1]);
+        EXPECT_EQ(gui::ColumnWidth(2), widths[2]);
+        EXPECT_EQ(gui::StatusPartEdges(), parts);
+    }
+
+    // Smaller than the minimum tracking size is refused when dragging.
+    MINMAXINFO limits = {};
+    SendMessageW(main, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
+    EXPECT_EQ(limits.ptMinTrackSize.x, 500);
+    EXPECT_EQ(limits.ptMinTrackSize.y, 400);
+    SetWindowPos(main, nullptr, 0, 0, 200, 150, SWP_NOZORDER | SWP_NOMOVE);
+    RECT frame;
+    GetWindowRect(main, &frame);
+    EXPECT_GE(frame.right - frame.left, 500);
+    EXPECT_GE(frame.bottom - frame.top, 400);
+    EXPECT_EQ(gui::Close(), 0);
+}
+
+TEST(AboutBox, ShowsTheVersionAndClosesByOkEscapeAndCloseBox)
+{
+    ASSERT_EQ(gui::Start(L"talvor.exe"), 1);
+    AboutObservation seen;
+    EXPECT_EQ(RunAboutBox(Dismissal::Ok, &seen), IDOK);
+    EXPECT_TRUE(seen.found);
+    EXPECT_EQ(seen.version_text, "Ostrik, Version 0.24b.1537");
+    EXPECT_TRUE(seen.has_icon);
+
+    AboutObservation by_escape;
+    EXPECT_EQ(RunAboutBox(Dismissal::Escape, &by_escape), IDCANCEL);
+    EXPECT_TRUE(by_escape.found);
+
+    AboutObservation by_close_box;
+    EXPECT_EQ(RunAboutBox(Dismissal::CloseBox, &by_close_box), IDCANCEL);
+    EXPECT_TRUE(by_close_box.found);
+    EXPECT_EQ(gui::Close(), 0);
+}
+
+TEST(AboutBox, OpensFromTheMenuCommandAndTheAcceleratorsThenTheDispatcherRuns)
+{
+    ASSERT_EQ(gui::Start(L"talvor.exe"), 1);
+    HWND main = gui::MainWindow();
+
+    AboutObservation from_menu;
+    std::thread helper = DismissAboutBox(&from_menu, Dismissal::Ok);
+    PostMessageW(main, WM_COMMAND, IDM_ABOUT, 0);
+    gui::PumpFor(200);
+    helper.join();
+    EXPECT_TRUE(from_menu.found);
+    EXPECT_EQ(from_menu.version_text, "Ostrik, Version 0.24b.1537");
+
+    // Alt held, then the character: the message loop's accelerator table
+    // turns it into About, and the dispatcher still runs after that message.
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[VK_MENU] = 0x80;
+    SetKeyboardState(keys);
+    std::wstring folder = gui::TempFolder(L"accel");
+    std::wstring file = gui::WriteFile(folder, L"a.txt", "123456789");
+    for (wchar_t character : {L'?', L'/'}) {
+        std::wstring option = L"-file=" + file;
+        ASSERT_EQ(SetTargetPath(option.c_str(), 6), 0);
+        g_app.hash_choice = HASH_CRC32C;
+        AboutObservation from_key;
+        std::thread dismisser = DismissAboutBox(&from_key, Dismissal::Ok);
+        // The job is requested only now, so the first message the loop
+        // fetches is the accelerator and the job runs right after it.
+        MSG message = {};
+        message.hwnd = main;
+        message.message = WM_SYSCHAR;
+        message.wParam = character;
+        message.lParam = 0x20000001;
+        g_app.pending_job = JOB_SINGLE_FILE;
+        ProcessMessage(&message);
+        dismisser.join();
+        EXPECT_TRUE(from_key.found) << char(character);
+        EXPECT_EQ(g_app.pending_job, 0);
+        ASSERT_EQ(gui::RowCount(), 1);
+        EXPECT_EQ(gui::Cell(0, 1), L"E3069283");
+    }
+    keys[VK_MENU] = 0;
+    SetKeyboardState(keys);
+    DeleteFileW(file.c_str());
+    RemoveDirectoryW(folder.c_str());
+    EXPECT_EQ(gui::Close(), 0);
+}
+
+TEST(MainWindow, ExitCloseBoxAndAltF4EndTheLoopWithExitCodeZero)
+{
+    ASSERT_EQ(gui::Start(L"talvor.exe"), 1);
+    PostMessageW(gui::MainWindow(), WM_COMMAND, IDM_EXIT, 0);
+    EXPECT_EQ(RunMessageLoop(), 0);
+    EXPECT_EQ(g_win.main_window, nullptr);
+
+    ASSERT_EQ(gui::Start(L"talvor.exe"), 1);
+    PostMessageW(gui::MainWindow(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(RunMessageLoop(), 0);
+
+    ASSERT_EQ(gui::Start(L"talvor.exe"), 1);
+    PostMessageW(gui::MainWindow(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(RunMessageLoop(), 0);
+
+    ASSERT_EQ(gui::Start(L"talvor.exe"), 1);
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[VK_MENU] = 0x80;
+    SetKeyboardState(keys);
+    PostMessageW(gui::MainWindow(), WM_SYSKEYDOWN, VK_F4, 0x20000001);
+    EXPECT_EQ(gui::PumpUntilQuit(), 0);
+    keys[VK_MENU] = 0;
+    SetKeyboardState(keys);
+    EXPECT_EQ(g_win.main_window, nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,384 @@
+// End-to-end: starts the real TalvorCrcCheck.exe with the arguments a user
+// would type and reads its window from outside through the driver.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/e2e/driver.h"
+
+namespace {
+
+constexpr DWORD WAIT_MS = 60000;
+
+std::wstring ExeFolder() {
+    wchar_t path[MAX_PATH];
+    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path, length);
+    return folder.substr(0, folder.find_last_of(L'\\') + 1);
+}
+
+std::wstring AppPath() {
+    return ExeFolder() + TALVOR_E2E_APP_RELATIVE;
+}
+
+// A fresh folder below the temp folder, removed with its files at the end.
+struct TempFolder {
+    std::wstring path;
+    std::vector<std::wstring> files;
+    std::vector<std::wstring> folders;
+};
+
+TempFolder MakeTempFolder(const wchar_t *name) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    TempFolder folder;
+    folder.path = std::wstring(temp) + name + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(folder.path.c_str(), nullptr);
+    return folder;
+}
+
+std::wstring WriteTempFile(TempFolder *folder, const std::wstring &name, const std::string &bytes) {
+    std::wstring path = folder->path + L"\\" + name;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr);
+    CloseHandle(file);
+    folder->files.push_back(path);
+    return path;
+}
+
+std::wstring WriteChecksumListFile(TempFolder *folder, const std::wstring &name, const std::wstring &text) {
+    std::string bytes = "\xFF\xFE";
+    for (wchar_t unit : text) {
+        bytes.push_back((char)(unit & 0xFF));
+        bytes.push_back((char)(unit >> 8));
+    }
+    return WriteTempFile(folder, name, bytes);
+}
+
+std::wstring MakeSubFolder(TempFolder *folder, const std::wstring &name) {
+    std::wstring path = folder->path + L"\\" + name;
+    CreateDirectoryW(path.c_str(), nullptr);
+    folder->folders.push_back(path);
+    return path;
+}
+
+void RemoveTempFolder(const TempFolder &folder) {
+    for (const std::wstring &file : folder.files) DeleteFileW(file.c_str());
+    for (size_t i = folder.folders.size(); i > 0; --i) RemoveDirectoryW(folder.folders[i - 1].c_str());
+    RemoveDirectoryW(folder.path.c_str());
+}
+
+bool Launch(const std::wstring &exe, const std::wstring &arguments, const wchar_t *folder,
+            HANDLE output, PROCESS_INFORMATION *info) {
+    std::wstring command = L"\"" + exe + L"\" " + arguments;
+    STARTUPINFOW startup;
+    ZeroMemory(&startup, sizeof(startup));
+    startup.cb = sizeof(startup);
+    if (output) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = output;
+        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    }
+    return CreateProcessW(exe.c_str(), &command[0], nullptr, nullptr, output != nullptr, 0, nullptr, folder,
+                          &startup, info) != 0;
+}
+
+// What the window showed once the job requested on the command line ended,
+// and how the program ended after WM_CLOSE.
+struct AppRun {
+    int wait_result = DRIVER_ERR_NOT_FOUND;
+    std::vector<std::vector<std::wstring>> rows;
+    std::vector<std::wstring> parts;
+    std::vector<bool> popout;
+    DWORD exit_code = 259;
+    DWORD process_id = 0;
+};
+
+void CaptureWindow(DriverTarget *target, AppRun *run) {
+    ResultTable table;
+    ASSERT_EQ(DRIVER_OK, ReadResultTable(target, &table));
+    for (int row = 0; row < table.row_count; ++row) {
+        std::vector<std::wstring> cells;
+        for (int column = 0; column < table.column_count; ++column) cells.push_back(ResultCell(&table, row, column));
+        run->rows.push_back(cells);
+    }
+    ReleaseResultTable(&table);
+    StatusBarState state;
+    ASSERT_EQ(DRIVER_OK, ReadStatusBar(target, &state));
+    for (int part = 0; part < state.part_count; ++part) {
+        run->parts.push_back(state.parts[part].text);
+        run->popout.push_back(state.parts[part].popout);
+    }
+    ReleaseStatusBar(&state);
+}
+
+void CloseAndReap(DriverTarget *target, PROCESS_INFORMATION *info, AppRun *run) {
+    EXPECT_EQ(DRIVER_OK, PostClose(target));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(info->hProcess, WAIT_MS));
+    GetExitCodeProcess(info->hProcess, &run->exit_code);
+    if (run->exit_code == STILL_ACTIVE) TerminateProcess(info->hProcess, 1);
+    CloseHandle(info->hThread);
+    CloseHandle(info->hProcess);
+}
+
+// Starts the program, waits until its job ended (or, with `job` false, until
+// it is idle), records the window and closes it.
+AppRun RunApp(const std::wstring &arguments, bool job = true, const wchar_t *folder = nullptr) {
+    AppRun run;
+    PROCESS_INFORMATION info;
+    if (!Launch(AppPath(), arguments, folder, nullptr, &info)) {
+        ADD_FAILURE() << "cannot start " << AppPath().c_str();
+        return run;
+    }
+    run.process_id = info.dwProcessId;
+    DriverTarget target;
+    run.wait_result = AttachDriver(info.dwProcessId, WAIT_MS, &target);
+    if (run.wait_result == DRIVER_OK) {
+        run.wait_result = job ? WaitForJobEnd(&target, WAIT_MS) : WaitForReady(&target, nullptr, 0, WAIT_MS);
+        if (run.wait_result == DRIVER_OK) CaptureWindow(&target, &run);
+        CloseAndReap(&target, &info, &run);
+        DetachDriver(&target);
+    } else {
+        TerminateProcess(info.hProcess, 1);
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+    }
+    return run;
+}
+
+void ExpectSingleRow(const AppRun &run, const std::wstring &path, const std::wstring &digest,
+                     const std::wstring &status) {
+    ASSERT_EQ(DRIVER_OK, run.wait_result);
+    ASSERT_EQ(1u, run.rows.size());
+    EXPECT_EQ(path, run.rows[0][0]);
+    EXPECT_EQ(digest, run.rows[0][1]);
+    EXPECT_EQ(status, run.rows[0][2]);
+    EXPECT_EQ(0u, run.exit_code);
+}
+
+bool IsEngineText(const std::wstring &text) {
+    return text == L"SSE4.2 HW" || text == L"SSE4.2 SW";
+}
+
+const char SHA3_256_ABC[] = "3A985DA74FE225B2045C172D6BD390BD855F086E3E9D525B46BFE24511431532";
+
+std::wstring Wide(const char *text) {
+    return std::wstring(text, text + strlen(text));
+}
+
+}  // namespace
+
+TEST(EndToEnd, NoArgumentsComesUpIdleWithItsLayoutAndExitsWithZero) {
+    PROCESS_INFORMATION info;
+    ASSERT_TRUE(Launch(AppPath(), L"", nullptr, nullptr, &info));
+    DriverTarget target;
+    ASSERT_EQ(DRIVER_OK, AttachDriver(info.dwProcessId, WAIT_MS, &target));
+    ASSERT_EQ(DRIVER_OK, WaitForReady(&target, nullptr, 0, WAIT_MS));
+    AppRun run;
+    CaptureWindow(&target, &run);
+    WindowLayout layout;
+    ASSERT_EQ(DRIVER_OK, ReadWindowLayout(&target, &layout));
+    StatusBarState state;
+    ASSERT_EQ(DRIVER_OK, ReadStatusBar(&target, &state));
+    ProgressState progress;
+    ASSERT_EQ(DRIVER_OK, ReadProgress(&target, &progress));
+    CloseAndReap(&target, &info, &run);
+    DetachDriver(&target);
+
+    EXPECT_TRUE(run.rows.empty());
+    ASSERT_EQ(4u, run.parts.size());
+    EXPECT_TRUE(IsEngineText(run.parts[0])) << run.parts[0].c_str();
+    EXPECT_TRUE(run.popout[0]);
+    EXPECT_EQ(L"", run.parts[2]);
+    EXPECT_EQ(L"Ready", run.parts[3]);
+    EXPECT_TRUE(run.popout[3]);
+    EXPECT_EQ(0u, run.exit_code);
+
+    EXPECT_EQ(500, layout.window.right - layout.window.left);
+    EXPECT_EQ(400, layout.window.bottom - layout.window.top);
+    int width = layout.client.right;
+    int half = width / 2;
+    ASSERT_EQ(3, layout.column_count);
+    EXPECT_EQ(width / 2, layout.column_widths[0]);
+    EXPECT_EQ(width / 3, layout.column_widths[1]);
+    EXPECT_EQ(width / 8, layout.column_widths[2]);
+    EXPECT_EQ(half / 2, state.parts[0].right_edge);
+    EXPECT_EQ(half + half / 10, state.parts[1].right_edge);
+    EXPECT_EQ(half + 2 * half / 3, state.parts[2].right_edge);
+    EXPECT_EQ(-1, state.parts[3].right_edge);
+    ReleaseStatusBar(&state);
+    EXPECT_EQ(0, layout.progress_bar.top);
+    EXPECT_EQ(width, layout.progress_bar.right - layout.progress_bar.left);
+    EXPECT_EQ(20, layout.result_list.top);
+    EXPECT_EQ(layout.client.bottom - 42, layout.result_list.bottom - layout.result_list.top);
+    EXPECT_EQ(layout.client.bottom, layout.status_bar.bottom);
+    EXPECT_EQ(0, progress.position);
+    EXPECT_EQ(100, progress.maximum);
+}
+
+TEST(EndToEnd, SingleFileGivesOneCreatedRowWithTheChosenAlgorithmsDigest) {
+    TempFolder folder = MakeTempFolder(L"talvor_e2e_file_");
+    std::wstring abc = WriteTempFile(&folder, L"abc.txt", "abc");
+    std::wstring check = WriteTempFile(&folder, L"check.txt", "123456789");
+    std::wstring empty = WriteTempFile(&folder, L"empty.bin", "");
+    struct Case {
+        std::wstring arguments;
+        std::wstring path;
+        const char *digest;
+    } cases[] = {
+        {L"\"-file=" + abc + L"\"", abc, SHA3_256_ABC},
+        {L"-sha224 \"-file=" + abc + L"\"", abc, "E642824C3F8CF24AD09234EE7D3C766FC9A3A5168D0C94AD73B46FDF"},
+        {L"\"-file=" + abc + L"\" -sha256", abc, SHA3_256_ABC},
+        {L"-sha384 \"-file=" + abc + L"\"", abc,
+         "EC01498288516FC926459F58E2C6AD8DF9B473CB0FC08C2596DA7CF0E49BE4B298D88CEA927AC7F539F1EDF228376D25"},
+        {L"-sha512 \"-file=" + abc + L"\"", abc,
+         "B751850B1A57168A5693CD924B6B096E08F621827444F70D884F5D0240D2712E"
+         "10E116E9192AF3C91A7EC57647E3934057340B4CF408D5A56592F8274EEC53F0"},
+        {L"-crc \"-file=" + check + L"\"", check, "E3069283"},
+        {L"-sha512 -crc \"-file=" + abc + L"\"", abc, "364B3FB7"},
+        {L"-CRC -sha256x \"-file=" + check + L"\"", check,
+         "87CD084D190E436F147322B90E7384F6A8E0676C99D21EF519EA718E51D45F9C"},
+        {L"-crc \"-file=" + empty + L"\"", empty, "00000000"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.arguments.c_str());
+        AppRun run = RunApp(c.arguments);
+        ExpectSingleRow(run, c.path, Wide(c.digest), L"Created");
+        ASSERT_EQ(4u, run.parts.size());
+        EXPECT_EQ(L"OK", run.parts[2]);
+        EXPECT_EQ(L"Ready", run.parts[3]);
+    }
+    AppRun relative = RunApp(L"-crc -file=check.txt", true, folder.path.c_str());
+    ExpectSingleRow(relative, L"check.txt", L"E3069283", L"Created");
+    RemoveTempFolder(folder);
+}
+
+TEST(EndToEnd, SingleFileThatIsMissingShowsAnErrorRowAndBad) {
+    TempFolder folder = MakeTempFolder(L"talvor_e2e_missing_");
+    std::wstring missing = folder.path + L"\\missing.txt";
+    AppRun run = RunApp(L"\"-file=" + missing + L"\"");
+    ExpectSingleRow(run, missing, L"", L"ERROR");
+    ASSERT_EQ(4u, run.parts.size());
+    EXPECT_EQ(L"BAD", run.parts[2]);
+    EXPECT_EQ(L"Ready", run.parts[3]);
+    RemoveTempFolder(folder);
+}
+
+// The driver program's own output: one tab-separated UTF-8 line per row and
+// per status part, read here through a pipe as a script would.
+TEST(EndToEnd, DriverProgramPrintsRowsAndStatusAsUtf8) {
+    TempFolder folder = MakeTempFolder(L"talvor_e2e_driver_");
+    std::wstring path = WriteTempFile(&folder, L"pr\u00fcf \u2713.txt", "abc");
+    PROCESS_INFORMATION app;
+    ASSERT_TRUE(Launch(AppPath(), L"-crc \"-file=" + path + L"\"", nullptr, nullptr, &app));
+
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    HANDLE read_end = nullptr, write_end = nullptr;
+    ASSERT_TRUE(CreatePipe(&read_end, &write_end, &inherit, 0));
+    SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+    PROCESS_INFORMATION driver;
+    std::wstring arguments = L"--pid " + std::to_wstring(app.dwProcessId) + L" wait-job rows status close";
+    ASSERT_TRUE(Launch(ExeFolder() + L"talvor_driver.exe", arguments, nullptr, write_end, &driver));
+    CloseHandle(write_end);
+    std::string output;
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(read_end, chunk, sizeof(chunk), &got, nullptr) && got > 0) output.append(chunk, got);
+    CloseHandle(read_end);
+    DWORD driver_exit = 1;
+    WaitForSingleObject(driver.hProcess, WAIT_MS);
+    GetExitCodeProcess(driver.hProcess, &driver_exit);
+    CloseHandle(driver.hThread);
+    CloseHandle(driver.hProcess);
+    DWORD app_exit = 1;
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(app.hProcess, WAIT_MS));
+    GetExitCodeProcess(app.hProcess, &app_exit);
+    if (app_exit == STILL_ACTIVE) TerminateProcess(app.hProcess, 1);
+    CloseHandle(app.hThread);
+    CloseHandle(app.hProcess);
+    RemoveTempFolder(folder);
+
+    EXPECT_EQ(0u, driver_exit);
+    EXPECT_EQ(0u, app_exit);
+    char *utf8_path = ToUtf8(path.c_str());
+    std::string row = std::string(utf8_path) + "\t364B3FB7\tCreated\n";
+    free(utf8_path);
+    ASSERT_EQ(0u, output.find(row)) << output;
+    std::string rest = output.substr(row.size());
+    bool engine_hw = rest.rfind("SSE4.2 HW\tpopout\n", 0) == 0;
+    bool engine_sw = rest.rfind("SSE4.2 SW\tpopout\n", 0) == 0;
+    ASSERT_TRUE(engine_hw || engine_sw) << output;
+    EXPECT_EQ("\tpopout\nOK\tpopout\nReady\tpopout\nexit\t0\n", rest.substr(strlen("SSE4.2 HW\tpopout\n")));
+}
+
+TEST(EndToEnd, FolderScanAndCheckOfItsListRoundTrip) {
+    TempFolder folder = MakeTempFolder(L"talvor_e2e_scan_");
+    std::wstring abc = WriteTempFile(&folder, L"abc.txt", "abc");
+    std::wstring check = WriteTempFile(&folder, L"check.txt", "123456789");
+    MakeSubFolder(&folder, L"sub");
+    std::wstring empty = MakeSubFolder(&folder, L"empty");
+    std::wstring hello = WriteTempFile(&folder, L"sub\\hello.txt", "hello");
+
+    AppRun scan = RunApp(L"-crc \"-dir=" + folder.path + L"\"");
+    ASSERT_EQ(DRIVER_OK, scan.wait_result);
+    ASSERT_EQ(3u, scan.rows.size());
+    // Sub-folders come after the folder's own files; the newest row is on top.
+    EXPECT_EQ(hello, scan.rows[0][0]);
+    EXPECT_EQ(L"9A71BB4C", scan.rows[0][1]);
+    for (const std::vector<std::wstring> &row : scan.rows) EXPECT_EQ(L"Created", row[2]);
+    bool abc_first = scan.rows[1][0] == abc;
+    EXPECT_EQ(abc_first ? check : abc, scan.rows[abc_first ? 2 : 1][0]);
+    EXPECT_EQ(L"364B3FB7", scan.rows[abc_first ? 1 : 2][1]);
+    EXPECT_EQ(L"OK", scan.parts[2]);
+    EXPECT_EQ(L"Ready", scan.parts[3]);
+    EXPECT_EQ(0u, scan.exit_code);
+
+    AppRun relative = RunApp(L"-crc -dir=sub", true, folder.path.c_str());
+    ASSERT_EQ(1u, relative.rows.size());
+    EXPECT_EQ(L"sub\\hello.txt", relative.rows[0][0]);
+
+    AppRun nothing = RunApp(L"\"-dir=" + empty + L"\"");
+    ASSERT_EQ(DRIVER_OK, nothing.wait_result);
+    EXPECT_TRUE(nothing.rows.empty());
+    EXPECT_EQ(L"Files not found", nothing.parts[2]);
+
+    std::wstring good = WriteChecksumListFile(
+        &folder, L"good.qcx",
+        L"C\tE3069283\t" + check + L"\r\nS\t" + Wide(SHA3_256_ABC) + L"\t" + abc + L"\r\nC\t9A71BB4C\t" + hello + L"\r\n");
+    AppRun verified = RunApp(L"\"-chk=" + good + L"\"");
+    ASSERT_EQ(DRIVER_OK, verified.wait_result);
+    ASSERT_EQ(3u, verified.rows.size());
+    EXPECT_EQ(hello, verified.rows[0][0]);
+    EXPECT_EQ(abc, verified.rows[1][0]);
+    EXPECT_EQ(Wide(SHA3_256_ABC), verified.rows[1][1]);
+    for (const std::vector<std::wstring> &row : verified.rows) EXPECT_EQ(L"OK", row[2]);
+    EXPECT_EQ(L"", verified.parts[0]);
+    EXPECT_EQ(L"Files: 3", verified.parts[1]);
+    EXPECT_FALSE(verified.popout[1]);
+    EXPECT_EQ(L"OK", verified.parts[2]);
+    EXPECT_EQ(L"Ready", verified.parts[3]);
+
+    std::wstring bad = WriteChecksumListFile(
+        &folder, L"bad.qcx", L"C\tE3069283\t" + check + L"\r\nC\t9a71bb4c\t" + hello + L"\r\n");
+    AppRun mismatched = RunApp(L"\"-chk=" + bad + L"\"");
+    ASSERT_EQ(2u, mismatched.rows.size());
+    EXPECT_EQ(L"MISMATCH", mismatched.rows[0][2]);
+    EXPECT_EQ(L"OK", mismatched.rows[1][2]);
+    EXPECT_EQ(L"BAD", mismatched.parts[2]);
+
+    AppRun missing = RunApp(L"\"-chk=" + folder.path + L"\\none.qcx\"");
+    ASSERT_EQ(DRIVER_OK, missing.wait_result);
+    ASSERT_EQ(1u, missing.rows.size());
+    EXPECT_EQ(L"Could not find item", missing.rows[0][0]);
+    EXPECT_EQ(L"ERROR", missing.rows[0][1]);
+    EXPECT_EQ(L"ERROR", missing.rows[0][2]);
+    RemoveTempFolder(folder);
+}

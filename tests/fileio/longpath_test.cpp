@@ -1,0 +1,292 @@
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "fileio/fileio.h"
+#include "tests/fileio/scratch.h"
+
+namespace {
+
+class Scratch : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = MakeScratchFolder();
+        ASSERT_FALSE(dir.empty());
+    }
+    void TearDown() override { RemoveTree(dir); }
+    std::wstring At(const wchar_t *name) const { return dir + L"\\" + name; }
+    std::wstring dir;
+};
+
+std::wstring LongForm(const wchar_t *path)
+{
+    wchar_t out[64];
+    if (BuildLongPath(path, out, 64) != 0)
+        return L"<too long>";
+    return out;
+}
+
+TEST(LongPathForm, PrefixesDrivePathsOnlyAndFitsTheBuffer)
+{
+    EXPECT_EQ(LongForm(L"C:\\data\\a.bin"), L"\\\\?\\C:\\data\\a.bin");
+    EXPECT_EQ(LongForm(L"\\\\server\\share\\a.bin"), L"\\\\server\\share\\a.bin");
+    EXPECT_EQ(LongForm(L"\\\\?\\C:\\a.bin"), L"\\\\?\\C:\\a.bin");
+    EXPECT_EQ(LongForm(L"data\\a.bin"), L"data\\a.bin");
+    EXPECT_EQ(LongForm(L"C:a.bin"), L"\\\\?\\C:a.bin");
+    EXPECT_EQ(LongForm(L"C:/data/a.bin"), L"\\\\?\\C:/data/a.bin");
+    EXPECT_EQ(LongForm(L"C"), L"C");
+    EXPECT_EQ(LongForm(L""), L"");
+    EXPECT_EQ(LongForm(L"\\:x"), L"\\:x");
+
+    // 4 prefix units + the path + NUL must fit; one unit more does not.
+    wchar_t out[12];
+    EXPECT_EQ(BuildLongPath(L"C:\\abcde", out, 12), -1);
+    EXPECT_EQ(BuildLongPath(L"C:\\abcd", out, 12), 0);
+    EXPECT_STREQ(out, L"\\\\?\\C:\\abcd");
+    EXPECT_EQ(BuildLongPath(L"abcdefghijkl", out, 12), -1);
+    EXPECT_EQ(BuildLongPath(L"abcdefghijk", out, 12), 0);
+}
+
+TEST_F(Scratch, ReadFileAtReadsRangesAndLeavesOutputsAloneOnFailure)
+{
+    std::wstring path = At(L"ten.bin");
+    ASSERT_TRUE(PutFile(path, 10));
+    uint8_t buf[16];
+    std::memset(buf, 0xEE, sizeof buf);
+
+    uint32_t length = 4;
+    ASSERT_EQ(ReadFileAt(buf, path.c_str(), 3, &length), FILE_OK);
+    EXPECT_EQ(length, 4u);
+    for (uint32_t i = 0; i < 4; ++i)
+        EXPECT_EQ(buf[i], PatternByte(3 + i));
+    EXPECT_EQ(buf[4], 0xEE);
+
+    length = 16;
+    ASSERT_EQ(ReadFileAt(buf, path.c_str(), 8, &length), FILE_OK);
+    EXPECT_EQ(length, 2u);
+
+    length = 16;
+    ASSERT_EQ(ReadFileAt(buf, path.c_str(), 10, &length), FILE_OK);
+    EXPECT_EQ(length, 0u);
+    length = 16;
+    ASSERT_EQ(ReadFileAt(buf, path.c_str(), 1000, &length), FILE_OK);
+    EXPECT_EQ(length, 0u);
+
+    std::memset(buf, 0xEE, sizeof buf);
+    length = 5;
+    EXPECT_EQ(ReadFileAt(buf, At(L"missing.bin").c_str(), 0, &length), FILE_ERR_OPEN);
+    EXPECT_EQ(length, 5u);
+    EXPECT_EQ(buf[0], 0xEE);
+    // A folder is not a file to read.
+    EXPECT_EQ(ReadFileAt(buf, dir.c_str(), 0, &length), FILE_ERR_OPEN);
+    EXPECT_EQ(length, 5u);
+}
+
+TEST_F(Scratch, ReadFileWholeHonoursTheLimitExactly)
+{
+    std::wstring empty = At(L"empty.bin"), hundred = At(L"hundred.bin");
+    ASSERT_TRUE(PutFile(empty, 0));
+    ASSERT_TRUE(PutFile(hundred, 100));
+
+    uint32_t limit = 50;
+    void *data = ReadFileWhole(empty.c_str(), &limit);
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(limit, 0u);
+    std::free(data);
+
+    limit = 100;
+    data = ReadFileWhole(hundred.c_str(), &limit);
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(limit, 100u);
+    for (uint32_t i = 0; i < 100; ++i)
+        ASSERT_EQ(static_cast<uint8_t *>(data)[i], PatternByte(i)) << i;
+    std::free(data);
+
+    limit = 99;
+    EXPECT_EQ(ReadFileWhole(hundred.c_str(), &limit), nullptr);
+    EXPECT_EQ(limit, 99u);
+    limit = 0;
+    EXPECT_EQ(ReadFileWhole(hundred.c_str(), &limit), nullptr);
+
+    // Larger than one 64 KiB block, so the count takes several reads.
+    std::wstring big = At(L"big.bin");
+    ASSERT_TRUE(PutFile(big, 200000));
+    limit = 200000;
+    data = ReadFileWhole(big.c_str(), &limit);
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(limit, 200000u);
+    EXPECT_EQ(static_cast<uint8_t *>(data)[199999], PatternByte(199999));
+    std::free(data);
+
+    limit = 77;
+    EXPECT_EQ(ReadFileWhole(At(L"missing.bin").c_str(), &limit), nullptr);
+    EXPECT_EQ(limit, 77u);
+}
+
+TEST_F(Scratch, WriteFileAtCreatesOneFolderLevelAndNeverTruncates)
+{
+    std::wstring ten = At(L"ten.bin");
+    ASSERT_TRUE(PutFile(ten, 10));
+    ASSERT_EQ(WriteFileAt("AB", ten.c_str(), 0, 2), FILE_OK);
+    std::string bytes = GetBytes(ten);
+    ASSERT_EQ(bytes.size(), 10u);
+    EXPECT_EQ(bytes.substr(0, 2), "AB");
+    EXPECT_EQ(static_cast<uint8_t>(bytes[2]), PatternByte(2));
+
+    // Past the end: the gap reads as zeros.
+    ASSERT_EQ(WriteFileAt("Z", ten.c_str(), 12, 1), FILE_OK);
+    bytes = GetBytes(ten);
+    ASSERT_EQ(bytes.size(), 13u);
+    EXPECT_EQ(bytes[10], '\0');
+    EXPECT_EQ(bytes[12], 'Z');
+
+    // Length 0 leaves an existing file as it is and creates a missing one.
+    ASSERT_EQ(WriteFileAt("", ten.c_str(), 0, 0), FILE_OK);
+    EXPECT_EQ(GetBytes(ten), bytes);
+    std::wstring fresh = At(L"fresh.bin");
+    ASSERT_EQ(WriteFileAt("", fresh.c_str(), 0, 0), FILE_OK);
+    EXPECT_EQ(GetBytes(fresh), "");
+
+    std::wstring one_level = At(L"new\\a.bin");
+    ASSERT_EQ(WriteFileAt("xyz", one_level.c_str(), 0, 3), FILE_OK);
+    EXPECT_EQ(GetBytes(one_level), "xyz");
+
+    std::wstring two_levels = At(L"p\\q\\a.bin");
+    EXPECT_EQ(WriteFileAt("xyz", two_levels.c_str(), 0, 3), FILE_ERR_CREATE);
+    EXPECT_FALSE(Exists(At(L"p")));
+
+    // A folder in the file's place can be neither opened nor created.
+    EXPECT_EQ(WriteFileAt("xyz", At(L"new").c_str(), 0, 3), FILE_ERR_CREATE);
+}
+
+TEST_F(Scratch, QueryFileSizeGivesSizesAndLeavesTheOutputAloneOnFailure)
+{
+    std::wstring empty = At(L"empty.bin"), seven = At(L"seven.bin");
+    ASSERT_TRUE(PutFile(empty, 0));
+    ASSERT_TRUE(PutFile(seven, 7));
+
+    uint64_t size = 99;
+    ASSERT_EQ(QueryFileSize(empty.c_str(), &size), FILE_OK);
+    EXPECT_EQ(size, 0u);
+    ASSERT_EQ(QueryFileSize(seven.c_str(), &size), FILE_OK);
+    EXPECT_EQ(size, 7u);
+    EXPECT_EQ(QueryFileSize(seven.c_str(), nullptr), FILE_OK);
+
+    size = 99;
+    EXPECT_EQ(QueryFileSize(At(L"missing.bin").c_str(), &size), FILE_ERR_OPEN);
+    EXPECT_EQ(size, 99u);
+    EXPECT_EQ(QueryFileSize(At(L"missing.bin").c_str(), nullptr), FILE_ERR_OPEN);
+}
+
+TEST_F(Scratch, NonAsciiNamesRoundTripThroughEveryOperation)
+{
+    std::wstring path = At(L"\u00e9\u4e2d\U0001F600.bin");
+    ASSERT_EQ(WriteFileAt("hello", path.c_str(), 0, 5), FILE_OK);
+    EXPECT_EQ(GetBytes(path), "hello");
+
+    uint64_t size = 0;
+    ASSERT_EQ(QueryFileSize(path.c_str(), &size), FILE_OK);
+    EXPECT_EQ(size, 5u);
+
+    char buf[8] = {};
+    uint32_t length = 3;
+    ASSERT_EQ(ReadFileAt(buf, path.c_str(), 2, &length), FILE_OK);
+    EXPECT_EQ(std::string(buf, length), "llo");
+
+    uint32_t limit = 5;
+    void *data = ReadFileWhole(path.c_str(), &limit);
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(std::string(static_cast<char *>(data), limit), "hello");
+    std::free(data);
+}
+
+TEST_F(Scratch, DrivePathsBeyondTheClassicLimitWork)
+{
+    std::wstring path = dir;
+    const std::wstring segment(60, L'd');
+    while (path.size() < 400) {
+        path += L"\\" + segment;
+        ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + path).c_str(), nullptr));
+    }
+    path += L"\\deep.bin";
+    ASSERT_GT(path.size(), 260u);
+
+    ASSERT_EQ(WriteFileAt("0123456789", path.c_str(), 0, 10), FILE_OK);
+    uint64_t size = 0;
+    ASSERT_EQ(QueryFileSize(path.c_str(), &size), FILE_OK);
+    EXPECT_EQ(size, 10u);
+    char buf[4] = {};
+    uint32_t length = 4;
+    ASSERT_EQ(ReadFileAt(buf, path.c_str(), 6, &length), FILE_OK);
+    EXPECT_EQ(std::string(buf, length), "6789");
+    uint32_t limit = 10;
+    void *data = ReadFileWhole(path.c_str(), &limit);
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(std::string(static_cast<char *>(data), limit), "0123456789");
+    std::free(data);
+
+    // One missing level below the deep folder is made by the write.
+    std::wstring below = path.substr(0, path.size() - 9) + L"\\more\\x.bin";
+    ASSERT_EQ(WriteFileAt("x", below.c_str(), 0, 1), FILE_OK);
+    EXPECT_EQ(GetBytes(below), "x");
+}
+
+TEST(TooLongPath, GivesTheOpenFailureOfEachOperation)
+{
+    // 32754 units: one more than fits behind the prefix.
+    std::wstring path = L"C:\\" + std::wstring(32754 - 3, L'a');
+    ASSERT_EQ(path.size(), 32754u);
+    char buf[4] = {'k', 'e', 'e', 'p'};
+    uint32_t length = 4;
+    EXPECT_EQ(ReadFileAt(buf, path.c_str(), 0, &length), FILE_ERR_OPEN);
+    EXPECT_EQ(length, 4u);
+    EXPECT_EQ(buf[0], 'k');
+    uint32_t limit = 10;
+    EXPECT_EQ(ReadFileWhole(path.c_str(), &limit), nullptr);
+    EXPECT_EQ(limit, 10u);
+    EXPECT_EQ(WriteFileAt("x", path.c_str(), 0, 1), FILE_ERR_CREATE);
+    uint64_t size = 5;
+    EXPECT_EQ(QueryFileSize(path.c_str(), &size), FILE_ERR_OPEN);
+    EXPECT_EQ(size, 5u);
+
+    // Without a drive there is no prefix, and far longer texts still only fail.
+    std::wstring relative(40000, L'r');
+    EXPECT_EQ(QueryFileSize(relative.c_str(), &size), FILE_ERR_OPEN);
+    EXPECT_EQ(WriteFileAt("x", relative.c_str(), 0, 1), FILE_ERR_CREATE);
+}
+
+TEST_F(Scratch, FilesOfFourGibibytesOrMoreAreNeverReadWhole)
+{
+    std::wstring path = At(L"huge.bin");
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD ignored = 0;
+    DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
+    LARGE_INTEGER end;
+    end.QuadPart = 0x100000000LL + 10;
+    ASSERT_TRUE(SetFilePointerEx(file, end, nullptr, FILE_BEGIN));
+    ASSERT_TRUE(SetEndOfFile(file));
+    CloseHandle(file);
+
+    uint64_t size = 0;
+    ASSERT_EQ(QueryFileSize(path.c_str(), &size), FILE_OK);
+    EXPECT_EQ(size, 0x100000000ULL + 10);
+
+    // Cut to 32 bits this size is 10, which the largest limit would admit.
+    uint32_t limit = 0xFFFFFFFFu;
+    EXPECT_EQ(ReadFileWhole(path.c_str(), &limit), nullptr);
+    EXPECT_EQ(limit, 0xFFFFFFFFu);
+
+    char tail[16] = {};
+    uint32_t length = 16;
+    ASSERT_EQ(ReadFileAt(tail, path.c_str(), 0x100000000ULL + 8, &length), FILE_OK);
+    EXPECT_EQ(length, 2u);
+}
+
+}  // namespace

@@ -1,0 +1,99 @@
+#include "tests/fileio/scratch.h"
+
+#include <string>
+
+namespace {
+
+std::wstring Extended(const std::wstring &path)
+{
+    return path.size() > 1 && path[1] == L':' ? L"\\\\?\\" + path : path;
+}
+
+}  // namespace
+
+std::wstring MakeScratchFolder()
+{
+    static unsigned counter;
+    wchar_t temp[MAX_PATH + 1];
+    DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+    std::wstring base(temp, n);
+    for (;;) {
+        std::wstring folder = base + L"tv" + std::to_wstring(GetCurrentProcessId()) + L"_" +
+                              std::to_wstring(++counter);
+        if (CreateDirectoryW(folder.c_str(), nullptr))
+            return folder;
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            return std::wstring();
+    }
+}
+
+void RemoveTree(const std::wstring &folder)
+{
+    std::wstring long_folder = Extended(folder);
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((long_folder + L"\\*").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            std::wstring path = folder + L"\\" + name;
+            std::wstring long_path = Extended(path);
+            SetFileAttributesW(long_path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            bool folder_entry = found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+            bool link = found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT;
+            if (folder_entry && !link)
+                RemoveTree(path);
+            else if (folder_entry)
+                RemoveDirectoryW(long_path.c_str());
+            else
+                DeleteFileW(long_path.c_str());
+        } while (FindNextFileW(find, &found));
+        FindClose(find);
+    }
+    RemoveDirectoryW(long_folder.c_str());
+}
+
+uint8_t PatternByte(uint32_t i)
+{
+    return static_cast<uint8_t>(i * 7 + 1);
+}
+
+bool PutBytes(const std::wstring &path, const void *bytes, uint32_t size)
+{
+    HANDLE file = CreateFileW(Extended(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    bool ok = size == 0 || (WriteFile(file, bytes, size, &written, nullptr) && written == size);
+    return CloseHandle(file) && ok;
+}
+
+bool PutFile(const std::wstring &path, uint32_t size)
+{
+    std::string bytes(size, '\0');
+    for (uint32_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>(PatternByte(i));
+    return PutBytes(path, bytes.data(), size);
+}
+
+std::string GetBytes(const std::wstring &path)
+{
+    HANDLE file = CreateFileW(Extended(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return "<missing>";
+    std::string bytes;
+    char block[4096];
+    DWORD got = 0;
+    while (ReadFile(file, block, sizeof block, &got, nullptr) && got > 0)
+        bytes.append(block, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+bool Exists(const std::wstring &path)
+{
+    return GetFileAttributesW(Extended(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}

@@ -1,0 +1,59 @@
+// Small helpers shared by the hash tests.
+#pragma once
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "hash/hash.h"
+
+inline std::string hex_upper(const uint8_t *bytes, size_t n)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    std::string s;
+    for (size_t i = 0; i < n; ++i) {
+        s += digits[bytes[i] >> 4];
+        s += digits[bytes[i] & 0xF];
+    }
+    return s;
+}
+
+inline std::string narrow(const utf16 *text)
+{
+    std::string s;
+    while (*text)
+        s += static_cast<char>(*text++);
+    return s;
+}
+
+inline std::vector<uint8_t> random_bytes(std::mt19937 &rng, size_t n)
+{
+    std::vector<uint8_t> v(n);
+    for (auto &b : v)
+        b = static_cast<uint8_t>(rng());
+    return v;
+}
+
+// Ends of the pieces of a random split of n bytes; the last end is n.
+inline std::vector<size_t> random_split(std::mt19937 &rng, size_t n, size_t max_piece)
+{
+    std::vector<size_t> ends;
+    size_t at = 0;
+    while (at < n) {
+        at += 1 + rng() % max_piece;
+        if (at > n)
+            at = n;
+        ends.push_back(at);
+    }
+    return ends;
+}
+
+// Ends of pieces of `piece` bytes (the last one shorter) covering n bytes.
+inline std::vector<size_t> even_split(size_t n, size_t piece)
+{
+    std::vector<size_t> ends;
+    for (size_t at = piece; at < n + piece; at += piece)
+        ends.push_back(at < n ? at : n);
+    return ends;
+}

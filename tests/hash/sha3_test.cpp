@@ -1,0 +1,161 @@
+#include <cstring>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "hash/hash.h"
+#include "tests/hash/hash_test_util.h"
+
+namespace {
+
+const unsigned kBits[4] = {224, 256, 384, 512};
+
+uint32_t block_size_of(unsigned bits) { return (1600 - 2 * bits) / 8; }
+
+std::string sha3_hex(unsigned bits, const void *data, uint64_t n)
+{
+    sha3_context ctx;
+    sha3_init(&ctx, bits);
+    sha3_update(&ctx, data, n);
+    uint8_t out[64];
+    sha3_final(&ctx, out);
+    return hex_upper(out, bits / 8);
+}
+
+TEST(Sha3, Fips202Vectors)
+{
+    EXPECT_EQ(sha3_hex(224, "", 0), "6B4E03423667DBB73B6E15454F0EB1ABD4597F9A1B078E3F5B5A6BC7");
+    EXPECT_EQ(sha3_hex(256, "", 0),
+              "A7FFC6F8BF1ED76651C14756A061D662F580FF4DE43B49FA82D80A4B80F8434A");
+    EXPECT_EQ(sha3_hex(384, "", 0),
+              "0C63A75B845E4F7D01107D852E4C2485C51A50AAAA94FC61995E71BBEE983A2AC3713831264ADB47FB"
+              "6BD1E058D5F004");
+    EXPECT_EQ(sha3_hex(512, "", 0),
+              "A69F73CCA23A9AC5C8B567DC185A756E97C982164FE25859E0D1DCC1475C80A615B2123AF1F5F94C11"
+              "E3E9402C3AC558F500199D95B6D3E301758586281DCD26");
+    EXPECT_EQ(sha3_hex(256, "abc", 3),
+              "3A985DA74FE225B2045C172D6BD390BD855F086E3E9D525B46BFE24511431532");
+    EXPECT_EQ(sha3_hex(512, "abc", 3),
+              "B751850B1A57168A5693CD924B6B096E08F621827444F70D884F5D0240D2712E10E116E9192AF3C91A"
+              "7EC57647E3934057340B4CF408D5A56592F8274EEC53F0");
+
+    // NIST sample: 200 bytes of 0xA3, longer than one block at every size.
+    uint8_t a3[200];
+    std::memset(a3, 0xA3, sizeof a3);
+    EXPECT_EQ(sha3_hex(224, a3, 200), "9376816ABA503F72F96CE7EB65AC095DEEE3BE4BF9BBC2A1CB7E11E0");
+    EXPECT_EQ(sha3_hex(256, a3, 200),
+              "79F38ADEC5C20307A98EF76E8324AFBFD46CFD81B22E3973C65FA1BD9DE31787");
+    EXPECT_EQ(sha3_hex(384, a3, 200),
+              "1881DE2CA7E41EF95DC4732B8F5F002B189CC1E42B74168ED1732649CE1DBCDD76197A31FD55EE989F"
+              "2D7050DD473E8F");
+    EXPECT_EQ(sha3_hex(512, a3, 200),
+              "E76DFAD22084A8B1467FCF2FFA58361BEC7628EDF5F3FDC0E4805DC48CAEECA81B7C13C30ADF52A365"
+              "9584739A2DF46BE589C51CA1A4A8416DF6545A1CE8BA00");
+}
+
+// Messages of block_size - 1 bytes (one padding byte 0x86) and block_size
+// bytes (a final block of padding alone), bytes (31 i + 7) mod 256.
+TEST(Sha3, MessagesEndingAtTheBlockBoundary)
+{
+    const char *expected[4][2] = {
+        {"CEBD5E21A7CF837343B82F921DCDB51B20E94A30FA97241CB59D859A",
+         "3CE60A8C0C0455D78859A85F69A988499F50F34404B7552FB72244F3"},
+        {"27177C35076523AB12BF3C60C7E340AC833BEE9017B0B9D273D25F1BC8759CE1",
+         "BF55DD8C0B4DD0F226D019F9B85D74E3D77CD13409E1306665A44CC688A93D6E"},
+        {"89D3106193588AF14D213F1C255F5C41D777C9343D93F761A1F3A62E6BF71E8E0487AF222AB85777DE9700"
+         "043B5F9BBC",
+         "4F31C05E040F370E5A5FED88AADE66AEA3224117CDABC87510439766E595091C87EC72F91045D3A637F360"
+         "BA957F14E9"},
+        {"15E93A11D76E7F88387B7AFF41EC4E220DA38C1BFB86AE472321667489308AD1B8B1AA6E2C3413A9E6D558"
+         "381F27E62177924B53AF5C5BCBFAED6E3B42B4105C",
+         "9032E99E709FC9205B3F5F15F68F4F02F5AFA4FFBED99628AD385247BE2B492D82CF4E7871339535BAF242"
+         "4443100CFF38587507401D0F241E5006A474788726"},
+    };
+    uint8_t message[144];
+    for (int i = 0; i < 144; ++i)
+        message[i] = static_cast<uint8_t>(i * 31 + 7);
+    for (int k = 0; k < 4; ++k) {
+        uint32_t block_size = block_size_of(kBits[k]);
+        sha3_context ctx;
+        sha3_init(&ctx, kBits[k]);
+        EXPECT_EQ(ctx.block_size, block_size);
+        sha3_update(&ctx, message, block_size - 1);
+        EXPECT_EQ(ctx.fill, block_size - 1);
+        uint8_t out[64];
+        sha3_final(&ctx, out);
+        EXPECT_EQ(hex_upper(out, kBits[k] / 8), expected[k][0]) << kBits[k];
+
+        sha3_init(&ctx, kBits[k]);
+        sha3_update(&ctx, message, block_size);
+        EXPECT_EQ(ctx.fill, 0u) << "a full block is absorbed during update";
+        sha3_final(&ctx, out);
+        EXPECT_EQ(hex_upper(out, kBits[k] / 8), expected[k][1]) << kBits[k];
+    }
+}
+
+TEST(Sha3, FinalisedContextIgnoresInputAndRepeatsTheDigest)
+{
+    for (unsigned bits : kBits) {
+        std::string abc = sha3_hex(bits, "abc", 3);
+        sha3_context ctx;
+        sha3_init(&ctx, bits);
+        sha3_update(&ctx, "abc", 3);
+        sha3_final(&ctx, nullptr);
+        EXPECT_EQ(ctx.fill, 0x80000000u);
+
+        sha3_update(&ctx, "more", 4);
+        uint8_t first[64], second[64];
+        sha3_final(&ctx, first);
+        EXPECT_EQ(hex_upper(first, bits / 8), abc) << bits;
+        sha3_final(&ctx, second);
+        EXPECT_EQ(hex_upper(second, bits / 8), abc) << bits;
+    }
+}
+
+// Pieces of any size at any address give the one-shot digest; that covers the
+// buffered path, the in-place path and the copy path for unaligned input.
+TEST(Sha3, SplitFeedingAtAnyAlignmentMatchesOneShot)
+{
+    std::mt19937 rng(20261207);
+    std::vector<uint8_t> storage(4 * 144 + 64 + 8);
+    for (unsigned bits : kBits) {
+        uint32_t block_size = block_size_of(bits);
+        const size_t fixed_pieces[3] = {1, 7, block_size + 1u};
+        for (int trial = 0; trial < 60; ++trial) {
+            size_t n = rng() % (3 * block_size + 40);
+            size_t offset = rng() % 8;
+            uint8_t *message = storage.data() + offset;
+            for (size_t i = 0; i < n; ++i)
+                message[i] = static_cast<uint8_t>(rng());
+            std::string one_shot = sha3_hex(bits, message, n);
+
+            std::vector<size_t> ends = trial < 3 ? even_split(n, fixed_pieces[trial])
+                                                 : random_split(rng, n, 1 + rng() % (2 * block_size));
+            sha3_context ctx;
+            sha3_init(&ctx, bits);
+            size_t at = 0;
+            for (size_t end : ends) {
+                sha3_update(&ctx, message + at, end - at);
+                at = end;
+            }
+            uint8_t out[64];
+            sha3_final(&ctx, out);
+            ASSERT_EQ(hex_upper(out, bits / 8), one_shot) << bits << " bits, " << n << " bytes";
+        }
+    }
+}
+
+#if GTEST_HAS_DEATH_TEST && !defined(_WIN32)
+TEST(Sha3DeathTest, ConsistencyChecksStopTheProgram)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    sha3_context ctx;
+    EXPECT_DEATH(sha3_init(&ctx, 1000), "rate <= 1600 && \\(rate % 64\\) == 0");
+    sha3_512_init(&ctx);
+    sha3_final(&ctx, nullptr);
+    ctx.block_size = 40;
+    EXPECT_DEATH(sha3_final(&ctx, nullptr), "block_size > digest_length");
+}
+#endif
+
+} // namespace

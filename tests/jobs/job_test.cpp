@@ -1,0 +1,299 @@
+// Folder scan, check and save run in this process against a hidden main
+// window, from the request to the re-enabled job commands.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "fileio/fileio.h"
+#include "jobs/jobs.h"
+#include "tests/app/gui_harness.h"
+#include "tests/jobs/job_harness.h"
+
+namespace {
+
+const wchar_t SAVE_ERROR[] = L"ERROR: Could not save the checksum list!";
+
+class JobTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        StartTestWindow();
+        g_app.hash_choice = HASH_AUTO;
+        folder = MakeScratchFolder();
+        ClearStatusLog();
+    }
+    void TearDown() override { RemoveTree(folder); }
+
+    std::wstring MakeFiles(const std::wstring &sub, int count)
+    {
+        std::wstring dir = folder + L"\\" + sub;
+        CreateDirectoryW(dir.c_str(), nullptr);
+        for (int i = 0; i < count; ++i)
+            WriteTestFile(dir + L"\\f" + std::to_wstring(i) + L".bin", "content " + std::to_string(i));
+        return dir;
+    }
+
+    std::wstring folder;
+};
+
+} // namespace
+
+TEST_F(JobTest, ScanShowsProgressAndEndsReady)
+{
+    RunJobAndWait(JOB_FOLDER_SCAN, MakeFiles(L"ten", 10));
+    EXPECT_TRUE(StatusLogHas(STATUS_ACTIVITY, L"Work 30%"));
+    EXPECT_TRUE(StatusLogHas(STATUS_ACTIVITY, L"Work 80%"));
+    EXPECT_EQ(gui::StatusText(STATUS_ACTIVITY), L"Ready");
+    EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"OK");
+    EXPECT_EQ(g_app.entry_count, 10);
+    std::vector<ResultRow> rows = ReadResultRows();
+    ASSERT_EQ(rows.size(), 10u);
+    EXPECT_EQ(CountStatus(rows, L"Created"), 10);
+    EXPECT_EQ(rows[0].path, std::wstring(g_app.entries[9].path));
+    EXPECT_EQ(rows[0].digest.size(), 64u);
+
+    ClearStatusLog();
+    RunJobAndWait(JOB_FOLDER_SCAN, MakeFiles(L"hundred", 100));
+    EXPECT_TRUE(StatusLogHas(STATUS_ACTIVITY, L"Work 52%"));
+    EXPECT_EQ(g_app.entry_count, 100);
+
+    ClearStatusLog();
+    RunJobAndWait(JOB_FOLDER_SCAN, MakeFiles(L"three", 3));
+    for (const StatusChange &change : StatusLog())
+        EXPECT_NE(change.text.rfind(L"Work ", 0), 0u) << "no percentage for three files";
+
+    // An empty folder and a missing one: nothing found, commands back.
+    for (const std::wstring &target : {MakeFiles(L"empty", 0), folder + L"\\missing"}) {
+        RunJobAndWait(JOB_FOLDER_SCAN, target);
+        EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"Files not found");
+        EXPECT_EQ(gui::StatusText(STATUS_ACTIVITY), L"Work");
+        EXPECT_EQ(g_app.entry_count, 0);
+        EXPECT_EQ(gui::RowCount(), 0);
+        EXPECT_TRUE(JobCommandsEnabled());
+    }
+}
+
+TEST_F(JobTest, ScanMarksUnreadableFilesAndTakesHashChoicePerFile)
+{
+    std::wstring dir = MakeFiles(L"locked", 4);
+    HANDLE held = CreateFileW((dir + L"\\f2.bin").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    RunJobAndWait(JOB_FOLDER_SCAN, dir);
+    CloseHandle(held);
+    std::vector<ResultRow> rows = ReadResultRows();
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(CountStatus(rows, L"ERROR"), 1);
+    for (const ResultRow &row : rows)
+        EXPECT_EQ(row.digest.empty(), row.status == L"ERROR");
+    EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"BAD");
+    EXPECT_EQ(g_app.entry_count, 4);
+    // The failed file stays out of a saved list.
+    std::wstring list = folder + L"\\locked.qcx";
+    ASSERT_EQ(SaveChecksumListTo(list.c_str()), FILE_OK);
+    std::string saved = ReadTestFile(list);
+    EXPECT_EQ(saved.size(), 2 + 3 * 2 * (1 + 1 + 64 + 1 + (dir.size() + 7) + 2));
+
+    // CRC-32C chosen while the scan runs: earlier files keep SHA3-256.
+    g_app.hash_choice = HASH_SHA3_256;
+    ASSERT_EQ(SetTargetPath(MakeFiles(L"switch", 60).c_str(), 0), 0);
+    g_app.pending_job = JOB_FOLDER_SCAN;
+    PostMessageW(g_win.main_window, WM_NULL, 0, 0);
+    ASSERT_TRUE(gui::PumpUntil([] { return gui::RowCount() >= 10; }, 60000));
+    g_app.hash_choice = HASH_CRC32C;
+    ASSERT_TRUE(gui::PumpUntil(JobCommandsEnabled, 60000));
+    ASSERT_EQ(g_app.entry_count, 60);
+    int crc = 0;
+    for (int i = 0; i < 60; ++i) {
+        const Entry &e = g_app.entries[i];
+        size_t units = std::wstring(e.digest).size();
+        EXPECT_EQ(units, e.kind == 'C' ? 8u : 64u);
+        EXPECT_TRUE(e.kind == 'S' || e.kind == 'C');
+        if (e.kind == 'C')
+            ++crc;
+        else
+            EXPECT_EQ(crc, 0) << "an S entry after a C entry";
+    }
+    EXPECT_GE(crc, 1);
+    EXPECT_LE(crc, 50);
+}
+
+TEST_F(JobTest, ScanSaveCheckRoundTrip)
+{
+    // Non-ASCII names, and a file whose full path passes 260 units while its
+    // folder stays enumerable without the long-path form.
+    std::wstring dir = folder + L"\\r\u00e9sum\u00e9 \u65e5\u672c";
+    CreateDirectoryW(dir.c_str(), nullptr);
+    std::wstring deep = dir + L"\\" + std::wstring(120, L'd');
+    CreateDirectoryW(deep.c_str(), nullptr);
+    std::wstring long_file = deep + L"\\" + std::wstring(150, L'f') + L".bin";
+    ASSERT_GT(long_file.size(), 260u);
+    WriteTestFile(long_file, "far away");
+    WriteTestFile(dir + L"\\\u0161\u0111\u010d.txt", "non-ascii");
+    WriteTestFile(dir + L"\\plain.txt", "plain");
+    WriteTestFile(dir + L"\\gone.txt", "will be deleted");
+    g_app.hash_choice = HASH_SHA3_512;
+    RunJobAndWait(JOB_FOLDER_SCAN, dir);
+    ASSERT_EQ(g_app.entry_count, 4);
+    ASSERT_EQ(CountStatus(ReadResultRows(), L"Created"), 4);
+
+    std::wstring list = folder + L"\\round.qcx";
+    ASSERT_EQ(SaveChecksumListTo(list.c_str()), FILE_OK);
+    std::string first = ReadTestFile(list);
+    RunJobAndWait(JOB_CHECK, list);
+    EXPECT_EQ(CountStatus(ReadResultRows(), L"OK"), 4);
+    EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"OK");
+    EXPECT_EQ(gui::StatusText(STATUS_COUNT), L"Files: 4");
+    EXPECT_EQ(gui::StatusText(STATUS_ENGINE), L"");
+    // The check keeps what it read, so Save writes the same list again.
+    std::wstring again = folder + L"\\again.qcx";
+    ASSERT_EQ(SaveChecksumListTo(again.c_str()), FILE_OK);
+    EXPECT_EQ(ReadTestFile(again), first);
+
+    WriteTestFile(long_file, "changed");
+    DeleteFileW((dir + L"\\gone.txt").c_str());
+    RunJobAndWait(JOB_CHECK, list);
+    std::vector<ResultRow> rows = ReadResultRows();
+    EXPECT_EQ(CountStatus(rows, L"OK"), 2);
+    EXPECT_EQ(CountStatus(rows, L"MISMATCH"), 2);
+    EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"BAD");
+    EXPECT_EQ(gui::StatusText(STATUS_ACTIVITY), L"Ready");
+}
+
+TEST_F(JobTest, CheckReadsHandEditedAndBrokenLists)
+{
+    std::wstring a = folder + L"\\a.txt";
+    WriteTestFile(a, "123456789");
+    // CRC-32C of 123456789 is E3069283; lower case never matches.
+    std::wstring lower = folder + L"\\lower.qcx";
+    WriteTestFile(lower, ListBytes(L"C\te3069283\t" + a + L"\r\n"));
+    RunJobAndWait(JOB_CHECK, lower);
+    EXPECT_EQ(CountStatus(ReadResultRows(), L"MISMATCH"), 1);
+    EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"BAD");
+
+    // Without the byte order mark, mixed with another kind.
+    std::wstring mixed = folder + L"\\mixed.qcx";
+    std::wstring sha3_of_a;
+    {
+        SetEntryTable({});
+        g_app.hash_choice = HASH_SHA3_224;
+        RunJobAndWait(JOB_FOLDER_SCAN, folder);
+        for (int i = 0; i < g_app.entry_count; ++i)
+            if (std::wstring(g_app.entries[i].path) == a)
+                sha3_of_a = g_app.entries[i].digest;
+    }
+    ASSERT_EQ(sha3_of_a.size(), 56u);
+    WriteTestFile(mixed, ListBytes(L"C\tE3069283\t" + a + L"\r\nE\t" + sha3_of_a + L"\t" + a + L"\r\n").substr(2));
+    RunJobAndWait(JOB_CHECK, mixed);
+    EXPECT_EQ(CountStatus(ReadResultRows(), L"OK"), 2);
+    EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"OK");
+
+    // Only the mark, and an empty file.
+    for (const std::string &bytes : {std::string("\xFF\xFE", 2), std::string()}) {
+        std::wstring empty = folder + L"\\empty.qcx";
+        WriteTestFile(empty, bytes);
+        RunJobAndWait(JOB_CHECK, empty);
+        EXPECT_EQ(gui::StatusText(STATUS_COUNT), L"Files: 0");
+        EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"OK");
+        EXPECT_EQ(gui::StatusText(STATUS_ACTIVITY), L"Ready");
+        EXPECT_EQ(gui::RowCount(), 0);
+    }
+
+    // A missing list: one error row, and the commands come back.
+    RunJobAndWait(JOB_CHECK, folder + L"\\missing.qcx");
+    std::vector<ResultRow> rows = ReadResultRows();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].path, L"Could not find item");
+    EXPECT_EQ(rows[0].digest, L"ERROR");
+    EXPECT_EQ(rows[0].status, L"ERROR");
+    EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"Reading file");
+    EXPECT_TRUE(JobCommandsEnabled());
+    EXPECT_EQ(g_app.entries, nullptr);
+
+    // Many entries of missing files: every one a mismatch, none skipped.
+    std::wstring many;
+    for (int i = 0; i < 1280; ++i)
+        many += L"C\t00000000\t" + folder + L"\\none" + std::to_wstring(i) + L"\r\n";
+    std::wstring big = folder + L"\\big.qcx";
+    WriteTestFile(big, ListBytes(many));
+    ClearStatusLog();
+    RunJobAndWait(JOB_CHECK, big);
+    EXPECT_EQ(gui::StatusText(STATUS_COUNT), L"Files: 1280");
+    EXPECT_EQ(CountStatus(ReadResultRows(), L"MISMATCH"), 1280);
+    EXPECT_TRUE(StatusLogHas(STATUS_ACTIVITY, L"Work 52%") || StatusLogHas(STATUS_ACTIVITY, L"Work 53%"));
+}
+
+TEST_F(JobTest, SaveWritesExactBytesAndNeverLosesTheOldList)
+{
+    std::wstring list = folder + L"\\exact.qcx";
+    SetEntryTable({{'C', L"E3069283", L"C:\\data\\a.txt"}});
+    WriteTestFile(list, std::string(5000, 'x'));
+    ClearStatusLog();
+    ASSERT_EQ(SaveChecksumListTo(list.c_str()), FILE_OK);
+    EXPECT_EQ(ReadTestFile(list), ListBytes(L"C\tE3069283\tC:\\data\\a.txt\r\n"));
+    ASSERT_EQ(StatusLog().size(), 2u);
+    EXPECT_EQ(StatusLog()[0].text, L"Saving");
+    EXPECT_EQ(StatusLog()[1].text, L"Ready");
+    SetEntryTable({{'H', std::wstring(128, L'A'), L"C:\\x\\y.bin"}});
+    ASSERT_EQ(SaveChecksumListTo(list.c_str()), FILE_OK);
+    EXPECT_EQ(ReadTestFile(list).size(), 288u);
+    SetEntryTable({});
+    ASSERT_EQ(SaveChecksumListTo(list.c_str()), FILE_OK);
+    EXPECT_EQ(ReadTestFile(list), std::string("\xFF\xFE", 2));
+    // One missing folder level is made.
+    SetEntryTable({{'C', L"E3069283", L"a"}});
+    EXPECT_EQ(SaveChecksumListTo((folder + L"\\new\\one.qcx").c_str()), FILE_OK);
+
+    const std::string old_list = ListBytes(L"C\t00000000\told\r\n");
+    auto expect_failure_keeps = [&](const std::wstring &target, bool exists) {
+        SCOPED_TRACE(testing::Message() << "saving over " << std::string(target.begin(), target.end()));
+        ErrorBoxWatch watch;
+        StartErrorBoxWatch(&watch);
+        EXPECT_NE(SaveChecksumListTo(target.c_str()), FILE_OK);
+        StopErrorBoxWatch(&watch);
+        ASSERT_EQ(watch.texts.size(), 1u);
+        EXPECT_EQ(watch.texts[0], SAVE_ERROR);
+        EXPECT_EQ(gui::StatusText(STATUS_ACTIVITY), L"Ready");
+        if (exists)
+            EXPECT_EQ(ReadTestFile(target), old_list);
+        else
+            EXPECT_FALSE(FileExists(target));
+        std::wstring pattern = target.substr(0, target.rfind(L'\\')) + L"\\*.saving";
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+        EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "temporary file left behind";
+        if (search != INVALID_HANDLE_VALUE)
+            FindClose(search);
+    };
+
+    std::wstring read_only = folder + L"\\read-only.qcx";
+    WriteTestFile(read_only, old_list);
+    SetFileAttributesW(read_only.c_str(), FILE_ATTRIBUTE_READONLY);
+    expect_failure_keeps(read_only, true);
+
+    std::wstring held_path = folder + L"\\held.qcx";
+    WriteTestFile(held_path, old_list);
+    HANDLE held = CreateFileW(held_path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    expect_failure_keeps(held_path, true);
+    CloseHandle(held);
+    EXPECT_EQ(ReadTestFile(held_path), old_list);
+
+    expect_failure_keeps(folder + L"\\two\\levels\\list.qcx", false);
+    EXPECT_FALSE(FileExists(folder + L"\\two"));
+}
+
+TEST_F(JobTest, WorkersLeaveNoThreadHandlesBehind)
+{
+    std::wstring dir = MakeFiles(L"small", 1);
+    RunJobAndWait(JOB_FOLDER_SCAN, dir);
+    DWORD before = 0, after = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &before);
+    for (int i = 0; i < 20; ++i)
+        RunJobAndWait(JOB_FOLDER_SCAN, dir);
+    GetProcessHandleCount(GetCurrentProcess(), &after);
+    EXPECT_LT(after, before + 10);
+    EXPECT_EQ(g_win.scan_thread, nullptr);
+    EXPECT_NE(g_win.scan_thread_id, 0u);
+}
