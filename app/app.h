@@ -83,3 +83,22 @@ void RunOnUiThread(void (*call)(const void *args), const void *args);
 
 // WM_COMMAND of the main window.
 LRESULT HandleCommand(HWND window, WPARAM wparam, LPARAM lparam);
+
+// ---- Pickers and Options commands (pickers.cpp) ---------------------------------
+
+// A greyed command does nothing however it arrives: a WM_COMMAND posted by
+// another program must not start a picker or Save while a worker owns the
+// target path and the entry table.
+bool IsCommandGreyed(HWND window, UINT command);
+// Scan: the folder browser; a confirmed file-system folder becomes the target
+// path of a folder scan. A cancelled browser or a folder without a path
+// changes nothing. Always 0.
+int ChooseFolder();
+// Check: the open dialog for a checksum list file; a confirmed name becomes
+// the target path of a check job. Always 0.
+int ChooseChecksumFile();
+// An algorithm item: stores `choice`, then checks `command` alone among the
+// algorithm items of the window's menu.
+void ChooseHashAlgorithm(HWND window, UINT command, int32_t choice);
+// Flips the hidden-files flag and shows its new value as the item's mark.
+void ToggleHiddenFiles(HWND window);

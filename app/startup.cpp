@@ -81,7 +81,13 @@ int StartApplication(HINSTANCE instance, int show, const wchar_t *command_line)
         return 0;
     g_win.accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDC_TALVOR));
     ShowEngineText(detect_sse42());
-    return ApplyCommandLine(command_line);
+    if (!ApplyCommandLine(command_line))
+        return 0;
+    // A requested job starts after the first fetched message, and nothing
+    // guarantees that one ever comes while the user keeps still: make sure.
+    if (g_app.pending_job != JOB_NONE)
+        PostMessageW(g_win.main_window, WM_NULL, 0, 0);
+    return 1;
 }
 
 void ProcessMessage(MSG *message)

@@ -63,6 +63,14 @@ int WritePieces(const wchar_t *path, const wchar_t *text, uint64_t bytes)
     return FILE_OK;
 }
 
+// Replacing a read-only file is refused by Windows itself; checking first
+// keeps that rule where the file system would let the rename through.
+bool IsReadOnlyFile(const wchar_t *long_path)
+{
+    DWORD attributes = GetFileAttributesW(long_path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+}
+
 int ReplaceWithTemporary(const wchar_t *temporary, const wchar_t *path, const wchar_t *text,
                          uint64_t bytes)
 {
@@ -71,7 +79,7 @@ int ReplaceWithTemporary(const wchar_t *temporary, const wchar_t *path, const wc
     int result = FILE_ERR_CREATE;
     if (long_temporary && long_path
         && BuildLongPath(temporary, long_temporary, LONG_PATH_UNITS) == 0
-        && BuildLongPath(path, long_path, LONG_PATH_UNITS) == 0) {
+        && BuildLongPath(path, long_path, LONG_PATH_UNITS) == 0 && !IsReadOnlyFile(long_path)) {
         // A leftover of an interrupted save would keep its tail otherwise.
         DeleteFileW(long_temporary);
         result = WritePieces(temporary, text, bytes);

@@ -11,7 +11,7 @@
 # bar, writes a screenshot and closes the program.
 set -euo pipefail
 root=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
-build="$root/build-win"
+build=${TALVOR_BUILD_DIR:-$root/build-win}  # another Windows build folder, if given
 app="$build/app/TalvorCrcCheck.exe"
 driver="$build/tests/e2e/talvor_driver.exe"
 desktop=talvor
@@ -21,13 +21,19 @@ screenshot="$build/screenshot.png"
 cmake --build "$build" --target TalvorCrcCheck talvor_driver >/dev/null
 . "$root/scripts/wine-env.sh"
 
+# The session helpers expect failing steps to be looked at, not to end the
+# script (a wineserver already running is such a step).
+start_session() {
+    talvor_wine_start "$build" || { echo "run: cannot start the Wine session" >&2; exit 1; }
+}
+
 display_usable() {
     [ "${TALVOR_HEADLESS:-}" != 1 ] && [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1
 }
 
 if display_usable; then
     export TALVOR_KEEP_DISPLAY=1
-    talvor_wine_start "$build"
+    start_session
     exec wine "$app" "$@"
 fi
 
@@ -63,7 +69,7 @@ take_screenshot() {
     fi
 }
 
-talvor_wine_start "$build"
+start_session
 wine explorer "/desktop=$desktop,1024x768" "$(winepath -w "$app")" "$@" </dev/null >/dev/null 2>&1 &
 session=$!
 

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <cwchar>
 
 #include "app/app.h"
 #include "app/resources/resource.h"
@@ -179,14 +180,32 @@ RECT ChildRect(HWND child)
 
 HWND WaitForWindow(const wchar_t *window_class, const wchar_t *caption, DWORD timeout_ms)
 {
+    // Other programs on the same display may show windows of the same name.
+    struct Search {
+        const wchar_t *window_class;
+        const wchar_t *caption;
+        HWND found;
+    } search = {window_class, caption, nullptr};
+    WNDENUMPROC match = [](HWND window, LPARAM data) -> BOOL {
+        Search *s = reinterpret_cast<Search *>(data);
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        wchar_t name[64] = {};
+        wchar_t text[128] = {};
+        GetClassNameW(window, name, 64);
+        InternalGetWindowText(window, text, 128);
+        if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
+            wcscmp(name, s->window_class) == 0 && wcscmp(text, s->caption) == 0) {
+            s->found = window;
+            return FALSE;
+        }
+        return TRUE;
+    };
     DWORD start = GetTickCount();
     while (GetTickCount() - start <= timeout_ms) {
-        HWND found = FindWindowW(window_class, caption);
-        DWORD process = 0;
-        if (found)
-            GetWindowThreadProcessId(found, &process);
-        if (found && process == GetCurrentProcessId() && IsWindowVisible(found))
-            return found;
+        EnumWindows(match, reinterpret_cast<LPARAM>(&search));
+        if (search.found)
+            return search.found;
         Sleep(20);
     }
     return nullptr;

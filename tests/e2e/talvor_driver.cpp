@@ -279,9 +279,12 @@ static int ParseOptions(wchar_t **argv, int argc, int *first_command, DriverOpti
 }
 
 // A program shown on another desktop (a Wine virtual desktop named on the
-// explorer command line, for one) is only visible to threads on that desktop.
-static int SwitchDesktop(const wchar_t *name) {
-    HDESK desktop = OpenDesktopW(name, 0, FALSE, GENERIC_ALL);
+// explorer command line, for one) is only visible to threads on that desktop,
+// which may still be coming up when the driver starts.
+static int SwitchDesktop(const wchar_t *name, DWORD timeout_ms) {
+    ULONGLONG deadline = GetTickCount64() + timeout_ms;
+    HDESK desktop = nullptr;
+    while (!(desktop = OpenDesktopW(name, 0, FALSE, GENERIC_ALL)) && GetTickCount64() < deadline) Sleep(100);
     if (!desktop || !SetThreadDesktop(desktop)) {
         PrintError("talvor_driver: cannot switch to the given desktop");
         return DRIVER_ERR_NOT_FOUND;
@@ -320,7 +323,7 @@ int main() {
     if (result != DRIVER_OK)
         PrintUsage();
     else if (session.options.desktop)
-        result = SwitchDesktop(session.options.desktop);
+        result = SwitchDesktop(session.options.desktop, session.options.timeout_ms);
     if (result == DRIVER_OK) result = RunCommands(argv, argc, first_command, &session);
     if (session.attached) DetachDriver(&session.target);
     LocalFree(argv);

@@ -49,6 +49,7 @@ void StartTestWindow()
     if (g_win.main_window)
         return;
     ASSERT_EQ(gui::Start(L"job_test.exe"), 1) << "no main window";
+    ShowWindow(g_win.main_window, SW_HIDE);
     g_status_bar_proc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
         g_win.status_bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordingStatusBarProc)));
 }
@@ -62,14 +63,30 @@ bool JobCommandsEnabled()
     return true;
 }
 
+// Like the message loop: waits inside GetMessageW, where the worker's
+// synchronous calls are served at once. A timer keeps the check going.
+bool PumpUntilJobEnded()
+{
+    UINT_PTR timer = SetTimer(nullptr, 0, 20, nullptr);
+    DWORD start = GetTickCount();
+    bool ended = false;
+    while (!(ended = g_app.pending_job == JOB_NONE && JobCommandsEnabled())
+           && GetTickCount() - start < JOB_TIMEOUT_MS) {
+        MSG message;
+        if (GetMessageW(&message, nullptr, 0, 0) <= 0)
+            break;
+        ProcessMessage(&message);
+    }
+    KillTimer(nullptr, timer);
+    return ended;
+}
+
 void RunJobAndWait(int32_t job, const std::wstring &path)
 {
     ASSERT_EQ(SetTargetPath(path.c_str(), 0), 0);
     g_app.pending_job = job;
     PostMessageW(g_win.main_window, WM_NULL, 0, 0);
-    ASSERT_TRUE(gui::PumpUntil([] { return g_app.pending_job == JOB_NONE && JobCommandsEnabled(); },
-                               JOB_TIMEOUT_MS))
-        << "job did not end";
+    ASSERT_TRUE(PumpUntilJobEnded()) << "job did not end";
 }
 
 std::vector<ResultRow> ReadResultRows()

@@ -1,0 +1,97 @@
+// The two pickers that choose a job's target, and the Options commands.
+// A picker only records the target and the pending job; the dispatcher
+// starts the job after the command's message has been handled.
+#include <windows.h>
+#include <commdlg.h>
+#include <shlobj.h>
+
+#include "app/app.h"
+#include "app/resources/resource.h"
+
+namespace {
+
+// Every item whose check mark shows the algorithm chosen in the menu.
+constexpr UINT kAlgorithmItems[] = {
+    ID_OPTIONS_AUTOMODE, ID_OPTIONS_SHA3_224, ID_OPTIONS_SHA3_256,
+    ID_OPTIONS_SHA3_384, ID_OPTIONS_SHA3_512, ID_OPTIONS_CRC32,
+};
+
+constexpr DWORD PICKER_NAME_UNITS = MAX_PATH;
+
+// Without memory for the new path the previous target stays and no job is
+// requested, rather than a job on a path that was never stored.
+void RequestJob(const wchar_t *path, int32_t job)
+{
+    if (SetTargetPath(path, 0) == 0)
+        g_app.pending_job = job;
+}
+
+void SetCheckMark(HMENU menu, UINT command, bool checked)
+{
+    CheckMenuItem(menu, command, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+}
+
+}  // namespace
+
+bool IsCommandGreyed(HWND window, UINT command)
+{
+    UINT state = GetMenuState(GetMenu(window), command, MF_BYCOMMAND);
+    return state != UINT(-1) && (state & (MF_GRAYED | MF_DISABLED)) != 0;
+}
+
+int ChooseFolder()
+{
+    wchar_t folder[PICKER_NAME_UNITS] = {};
+    BROWSEINFOW browse = {};
+    browse.hwndOwner = nullptr;
+    browse.pidlRoot = nullptr;
+    browse.pszDisplayName = folder;
+    browse.lpszTitle = L"Select folder";
+    browse.ulFlags = BIF_RETURNONLYFSDIRS;
+
+    // The browser is a shell object and wants a single-threaded apartment on
+    // the calling thread while it is shown.
+    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&browse);
+    if (item) {
+        // An item without a file-system path (a virtual folder such as the
+        // printers) would otherwise scan whatever the buffer last held.
+        if (SHGetPathFromIDListW(item, folder))
+            RequestJob(folder, JOB_FOLDER_SCAN);
+        CoTaskMemFree(item);
+    }
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    return 0;
+}
+
+int ChooseChecksumFile()
+{
+    wchar_t name[PICKER_NAME_UNITS] = {};
+    OPENFILENAMEW dialog = {};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = nullptr;
+    dialog.lpstrFilter = L"QCX File type (*.qcx)\0*.qcx\0All Files (*.*)\0*.*\0";
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = name;
+    dialog.nMaxFile = PICKER_NAME_UNITS;
+    dialog.lpstrDefExt = L"qcx";
+    dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+    if (GetOpenFileNameW(&dialog) == 1)
+        RequestJob(name, JOB_CHECK);
+    return 0;
+}
+
+void ChooseHashAlgorithm(HWND window, UINT command, int32_t choice)
+{
+    g_app.hash_choice = choice;
+    HMENU menu = GetMenu(window);
+    for (UINT item : kAlgorithmItems)
+        SetCheckMark(menu, item, item == command);
+}
+
+void ToggleHiddenFiles(HWND window)
+{
+    g_app.hidden_files = g_app.hidden_files ? 0 : 1;
+    SetCheckMark(GetMenu(window), ID_OPTIONS_HIDDEN, g_app.hidden_files == 1);
+}

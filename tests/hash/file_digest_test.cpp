@@ -1,0 +1,271 @@
+// The file digest under Windows (Wine in the cross build). The block reader is
+// wrapped to log what each read asks for and gets, and to change the file
+// between reads; the reads themselves are the real ReadFileAt.
+#include <windows.h>
+#include <winioctl.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "fileio/fileio.h"
+#include "hash/file_digest_reader.h"
+#include "hash/hash.h"
+#include "tests/fileio/scratch.h"
+#include "tests/hash/hash_test_util.h"
+
+namespace {
+
+struct BlockRead {
+    uint32_t asked;
+    uint32_t got;
+};
+
+std::vector<BlockRead> g_reads;
+std::function<void(size_t)> g_before_read;  // gets the index of the read
+
+int logging_reader(void *dest, const wchar_t *path, uint64_t offset, uint32_t *length)
+{
+    if (g_before_read)
+        g_before_read(g_reads.size());
+    uint32_t asked = *length;
+    int result = ReadFileAt(dest, path, offset, length);
+    g_reads.push_back({asked, result == FILE_OK ? *length : 0xFFFFFFFFu});
+    return result;
+}
+
+class FileDigest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder_ = MakeScratchFolder();
+        ASSERT_FALSE(folder_.empty());
+        g_reads.clear();
+        g_before_read = nullptr;
+        file_digest_read_block = logging_reader;
+        saved_sse42_ = g_app.sse42;
+        detect_sse42();
+    }
+    void TearDown() override
+    {
+        file_digest_read_block = ReadFileAt;
+        g_before_read = nullptr;
+        g_app.sse42 = saved_sse42_;
+        RemoveTree(folder_);
+    }
+    std::wstring put(const wchar_t *name, const std::vector<uint8_t> &bytes)
+    {
+        std::wstring path = folder_ + L"\\" + name;
+        EXPECT_TRUE(PutBytes(path, bytes.data(), static_cast<uint32_t>(bytes.size())));
+        return path;
+    }
+    // Digest text of `kind` for `path`, starting from a buffer of '#'.
+    std::string digest(wchar_t kind, const std::wstring &path)
+    {
+        reset_output();
+        file_digest_text(kind, path.c_str(), out_);
+        return narrow(out_);
+    }
+    void reset_output()
+    {
+        for (auto &unit : out_)
+            unit = L'#';
+        out_[DIGEST_TEXT_CAPACITY + 1] = 0;
+    }
+    bool output_untouched() const
+    {
+        for (int i = 0; i <= DIGEST_TEXT_CAPACITY; ++i)
+            if (out_[i] != L'#')
+                return false;
+        return true;
+    }
+
+    std::wstring folder_;
+    utf16 out_[DIGEST_TEXT_CAPACITY + 2];  // one unit more than any text needs
+    int saved_sse42_ = 0;
+};
+
+std::string sha3_text(unsigned bits, const std::vector<uint8_t> &bytes)
+{
+    sha3_context ctx;
+    sha3_init(&ctx, bits);
+    sha3_update(&ctx, bytes.data(), bytes.size());
+    uint8_t out[64];
+    sha3_final(&ctx, out);
+    return hex_upper(out, bits / 8);
+}
+
+std::string crc_text(const std::vector<uint8_t> &bytes)
+{
+    uint32_t crc = 0;
+    crc32c_init(&crc);
+    crc32c_update(&crc, bytes.data(), static_cast<uint32_t>(bytes.size()));
+    utf16 text[9];
+    crc32c_to_text(crc32c_final(&crc), text);
+    return narrow(text);
+}
+
+TEST_F(FileDigest, EveryKindGivesItsTextAndEmptyFilesNeedNoRead)
+{
+    std::wstring empty = put(L"empty.bin", {});
+    EXPECT_EQ(digest(L'C', empty), "00000000");
+    EXPECT_EQ(digest(L'S', empty), "A7FFC6F8BF1ED76651C14756A061D662F580FF4DE43B49FA82D80A4B80F8434A");
+    EXPECT_TRUE(g_reads.empty());
+
+    std::wstring check = put(L"check.txt", {'1', '2', '3', '4', '5', '6', '7', '8', '9'});
+    EXPECT_EQ(digest(L'C', check), "E3069283");
+    reset_output();
+    EXPECT_EQ(crc32c_file_text(check.c_str(), out_), 0);
+    EXPECT_EQ(narrow(out_), "E3069283");
+
+    std::mt19937 rng(5);
+    std::vector<uint8_t> bytes = random_bytes(rng, 1000);
+    std::wstring some = put(L"some.bin", bytes);
+    const wchar_t kinds[5] = {L'C', L'E', L'S', L'M', L'H'};
+    const std::string expected[5] = {crc_text(bytes), sha3_text(224, bytes), sha3_text(256, bytes),
+                                     sha3_text(384, bytes), sha3_text(512, bytes)};
+    const size_t lengths[5] = {8, 56, 64, 96, 128};
+    for (int k = 0; k < 5; ++k) {
+        std::string text = digest(kinds[k], some);
+        EXPECT_EQ(text, expected[k]);
+        EXPECT_EQ(text.size(), lengths[k]);
+        EXPECT_EQ(out_[lengths[k] + 1], L'#') << "nothing written past the terminator";
+    }
+}
+
+TEST_F(FileDigest, ReadsAskForFixedBlocksAndThenWhatTheLastDelivered)
+{
+    std::mt19937 rng(6);
+    std::vector<uint8_t> bytes = random_bytes(rng, 65537);
+    std::wstring path = put(L"65537.bin", bytes);
+    EXPECT_EQ(digest(L'C', path), crc_text(bytes));
+    ASSERT_EQ(g_reads.size(), 2u);
+    EXPECT_EQ(g_reads[0].asked, 65536u);
+    EXPECT_EQ(g_reads[0].got, 65536u);
+    EXPECT_EQ(g_reads[1].asked, 65536u);
+    EXPECT_EQ(g_reads[1].got, 1u);
+
+    bytes.pop_back();
+    path = put(L"65536.bin", bytes);
+    g_reads.clear();
+    EXPECT_EQ(digest(L'C', path), crc_text(bytes));
+    ASSERT_EQ(g_reads.size(), 1u);
+    EXPECT_EQ(g_reads[0].got, 65536u);
+
+    bytes = random_bytes(rng, 6291457);
+    path = put(L"6291457.bin", bytes);
+    g_reads.clear();
+    EXPECT_EQ(digest(L'H', path), sha3_text(512, bytes));
+    ASSERT_EQ(g_reads.size(), 2u);
+    EXPECT_EQ(g_reads[0].asked, 6291456u);
+    EXPECT_EQ(g_reads[0].got, 6291456u);
+    EXPECT_EQ(g_reads[1].asked, 6291456u);
+    EXPECT_EQ(g_reads[1].got, 1u);
+}
+
+TEST_F(FileDigest, FailuresLeaveTheBufferAsItWas)
+{
+    std::wstring missing = folder_ + L"\\missing.bin";
+    for (wchar_t kind : {L'C', L'S'}) {
+        digest(kind, missing);
+        EXPECT_TRUE(output_untouched()) << "missing file, kind " << char(kind);
+    }
+    reset_output();
+    EXPECT_EQ(crc32c_file_text(missing.c_str(), out_), -1);
+    EXPECT_TRUE(output_untouched());
+
+    std::wstring path = put(L"data.bin", std::vector<uint8_t>(70000, 0x5A));
+    for (wchar_t kind : {L'X', L'c', L's', L'\0'}) {
+        digest(kind, path);
+        EXPECT_TRUE(output_untouched()) << "kind " << int(kind);
+    }
+
+    // Shrunk after its size was taken: the second read delivers nothing.
+    std::vector<uint8_t> bytes(7000000, 0xA5);
+    path = put(L"shrinking.bin", bytes);
+    for (wchar_t kind : {L'C', L'E'}) {
+        ASSERT_TRUE(PutBytes(path, bytes.data(), static_cast<uint32_t>(bytes.size())));
+        g_reads.clear();
+        g_before_read = [&](size_t index) {
+            if (index == 1)
+                PutBytes(path, bytes.data(), kind == L'C' ? 65536 : 6291456);
+        };
+        digest(kind, path);
+        EXPECT_TRUE(output_untouched()) << "kind " << char(kind);
+        ASSERT_EQ(g_reads.size(), 2u);
+        EXPECT_EQ(g_reads[1].got, 0u);
+    }
+
+    // Gone between two reads: the read fails to open it.
+    for (wchar_t kind : {L'C', L'M'}) {
+        ASSERT_TRUE(PutBytes(path, bytes.data(), static_cast<uint32_t>(bytes.size())));
+        g_reads.clear();
+        g_before_read = [&](size_t index) {
+            if (index == 1)
+                DeleteFileW(path.c_str());
+        };
+        digest(kind, path);
+        EXPECT_TRUE(output_untouched()) << "kind " << char(kind);
+        EXPECT_EQ(g_reads.size(), 2u);
+    }
+    reset_output();
+    ASSERT_TRUE(PutBytes(path, bytes.data(), static_cast<uint32_t>(bytes.size())));
+    g_reads.clear();
+    EXPECT_EQ(crc32c_file_text(path.c_str(), out_), -1);
+    EXPECT_TRUE(output_untouched());
+}
+
+// A file past 4 GiB (sparse, so it costs no disk) with bytes straddling the
+// 4 GiB mark and near its end: a size or offset cut to 32 bits would stop
+// early or read the wrong place.
+TEST_F(FileDigest, FilesOf4GiBAndMoreAreDigestedToTheEnd)
+{
+    const uint64_t size = (1ull << 32) + 65536 + 5;
+    struct Mark {
+        uint64_t at;
+        const char *bytes;
+    };
+    const Mark marks[3] = {{0, "head"}, {(1ull << 32) - 2, "4GiB"}, {size - 3, "end"}};
+
+    std::wstring path = folder_ + L"\\big.bin";
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD returned = 0;
+    DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
+    bool written = true;
+    for (const Mark &mark : marks) {
+        LARGE_INTEGER at;
+        at.QuadPart = static_cast<LONGLONG>(mark.at);
+        DWORD n = 0;
+        written = written && SetFilePointerEx(file, at, nullptr, FILE_BEGIN) &&
+                  WriteFile(file, mark.bytes, DWORD(std::strlen(mark.bytes)), &n, nullptr) &&
+                  n == std::strlen(mark.bytes);
+    }
+    CloseHandle(file);
+    ASSERT_TRUE(written);
+
+    // The same content through the engine, 64 KiB at a time.
+    std::vector<uint8_t> chunk(65536);
+    uint32_t crc = 0;
+    crc32c_init(&crc);
+    for (uint64_t at = 0; at < size; at += chunk.size()) {
+        uint32_t n = static_cast<uint32_t>(size - at < chunk.size() ? size - at : chunk.size());
+        std::memset(chunk.data(), 0, n);
+        for (const Mark &mark : marks)
+            for (uint64_t i = 0; i < std::strlen(mark.bytes); ++i)
+                if (mark.at + i >= at && mark.at + i < at + n)
+                    chunk[mark.at + i - at] = static_cast<uint8_t>(mark.bytes[i]);
+        crc32c_update(&crc, chunk.data(), n);
+    }
+    utf16 expected[9];
+    crc32c_to_text(crc32c_final(&crc), expected);
+
+    EXPECT_EQ(digest(L'C', path), narrow(expected));
+    EXPECT_EQ(g_reads.size(), size / 65536 + 1);
+}
+
+} // namespace
