@@ -14,7 +14,7 @@ root=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
 build=${TALVOR_BUILD_DIR:-$root/build-win}  # another Windows build folder, if given
 app="$build/app/TalvorCrcCheck.exe"
 driver="$build/tests/e2e/talvor_driver.exe"
-desktop=talvor
+desktop=talvor-$$  # one desktop per run, so a run only ever sees its own program
 screenshot="$build/screenshot.png"
 
 "$root/scripts/setup.sh"

@@ -19,7 +19,7 @@ namespace {
 std::wstring EngineDigest(char kind, const std::string &bytes)
 {
     if (kind == 'C') {
-        uint32_t crc;
+        uint32_t crc = 0;  // crc32c_init complements what it is given
         crc32c_init(&crc);
         crc32c_update(&crc, bytes.data(), static_cast<uint32_t>(bytes.size()));
         utf16 text[9];

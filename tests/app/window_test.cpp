@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cwchar>
 #include <string>
 #include <thread>
 
@@ -145,6 +146,15 @@ TEST(MainWindow, ComesUpWithItsControlsSizedFromTheClientWidth)
         SendMessageW(gui::ResultList(), LVM_GETCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
         EXPECT_STREQ(header, expected_headers[i]);
     }
+
+    // The manifest asks for the version 6 common controls, which load from
+    // the side-by-side store. (Wine's copy reports 5.81 from DllGetVersion,
+    // so the version number cannot tell.)
+    wchar_t module[MAX_PATH] = {};
+    GetModuleFileNameW(GetModuleHandleW(L"comctl32.dll"), module, MAX_PATH);
+    CharLowerW(module);
+    EXPECT_NE(wcsstr(module, L"microsoft.windows.common-controls_6595b64144ccf1df_6."), nullptr)
+        << module;
     EXPECT_EQ(gui::Close(), 0);
 }
 

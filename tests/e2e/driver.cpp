@@ -228,6 +228,53 @@ static int ReadColumnCount(const DriverTarget *target, int *count) {
     return DRIVER_OK;
 }
 
+static int ReadColumnTitle(DriverTarget *target, int column, wchar_t **title) {
+    LVCOLUMNW record;
+    memset(&record, 0, sizeof(record));
+    record.mask = LVCF_TEXT;
+    record.pszText = RemoteText(&target->scratch);
+    record.cchTextMax = (int)SCRATCH_TEXT_UNITS;
+    void *remote_record = RemoteRecord(&target->scratch);
+    LRESULT answer = 0;
+    if (!WriteRemote(&target->scratch, remote_record, &record, sizeof(record)) ||
+        !SendToWindow(target->result_list, LVM_GETCOLUMNW, column, (LPARAM)remote_record, &answer) || !answer ||
+        !ReadRemote(&target->scratch, remote_record, &record, sizeof(record)))
+        return DRIVER_ERR_REMOTE;
+    // The control may answer with a pointer to its own copy of the title.
+    wchar_t *text = (wchar_t *)malloc(SCRATCH_TEXT_UNITS * sizeof(wchar_t));
+    if (!text) return DRIVER_ERR_MEMORY;
+    SIZE_T units = 0;
+    while (units + 1 < SCRATCH_TEXT_UNITS &&
+           ReadRemote(&target->scratch, record.pszText + units, &text[units], sizeof(wchar_t)) && text[units] != L'\0')
+        ++units;
+    text[units] = L'\0';
+    *title = text;
+    return DRIVER_OK;
+}
+
+int ReadColumnTitles(DriverTarget *target, wchar_t ***titles, int *count) {
+    *titles = nullptr;
+    *count = 0;
+    int columns = 0;
+    int result = ReadColumnCount(target, &columns);
+    if (result != DRIVER_OK) return result;
+    wchar_t **list = (wchar_t **)calloc(columns > 0 ? columns : 1, sizeof(wchar_t *));
+    if (!list) return DRIVER_ERR_MEMORY;
+    for (int column = 0; column < columns && result == DRIVER_OK; ++column)
+        result = ReadColumnTitle(target, column, &list[column]);
+    *titles = list;
+    *count = columns;
+    if (result != DRIVER_OK) ReleaseColumnTitles(titles, count);
+    return result;
+}
+
+void ReleaseColumnTitles(wchar_t ***titles, int *count) {
+    for (int column = 0; *titles && column < *count; ++column) free((*titles)[column]);
+    free(*titles);
+    *titles = nullptr;
+    *count = 0;
+}
+
 int ReadResultTable(DriverTarget *target, ResultTable *table) {
     memset(table, 0, sizeof(*table));
     LRESULT rows = 0;
@@ -324,6 +371,8 @@ static bool ShowsListNotFound(DriverTarget *target) {
 static bool JobEnded(DriverTarget *target, const StatusBarState *state) {
     static const wchar_t *const final_phases[] = {L"OK", L"BAD"};
     if (StatusReady(state, final_phases, 2)) return true;
+    // A job that runs out of memory ends on its "ERROR" message box.
+    if (FindProcessWindow(target->process_id, L"#32770", L"ERROR")) return true;
     if (state->part_count <= DRIVER_PART_ACTIVITY) return false;
     const wchar_t *phase = state->parts[DRIVER_PART_PHASE].text;
     if (wcscmp(phase, L"Files not found") == 0) return true;

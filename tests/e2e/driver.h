@@ -24,7 +24,9 @@ constexpr int DRIVER_PART_ACTIVITY = 3;
 extern const wchar_t DRIVER_CLASS_NAME[];
 
 // A block of memory inside the program under test: list-view and status-bar
-// messages carry pointers that must be valid in the receiving process.
+// messages carry pointers that must be valid in the receiving process. The
+// records placed there (LVITEMW) have the driver's layout, so the driver is
+// built for the program's architecture, x86-64.
 struct RemoteBuffer {
     HANDLE process;
     void *address;
@@ -97,6 +99,9 @@ int ReadStatusBar(DriverTarget *target, StatusBarState *state);
 void ReleaseStatusBar(StatusBarState *state);
 int ReadResultTable(DriverTarget *target, ResultTable *table);
 void ReleaseResultTable(ResultTable *table);
+// The list's column titles, left to right; each title and the array owned.
+int ReadColumnTitles(DriverTarget *target, wchar_t ***titles, int *count);
+void ReleaseColumnTitles(wchar_t ***titles, int *count);
 const wchar_t *ResultCell(const ResultTable *table, int row, int column);
 int ReadWindowLayout(const DriverTarget *target, WindowLayout *layout);
 int ReadProgress(const DriverTarget *target, ProgressState *progress);

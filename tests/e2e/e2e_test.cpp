@@ -98,9 +98,13 @@ struct AppRun {
     std::vector<std::vector<std::wstring>> rows;
     std::vector<std::wstring> parts;
     std::vector<bool> popout;
-    DWORD exit_code = 259;
-    DWORD process_id = 0;
+    DWORD exit_code = STILL_ACTIVE;
 };
+
+// The program's list has 3 columns and its status bar 4 parts; fewer is a
+// failure, and the padding keeps the tests' indexing in range.
+constexpr size_t COLUMNS = 3;
+constexpr size_t PARTS = 4;
 
 void CaptureWindow(DriverTarget *target, AppRun *run) {
     ResultTable table;
@@ -108,6 +112,8 @@ void CaptureWindow(DriverTarget *target, AppRun *run) {
     for (int row = 0; row < table.row_count; ++row) {
         std::vector<std::wstring> cells;
         for (int column = 0; column < table.column_count; ++column) cells.push_back(ResultCell(&table, row, column));
+        EXPECT_EQ(COLUMNS, cells.size());
+        cells.resize(COLUMNS);
         run->rows.push_back(cells);
     }
     ReleaseResultTable(&table);
@@ -118,6 +124,9 @@ void CaptureWindow(DriverTarget *target, AppRun *run) {
         run->popout.push_back(state.parts[part].popout);
     }
     ReleaseStatusBar(&state);
+    EXPECT_EQ(PARTS, run->parts.size());
+    run->parts.resize(PARTS);
+    run->popout.resize(PARTS);
 }
 
 void CloseAndReap(DriverTarget *target, PROCESS_INFORMATION *info, AppRun *run) {
@@ -129,20 +138,19 @@ void CloseAndReap(DriverTarget *target, PROCESS_INFORMATION *info, AppRun *run) 
     CloseHandle(info->hProcess);
 }
 
-// Starts the program, waits until its job ended (or, with `job` false, until
-// it is idle), records the window and closes it.
-AppRun RunApp(const std::wstring &arguments, bool job = true, const wchar_t *folder = nullptr) {
+// Starts the program, waits until its job ended, records the window and
+// closes it.
+AppRun RunApp(const std::wstring &arguments, const wchar_t *folder = nullptr) {
     AppRun run;
     PROCESS_INFORMATION info;
     if (!Launch(AppPath(), arguments, folder, nullptr, &info)) {
         ADD_FAILURE() << "cannot start " << AppPath().c_str();
         return run;
     }
-    run.process_id = info.dwProcessId;
     DriverTarget target;
     run.wait_result = AttachDriver(info.dwProcessId, WAIT_MS, &target);
     if (run.wait_result == DRIVER_OK) {
-        run.wait_result = job ? WaitForJobEnd(&target, WAIT_MS) : WaitForReady(&target, nullptr, 0, WAIT_MS);
+        run.wait_result = WaitForJobEnd(&target, WAIT_MS);
         if (run.wait_result == DRIVER_OK) CaptureWindow(&target, &run);
         CloseAndReap(&target, &info, &run);
         DetachDriver(&target);
@@ -180,21 +188,37 @@ TEST(EndToEnd, NoArgumentsComesUpIdleWithItsLayoutAndExitsWithZero) {
     PROCESS_INFORMATION info;
     ASSERT_TRUE(Launch(AppPath(), L"", nullptr, nullptr, &info));
     DriverTarget target;
-    ASSERT_EQ(DRIVER_OK, AttachDriver(info.dwProcessId, WAIT_MS, &target));
-    ASSERT_EQ(DRIVER_OK, WaitForReady(&target, nullptr, 0, WAIT_MS));
+    int attached = AttachDriver(info.dwProcessId, WAIT_MS, &target);
+    if (attached != DRIVER_OK) TerminateProcess(info.hProcess, 1);
+    ASSERT_EQ(DRIVER_OK, attached);
     AppRun run;
-    CaptureWindow(&target, &run);
     WindowLayout layout;
-    ASSERT_EQ(DRIVER_OK, ReadWindowLayout(&target, &layout));
-    StatusBarState state;
-    ASSERT_EQ(DRIVER_OK, ReadStatusBar(&target, &state));
-    ProgressState progress;
-    ASSERT_EQ(DRIVER_OK, ReadProgress(&target, &progress));
+    StatusBarState state = {};
+    ProgressState progress = {};
+    wchar_t **titles = nullptr;
+    int title_count = 0;
+    wchar_t caption[64] = L"";
+    int ready = WaitForReady(&target, nullptr, 0, WAIT_MS);
+    if (ready == DRIVER_OK) {
+        GetWindowTextW(target.main_window, caption, 64);
+        EXPECT_EQ(DRIVER_OK, ReadColumnTitles(&target, &titles, &title_count));
+        CaptureWindow(&target, &run);
+        EXPECT_EQ(DRIVER_OK, ReadWindowLayout(&target, &layout));
+        EXPECT_EQ(DRIVER_OK, ReadStatusBar(&target, &state));
+        EXPECT_EQ(DRIVER_OK, ReadProgress(&target, &progress));
+    }
     CloseAndReap(&target, &info, &run);
     DetachDriver(&target);
+    ASSERT_EQ(DRIVER_OK, ready);
+    ASSERT_EQ(4, state.part_count);
+    EXPECT_STREQ(L"TALVOR CRC Check", caption);
+    ASSERT_EQ(3, title_count);
+    EXPECT_STREQ(L"Path", titles[0]);
+    EXPECT_STREQ(L"CRC", titles[1]);
+    EXPECT_STREQ(L"Status", titles[2]);
+    ReleaseColumnTitles(&titles, &title_count);
 
     EXPECT_TRUE(run.rows.empty());
-    ASSERT_EQ(4u, run.parts.size());
     EXPECT_TRUE(IsEngineText(run.parts[0])) << run.parts[0].c_str();
     EXPECT_TRUE(run.popout[0]);
     EXPECT_EQ(L"", run.parts[2]);
@@ -251,13 +275,12 @@ TEST(EndToEnd, SingleFileGivesOneCreatedRowWithTheChosenAlgorithmsDigest) {
     for (const Case &c : cases) {
         SCOPED_TRACE(c.arguments.c_str());
         AppRun run = RunApp(c.arguments);
-        ExpectSingleRow(run, c.path, Wide(c.digest), L"Created");
-        ASSERT_EQ(4u, run.parts.size());
+        ASSERT_NO_FATAL_FAILURE(ExpectSingleRow(run, c.path, Wide(c.digest), L"Created"));
         EXPECT_EQ(L"OK", run.parts[2]);
         EXPECT_EQ(L"Ready", run.parts[3]);
     }
-    AppRun relative = RunApp(L"-crc -file=check.txt", true, folder.path.c_str());
-    ExpectSingleRow(relative, L"check.txt", L"E3069283", L"Created");
+    AppRun relative = RunApp(L"-crc -file=check.txt", folder.path.c_str());
+    ASSERT_NO_FATAL_FAILURE(ExpectSingleRow(relative, L"check.txt", L"E3069283", L"Created"));
     RemoveTempFolder(folder);
 }
 
@@ -265,8 +288,7 @@ TEST(EndToEnd, SingleFileThatIsMissingShowsAnErrorRowAndBad) {
     TempFolder folder = MakeTempFolder(L"talvor_e2e_missing_");
     std::wstring missing = folder.path + L"\\missing.txt";
     AppRun run = RunApp(L"\"-file=" + missing + L"\"");
-    ExpectSingleRow(run, missing, L"", L"ERROR");
-    ASSERT_EQ(4u, run.parts.size());
+    ASSERT_NO_FATAL_FAILURE(ExpectSingleRow(run, missing, L"", L"ERROR"));
     EXPECT_EQ(L"BAD", run.parts[2]);
     EXPECT_EQ(L"Ready", run.parts[3]);
     RemoveTempFolder(folder);
@@ -299,7 +321,7 @@ TEST(EndToEnd, DriverProgramPrintsRowsAndStatusAsUtf8) {
     CloseHandle(driver.hThread);
     CloseHandle(driver.hProcess);
     DWORD app_exit = 1;
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(app.hProcess, WAIT_MS));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(app.hProcess, driver_exit == 0 ? WAIT_MS : 0));
     GetExitCodeProcess(app.hProcess, &app_exit);
     if (app_exit == STILL_ACTIVE) TerminateProcess(app.hProcess, 1);
     CloseHandle(app.hThread);
@@ -345,7 +367,8 @@ TEST(EndToEnd, FolderScanAndCheckOfItsListRoundTrip) {
     EXPECT_EQ(L"Ready", scan.parts[3]);
     EXPECT_EQ(0u, scan.exit_code);
 
-    AppRun relative = RunApp(L"-crc -dir=sub", true, folder.path.c_str());
+    AppRun relative = RunApp(L"-crc -dir=sub", folder.path.c_str());
+    ASSERT_EQ(DRIVER_OK, relative.wait_result);
     ASSERT_EQ(1u, relative.rows.size());
     EXPECT_EQ(L"sub\\hello.txt", relative.rows[0][0]);
 
@@ -370,9 +393,17 @@ TEST(EndToEnd, FolderScanAndCheckOfItsListRoundTrip) {
     EXPECT_EQ(L"OK", verified.parts[2]);
     EXPECT_EQ(L"Ready", verified.parts[3]);
 
+    // The last path option decides the job, whatever came before it.
+    AppRun last_wins = RunApp(L"\"-dir=" + folder.path + L"\" \"-chk=" + good + L"\"");
+    ASSERT_EQ(DRIVER_OK, last_wins.wait_result);
+    ASSERT_EQ(3u, last_wins.rows.size());
+    EXPECT_EQ(L"OK", last_wins.rows[0][2]);
+    EXPECT_EQ(L"Files: 3", last_wins.parts[1]);
+
     std::wstring bad = WriteChecksumListFile(
         &folder, L"bad.qcx", L"C\tE3069283\t" + check + L"\r\nC\t9a71bb4c\t" + hello + L"\r\n");
     AppRun mismatched = RunApp(L"\"-chk=" + bad + L"\"");
+    ASSERT_EQ(DRIVER_OK, mismatched.wait_result);
     ASSERT_EQ(2u, mismatched.rows.size());
     EXPECT_EQ(L"MISMATCH", mismatched.rows[0][2]);
     EXPECT_EQ(L"OK", mismatched.rows[1][2]);

@@ -115,6 +115,22 @@ static int CommandRows(DriverSession *session, const wchar_t *) {
     return DRIVER_OK;
 }
 
+static int CommandColumns(DriverSession *session, const wchar_t *) {
+    int result = EnsureAttached(session);
+    if (result != DRIVER_OK) return result;
+    wchar_t **titles = nullptr;
+    int count = 0;
+    result = ReadColumnTitles(&session->target, &titles, &count);
+    if (result != DRIVER_OK) return result;
+    for (int column = 0; column < count; ++column) {
+        if (column > 0) WriteOut("\t", 1);
+        PrintText(titles[column]);
+    }
+    WriteOut("\n", 1);
+    ReleaseColumnTitles(&titles, &count);
+    return DRIVER_OK;
+}
+
 static int CommandStatus(DriverSession *session, const wchar_t *) {
     int result = EnsureAttached(session);
     if (result != DRIVER_OK) return result;
@@ -226,6 +242,7 @@ static const DriverCommand COMMANDS[] = {
     {L"wait-ready", false, CommandWaitReady},
     {L"wait-job", false, CommandWaitJob},
     {L"rows", false, CommandRows},
+    {L"columns", false, CommandColumns},
     {L"status", false, CommandStatus},
     {L"progress", false, CommandProgress},
     {L"layout", false, CommandLayout},
@@ -309,7 +326,7 @@ static int RunCommands(wchar_t **argv, int argc, int first_command, DriverSessio
 static void PrintUsage() {
     PrintError("usage: talvor_driver [--pid N] [--desktop NAME] [--timeout MS] [--phase TEXT]...\n"
                "                     COMMAND [ARGUMENT]...\n"
-               "commands: wait-window wait-ready wait-job rows status progress layout windows\n          command ID close");
+               "commands: wait-window wait-ready wait-job rows columns status progress layout\n          windows command ID close");
 }
 
 int main() {
