@@ -6,6 +6,9 @@
 # Not a test: a benchmark whose reference is measured in the same run.
 #
 #   bench/scan_bench.sh [BUILD_DIR]     (default: build-win; keeps no data)
+#
+# SCAN_BENCH_SMALL="10000 100000" sets the two small-file counts (the ratio
+# is taken between them).
 set -euo pipefail
 root=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
 build=$(cd "${1:-$root/build-win}" && pwd)
@@ -87,8 +90,9 @@ report() {
 
 talvor_wine_start "$build"
 mkdir -p "$data"
-make_tree "$data/small10k" 10000 1024
-make_tree "$data/small100k" 100000 1024
+read -r few many <<<"${SCAN_BENCH_SMALL:-10000 100000}"
+make_tree "$data/few" "$few" 1024
+make_tree "$data/many" "$many" 1024
 make_large "$data/large"
 
 # Start-up alone, for reading the figures below: an empty folder ends at
@@ -101,7 +105,8 @@ echo "start-up to window: $(echo "$(now) - $start" | bc -l | cut -c1-5) s"
 wine "$driver" close </dev/null >/dev/null 2>&1 || true
 wait "$pid" 2>/dev/null || true
 
-report small10k "$data/small10k"
-report small100k "$data/small100k"
+report few "$data/few"
+report many "$data/many"
 report large "$data/large"
-printf 'time ratio 100k/10k: %.2f (linear: 10)\n' "$(echo "$seconds_small100k / $seconds_small10k" | bc -l)"
+printf 'time ratio %d/%d files: %.2f (linear: %.2f)\n' "$many" "$few" \
+    "$(echo "$seconds_many / $seconds_few" | bc -l)" "$(echo "$many / $few" | bc -l)"

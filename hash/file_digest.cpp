@@ -1,7 +1,7 @@
 // The file digest: a kind letter and a path in, upper-case hexadecimal text
-// out. Reads go through the long-path file helpers, one fresh heap block per
-// read. Every failure leaves the caller's buffer exactly as it was, so the
-// jobs can tell "no digest" from a digest.
+// out. Reads go through the long-path file helpers. Every failure leaves the
+// caller's buffer exactly as it was, so the jobs can tell "no digest" from a
+// digest.
 #include "hash/hash.h"
 
 #include <cstdlib>
@@ -18,25 +18,32 @@ static const uint32_t CRC_READ_BYTES = 0x10000;    // 64 KiB
 // delivered, so each read asks for what the previous one delivered. A read
 // that fails or delivers nothing before `size` is reached fails the digest.
 // Offsets stay 64-bit, so files of 4 GiB and more are read to their end.
+//
+// One block serves every read of the file: a fresh multi-megabyte allocation
+// per read means fresh pages per read, which the kernel must fault in and
+// zero again each time (under Wine that alone cost more than the hashing).
 typedef void (*block_sink)(void *state, const uint8_t *block, uint32_t count);
 
 static int feed_file_blocks(const utf16 *path, uint64_t size, uint32_t i_buffer, block_sink sink,
                             void *state)
 {
+    if (size == 0)
+        return 0;
+    uint8_t *block = static_cast<uint8_t *>(std::malloc(i_buffer));
+    if (!block)
+        return -1;
+    int result = 0;
     uint64_t offset = 0;
     while (offset < size) {
-        uint8_t *block = static_cast<uint8_t *>(std::malloc(i_buffer));
-        if (!block)
-            return -1;
         if (file_digest_read_block(block, path, offset, &i_buffer) != FILE_OK || i_buffer == 0) {
-            std::free(block);
-            return -1;
+            result = -1;
+            break;
         }
         offset += i_buffer;
         sink(state, block, i_buffer);
-        std::free(block);
     }
-    return 0;
+    std::free(block);
+    return result;
 }
 
 static void crc32c_sink(void *state, const uint8_t *block, uint32_t count)

@@ -8,39 +8,21 @@
 
 namespace {
 
-wchar_t *CopyText(const wchar_t *text)
-{
-    size_t units = std::wcslen(text) + 1;
-    wchar_t *copy = static_cast<wchar_t *>(std::malloc(units * sizeof(wchar_t)));
-    if (copy)
-        std::wmemcpy(copy, text, units);
-    return copy;
-}
-
-// The entry of a failed single-file job is not counted, so the general
-// release (which goes by the count) would not reach its texts.
-void ReleaseSingleEntryTable()
-{
-    if (!g_app.entries)
-        return;
-    std::free(g_app.entries[0].path);
-    std::free(g_app.entries[0].digest);
-    std::free(g_app.entries);
-    g_app.entries = nullptr;
-}
-
 // One entry for the target path with an empty digest text long enough for
-// any kind. Null when memory runs out (nothing is left allocated).
+// any kind. Counted from the start, so that the one release mechanism frees
+// it whether the job fails now or the next job replaces it. Null when memory
+// runs out (nothing is left allocated).
 Entry *CreateSingleEntryTable()
 {
     g_app.entries = static_cast<Entry *>(std::calloc(1, sizeof(Entry)));
     if (!g_app.entries)
         return nullptr;
+    g_app.entry_count = 1;
     Entry *entry = &g_app.entries[0];
-    entry->path = CopyText(g_app.target_path);
+    entry->path = _wcsdup(g_app.target_path);
     entry->digest = static_cast<utf16 *>(std::calloc(DIGEST_TEXT_CAPACITY, sizeof(utf16)));
     if (!entry->path || !entry->digest) {
-        ReleaseSingleEntryTable();
+        ReleaseEntryTable();
         return nullptr;
     }
     return entry;
@@ -72,11 +54,10 @@ void RunSingleFileJob()
         AddResultRow(g_app.target_path, L"", L"ERROR");
     } else if (DigestEntryFile(entry)) {
         AddResultRow(entry->path, entry->digest, L"Created");
-        g_app.entry_count = 1;
         digested = true;
     } else {
         AddResultRow(entry->path, L"", L"ERROR");
-        ReleaseSingleEntryTable();
+        ReleaseEntryTable();
     }
     SetProgressPos(100);
     SetStatusText(STATUS_PHASE, digested ? L"OK" : L"BAD", true);

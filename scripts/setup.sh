@@ -10,7 +10,7 @@ packages=(
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     wine wine64 xvfb x11-apps imagemagick xdotool
     googletest libssl-dev openssl libisal-dev rhash
-    util-linux procps
+    util-linux procps bc
 )
 
 missing=()

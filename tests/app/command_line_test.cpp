@@ -89,7 +89,7 @@ TEST(CommandLine, AnythingNotExactlyAKnownFormChangesNothing)
 
 TEST(CommandLine, StartUpReadsItAndLeavesTheMenuMarksAlone)
 {
-    ASSERT_EQ(gui::Start(L"talvor.exe -sha512"), 1);
+    ASSERT_EQ(gui::Start(L"talvor.exe -sha512", SW_HIDE), 1);
     EXPECT_EQ(g_app.hash_choice, HASH_SHA3_512);
     EXPECT_EQ(g_app.pending_job, 0);
     EXPECT_NE(gui::MenuState(ID_OPTIONS_SHA3_256) & MF_CHECKED, 0u);
@@ -101,7 +101,7 @@ TEST(CommandLine, StartUpReadsItAndLeavesTheMenuMarksAlone)
     EXPECT_EQ(gui::Close(), 0);
 
     // A requested job waits for the first fetched message.
-    ASSERT_EQ(gui::Start(L"talvor.exe -file=Z:\\no\\such\\file.bin"), 1);
+    ASSERT_EQ(gui::Start(L"talvor.exe -file=Z:\\no\\such\\file.bin", SW_HIDE), 1);
     EXPECT_EQ(g_app.pending_job, JOB_SINGLE_FILE);
     EXPECT_EQ(gui::RowCount(), 0);
     EXPECT_TRUE(gui::PumpUntilJobEnded());

@@ -36,10 +36,10 @@ void ResetAppState()
 
 }  // namespace
 
-int Start(const wchar_t *command_line)
+int Start(const wchar_t *command_line, int show)
 {
     ResetAppState();
-    return StartApplication(GetModuleHandleW(nullptr), SW_SHOWNORMAL, command_line);
+    return StartApplication(GetModuleHandleW(nullptr), show, command_line);
 }
 
 bool PumpUntil(const std::function<bool()> &done, DWORD timeout_ms)

@@ -20,7 +20,9 @@ namespace gui {
 // Clears the application state left by an earlier case, then runs start-up.
 // `command_line` is a whole command line, program path first. Returns the
 // start-up result (1, or 0 when the program would end at once).
-int Start(const wchar_t *command_line);
+// Cases that read only the controls may start hidden: under Wine without a
+// window manager, destroying a window that was ever shown takes 2 s.
+int Start(const wchar_t *command_line, int show = SW_SHOWNORMAL);
 
 // Processes queued and arriving messages like the message loop until
 // `done()` holds or `timeout_ms` passes. Returns whether `done()` held.

@@ -71,7 +71,7 @@ TEST(SingleFileJob, DigestsTheFileWithEachAlgorithmLikeTheEngine)
     for (const SwitchCase &c : cases) {
         SCOPED_TRACE(c.kind);
         std::wstring command_line = L"talvor.exe -file=\"" + path + L"\" " + c.option;
-        ASSERT_EQ(gui::Start(command_line.c_str()), 1);
+        ASSERT_EQ(gui::Start(command_line.c_str(), SW_HIDE), 1);
         ASSERT_TRUE(gui::PumpUntilJobEnded());
         ASSERT_EQ(gui::RowCount(), 1);
         EXPECT_EQ(gui::Cell(0, 0), path);
@@ -97,7 +97,7 @@ TEST(SingleFileJob, DigestsTheFileWithEachAlgorithmLikeTheEngine)
     // A known vector through the whole road.
     std::wstring known = gui::WriteFile(folder, L"digits.txt", "123456789");
     std::wstring command_line = L"talvor.exe -crc -file=" + known;
-    ASSERT_EQ(gui::Start(command_line.c_str()), 1);
+    ASSERT_EQ(gui::Start(command_line.c_str(), SW_HIDE), 1);
     ASSERT_TRUE(gui::PumpUntilJobEnded());
     EXPECT_EQ(gui::Cell(0, 1), L"E3069283");
     EXPECT_EQ(gui::Close(), 0);
@@ -114,7 +114,7 @@ TEST(SingleFileJob, AFileThatCannotBeReadIsAFailedRowAndNothingToSave)
     };
     const wchar_t *const paths[] = {L"Z:\\no\\such\\folder\\missing.bin", L""};
     for (int i = 0; i < 2; ++i) {
-        ASSERT_EQ(gui::Start(command_lines[i]), 1);
+        ASSERT_EQ(gui::Start(command_lines[i], SW_HIDE), 1);
         ASSERT_TRUE(gui::PumpUntilJobEnded());
         ASSERT_EQ(gui::RowCount(), 1);
         EXPECT_EQ(gui::Cell(0, 0), paths[i]);
@@ -134,7 +134,7 @@ TEST(Dispatcher, ANewJobClearsTheOldResultAndNoJobTouchesNothing)
     std::wstring folder = gui::TempFolder(L"dispatch");
     std::wstring path = gui::WriteFile(folder, L"a.txt", "abc");
     std::wstring command_line = L"talvor.exe -file=" + path;
-    ASSERT_EQ(gui::Start(command_line.c_str()), 1);
+    ASSERT_EQ(gui::Start(command_line.c_str(), SW_HIDE), 1);
     ASSERT_TRUE(gui::PumpUntilJobEnded());
     ASSERT_EQ(gui::RowCount(), 1);
     EXPECT_EQ(gui::Cell(0, 1),
@@ -169,7 +169,7 @@ TEST(Dispatcher, ANewJobClearsTheOldResultAndNoJobTouchesNothing)
 
 TEST(Display, RowsStatusTextsProgressAndMenuOnTheUiThread)
 {
-    ASSERT_EQ(gui::Start(L"talvor.exe"), 1);
+    ASSERT_EQ(gui::Start(L"talvor.exe", SW_HIDE), 1);
     ClearResultList();
     EXPECT_EQ(gui::RowCount(), 0);
     AddResultRow(L"A", L"1", L"Created");
@@ -225,7 +225,7 @@ TEST(Display, RowsStatusTextsProgressAndMenuOnTheUiThread)
 // modal loop, and each returns only once it has taken effect.
 TEST(Display, CallsFromAnotherThreadRunSynchronouslyEvenUnderAModalBox)
 {
-    ASSERT_EQ(gui::Start(L"talvor.exe"), 1);
+    ASSERT_EQ(gui::Start(L"talvor.exe", SW_HIDE), 1);
     HWND list = gui::ResultList();
     int counts_seen[3] = {};
     bool menu_greyed_seen = false;
@@ -257,7 +257,7 @@ TEST(Display, CallsFromAnotherThreadRunSynchronouslyEvenUnderAModalBox)
 
 TEST(Display, ErrorMessageIsABoxOwnedByTheMainWindow)
 {
-    ASSERT_EQ(gui::Start(L"talvor.exe"), 1);
+    ASSERT_EQ(gui::Start(L"talvor.exe", SW_HIDE), 1);
     for (bool from_worker : {false, true}) {
         std::wstring text;
         HWND owner = nullptr;

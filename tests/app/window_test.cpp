@@ -160,7 +160,7 @@ TEST(MainWindow, ComesUpWithItsControlsSizedFromTheClientWidth)
 
 TEST(MainWindow, MenuStartsWithTheResourceStates)
 {
-    ASSERT_EQ(gui::Start(L"talvor.exe"), 1);
+    ASSERT_EQ(gui::Start(L"talvor.exe", SW_HIDE), 1);
     for (UINT id : {ID_FILE_SCAN, ID_FILE_CHECK, ID_FILE_SAVE, IDM_EXIT, IDM_ABOUT,
                     ID_OPTIONS_SHA3_224, ID_OPTIONS_SHA3_384, ID_OPTIONS_SHA3_512,
                     ID_OPTIONS_CRC32})
@@ -287,20 +287,20 @@ TEST(AboutBox, OpensFromTheMenuCommandAndTheAcceleratorsThenTheDispatcherRuns)
 
 TEST(MainWindow, ExitCloseBoxAndAltF4EndTheLoopWithExitCodeZero)
 {
-    ASSERT_EQ(gui::Start(L"talvor.exe"), 1);
+    ASSERT_EQ(gui::Start(L"talvor.exe", SW_HIDE), 1);
     PostMessageW(gui::MainWindow(), WM_COMMAND, IDM_EXIT, 0);
     EXPECT_EQ(RunMessageLoop(), 0);
     EXPECT_EQ(g_win.main_window, nullptr);
 
-    ASSERT_EQ(gui::Start(L"talvor.exe"), 1);
+    ASSERT_EQ(gui::Start(L"talvor.exe", SW_HIDE), 1);
     PostMessageW(gui::MainWindow(), WM_CLOSE, 0, 0);
     EXPECT_EQ(RunMessageLoop(), 0);
 
-    ASSERT_EQ(gui::Start(L"talvor.exe"), 1);
+    ASSERT_EQ(gui::Start(L"talvor.exe", SW_HIDE), 1);
     PostMessageW(gui::MainWindow(), WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_EQ(RunMessageLoop(), 0);
 
-    ASSERT_EQ(gui::Start(L"talvor.exe"), 1);
+    ASSERT_EQ(gui::Start(L"talvor.exe", SW_HIDE), 1);
     BYTE keys[256] = {};
     GetKeyboardState(keys);
     keys[VK_MENU] = 0x80;

@@ -11,8 +11,6 @@ constexpr UINT MESSAGE_TIMEOUT_MS = 10000;
 constexpr int TREE_TEXT_UNITS = 520;
 constexpr SIZE_T TREE_RECORD_BYTES = 256;
 constexpr SIZE_T TREE_BUFFER_BYTES = TREE_RECORD_BYTES + TREE_TEXT_UNITS * sizeof(wchar_t);
-// The Alt key is down: bit 29 of a key message's lParam.
-constexpr LPARAM ALT_CONTEXT = 0x20000000;
 
 // Where a command sits in the program's menu: the popup's access key and the
 // item's place among the items the arrow keys stop at (separators are
@@ -89,9 +87,39 @@ int ChooseMenuItem(const DriverTarget *target, WORD command, DWORD timeout_ms) {
     return CloseMenu(target);
 }
 
+static void AddKey(INPUT *inputs, int *count, WORD key, bool up) {
+    memset(&inputs[*count], 0, sizeof(INPUT));
+    inputs[*count].type = INPUT_KEYBOARD;
+    inputs[*count].ki.wVk = key;
+    inputs[*count].ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    ++*count;
+}
+
+static bool BringToFront(const DriverTarget *target) {
+    ULONGLONG deadline = GetTickCount64() + MENU_OPEN_MS;
+    while (GetForegroundWindow() != target->main_window) {
+        if (GetTickCount64() >= deadline) return false;
+        SetForegroundWindow(target->main_window);
+        Sleep(POLL_MS);
+    }
+    return true;
+}
+
 int PressAltCharacter(const DriverTarget *target, wchar_t character) {
-    return PostMessageW(target->main_window, WM_SYSCHAR, character, ALT_CONTEXT | 1) ? DRIVER_OK
-                                                                                  : DRIVER_ERR_NOT_FOUND;
+    SHORT scan = VkKeyScanW(character);
+    if (scan == -1) return DRIVER_ERR_NOT_FOUND;
+    WORD key = LOBYTE(scan);
+    bool shift = (HIBYTE(scan) & 1) != 0;
+    INPUT inputs[6];
+    int count = 0;
+    AddKey(inputs, &count, VK_MENU, false);
+    if (shift) AddKey(inputs, &count, VK_SHIFT, false);
+    AddKey(inputs, &count, key, false);
+    AddKey(inputs, &count, key, true);
+    if (shift) AddKey(inputs, &count, VK_SHIFT, true);
+    AddKey(inputs, &count, VK_MENU, true);
+    if (!BringToFront(target)) return DRIVER_ERR_NOT_FOUND;
+    return SendInput(count, inputs, sizeof(INPUT)) == (UINT)count ? DRIVER_OK : DRIVER_ERR_REMOTE;
 }
 
 HWND WaitForDialog(const DriverTarget *target, const wchar_t *caption, DWORD timeout_ms) {

@@ -38,8 +38,10 @@ int ReadMenuItemState(const DriverTarget *target, WORD command, UINT *state);
 // item's state can be read and it is greyed, nothing is pressed and the result
 // is DRIVER_ERR_GREYED. The menu is closed again in any case.
 int ChooseMenuItem(const DriverTarget *target, WORD command, DWORD timeout_ms);
-// Alt with a character key, as the keyboard delivers it once translated
-// (WM_SYSCHAR with the Alt context bit): what accelerators react to.
+// Types Alt with the key of `character` (and Shift when the keyboard layout
+// needs it) into the main window, brought to the front first. Real key input:
+// accelerator translation asks the thread's key state whether Alt is down, so
+// a posted WM_SYSCHAR alone is not taken for Alt with the character.
 int PressAltCharacter(const DriverTarget *target, wchar_t character);
 
 // ---- Dialogs -------------------------------------------------------------------

@@ -1,0 +1,343 @@
+// The menu commands inside the test process: check marks, greying while a
+// worker runs, the pickers driven from a helper thread while the test thread
+// sits in their modal loop, and the About accelerator typed on the keyboard.
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <atomic>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/app.h"
+#include "app/resources/resource.h"
+#include "tests/app/gui_harness.h"
+
+namespace {
+
+const UINT kAlgorithmItems[] = {
+    ID_OPTIONS_AUTOMODE, ID_OPTIONS_SHA3_224, ID_OPTIONS_SHA3_256,
+    ID_OPTIONS_SHA3_384, ID_OPTIONS_SHA3_512, ID_OPTIONS_CRC32,
+};
+
+struct AlgorithmCommand {
+    UINT command;
+    int32_t choice;
+};
+
+const AlgorithmCommand kAlgorithmCommands[] = {
+    {ID_OPTIONS_SHA3_224, HASH_SHA3_224}, {ID_OPTIONS_SHA3_256, HASH_SHA3_256},
+    {ID_OPTIONS_SHA3_384, HASH_SHA3_384}, {ID_OPTIONS_SHA3_512, HASH_SHA3_512},
+    {ID_OPTIONS_CRC32, HASH_CRC32C},
+};
+
+const UINT kJobCommands[] = {ID_FILE_SCAN, ID_FILE_CHECK, ID_FILE_SAVE};
+
+LRESULT SendCommand(UINT command, WORD source = 0)
+{
+    return SendMessageW(gui::MainWindow(), WM_COMMAND, MAKEWPARAM(command, source), 0);
+}
+
+std::vector<UINT> CheckedAlgorithmItems()
+{
+    std::vector<UINT> checked;
+    for (UINT item : kAlgorithmItems)
+        if (gui::MenuState(item) & MF_CHECKED)
+            checked.push_back(item);
+    return checked;
+}
+
+bool Greyed(UINT command)
+{
+    return (gui::MenuState(command) & MF_GRAYED) != 0;
+}
+
+// Acts on a dialog of this process from a helper thread while the test
+// thread runs the dialog's modal loop. Gives up once `stop` is set, so a
+// dialog that never comes does not keep the test waiting.
+struct DialogHelper {
+    std::atomic<bool> seen{false};
+    std::atomic<bool> stop{false};
+    std::thread thread;
+
+    template <typename Action>
+    void Start(const wchar_t *caption, Action action)
+    {
+        thread = std::thread([this, caption, action] {
+            while (!stop) {
+                HWND dialog = gui::WaitForWindow(L"#32770", caption, 100);
+                if (dialog) {
+                    seen = true;
+                    action(dialog);
+                    return;
+                }
+            }
+        });
+    }
+
+    void Finish()
+    {
+        stop = true;
+        thread.join();
+    }
+};
+
+void PressCancel(HWND dialog)
+{
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+void PressOk(HWND dialog)
+{
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+}
+
+// Runs a command that may open `caption`; the helper applies `action` to it.
+template <typename Action>
+bool RunCommandWithDialog(UINT command, const wchar_t *caption, Action action)
+{
+    DialogHelper helper;
+    helper.Start(caption, action);
+    SendCommand(command);
+    helper.Finish();
+    return helper.seen;
+}
+
+void SetPreviousTarget(const wchar_t *path)
+{
+    ASSERT_EQ(SetTargetPath(path, 0), 0);
+    g_app.pending_job = JOB_NONE;
+}
+
+std::wstring TargetPath()
+{
+    return g_app.target_path ? g_app.target_path : L"";
+}
+
+void RemoveFolder(const std::wstring &folder, const std::vector<std::wstring> &files)
+{
+    for (const std::wstring &file : files)
+        DeleteFileW(file.c_str());
+    RemoveDirectoryW(folder.c_str());
+}
+
+std::wstring ChecksumListText(const std::wstring &text)
+{
+    std::wstring bytes;
+    bytes.push_back(0xFEFF);
+    return bytes + text;
+}
+
+std::string AsBytes(const std::wstring &units)
+{
+    return std::string(reinterpret_cast<const char *>(units.data()), units.size() * sizeof(wchar_t));
+}
+
+// Alt with the key of `character`, typed on the keyboard of the main window
+// (a posted WM_SYSCHAR alone does not do: accelerator translation asks the
+// thread's key state whether Alt is down). The helper dismisses the About
+// box and notes whether a job was still running when it opened.
+bool TypeAltCharacterOpensAbout(wchar_t character, bool *during_job)
+{
+    SHORT scan = VkKeyScanW(character);
+    BYTE key = LOBYTE(scan);
+    bool shift = (HIBYTE(scan) & 1) != 0;
+    DialogHelper helper;
+    helper.Start(L"About Ostrik", [during_job](HWND dialog) {
+        *during_job = Greyed(ID_FILE_SCAN);
+        PressOk(dialog);
+    });
+    SetForegroundWindow(gui::MainWindow());
+    gui::PumpUntil([] { return GetForegroundWindow() == gui::MainWindow(); }, 5000);
+    keybd_event(VK_MENU, 0, 0, 0);
+    if (shift)
+        keybd_event(VK_SHIFT, 0, 0, 0);
+    keybd_event(key, 0, 0, 0);
+    keybd_event(key, 0, KEYEVENTF_KEYUP, 0);
+    if (shift)
+        keybd_event(VK_SHIFT, 0, KEYEVENTF_KEYUP, 0);
+    keybd_event(VK_MENU, 0, KEYEVENTF_KEYUP, 0);
+    gui::PumpUntil([&helper] { return helper.seen.load(); }, 10000);
+    helper.Finish();
+    return helper.seen;
+}
+
+TEST(Menu, AlgorithmItemsCheckExactlyTheChosenOneWhileTheCommandLineLeavesTheMarks)
+{
+    ASSERT_EQ(gui::Start(L"talvor.exe -crc"), 1);
+    EXPECT_EQ(g_app.hash_choice, HASH_CRC32C);
+    EXPECT_EQ(CheckedAlgorithmItems(), std::vector<UINT>{ID_OPTIONS_SHA3_256});
+    EXPECT_TRUE(Greyed(ID_OPTIONS_AUTOMODE));
+    EXPECT_TRUE(Greyed(ID_OPTIONS_HIDDEN));
+    EXPECT_TRUE(gui::MenuState(ID_OPTIONS_HIDDEN) & MF_CHECKED);
+
+    EXPECT_EQ(SendCommand(ID_OPTIONS_SHA3_512), 0);
+    EXPECT_EQ(g_app.hash_choice, HASH_SHA3_512);
+    EXPECT_EQ(CheckedAlgorithmItems(), std::vector<UINT>{ID_OPTIONS_SHA3_512});
+    EXPECT_EQ(SendCommand(ID_OPTIONS_CRC32), 0);
+    EXPECT_EQ(g_app.hash_choice, HASH_CRC32C);
+    EXPECT_EQ(CheckedAlgorithmItems(), std::vector<UINT>{ID_OPTIONS_CRC32});
+    // The checked item again, this time as an accelerator would send it.
+    SendCommand(ID_OPTIONS_CRC32, 1);
+    EXPECT_EQ(g_app.hash_choice, HASH_CRC32C);
+    EXPECT_EQ(CheckedAlgorithmItems(), std::vector<UINT>{ID_OPTIONS_CRC32});
+
+    for (const AlgorithmCommand &item : kAlgorithmCommands) {
+        SendCommand(item.command);
+        EXPECT_EQ(g_app.hash_choice, item.choice) << item.command;
+        EXPECT_EQ(CheckedAlgorithmItems(), std::vector<UINT>{item.command});
+    }
+    EXPECT_EQ(SendCommand(ID_OPTIONS_AUTOMODE), 0);
+    EXPECT_EQ(g_app.hash_choice, HASH_CRC32C);
+    EXPECT_EQ(CheckedAlgorithmItems(), std::vector<UINT>{ID_OPTIONS_CRC32});
+
+    // Greyed in the menu, but the command itself flips the flag; the mark
+    // starts checked while the flag starts at 0.
+    EXPECT_EQ(SendCommand(ID_OPTIONS_HIDDEN), 0);
+    EXPECT_EQ(g_app.hidden_files, 1);
+    EXPECT_TRUE(gui::MenuState(ID_OPTIONS_HIDDEN) & MF_CHECKED);
+    SendCommand(ID_OPTIONS_HIDDEN);
+    EXPECT_EQ(g_app.hidden_files, 0);
+    EXPECT_FALSE(gui::MenuState(ID_OPTIONS_HIDDEN) & MF_CHECKED);
+    EXPECT_EQ(gui::Close(), 0);
+
+    ASSERT_EQ(gui::Start(L"talvor.exe -sha512 -sha224"), 1);
+    EXPECT_EQ(g_app.hash_choice, HASH_SHA3_224);
+    EXPECT_EQ(CheckedAlgorithmItems(), std::vector<UINT>{ID_OPTIONS_SHA3_256});
+    SendCommand(ID_OPTIONS_SHA3_384);
+    EXPECT_EQ(CheckedAlgorithmItems(), std::vector<UINT>{ID_OPTIONS_SHA3_384});
+    EXPECT_EQ(gui::Close(), 0);
+}
+
+TEST(Menu, CancelledOrPathlessPickersRequestNothingAndConfirmedOnesRequestTheirJob)
+{
+    std::wstring folder = gui::TempFolder(L"menu-pick");
+    std::wstring data = gui::WriteFile(folder, L"check.txt", "123456789");
+    std::wstring list = gui::WriteFile(folder, L"list.qcx",
+                                       AsBytes(ChecksumListText(L"C\tE3069283\t" + data + L"\r\n")));
+    ASSERT_EQ(gui::Start(L"talvor.exe"), 1);
+    SetPreviousTarget(L"C:\\previous");
+
+    EXPECT_TRUE(RunCommandWithDialog(ID_FILE_SCAN, L"Browse for Folder", PressCancel));
+    EXPECT_EQ(g_app.pending_job, JOB_NONE);
+    EXPECT_EQ(TargetPath(), L"C:\\previous");
+    EXPECT_TRUE(RunCommandWithDialog(ID_FILE_CHECK, L"Open", PressCancel));
+    EXPECT_EQ(g_app.pending_job, JOB_NONE);
+    EXPECT_EQ(TargetPath(), L"C:\\previous");
+
+    // "My Computer" has no file-system path; OK sent anyway (the button
+    // itself may be disabled for it) must not scan some leftover text. A
+    // browser that refuses the OK is cancelled after a while.
+    PIDLIST_ABSOLUTE computer = nullptr;
+    ASSERT_EQ(SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &computer), S_OK);
+    std::atomic<bool> ok_refused{false};
+    EXPECT_TRUE(RunCommandWithDialog(ID_FILE_SCAN, L"Browse for Folder", [computer, &ok_refused](HWND dialog) {
+        SendMessageW(dialog, BFFM_SETSELECTIONW, FALSE, reinterpret_cast<LPARAM>(computer));
+        PressOk(dialog);
+        for (int wait = 0; wait < 100 && IsWindow(dialog); ++wait)
+            Sleep(20);
+        if (IsWindow(dialog)) {
+            ok_refused = true;
+            PressCancel(dialog);
+        }
+    }));
+    CoTaskMemFree(computer);
+    std::fprintf(stderr, "ok refused %d\n", int(ok_refused.load()));
+    EXPECT_EQ(g_app.pending_job, JOB_NONE);
+    EXPECT_EQ(TargetPath(), L"C:\\previous");
+
+    EXPECT_TRUE(RunCommandWithDialog(ID_FILE_CHECK, L"Open", [&list](HWND dialog) {
+        HWND name = FindWindowExW(GetDlgItem(dialog, 1148), nullptr, L"Edit", nullptr);
+        std::fprintf(stderr, "open found edit %p\n", (void*)name);
+        SetWindowTextW(name ? name : GetDlgItem(dialog, 1152), list.c_str());
+        std::fprintf(stderr, "text set\n");
+        PressOk(dialog);
+        Sleep(2000);
+        std::fprintf(stderr, "after ok window %d\n", IsWindow(dialog));
+    }));
+    EXPECT_EQ(g_app.pending_job, JOB_CHECK);
+    EXPECT_EQ(TargetPath(), list);
+    ASSERT_TRUE(gui::PumpUntilJobEnded());
+    ASSERT_EQ(gui::RowCount(), 1);
+    EXPECT_EQ(gui::Cell(0, 0), data);
+    EXPECT_EQ(gui::Cell(0, 2), L"OK");
+    EXPECT_EQ(gui::StatusText(2), L"OK");
+
+    EXPECT_TRUE(RunCommandWithDialog(ID_FILE_SCAN, L"Browse for Folder", [&folder](HWND dialog) {
+        SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder.c_str()));
+        PressOk(dialog);
+    }));
+    EXPECT_EQ(g_app.pending_job, JOB_FOLDER_SCAN);
+    EXPECT_EQ(TargetPath(), folder);
+    ASSERT_TRUE(gui::PumpUntilJobEnded());
+    EXPECT_EQ(gui::RowCount(), 2);
+    EXPECT_EQ(g_app.entry_count, 2);
+    EXPECT_EQ(gui::Close(), 0);
+    RemoveFolder(folder, {data, list});
+}
+
+TEST(Menu, JobCommandsAreGreyedForAWholeScanWhileOptionsAndAboutStayUsable)
+{
+    std::wstring folder = gui::TempFolder(L"menu-scan");
+    std::vector<std::wstring> files;
+    for (int i = 0; i < 300; ++i) {
+        std::wstring name = L"f" + std::to_wstring(i) + L".txt";
+        files.push_back(gui::WriteFile(folder, name.c_str(), "file " + std::to_string(i)));
+    }
+    ASSERT_EQ(gui::Start((L"talvor.exe \"-dir=" + folder + L"\"").c_str()), 1);
+    ASSERT_TRUE(gui::PumpUntil([] { return g_app.pending_job == JOB_NONE; }));
+    // The worker waits for the window at its first report, so it is running.
+    for (UINT command : kJobCommands)
+        EXPECT_TRUE(Greyed(command)) << command;
+    for (const AlgorithmCommand &item : kAlgorithmCommands)
+        EXPECT_FALSE(Greyed(item.command)) << item.command;
+    EXPECT_FALSE(Greyed(IDM_ABOUT));
+    EXPECT_FALSE(Greyed(IDM_EXIT));
+
+    // However the commands arrive while greyed, no picker or save dialog
+    // opens over a table that the worker is filling.
+    EXPECT_FALSE(RunCommandWithDialog(ID_FILE_SCAN, L"Browse for Folder", PressCancel));
+    EXPECT_FALSE(RunCommandWithDialog(ID_FILE_CHECK, L"Open", PressCancel));
+    EXPECT_FALSE(RunCommandWithDialog(ID_FILE_SAVE, L"Save As", PressCancel));
+
+    ASSERT_TRUE(gui::PumpUntil([] { return gui::RowCount() >= 20; }));
+    SendCommand(ID_OPTIONS_CRC32);
+    EXPECT_EQ(g_app.hash_choice, HASH_CRC32C);
+    EXPECT_EQ(CheckedAlgorithmItems(), std::vector<UINT>{ID_OPTIONS_CRC32});
+    for (UINT command : kJobCommands)
+        EXPECT_TRUE(Greyed(command)) << command;
+
+    bool question_during_job = false;
+    bool slash_during_job = false;
+    EXPECT_TRUE(TypeAltCharacterOpensAbout(L'?', &question_during_job));
+    EXPECT_TRUE(TypeAltCharacterOpensAbout(L'/', &slash_during_job));
+    EXPECT_TRUE(question_during_job);
+    EXPECT_TRUE(slash_during_job);
+
+    ASSERT_TRUE(gui::PumpUntilJobEnded());
+    for (UINT command : kJobCommands)
+        EXPECT_FALSE(Greyed(command)) << command;
+    ASSERT_EQ(gui::RowCount(), 300);
+    ASSERT_EQ(g_app.entry_count, 300);
+    // Oldest row at the bottom: SHA3-256 up to the switch, CRC-32C after it.
+    bool switched = false;
+    for (int row = 299; row >= 0; --row) {
+        size_t digits = gui::Cell(row, 1).size();
+        switched = switched || digits == 8;
+        EXPECT_EQ(digits, switched ? 8u : 64u) << "row " << row;
+    }
+    EXPECT_TRUE(switched);
+    EXPECT_EQ(gui::Cell(299, 1).size(), 64u);
+    for (int32_t i = 0; i < g_app.entry_count; ++i) {
+        const Entry &entry = g_app.entries[i];
+        EXPECT_EQ(std::wstring(entry.digest).size(), entry.kind == 'C' ? 8u : 64u) << i;
+    }
+    EXPECT_EQ(gui::Close(), 0);
+    RemoveFolder(folder, files);
+}
+
+}  // namespace

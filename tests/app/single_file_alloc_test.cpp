@@ -1,0 +1,84 @@
+// Without memory for its entry the single-file job still ends as a failure
+// the user can see, and leaves no table behind. The link step wraps calloc;
+// while armed, the wrapper refuses the one allocation under test.
+#include <windows.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "app/app.h"
+#include "hash/hash.h"
+#include "tests/app/gui_harness.h"
+
+extern "C" void *__real_calloc(size_t count, size_t size);
+
+namespace {
+
+struct Refusal {
+    size_t count;
+    size_t size;
+};
+
+Refusal g_refuse;
+bool g_armed;
+
+}  // namespace
+
+extern "C" void *__wrap_calloc(size_t count, size_t size)
+{
+    if (g_armed && count == g_refuse.count && size == g_refuse.size)
+        return nullptr;
+    return __real_calloc(count, size);
+}
+
+namespace {
+
+TEST(SingleFileJob, NoMemoryForTheEntryShowsTheErrorAndAFailedRow)
+{
+    std::wstring folder = gui::TempFolder(L"alloc");
+    std::wstring path = gui::WriteFile(folder, L"a.txt", "abc");
+    std::wstring command_line = L"talvor.exe -file=" + path;
+    const Refusal refusals[] = {{1, sizeof(Entry)}, {DIGEST_TEXT_CAPACITY, sizeof(utf16)}};
+    for (const Refusal &refusal : refusals) {
+        SCOPED_TRACE(refusal.count);
+        ASSERT_EQ(gui::Start(command_line.c_str(), SW_HIDE), 1);
+        std::wstring box_text;
+        std::atomic<bool> stop{false};
+        std::thread dismisser([&] {
+            while (!stop) {
+                HWND box = gui::WaitForWindow(L"#32770", L"ERROR", 100);
+                if (!box)
+                    continue;
+                wchar_t text[128] = {};
+                GetDlgItemTextW(box, 0xFFFF, text, 128);
+                box_text = text;
+                PostMessageW(box, WM_COMMAND, IDOK, 0);
+                return;
+            }
+        });
+        g_refuse = refusal;
+        g_armed = true;
+        bool ended = gui::PumpUntilJobEnded();
+        g_armed = false;
+        stop = true;
+        dismisser.join();
+        ASSERT_TRUE(ended);
+        EXPECT_EQ(box_text, L"ERROR: Not enough free memory!");
+        ASSERT_EQ(gui::RowCount(), 1);
+        EXPECT_EQ(gui::Cell(0, 0), path);
+        EXPECT_EQ(gui::Cell(0, 1), L"");
+        EXPECT_EQ(gui::Cell(0, 2), L"ERROR");
+        EXPECT_EQ(gui::StatusText(2), L"BAD");
+        EXPECT_EQ(g_app.entries, nullptr);
+        EXPECT_EQ(g_app.entry_count, 0);
+        EXPECT_EQ(gui::Close(), 0);
+    }
+    DeleteFileW(path.c_str());
+    RemoveDirectoryW(folder.c_str());
+}
+
+}  // namespace
