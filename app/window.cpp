@@ -40,6 +40,8 @@ int InitControlClass(DWORD classes)
     return InitCommonControlsEx(&init) ? 1 : 0;
 }
 
+// `place` holds x, y, width and height in left, top, right and bottom: the
+// status bar is created by handing it the client rectangle that way.
 HWND CreateChild(const wchar_t *window_class, const wchar_t *text, DWORD style, RECT place, UINT id)
 {
     return CreateWindowExW(0, window_class, text, WS_CHILD | WS_VISIBLE | style, place.left,

@@ -1,5 +1,6 @@
 // File access (Windows): file operations by long path that open, work and
-// close within one call, and the walker that lists every file below a folder.
+// close within one call, a file kept open for a run of reads, and the walker
+// that lists every file below a folder.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +30,25 @@ int BuildLongPath(const wchar_t *path, wchar_t *out, uint32_t capacity);
 // or beyond the end). FILE_OK, FILE_ERR_OPEN, or FILE_ERR_IO when a read or
 // the seek fails (*length untouched).
 int ReadFileAt(void *dest, const wchar_t *path, uint64_t offset, uint32_t *length);
+// A file kept open for a run of reads at offsets (the file digest reads one
+// file block by block). `position` is where the descriptor stands, or
+// OPEN_FILE_POSITION_UNKNOWN, so that a read which goes on where the last one
+// ended needs no seek.
+constexpr uint64_t OPEN_FILE_POSITION_UNKNOWN = UINT64_MAX;
+
+struct sOpenFile {
+    int fd;
+    uint64_t position;
+};
+
+// Opens like ReadFileAt: long-path form, binary, read only, shared for
+// reading and writing. FILE_OK; FILE_ERR_OPEN (also for a path too long for
+// the buffer) or FILE_ERR_IO (no path buffer), both with *file untouched.
+int OpenFileForReading(const wchar_t *path, sOpenFile *file);
+// ReadFileAt on an open file: FILE_OK with *length the count read (0 at or
+// beyond the end), or FILE_ERR_IO with *length untouched.
+int ReadOpenFileAt(sOpenFile *file, void *dest, uint64_t offset, uint32_t *length);
+void CloseOpenFile(sOpenFile *file);
 // A new buffer with the whole file (free() it), or null. `limit`: in, the
 // largest size accepted; out, the size read. An empty file gives a buffer.
 void *ReadFileWhole(const wchar_t *path, uint32_t *limit);

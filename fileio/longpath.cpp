@@ -1,5 +1,6 @@
-// File operations by path. Each call opens, works and closes: nothing stays
-// open between calls, and files are shared freely with other programs.
+// File operations by path. Each call opens, works and closes, except the
+// open-file reads, whose descriptor belongs to the caller until it closes it.
+// Files are shared freely with other programs.
 #include "fileio/fileio.h"
 
 #include <fcntl.h>
@@ -151,24 +152,58 @@ int BuildLongPath(const wchar_t *path, wchar_t *out, uint32_t capacity)
     return 0;
 }
 
-int ReadFileAt(void *dest, const wchar_t *path, uint64_t offset, uint32_t *length)
+int OpenFileForReading(const wchar_t *path, sOpenFile *file)
 {
     wchar_t *tmp_Path = AllocPathBuffer();
     if (!tmp_Path)
         return FILE_ERR_IO;
     int fd = -1;
-    if (BuildLongPath(path, tmp_Path, LONG_PATH_UNITS) != 0 || OpenForReading(tmp_Path, &fd) != 0) {
-        std::free(tmp_Path);
-        return FILE_ERR_OPEN;
-    }
-    std::free(tmp_Path);
-    uint32_t got = 0;
-    int result = FILE_ERR_IO;
-    if (SeekFromStart(fd, offset) == 0 && ReadFully(fd, static_cast<uint8_t *>(dest), *length, &got) == 0) {
-        *length = got;
+    int result = FILE_ERR_OPEN;
+    if (BuildLongPath(path, tmp_Path, LONG_PATH_UNITS) == 0 && OpenForReading(tmp_Path, &fd) == 0) {
+        file->fd = fd;
+        file->position = 0;
         result = FILE_OK;
     }
-    _close(fd);
+    std::free(tmp_Path);
+    return result;
+}
+
+// A run of reads that each go on where the last ended skips the seeks: under
+// Wine one costs about a fifth of a 64 KiB read.
+int ReadOpenFileAt(sOpenFile *file, void *dest, uint64_t offset, uint32_t *length)
+{
+    if (file->position != offset) {
+        file->position = OPEN_FILE_POSITION_UNKNOWN;
+        if (SeekFromStart(file->fd, offset) != 0)
+            return FILE_ERR_IO;
+        file->position = offset;
+    }
+    uint32_t got = 0;
+    if (ReadFully(file->fd, static_cast<uint8_t *>(dest), *length, &got) != 0) {
+        // Part of the read may have moved the descriptor.
+        file->position = OPEN_FILE_POSITION_UNKNOWN;
+        return FILE_ERR_IO;
+    }
+    file->position = offset + got;
+    *length = got;
+    return FILE_OK;
+}
+
+void CloseOpenFile(sOpenFile *file)
+{
+    _close(file->fd);
+    file->fd = -1;
+    file->position = OPEN_FILE_POSITION_UNKNOWN;
+}
+
+int ReadFileAt(void *dest, const wchar_t *path, uint64_t offset, uint32_t *length)
+{
+    sOpenFile file;
+    int result = OpenFileForReading(path, &file);
+    if (result != FILE_OK)
+        return result;
+    result = ReadOpenFileAt(&file, dest, offset, length);
+    CloseOpenFile(&file);
     return result;
 }
 

@@ -9,7 +9,7 @@
 #include "fileio/fileio.h"
 #include "hash/file_digest_reader.h"
 
-file_block_reader file_digest_read_block = ReadFileAt;
+file_block_reader file_digest_read_block = ReadOpenFileAt;
 
 static const uint32_t SHA3_READ_BYTES = 0x600000;  // 6 MiB
 static const uint32_t CRC_READ_BYTES = 0x10000;    // 64 KiB
@@ -19,10 +19,27 @@ static const uint32_t CRC_READ_BYTES = 0x10000;    // 64 KiB
 // that fails or delivers nothing before `size` is reached fails the digest.
 // Offsets stay 64-bit, so files of 4 GiB and more are read to their end.
 //
+// The file stays open from the first read to the last: reopening it for every
+// block cost more than reading and hashing it (an open under Wine takes some
+// hundred microseconds, against a few for a 64 KiB read).
+//
 // One block serves every read of the file: a fresh multi-megabyte allocation
 // per read means fresh pages per read, which the kernel must fault in and
 // zero again each time (under Wine that alone cost more than the hashing).
 typedef void (*block_sink)(void *state, const uint8_t *block, uint32_t count);
+
+static int feed_open_file_blocks(sOpenFile *file, uint8_t *block, uint64_t size, uint32_t i_buffer,
+                                 block_sink sink, void *state)
+{
+    uint64_t offset = 0;
+    while (offset < size) {
+        if (file_digest_read_block(file, block, offset, &i_buffer) != FILE_OK || i_buffer == 0)
+            return -1;
+        offset += i_buffer;
+        sink(state, block, i_buffer);
+    }
+    return 0;
+}
 
 static int feed_file_blocks(const utf16 *path, uint64_t size, uint32_t i_buffer, block_sink sink,
                             void *state)
@@ -32,15 +49,11 @@ static int feed_file_blocks(const utf16 *path, uint64_t size, uint32_t i_buffer,
     uint8_t *block = static_cast<uint8_t *>(std::malloc(i_buffer));
     if (!block)
         return -1;
-    int result = 0;
-    uint64_t offset = 0;
-    while (offset < size) {
-        if (file_digest_read_block(block, path, offset, &i_buffer) != FILE_OK || i_buffer == 0) {
-            result = -1;
-            break;
-        }
-        offset += i_buffer;
-        sink(state, block, i_buffer);
+    sOpenFile file;
+    int result = -1;
+    if (OpenFileForReading(path, &file) == FILE_OK) {
+        result = feed_open_file_blocks(&file, block, size, i_buffer, sink, state);
+        CloseOpenFile(&file);
     }
     std::free(block);
     return result;

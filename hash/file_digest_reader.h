@@ -1,10 +1,11 @@
-// The block read of the file digest. It is ReadFileAt; the tests wrap it to
-// see how many bytes each read asks for and gets, and to change the file
-// between reads.
+// The block read of the file digest. It is ReadOpenFileAt on the file the
+// digest holds open from its first read to its last; the tests wrap it to see how many
+// bytes each read asks for and gets, and to change the file between reads.
 #pragma once
 
 #include <cstdint>
 
-typedef int (*file_block_reader)(void *dest, const wchar_t *path, uint64_t offset, uint32_t *length);
+struct sOpenFile;
+typedef int (*file_block_reader)(sOpenFile *file, void *dest, uint64_t offset, uint32_t *length);
 
 extern file_block_reader file_digest_read_block;

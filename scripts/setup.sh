@@ -8,7 +8,7 @@ root=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
 packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-    wine wine64 xvfb x11-apps imagemagick xdotool
+    wine wine64 fonts-wine xvfb x11-apps x11-utils imagemagick xdotool
     googletest libssl-dev openssl libisal-dev rhash
     util-linux procps bc
 )
@@ -23,7 +23,7 @@ if [ ${#missing[@]} -gt 0 ]; then
     echo "setup: installing ${missing[*]}"
     if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
     $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
 
 configure() {

@@ -51,14 +51,18 @@ talvor_wine_start() {
         flock 9
         if [ ! -f "$WINEPREFIX/.talvor-ready" ]; then
             mkdir -p "$WINEPREFIX"
-            setsid wineserver -p </dev/null >/dev/null 2>&1 9>&-
+            setsid wineserver -p </dev/null >/dev/null 2>&1 9>&- || true
             wineboot -i </dev/null >/dev/null 2>&1 9>&-
+            # Debian keeps Wine's Marlett outside the prefix; without it the
+            # caption buttons are drawn as plain letters in screenshots.
+            cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
             touch "$WINEPREFIX/.talvor-ready"
         fi
-        setsid wineserver -p </dev/null >/dev/null 2>&1 9>&-
+        # Fails harmlessly when the server already runs.
+        setsid wineserver -p </dev/null >/dev/null 2>&1 9>&- || true
         # The first call of a session starts Wine's background services; let
         # it happen here, with its output going nowhere.
-        wineboot </dev/null >/dev/null 2>&1 9>&-
+        wineboot </dev/null >/dev/null 2>&1 9>&- || true
     ) 9>"$lock"
 }
 

@@ -156,11 +156,19 @@ int ClickDialogButton(HWND dialog, int control_id) {
                : DRIVER_ERR_NOT_FOUND;
 }
 
-// Explorer-style dialogs have a combo box with an edit inside; others a
-// plain edit.
+static BOOL CALLBACK MatchEdit(HWND child, LPARAM found) {
+    wchar_t name[16];
+    if (GetClassNameW(child, name, 16) <= 0 || _wcsicmp(name, L"Edit") != 0) return TRUE;
+    *(HWND *)found = child;
+    return FALSE;
+}
+
+// Explorer-style dialogs nest the edit inside a combo box inside an extended
+// combo box, all three with the same id; older ones have a plain edit.
 static HWND FileNameField(HWND dialog) {
     HWND combo = GetDlgItem(dialog, DRIVER_ID_FILE_NAME);
-    HWND edit = combo ? FindWindowExW(combo, nullptr, L"Edit", nullptr) : nullptr;
+    HWND edit = nullptr;
+    if (combo) EnumChildWindows(combo, MatchEdit, (LPARAM)&edit);
     if (edit) return edit;
     return combo ? combo : GetDlgItem(dialog, DRIVER_ID_FILE_NAME_EDIT);
 }

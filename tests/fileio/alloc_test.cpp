@@ -140,6 +140,23 @@ TEST_F(Refused, FileHelpersFailCleanlyAtEveryAllocation)
     });
     EXPECT_EQ(refusals, 1);
 
+    refusals = RefuseEachAllocation([&](int n) {
+        sOpenFile file = {12345, 77};
+        Arm(n);
+        int result = OpenFileForReading(ten.c_str(), &file);
+        bool refused = Disarm();
+        if (refused) {
+            EXPECT_EQ(result, FILE_ERR_IO) << n;
+            EXPECT_EQ(file.fd, 12345);
+            EXPECT_EQ(file.position, 77u);
+        } else {
+            EXPECT_EQ(result, FILE_OK);
+            CloseOpenFile(&file);
+        }
+        return refused;
+    });
+    EXPECT_EQ(refusals, 1);
+
     for (const std::wstring &path : {ten, empty}) {
         refusals = RefuseEachAllocation([&](int n) {
             uint32_t limit = 100;

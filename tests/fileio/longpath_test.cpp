@@ -1,5 +1,8 @@
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -85,6 +88,71 @@ TEST_F(Scratch, ReadFileAtReadsRangesAndLeavesOutputsAloneOnFailure)
     // A folder is not a file to read.
     EXPECT_EQ(ReadFileAt(buf, dir.c_str(), 0, &length), FILE_ERR_OPEN);
     EXPECT_EQ(length, 5u);
+}
+
+TEST_F(Scratch, AnOpenFileServesReadsAtAnyOffsetAndStaysShared)
+{
+    std::wstring path = At(L"ten.bin");
+    ASSERT_TRUE(PutFile(path, 10));
+    sOpenFile file = {12345, 77};
+    EXPECT_EQ(OpenFileForReading(At(L"missing.bin").c_str(), &file), FILE_ERR_OPEN);
+    EXPECT_EQ(OpenFileForReading(dir.c_str(), &file), FILE_ERR_OPEN);
+    EXPECT_EQ(file.fd, 12345);
+    EXPECT_EQ(file.position, 77u);
+    ASSERT_EQ(OpenFileForReading(path.c_str(), &file), FILE_OK);
+
+    // Forwards, back, then on from where the last read ended.
+    uint8_t buf[16];
+    std::memset(buf, 0xEE, sizeof buf);
+    uint32_t length = 4;
+    ASSERT_EQ(ReadOpenFileAt(&file, buf, 6, &length), FILE_OK);
+    EXPECT_EQ(length, 4u);
+    EXPECT_EQ(buf[0], PatternByte(6));
+    EXPECT_EQ(buf[3], PatternByte(9));
+    EXPECT_EQ(buf[4], 0xEE);
+    length = 3;
+    ASSERT_EQ(ReadOpenFileAt(&file, buf, 1, &length), FILE_OK);
+    EXPECT_EQ(length, 3u);
+    EXPECT_EQ(buf[0], PatternByte(1));
+    length = 2;
+    ASSERT_EQ(ReadOpenFileAt(&file, buf, 4, &length), FILE_OK);
+    EXPECT_EQ(buf[0], PatternByte(4));
+    EXPECT_EQ(buf[1], PatternByte(5));
+    length = 16;
+    ASSERT_EQ(ReadOpenFileAt(&file, buf, 8, &length), FILE_OK);
+    EXPECT_EQ(length, 2u);
+    length = 16;
+    ASSERT_EQ(ReadOpenFileAt(&file, buf, 10, &length), FILE_OK);
+    EXPECT_EQ(length, 0u);
+    length = 16;
+    ASSERT_EQ(ReadOpenFileAt(&file, buf, 1000, &length), FILE_OK);
+    EXPECT_EQ(length, 0u);
+
+    // Others may write and grow the file meanwhile; the reads see it.
+    ASSERT_EQ(WriteFileAt("ABCDEF", path.c_str(), 8, 6), FILE_OK);
+    length = 16;
+    ASSERT_EQ(ReadOpenFileAt(&file, buf, 7, &length), FILE_OK);
+    EXPECT_EQ(length, 7u);
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(buf) + 1, 6), "ABCDEF");
+
+    // A descriptor that cannot read fails the read and keeps the length.
+    // After a failure the position is not trusted: with a readable descriptor
+    // (standing at 0) back in place, a read at the same offset must seek.
+    int write_only = _wopen(path.c_str(), _O_WRONLY | _O_BINARY);
+    ASSERT_GE(write_only, 0);
+    ASSERT_EQ(_dup2(write_only, file.fd), 0);
+    _close(write_only);
+    length = 5;
+    EXPECT_EQ(ReadOpenFileAt(&file, buf, 10, &length), FILE_ERR_IO);
+    EXPECT_EQ(length, 5u);
+    int readable = _wopen(path.c_str(), _O_RDONLY | _O_BINARY);
+    ASSERT_GE(readable, 0);
+    ASSERT_EQ(_dup2(readable, file.fd), 0);
+    _close(readable);
+    length = 16;
+    ASSERT_EQ(ReadOpenFileAt(&file, buf, 10, &length), FILE_OK);
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(buf), length), "CDEF");
+    CloseOpenFile(&file);
 }
 
 TEST_F(Scratch, ReadFileWholeHonoursTheLimitExactly)
@@ -253,6 +321,9 @@ TEST(TooLongPath, GivesTheOpenFailureOfEachOperation)
     uint64_t size = 5;
     EXPECT_EQ(QueryFileSize(path.c_str(), &size), FILE_ERR_OPEN);
     EXPECT_EQ(size, 5u);
+    sOpenFile file = {12345, 77};
+    EXPECT_EQ(OpenFileForReading(path.c_str(), &file), FILE_ERR_OPEN);
+    EXPECT_EQ(file.fd, 12345);
 
     // Without a drive there is no prefix, and far longer texts still only fail.
     std::wstring relative(40000, L'r');
@@ -287,6 +358,15 @@ TEST_F(Scratch, FilesOfFourGibibytesOrMoreAreNeverReadWhole)
     uint32_t length = 16;
     ASSERT_EQ(ReadFileAt(tail, path.c_str(), 0x100000000ULL + 8, &length), FILE_OK);
     EXPECT_EQ(length, 2u);
+    sOpenFile huge;
+    ASSERT_EQ(OpenFileForReading(path.c_str(), &huge), FILE_OK);
+    length = 16;
+    ASSERT_EQ(ReadOpenFileAt(&huge, tail, 0x100000000ULL + 4, &length), FILE_OK);
+    EXPECT_EQ(length, 6u);
+    length = 16;
+    ASSERT_EQ(ReadOpenFileAt(&huge, tail, 0x100000000ULL + 10, &length), FILE_OK);
+    EXPECT_EQ(length, 0u);
+    CloseOpenFile(&huge);
 }
 
 }  // namespace

@@ -78,6 +78,19 @@ bool PutFile(const std::wstring &path, uint32_t size)
     return PutBytes(path, bytes.data(), size);
 }
 
+bool CutFile(const std::wstring &path, uint32_t size)
+{
+    HANDLE file = CreateFileW(Extended(path).c_str(), GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    LARGE_INTEGER end;
+    end.QuadPart = size;
+    bool ok = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+    return CloseHandle(file) && ok;
+}
+
 std::string GetBytes(const std::wstring &path)
 {
     HANDLE file = CreateFileW(Extended(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,

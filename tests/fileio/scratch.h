@@ -15,6 +15,9 @@ void RemoveTree(const std::wstring &folder);
 // Win32 calls, so the code under test is checked against an independent path.
 bool PutFile(const std::wstring &path, uint32_t size);
 bool PutBytes(const std::wstring &path, const void *bytes, uint32_t size);
+// Cuts a file to `size` bytes through a handle that shares reading, writing
+// and deleting, so it works while the code under test holds the file open.
+bool CutFile(const std::wstring &path, uint32_t size);
 std::string GetBytes(const std::wstring &path);
 bool Exists(const std::wstring &path);
 uint8_t PatternByte(uint32_t i);

@@ -1,8 +1,11 @@
 // The file digest under Windows (Wine in the cross build). The block reader is
 // wrapped to log what each read asks for and gets, and to change the file
-// between reads; the reads themselves are the real ReadFileAt.
+// between reads; the reads themselves are the real ReadOpenFileAt.
 #include <windows.h>
 #include <winioctl.h>
+
+#include <fcntl.h>
+#include <io.h>
 
 #include <cstring>
 #include <functional>
@@ -20,21 +23,32 @@
 namespace {
 
 struct BlockRead {
+    const sOpenFile *file;
     uint32_t asked;
-    uint32_t got;
+    uint32_t got;  // 0xFFFFFFFF: the read failed
 };
 
 std::vector<BlockRead> g_reads;
-std::function<void(size_t)> g_before_read;  // gets the index of the read
+std::function<void(size_t, sOpenFile *)> g_before_read;  // gets the index of the read and the file
 
-int logging_reader(void *dest, const wchar_t *path, uint64_t offset, uint32_t *length)
+int logging_reader(sOpenFile *file, void *dest, uint64_t offset, uint32_t *length)
 {
     if (g_before_read)
-        g_before_read(g_reads.size());
+        g_before_read(g_reads.size(), file);
     uint32_t asked = *length;
-    int result = ReadFileAt(dest, path, offset, length);
-    g_reads.push_back({asked, result == FILE_OK ? *length : 0xFFFFFFFFu});
+    int result = ReadOpenFileAt(file, dest, offset, length);
+    g_reads.push_back({file, asked, result == FILE_OK ? *length : 0xFFFFFFFFu});
     return result;
+}
+
+// Puts a write-only descriptor of the same file in the place of the open
+// file's, so the next read on it fails as a real read does.
+void make_reads_fail(sOpenFile *file, const std::wstring &path)
+{
+    int write_only = _wopen(path.c_str(), _O_WRONLY | _O_BINARY);
+    ASSERT_GE(write_only, 0);
+    ASSERT_EQ(_dup2(write_only, file->fd), 0);
+    _close(write_only);
 }
 
 class FileDigest : public ::testing::Test {
@@ -51,7 +65,7 @@ protected:
     }
     void TearDown() override
     {
-        file_digest_read_block = ReadFileAt;
+        file_digest_read_block = ReadOpenFileAt;
         g_before_read = nullptr;
         g_app.sse42 = saved_sse42_;
         RemoveTree(folder_);
@@ -189,9 +203,10 @@ TEST_F(FileDigest, FailuresLeaveTheBufferAsItWas)
     for (wchar_t kind : {L'C', L'E'}) {
         ASSERT_TRUE(PutBytes(path, bytes.data(), static_cast<uint32_t>(bytes.size())));
         g_reads.clear();
-        g_before_read = [&](size_t index) {
-            if (index == 1)
-                PutBytes(path, bytes.data(), kind == L'C' ? 65536 : 6291456);
+        g_before_read = [&](size_t index, sOpenFile *) {
+            if (index == 1) {
+                EXPECT_TRUE(CutFile(path, kind == L'C' ? 65536 : 6291456));
+            }
         };
         digest(kind, path);
         EXPECT_TRUE(output_untouched()) << "kind " << char(kind);
@@ -199,23 +214,58 @@ TEST_F(FileDigest, FailuresLeaveTheBufferAsItWas)
         EXPECT_EQ(g_reads[1].got, 0u);
     }
 
-    // Gone between two reads: the read fails to open it.
+    // A read that fails part-way, through either entry point.
     for (wchar_t kind : {L'C', L'M'}) {
         ASSERT_TRUE(PutBytes(path, bytes.data(), static_cast<uint32_t>(bytes.size())));
         g_reads.clear();
-        g_before_read = [&](size_t index) {
+        g_before_read = [&](size_t index, sOpenFile *file) {
             if (index == 1)
-                DeleteFileW(path.c_str());
+                make_reads_fail(file, path);
         };
         digest(kind, path);
         EXPECT_TRUE(output_untouched()) << "kind " << char(kind);
-        EXPECT_EQ(g_reads.size(), 2u);
+        ASSERT_EQ(g_reads.size(), 2u);
+        EXPECT_EQ(g_reads[1].got, 0xFFFFFFFFu);
     }
     reset_output();
-    ASSERT_TRUE(PutBytes(path, bytes.data(), static_cast<uint32_t>(bytes.size())));
     g_reads.clear();
     EXPECT_EQ(crc32c_file_text(path.c_str(), out_), -1);
     EXPECT_TRUE(output_untouched());
+    EXPECT_EQ(g_reads.size(), 2u);
+}
+
+// One open serves every read of a digest. The file is shared for reading and
+// writing only, so while it is being digested it cannot be deleted under the
+// digest, which therefore covers the whole file.
+TEST_F(FileDigest, OneOpenServesTheWholeDigest)
+{
+    std::mt19937 rng(7);
+    std::vector<uint8_t> bytes = random_bytes(rng, 6291456 + 100);
+    std::wstring path = put(L"held.bin", bytes);
+    for (wchar_t kind : {L'C', L'S'}) {
+        g_reads.clear();
+        BOOL deleted = TRUE;
+        DWORD error = 0;
+        g_before_read = [&](size_t index, sOpenFile *) {
+            if (index == 1) {
+                deleted = DeleteFileW(path.c_str());
+                error = GetLastError();
+            }
+        };
+        std::string text = digest(kind, path);
+        EXPECT_EQ(text, kind == L'C' ? crc_text(bytes) : sha3_text(256, bytes));
+        EXPECT_FALSE(deleted) << "kind " << char(kind);
+        EXPECT_EQ(error, DWORD(ERROR_SHARING_VIOLATION)) << "kind " << char(kind);
+        EXPECT_TRUE(Exists(path));
+        ASSERT_EQ(g_reads.size(), kind == L'C' ? 97u : 2u);
+        for (const BlockRead &read : g_reads)
+            EXPECT_EQ(read.file, g_reads[0].file);
+    }
+
+    // Closed again at the end: now the file can go.
+    g_before_read = nullptr;
+    EXPECT_EQ(digest(L'C', path), crc_text(bytes));
+    EXPECT_TRUE(DeleteFileW(path.c_str()));
 }
 
 // A file past 4 GiB (sparse, so it costs no disk) with bytes straddling the

@@ -1,0 +1,344 @@
+// End-to-end through the menu: the real TalvorCrcCheck.exe driven like a
+// person would, by the keyboard on its menu and the controls of its dialogs,
+// and judged by what its window shows and the files it writes.
+#include <windows.h>
+#include <commctrl.h>
+#include <winioctl.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/e2e/driver_dialogs.h"
+
+namespace {
+
+constexpr DWORD WAIT_MS = 60000;
+constexpr DWORD NO_DIALOG_MS = 1000;
+// SHA3-256 of this many bytes outlasts the menu work done meanwhile.
+constexpr LONGLONG LARGE_FILE_BYTES = 2LL << 30;
+constexpr DWORD LARGE_SCAN_WAIT_MS = 180000;
+
+std::wstring AppPath()
+{
+    wchar_t path[MAX_PATH];
+    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path, length);
+    return folder.substr(0, folder.find_last_of(L'\\') + 1) + TALVOR_E2E_APP_RELATIVE;
+}
+
+// A folder right below C:\, which the folder browser reaches through the
+// computer and the drive; removed with its files at the end.
+struct TestFolder {
+    std::wstring name;
+    std::wstring path;
+    std::vector<std::wstring> files;
+    std::vector<std::wstring> folders;
+};
+
+TestFolder MakeTestFolder(const wchar_t *tag)
+{
+    TestFolder folder;
+    folder.name = std::wstring(L"talvor-") + tag + L"-" + std::to_wstring(GetCurrentProcessId());
+    folder.path = L"C:\\" + folder.name;
+    CreateDirectoryW(folder.path.c_str(), nullptr);
+    return folder;
+}
+
+std::wstring WriteTestFile(TestFolder *folder, const std::wstring &name, const std::string &bytes)
+{
+    std::wstring path = folder->path + L"\\" + name;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr);
+    CloseHandle(file);
+    folder->files.push_back(path);
+    return path;
+}
+
+void AddTestSubFolder(TestFolder *folder, const std::wstring &name)
+{
+    std::wstring path = folder->path + L"\\" + name;
+    CreateDirectoryW(path.c_str(), nullptr);
+    folder->folders.push_back(path);
+}
+
+// Sparse, so it costs neither disk space nor time to write, while the
+// program still digests every byte of it.
+void WriteLargeSparseFile(TestFolder *folder, const std::wstring &name, LONGLONG bytes)
+{
+    std::wstring path = folder->path + L"\\" + name;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD returned = 0;
+    DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
+    LARGE_INTEGER size;
+    size.QuadPart = bytes;
+    SetFilePointerEx(file, size, nullptr, FILE_BEGIN);
+    SetEndOfFile(file);
+    CloseHandle(file);
+    folder->files.push_back(path);
+}
+
+void RemoveTestFolder(const TestFolder &folder)
+{
+    for (const std::wstring &file : folder.files) DeleteFileW(file.c_str());
+    for (size_t i = folder.folders.size(); i > 0; --i) RemoveDirectoryW(folder.folders[i - 1].c_str());
+    RemoveDirectoryW(folder.path.c_str());
+}
+
+std::string ReadWholeFile(const std::wstring &path)
+{
+    std::string bytes;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return bytes;
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(file, chunk, sizeof(chunk), &got, nullptr) && got > 0) bytes.append(chunk, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+std::string Utf16Bytes(const std::wstring &text)
+{
+    std::string bytes;
+    for (wchar_t unit : text) {
+        bytes.push_back((char)(unit & 0xFF));
+        bytes.push_back((char)(unit >> 8));
+    }
+    return bytes;
+}
+
+// The program, started idle or with arguments, and attached to.
+struct RunningApp {
+    PROCESS_INFORMATION info = {};
+    DriverTarget target = {};
+    bool attached = false;
+};
+
+void StartApp(const std::wstring &arguments, RunningApp *app)
+{
+    std::wstring exe = AppPath();
+    std::wstring command = L"\"" + exe + L"\" " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    ASSERT_TRUE(CreateProcessW(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                               &app->info));
+    ASSERT_EQ(DRIVER_OK, AttachDriver(app->info.dwProcessId, WAIT_MS, &app->target));
+    app->attached = true;
+}
+
+// Waits for the process to end by itself; a program still running is ended
+// so that no test leaves one behind.
+DWORD AwaitExit(RunningApp *app)
+{
+    DWORD exit_code = STILL_ACTIVE;
+    if (WaitForSingleObject(app->info.hProcess, WAIT_MS) == WAIT_OBJECT_0)
+        GetExitCodeProcess(app->info.hProcess, &exit_code);
+    else
+        TerminateProcess(app->info.hProcess, 1);
+    if (app->attached) DetachDriver(&app->target);
+    CloseHandle(app->info.hThread);
+    CloseHandle(app->info.hProcess);
+    return exit_code;
+}
+
+std::vector<std::vector<std::wstring>> ReadRows(RunningApp *app)
+{
+    std::vector<std::vector<std::wstring>> rows;
+    ResultTable table;
+    if (ReadResultTable(&app->target, &table) != DRIVER_OK) return rows;
+    for (int row = 0; row < table.row_count; ++row) {
+        std::vector<std::wstring> cells;
+        for (int column = 0; column < table.column_count; ++column) cells.push_back(ResultCell(&table, row, column));
+        rows.push_back(cells);
+    }
+    ReleaseResultTable(&table);
+    return rows;
+}
+
+std::wstring StatusPartText(RunningApp *app, int part)
+{
+    StatusBarState state;
+    if (ReadStatusBar(&app->target, &state) != DRIVER_OK) return L"?";
+    std::wstring text = part < state.part_count ? state.parts[part].text : L"?";
+    ReleaseStatusBar(&state);
+    return text;
+}
+
+int RowCount(RunningApp *app)
+{
+    LRESULT rows = -1;
+    SendToWindow(app->target.result_list, LVM_GETITEMCOUNT, 0, 0, &rows);
+    return (int)rows;
+}
+
+int WaitForRowCount(RunningApp *app, int count)
+{
+    ULONGLONG deadline = GetTickCount64() + WAIT_MS;
+    while (RowCount(app) < count) {
+        if (GetTickCount64() >= deadline) return DRIVER_ERR_TIMEOUT;
+        Sleep(20);
+    }
+    return DRIVER_OK;
+}
+
+int WaitForPhase(RunningApp *app, const wchar_t *phase)
+{
+    const wchar_t *phases[] = {phase};
+    return WaitForReady(&app->target, phases, 1, WAIT_MS);
+}
+
+// Chooses a menu item and returns the dialog it opened, or null.
+HWND OpenDialogFromMenu(RunningApp *app, WORD command, const wchar_t *caption)
+{
+    if (ChooseMenuItem(&app->target, command, WAIT_MS) != DRIVER_OK) return nullptr;
+    return WaitForDialog(&app->target, caption, WAIT_MS);
+}
+
+void CancelDialogFromMenu(RunningApp *app, WORD command, const wchar_t *caption)
+{
+    HWND dialog = OpenDialogFromMenu(app, command, caption);
+    ASSERT_NE(nullptr, dialog) << caption;
+    EXPECT_EQ(DRIVER_OK, ClickDialogButton(dialog, IDCANCEL));
+    EXPECT_EQ(DRIVER_OK, WaitForWindowGone(dialog, WAIT_MS));
+}
+
+// A greyed item sends no command: where the menu can be read it must say
+// so; where it cannot (Wine), choosing it must open nothing.
+void ExpectMenuItemGreyed(RunningApp *app, WORD command, const wchar_t *caption)
+{
+    int chosen = ChooseMenuItem(&app->target, command, WAIT_MS);
+    EXPECT_TRUE(chosen == DRIVER_ERR_GREYED || chosen == DRIVER_OK) << chosen;
+    EXPECT_FALSE(DialogAppears(&app->target, caption, NO_DIALOG_MS)) << caption;
+}
+
+void UseFileDialogFromMenu(RunningApp *app, WORD command, const wchar_t *caption, const std::wstring &name)
+{
+    HWND dialog = OpenDialogFromMenu(app, command, caption);
+    ASSERT_NE(nullptr, dialog) << caption;
+    ASSERT_EQ(DRIVER_OK, TypeFileName(dialog, name.c_str()));
+    ASSERT_EQ(DRIVER_OK, ClickDialogButton(dialog, IDOK));
+    EXPECT_EQ(DRIVER_OK, WaitForWindowGone(dialog, WAIT_MS));
+}
+
+// The checksum list the window's rows stand for: table order is scan order,
+// the reverse of the rows (newest on top).
+std::string ExpectedChecksumList(const std::vector<std::vector<std::wstring>> &rows, wchar_t kind)
+{
+    std::wstring text;
+    for (size_t i = rows.size(); i > 0; --i) text += std::wstring(1, kind) + L"\t" + rows[i - 1][1] + L"\t" + rows[i - 1][0] + L"\r\n";
+    return "\xFF\xFE" + Utf16Bytes(text);
+}
+
+TEST(MenuEndToEnd, ScanSaveAndCheckThroughTheMenuAndItsDialogs)
+{
+    TestFolder folder = MakeTestFolder(L"menu");
+    std::wstring abc = WriteTestFile(&folder, L"abc.txt", "abc");
+    std::wstring digits = WriteTestFile(&folder, L"digits.txt", "123456789");
+    std::wstring list = folder.path + L"\\list.qcx";
+    folder.files.push_back(list);
+    RunningApp app;
+    StartApp(L"", &app);
+    ASSERT_EQ(DRIVER_OK, WaitForReady(&app.target, nullptr, 0, WAIT_MS));
+
+    // Cancelling any picker, and the save dialog, leaves the window idle.
+    CancelDialogFromMenu(&app, DRIVER_CMD_SCAN, L"Browse for Folder");
+    CancelDialogFromMenu(&app, DRIVER_CMD_CHECK, L"Open");
+    CancelDialogFromMenu(&app, DRIVER_CMD_SAVE, L"Save As");
+    EXPECT_TRUE(ReadRows(&app).empty());
+    EXPECT_EQ(L"Ready", StatusPartText(&app, DRIVER_PART_ACTIVITY));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(list.c_str()));
+
+    HWND browser = OpenDialogFromMenu(&app, DRIVER_CMD_SCAN, L"Browse for Folder");
+    ASSERT_NE(nullptr, browser);
+    const wchar_t *tree_path[] = {nullptr, L"C:", folder.name.c_str()};
+    ASSERT_EQ(DRIVER_OK, SelectBrowserFolder(&app.target, browser, tree_path, 3, WAIT_MS));
+    wchar_t selected[MAX_PATH] = {};
+    ASSERT_EQ(DRIVER_OK, ReadBrowserSelection(&app.target, browser, selected, MAX_PATH));
+    EXPECT_STREQ(folder.name.c_str(), selected);
+    ASSERT_EQ(DRIVER_OK, ClickDialogButton(browser, IDOK));
+    ASSERT_EQ(DRIVER_OK, WaitForPhase(&app, L"OK"));
+    std::vector<std::vector<std::wstring>> scanned = ReadRows(&app);
+    ASSERT_EQ(2u, scanned.size());
+    for (const std::vector<std::wstring> &row : scanned) {
+        EXPECT_EQ(L"Created", row[2]);
+        EXPECT_EQ(64u, row[1].size()) << "SHA3-256 without a choice";
+    }
+    EXPECT_EQ(L"3A985DA74FE225B2045C172D6BD390BD855F086E3E9D525B46BFE24511431532",
+              scanned[0][0] == abc ? scanned[0][1] : scanned[1][1]);
+
+    // A name without extension gets ".qcx" from the dialog.
+    UseFileDialogFromMenu(&app, DRIVER_CMD_SAVE, L"Save As", folder.path + L"\\list");
+    ASSERT_EQ(DRIVER_OK, WaitForReady(&app.target, nullptr, 0, WAIT_MS));
+    EXPECT_EQ(ExpectedChecksumList(scanned, L'S'), ReadWholeFile(list));
+
+    UseFileDialogFromMenu(&app, DRIVER_CMD_CHECK, L"Open", list);
+    ASSERT_EQ(DRIVER_OK, WaitForPhase(&app, L"OK"));
+    std::vector<std::vector<std::wstring>> checked = ReadRows(&app);
+    ASSERT_EQ(2u, checked.size());
+    for (const std::vector<std::wstring> &row : checked) EXPECT_EQ(L"OK", row[2]);
+    EXPECT_EQ(L"Files: 2", StatusPartText(&app, 1));
+
+    WriteTestFile(&folder, L"digits.txt", "123456780");
+    UseFileDialogFromMenu(&app, DRIVER_CMD_CHECK, L"Open", list);
+    ASSERT_EQ(DRIVER_OK, WaitForPhase(&app, L"BAD"));
+    checked = ReadRows(&app);
+    ASSERT_EQ(2u, checked.size());
+    for (const std::vector<std::wstring> &row : checked)
+        EXPECT_EQ(row[0] == digits ? L"MISMATCH" : L"OK", row[2]) << row[0].c_str();
+
+    EXPECT_EQ(DRIVER_OK, ChooseMenuItem(&app.target, DRIVER_CMD_EXIT, WAIT_MS));
+    EXPECT_EQ(0u, AwaitExit(&app));
+    RemoveTestFolder(folder);
+}
+
+TEST(MenuEndToEnd, DuringAScanOptionsAndAboutStayUsableAndTheCloseBoxEndsTheProgram)
+{
+    // The folder's own files come first, then the large file of "sub", then
+    // the files of "sub\\deeper": the large file keeps the scan busy while
+    // the menu and the accelerators are used.
+    TestFolder folder = MakeTestFolder(L"menu-long");
+    const int group_size = 40;
+    for (int i = 0; i < group_size; ++i) WriteTestFile(&folder, L"r" + std::to_wstring(i) + L".txt", "r" + std::to_string(i));
+    AddTestSubFolder(&folder, L"sub");
+    WriteLargeSparseFile(&folder, L"sub\\large.bin", LARGE_FILE_BYTES);
+    AddTestSubFolder(&folder, L"sub\\deeper");
+    for (int i = 0; i < group_size; ++i)
+        WriteTestFile(&folder, L"sub\\deeper\\d" + std::to_wstring(i) + L".txt", "d" + std::to_string(i));
+    RunningApp app;
+    StartApp(L"\"-dir=" + folder.path + L"\"", &app);
+    ASSERT_EQ(DRIVER_OK, WaitForRowCount(&app, group_size));
+
+    for (wchar_t key : {L'?', L'/'}) {
+        ASSERT_EQ(DRIVER_OK, PressAltCharacter(&app.target, key));
+        HWND about = WaitForDialog(&app.target, L"About Ostrik", WAIT_MS);
+        ASSERT_NE(nullptr, about) << "Alt+" << (char)key;
+        EXPECT_NE(L"Ready", StatusPartText(&app, DRIVER_PART_ACTIVITY));
+        EXPECT_EQ(DRIVER_OK, ClickDialogButton(about, IDOK));
+        EXPECT_EQ(DRIVER_OK, WaitForWindowGone(about, WAIT_MS));
+    }
+    ASSERT_EQ(DRIVER_OK, ChooseMenuItem(&app.target, DRIVER_CMD_CRC32, WAIT_MS));
+    ASSERT_EQ(group_size, RowCount(&app)) << "the large file was done before the switch";
+    ExpectMenuItemGreyed(&app, DRIVER_CMD_SCAN, L"Browse for Folder");
+    ExpectMenuItemGreyed(&app, DRIVER_CMD_CHECK, L"Open");
+    ExpectMenuItemGreyed(&app, DRIVER_CMD_SAVE, L"Save As");
+
+    const wchar_t *phases[] = {L"OK"};
+    ASSERT_EQ(DRIVER_OK, WaitForReady(&app.target, phases, 1, LARGE_SCAN_WAIT_MS));
+    std::vector<std::vector<std::wstring>> rows = ReadRows(&app);
+    ASSERT_EQ((size_t)(2 * group_size + 1), rows.size());
+    // The switch applies from the next file on: the large file keeps the
+    // algorithm it was started with.
+    for (const std::vector<std::wstring> &row : rows) {
+        bool after_switch = row[0].find(L"\\deeper\\") != std::wstring::npos;
+        EXPECT_EQ(after_switch ? 8u : 64u, row[1].size()) << row[0].c_str();
+    }
+
+    EXPECT_TRUE(PostMessageW(app.target.main_window, WM_SYSCOMMAND, SC_CLOSE, 0));
+    EXPECT_EQ(0u, AwaitExit(&app));
+    RemoveTestFolder(folder);
+}
+
+}  // namespace
