@@ -7,7 +7,6 @@
 constexpr DWORD POLL_MS = 30;
 constexpr DWORD MENU_OPEN_MS = 10000;
 constexpr DWORD MENU_CLOSE_MS = 3000;
-constexpr UINT MESSAGE_TIMEOUT_MS = 10000;
 constexpr int TREE_TEXT_UNITS = 520;
 constexpr SIZE_T TREE_RECORD_BYTES = 256;
 constexpr SIZE_T TREE_BUFFER_BYTES = TREE_RECORD_BYTES + TREE_TEXT_UNITS * sizeof(wchar_t);
