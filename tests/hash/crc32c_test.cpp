@@ -117,4 +117,78 @@ TEST(Crc32c, SplitFeedingMatchesOneBlock)
     g_app.sse42 = saved;
 }
 
+// Long inputs run as three interleaved lanes per round whose CRCs are joined
+// afterwards; a wrong join only shows at lengths that reach whole rounds, so
+// probe around every round edge of both lane sizes.
+constexpr uint32_t SHORT_ROUND = 3 * 256;
+constexpr uint32_t LONG_ROUND = 3 * 4096;
+
+TEST(Crc32c, HardwarePathJoinsLanesExactlyAroundRoundEdges)
+{
+    if (!cpu_has_sse42())
+        GTEST_SKIP() << "no SSE4.2 on this processor";
+    std::mt19937 rng(3313);
+    const uint32_t longest = 4 * LONG_ROUND + 15 * SHORT_ROUND + 17;
+    std::vector<uint8_t> data = random_bytes(rng, longest + 8);
+    for (uint32_t long_rounds = 0; long_rounds <= 4; ++long_rounds)
+        for (uint32_t short_rounds : {0u, 1u, 2u, 15u})
+            for (int delta = -17; delta <= 17; ++delta) {
+                int64_t n = int64_t(long_rounds) * LONG_ROUND + int64_t(short_rounds) * SHORT_ROUND + delta;
+                if (n < 0)
+                    continue;
+                for (uint32_t offset = 0; offset < 8; ++offset) {
+                    const uint8_t *start = data.data() + offset;
+                    ASSERT_EQ(crc32c_with(1, start, uint32_t(n)), crc32c_with(0, start, uint32_t(n)))
+                        << n << " bytes at offset " << offset;
+                }
+            }
+}
+
+TEST(Crc32c, HardwarePathMatchesOnRandomLongInputsAndSplits)
+{
+    if (!cpu_has_sse42())
+        GTEST_SKIP() << "no SSE4.2 on this processor";
+    std::mt19937 rng(9001);
+    const uint32_t mib = 1u << 20;
+    std::vector<uint8_t> data = random_bytes(rng, mib + 8);
+    for (int trial = 0; trial < 24; ++trial) {
+        const uint8_t *start = data.data() + rng() % 8;
+        uint32_t n = rng() % (mib + 1);
+        uint32_t hardware = crc32c_with(1, start, n);
+        ASSERT_EQ(hardware, crc32c_with(0, start, n)) << n << " bytes";
+        if (trial < 2)
+            ASSERT_EQ(hardware, crc32c_bitwise(start, n)) << n << " bytes";
+    }
+
+    // Pieces just off the round sizes make every update begin and end inside
+    // a round of the previous one's layout; 65536 is the file digest's block.
+    int saved = g_app.sse42;
+    g_app.sse42 = 1;
+    const uint32_t n = 5 * LONG_ROUND + 7 * SHORT_ROUND + 13;
+    const uint8_t *start = data.data() + 3;
+    uint32_t whole = crc32c_with(1, start, n);
+    for (size_t piece : {size_t(SHORT_ROUND - 1), size_t(SHORT_ROUND + 1), size_t(LONG_ROUND - 5),
+                         size_t(LONG_ROUND + 3), size_t(2 * LONG_ROUND + 7), size_t(65536)}) {
+        uint32_t crc = 0;
+        crc32c_init(&crc);
+        size_t at = 0;
+        for (size_t end : even_split(n, piece)) {
+            crc32c_update(&crc, start + at, static_cast<uint32_t>(end - at));
+            at = end;
+        }
+        EXPECT_EQ(crc32c_final(&crc), whole) << "pieces of " << piece;
+    }
+    for (int trial = 0; trial < 20; ++trial) {
+        uint32_t crc = 0;
+        crc32c_init(&crc);
+        size_t at = 0;
+        for (size_t end : random_split(rng, n, 2 * LONG_ROUND)) {
+            crc32c_update(&crc, start + at, static_cast<uint32_t>(end - at));
+            at = end;
+        }
+        EXPECT_EQ(crc32c_final(&crc), whole) << "random split " << trial;
+    }
+    g_app.sse42 = saved;
+}
+
 } // namespace
