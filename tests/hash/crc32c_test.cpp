@@ -156,8 +156,9 @@ TEST(Crc32c, HardwarePathMatchesOnRandomLongInputsAndSplits)
         uint32_t n = rng() % (mib + 1);
         uint32_t hardware = crc32c_with(1, start, n);
         ASSERT_EQ(hardware, crc32c_with(0, start, n)) << n << " bytes";
-        if (trial < 2)
+        if (trial < 2) {
             ASSERT_EQ(hardware, crc32c_bitwise(start, n)) << n << " bytes";
+        }
     }
 
     // Pieces just off the round sizes make every update begin and end inside
