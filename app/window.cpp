@@ -141,6 +141,20 @@ void LayOutControls(HWND window, LPARAM size)
     SendMessageW(record->result_list, LVM_ARRANGE, LVA_ALIGNTOP, 0);
 }
 
+// The rows added while the redraw was held appear now, in one repaint. The
+// list is invalidated explicitly: turning redraw on does not repaint by itself.
+void ResumeResultListRedraw(HWND window)
+{
+    KillTimer(window, LIST_REDRAW_TIMER_ID);
+    g_win.list_redraw_held = false;
+    MainWindowRecord *record = MainRecord(window);
+    if (!record || !record->result_list)
+        return;
+    SendMessageW(record->result_list, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(record->result_list, nullptr, nullptr,
+                 RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
 void PaintNothing(HWND window)
 {
     PAINTSTRUCT paint;
@@ -155,6 +169,7 @@ void ForgetWindowHandles()
     g_win.main_window = nullptr;
     g_win.status_bar = nullptr;
     g_win.progress_bar = nullptr;
+    g_win.list_redraw_held = false;
 }
 
 void ReleaseMainRecord(HWND window)
@@ -243,6 +258,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
         return HandleCommand(window, wparam, lparam);
     case WM_SIZE:
         LayOutControls(window, lparam);
+        return 0;
+    case WM_TIMER:
+        if (wparam != LIST_REDRAW_TIMER_ID)
+            return DefWindowProcW(window, message, wparam, lparam);
+        ResumeResultListRedraw(window);
         return 0;
     case WM_PAINT:
         PaintNothing(window);

@@ -11,6 +11,7 @@
 // built at compile time.
 #include "hash/crc32c_paths.h"
 
+#include <bit>
 #include <cstring>
 
 #include <nmmintrin.h>
@@ -42,43 +43,61 @@ constexpr uint32_t gf2_apply(const gf2_matrix &m, uint32_t v)
     return r;
 }
 
-constexpr gf2_matrix gf2_square(const gf2_matrix &m)
+constexpr uint32_t one_zero_bit(uint32_t c)
 {
-    gf2_matrix sq{};
-    for (int j = 0; j < 32; ++j)
-        sq.col[j] = gf2_apply(m, m.col[j]);
-    return sq;
+    return (c & 1) ? (c >> 1) ^ CRC32C_POLY : c >> 1;
 }
 
-// The register after `bytes` zero bytes (a power of two) as a matrix: start
-// from one zero bit, one reflected shift with the polynomial, and square.
-constexpr gf2_matrix zero_bytes_matrix(uint32_t bytes)
+constexpr uint32_t one_zero_byte(uint32_t c)
+{
+    for (int bit = 0; bit < 8; ++bit)
+        c = one_zero_bit(c);
+    return c;
+}
+
+// One zero bit takes bit j to bit j-1, and moving past zero bytes commutes
+// with moving past one zero bit, so column j-1 is column j moved one bit
+// further: the top column fixes the whole matrix.
+constexpr gf2_matrix matrix_from_top_column(uint32_t top)
 {
     gf2_matrix m{};
-    m.col[0] = CRC32C_POLY;
-    for (int j = 1; j < 32; ++j)
-        m.col[j] = 1u << (j - 1);
-    for (uint32_t bits = 1; bits < bytes * 8; bits *= 2)
-        m = gf2_square(m);
+    m.col[31] = top;
+    for (int j = 31; j > 0; --j)
+        m.col[j - 1] = one_zero_bit(m.col[j]);
     return m;
 }
 
+// The register after `bytes` zero bytes (a power of two) as a matrix: one
+// zero byte, squared until it covers them all.
+constexpr gf2_matrix zero_bytes_matrix(uint32_t bytes)
+{
+    gf2_matrix m = matrix_from_top_column(one_zero_byte(1u << 31));
+    for (uint32_t n = 1; n < bytes; n *= 2)
+        m = matrix_from_top_column(gf2_apply(m, m.col[31]));
+    return m;
+}
+
+// Each entry is the entry without its lowest set bit plus that bit's column,
+// one XOR apiece.
 constexpr crc32c_shift_table make_shift_table(uint32_t bytes)
 {
     gf2_matrix m = zero_bytes_matrix(bytes);
     crc32c_shift_table table{};
     for (int k = 0; k < 4; ++k)
-        for (uint32_t b = 0; b < 256; ++b)
-            table.t[k][b] = gf2_apply(m, b << (8 * k));
+        for (uint32_t b = 1; b < 256; ++b)
+            table.t[k][b] = table.t[k][b & (b - 1)] ^ m.col[8 * k + std::countr_zero(b)];
     return table;
 }
 
 constexpr crc32c_shift_table LONG_LANE_SHIFT = make_shift_table(LONG_LANE);
 constexpr crc32c_shift_table SHORT_LANE_SHIFT = make_shift_table(SHORT_LANE);
 
-// The squaring must land on the ordinary bytewise table: one zero byte after
-// the value 1 is entry 1 of it.
-static_assert(zero_bytes_matrix(1).col[0] == 0xF26B8303u, "one zero byte moves bit 0");
+// One zero byte after the value 1 is entry 1 of the ordinary bytewise table,
+// and a squared matrix must equal stepping byte by byte.
+static_assert(one_zero_byte(1) == 0xF26B8303u, "reflected polynomial");
+static_assert(zero_bytes_matrix(4).col[5] ==
+                  one_zero_byte(one_zero_byte(one_zero_byte(one_zero_byte(1u << 5)))),
+              "squaring composes zero bytes");
 
 inline uint32_t shift_past_lane(const crc32c_shift_table &shift, uint32_t crc)
 {

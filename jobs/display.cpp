@@ -37,9 +37,24 @@ void SetCellText(HWND list, int sub_item, const wchar_t *text)
     SendMessageW(list, LVM_SETITEMTEXTW, 0, AsLParam(&item));
 }
 
+// Redraw off until the main window's redraw timer turns it on again. Armed
+// once per hold, so rows arriving without pause still see the list repainted
+// every LIST_REDRAW_DELAY_MS. Without a timer the list is left redrawing.
+void HoldListRedraw(HWND list)
+{
+    if (!list || g_win.list_redraw_held)
+        return;
+    if (!SetTimer(g_win.main_window, LIST_REDRAW_TIMER_ID, LIST_REDRAW_DELAY_MS, nullptr))
+        return;
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    g_win.list_redraw_held = true;
+}
+
 void ClearRowsNow(const void *)
 {
-    SendMessageW(ResultListHandle(), LVM_DELETEALLITEMS, 0, 0);
+    HWND list = ResultListHandle();
+    HoldListRedraw(list);
+    SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
 }
 
 // Row 0 every time: the newest row is on top.
@@ -47,6 +62,7 @@ void AddRowNow(const void *args)
 {
     const RowTexts *row = static_cast<const RowTexts *>(args);
     HWND list = ResultListHandle();
+    HoldListRedraw(list);
     LVITEMW item = {};
     SendMessageW(list, LVM_INSERTITEMW, 0, AsLParam(&item));
     SetCellText(list, 0, row->path);

@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <atomic>
 #include <cwchar>
 #include <string>
 #include <thread>
@@ -9,6 +10,7 @@
 
 #include "app/app.h"
 #include "app/resources/resource.h"
+#include "jobs/jobs.h"
 #include "tests/app/gui_harness.h"
 
 namespace {
@@ -214,6 +216,73 @@ TEST(MainWindow, ResizingKeepsTheBandsAndNotTheColumns)
     GetWindowRect(main, &frame);
     EXPECT_GE(frame.right - frame.left, 500);
     EXPECT_GE(frame.bottom - frame.top, 400);
+    EXPECT_EQ(gui::Close(), 0);
+}
+
+// Counts the result list's paints; the list's own procedure does the rest.
+std::atomic<int> g_list_paints;
+WNDPROC g_list_procedure;
+
+LRESULT CALLBACK CountingListProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    if (message == WM_PAINT)
+        ++g_list_paints;
+    return CallWindowProcW(g_list_procedure, window, message, wparam, lparam);
+}
+
+// Rows arriving from a worker, a little apart as a job's rows do: the shown
+// list repaints a few times a second rather than once per row, is painted
+// again after the last row, and keeps painting when asked to afterwards.
+TEST(ResultList, RepaintsAFewTimesASecondWhileRowsArriveAndAfterTheLast)
+{
+    ASSERT_EQ(gui::Start(L"talvor.exe"), 1);
+    HWND list = gui::ResultList();
+    gui::PumpFor(100);
+    g_list_procedure = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingListProc)));
+    g_list_paints = 0;
+
+    const int rows = 200;
+    std::atomic<bool> added(false);
+    DWORD start = GetTickCount();
+    std::thread worker([&] {
+        ClearResultList();
+        for (int i = 0; i < rows; ++i) {
+            wchar_t path[32];
+            std::swprintf(path, 32, L"C:\\row%03d.bin", i);
+            AddResultRow(path, L"E3069283", L"Created");
+            Sleep(1);
+        }
+        added = true;
+    });
+    ASSERT_TRUE(gui::PumpUntil([&] { return added.load(); }));
+    worker.join();
+    DWORD elapsed = GetTickCount() - start;
+    int paints_while_adding = g_list_paints;
+    EXPECT_LT(paints_while_adding, rows / 4);
+    EXPECT_LE(paints_while_adding, static_cast<int>(elapsed / LIST_REDRAW_DELAY_MS) + 3)
+        << elapsed << " ms";
+
+    EXPECT_TRUE(gui::PumpUntil([&] { return g_list_paints > paints_while_adding; }, 2000))
+        << "not painted after the last row";
+    ASSERT_EQ(gui::RowCount(), rows);
+    EXPECT_EQ(gui::Cell(0, 0), L"C:\\row199.bin");
+    EXPECT_EQ(gui::Cell(rows - 1, 0), L"C:\\row000.bin");
+    RECT top = {};
+    top.left = LVIR_BOUNDS;
+    ASSERT_TRUE(SendMessageW(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&top)));
+    RECT client;
+    GetClientRect(list, &client);
+    EXPECT_GE(top.top, client.top);
+    EXPECT_LT(top.bottom, client.bottom);
+
+    gui::PumpFor(3 * LIST_REDRAW_DELAY_MS);
+    int settled = g_list_paints;
+    InvalidateRect(list, nullptr, TRUE);
+    EXPECT_TRUE(gui::PumpUntil([&] { return g_list_paints > settled; }, 2000))
+        << "the list no longer paints";
+
+    SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_list_procedure));
     EXPECT_EQ(gui::Close(), 0);
 }
 

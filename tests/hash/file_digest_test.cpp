@@ -167,7 +167,21 @@ TEST_F(FileDigest, ReadsAskForFixedBlocksAndThenWhatTheLastDelivered)
     g_reads.clear();
     EXPECT_EQ(digest(L'C', path), crc_text(bytes));
     ASSERT_EQ(g_reads.size(), 1u);
+    EXPECT_EQ(g_reads[0].asked, 65536u);
     EXPECT_EQ(g_reads[0].got, 65536u);
+
+    // Smaller files take one read that asks for their size, not a whole block.
+    bytes.resize(1024);
+    path = put(L"1024.bin", bytes);
+    for (wchar_t kind : {L'C', L'S', L'H'}) {
+        g_reads.clear();
+        EXPECT_EQ(digest(kind, path), kind == L'C' ? crc_text(bytes)
+                                      : kind == L'S' ? sha3_text(256, bytes)
+                                                     : sha3_text(512, bytes));
+        ASSERT_EQ(g_reads.size(), 1u) << "kind " << char(kind);
+        EXPECT_EQ(g_reads[0].asked, 1024u) << "kind " << char(kind);
+        EXPECT_EQ(g_reads[0].got, 1024u) << "kind " << char(kind);
+    }
 
     bytes = random_bytes(rng, 6291457);
     path = put(L"6291457.bin", bytes);
