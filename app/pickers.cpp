@@ -7,6 +7,7 @@
 
 #include "app/app.h"
 #include "app/resources/resource.h"
+#include "jobs/jobs.h"
 
 namespace {
 
@@ -67,15 +68,9 @@ int ChooseFolder()
 
 int ChooseChecksumFile()
 {
-    wchar_t name[PICKER_NAME_UNITS] = {};
-    OPENFILENAMEW dialog = {};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = nullptr;
-    dialog.lpstrFilter = L"QCX File type (*.qcx)\0*.qcx\0All Files (*.*)\0*.*\0";
-    dialog.nFilterIndex = 1;
-    dialog.lpstrFile = name;
-    dialog.nMaxFile = PICKER_NAME_UNITS;
-    dialog.lpstrDefExt = L"qcx";
+    wchar_t name[CHECKLIST_DIALOG_NAME_UNITS] = {};
+    OPENFILENAMEW dialog;
+    FillChecklistDialog(&dialog, name);
     dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
     if (GetOpenFileNameW(&dialog) == 1)
         RequestJob(name, JOB_CHECK);

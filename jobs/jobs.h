@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commdlg.h>
 
 #include "app/state.h"
 #include "jobs/checklist.h"
@@ -39,6 +40,13 @@ DWORD WINAPI FolderScanJob(LPVOID unused);
 DWORD WINAPI CheckJob(LPVOID unused);
 
 // ---- Save ------------------------------------------------------------------------
+// Units of the file-name buffer of the checksum-list dialogs.
+constexpr DWORD CHECKLIST_DIALOG_NAME_UNITS = 260;
+// The settings both checksum-list dialogs (Check's open, Save's save as)
+// share: no owner, the .qcx and all-files filters, default extension "qcx",
+// `name` (CHECKLIST_DIALOG_NAME_UNITS units, zeroed) as the name buffer.
+// The caller adds its own flags.
+void FillChecklistDialog(OPENFILENAMEW *dialog, wchar_t *name);
 // The Save command: asks for a name, then SaveChecksumListTo. Always 0.
 int SaveChecksumList();
 // Saves under `path` with "Saving"/"Ready" in the activity part and an error

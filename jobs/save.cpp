@@ -12,7 +12,6 @@ namespace {
 constexpr wchar_t BYTE_ORDER_MARK = 0xFEFF;
 // WriteFileAt takes a 32-bit length; larger lists go out in pieces.
 constexpr uint64_t WRITE_PIECE_BYTES = 0x40000000ull;
-constexpr DWORD SAVE_NAME_UNITS = 260;
 
 // BOM and body in one buffer, so the temporary file gets written in one go.
 wchar_t *ComposeListFile(uint64_t *bytes)
@@ -119,17 +118,23 @@ int SaveChecksumListTo(const wchar_t *path)
     return result;
 }
 
+void FillChecklistDialog(OPENFILENAMEW *dialog, wchar_t *name)
+{
+    *dialog = {};
+    dialog->lStructSize = sizeof(*dialog);
+    dialog->hwndOwner = nullptr;
+    dialog->lpstrFilter = L"QCX File type (*.qcx)\0*.qcx\0All Files (*.*)\0*.*\0";
+    dialog->nFilterIndex = 1;
+    dialog->lpstrFile = name;
+    dialog->nMaxFile = CHECKLIST_DIALOG_NAME_UNITS;
+    dialog->lpstrDefExt = L"qcx";
+}
+
 int SaveChecksumList()
 {
-    wchar_t name[SAVE_NAME_UNITS] = {};
-    OPENFILENAMEW dialog = {};
-    dialog.lStructSize = sizeof(dialog);
-    dialog.hwndOwner = nullptr;
-    dialog.lpstrFilter = L"QCX File type (*.qcx)\0*.qcx\0All Files (*.*)\0*.*\0";
-    dialog.nFilterIndex = 1;
-    dialog.lpstrFile = name;
-    dialog.nMaxFile = SAVE_NAME_UNITS;
-    dialog.lpstrDefExt = L"qcx";
+    wchar_t name[CHECKLIST_DIALOG_NAME_UNITS] = {};
+    OPENFILENAMEW dialog;
+    FillChecklistDialog(&dialog, name);
     // A Save As dialog must accept new names, so no OFN_FILEMUSTEXIST; no
     // overwrite prompt either, an existing list is replaced as chosen.
     dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;

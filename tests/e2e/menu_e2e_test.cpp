@@ -111,10 +111,15 @@ std::string Utf16Bytes(const std::wstring &text)
 }
 
 // The program, started idle or with arguments, and attached to.
+void EndApp(struct RunningApp *app);
+
 struct RunningApp {
     PROCESS_INFORMATION info = {};
     DriverTarget target = {};
     bool attached = false;
+    // A test stopped by a failed assertion must not leave the program
+    // running: it would keep the test's output open and CTest would wait.
+    ~RunningApp() { EndApp(this); }
 };
 
 void StartApp(const std::wstring &arguments, RunningApp *app)
@@ -136,12 +141,19 @@ DWORD AwaitExit(RunningApp *app)
     DWORD exit_code = STILL_ACTIVE;
     if (WaitForSingleObject(app->info.hProcess, WAIT_MS) == WAIT_OBJECT_0)
         GetExitCodeProcess(app->info.hProcess, &exit_code);
-    else
-        TerminateProcess(app->info.hProcess, 1);
+    EndApp(app);
+    return exit_code;
+}
+
+void EndApp(RunningApp *app)
+{
+    if (!app->info.hProcess) return;
+    if (WaitForSingleObject(app->info.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(app->info.hProcess, 1);
     if (app->attached) DetachDriver(&app->target);
+    app->attached = false;
     CloseHandle(app->info.hThread);
     CloseHandle(app->info.hProcess);
-    return exit_code;
+    app->info = {};
 }
 
 std::vector<std::vector<std::wstring>> ReadRows(RunningApp *app)
@@ -188,6 +200,17 @@ int WaitForPhase(RunningApp *app, const wchar_t *phase)
 {
     const wchar_t *phases[] = {phase};
     return WaitForReady(&app->target, phases, 1, WAIT_MS);
+}
+
+// Waits until status part `part` reads `text`. A job's own marks tell its
+// end apart from the previous job's, whose final phase may read the same.
+bool WaitForStatusText(RunningApp *app, int part, const wchar_t *text)
+{
+    for (DWORD waited = 0; waited < WAIT_MS; waited += 50) {
+        if (StatusPartText(app, part) == text) return true;
+        Sleep(50);
+    }
+    return false;
 }
 
 // Chooses a menu item and returns the dialog it opened, or null.
@@ -275,6 +298,7 @@ TEST(MenuEndToEnd, ScanSaveAndCheckThroughTheMenuAndItsDialogs)
     EXPECT_EQ(ExpectedChecksumList(scanned, L'S'), ReadWholeFile(list));
 
     UseFileDialogFromMenu(&app, DRIVER_CMD_CHECK, L"Open", list);
+    ASSERT_TRUE(WaitForStatusText(&app, 1, L"Files: 2"));
     ASSERT_EQ(DRIVER_OK, WaitForPhase(&app, L"OK"));
     std::vector<std::vector<std::wstring>> checked = ReadRows(&app);
     ASSERT_EQ(2u, checked.size());

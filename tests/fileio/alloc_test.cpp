@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "fileio/fileio.h"
-#include "tests/fileio/scratch.h"
+#include "tests/fileio/scratch_fixture.h"
 
 extern "C" {
 void *__real_malloc(size_t size);
@@ -87,17 +87,7 @@ namespace {
 
 constexpr int MOST_ALLOCATIONS = 2000;
 
-class Refused : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        dir = MakeScratchFolder();
-        ASSERT_FALSE(dir.empty());
-    }
-    void TearDown() override { RemoveTree(dir); }
-    std::wstring At(const wchar_t *name) const { return dir + L"\\" + name; }
-    std::wstring dir;
-};
+class Refused : public ScratchFolderTest {};
 
 // Calls `attempt(n)` for n = 0, 1, 2... until it gets through; the attempt
 // arms the refusal of allocation n around the call under test, checks the

@@ -10,21 +10,11 @@
 #include <gtest/gtest.h>
 
 #include "fileio/fileio.h"
-#include "tests/fileio/scratch.h"
+#include "tests/fileio/scratch_fixture.h"
 
 namespace {
 
-class Scratch : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        dir = MakeScratchFolder();
-        ASSERT_FALSE(dir.empty());
-    }
-    void TearDown() override { RemoveTree(dir); }
-    std::wstring At(const wchar_t *name) const { return dir + L"\\" + name; }
-    std::wstring dir;
-};
+class Scratch : public ScratchFolderTest {};
 
 std::wstring LongForm(const wchar_t *path)
 {
