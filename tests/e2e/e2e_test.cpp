@@ -11,68 +11,14 @@
 #include <vector>
 
 #include "tests/e2e/driver.h"
+#include "tests/e2e/test_files.h"
 
 namespace {
 
 constexpr DWORD WAIT_MS = 60000;
 
-std::wstring ExeFolder() {
-    wchar_t path[MAX_PATH];
-    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path, length);
-    return folder.substr(0, folder.find_last_of(L'\\') + 1);
-}
-
-std::wstring AppPath() {
-    return ExeFolder() + TALVOR_E2E_APP_RELATIVE;
-}
-
-// A fresh folder below the temp folder, removed with its files at the end.
-struct TempFolder {
-    std::wstring path;
-    std::vector<std::wstring> files;
-    std::vector<std::wstring> folders;
-};
-
-TempFolder MakeTempFolder(const wchar_t *name) {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    TempFolder folder;
-    folder.path = std::wstring(temp) + name + std::to_wstring(GetCurrentProcessId());
-    CreateDirectoryW(folder.path.c_str(), nullptr);
-    return folder;
-}
-
-std::wstring WriteTempFile(TempFolder *folder, const std::wstring &name, const std::string &bytes) {
-    std::wstring path = folder->path + L"\\" + name;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr);
-    CloseHandle(file);
-    folder->files.push_back(path);
-    return path;
-}
-
-std::wstring WriteChecksumListFile(TempFolder *folder, const std::wstring &name, const std::wstring &text) {
-    std::string bytes = "\xFF\xFE";
-    for (wchar_t unit : text) {
-        bytes.push_back((char)(unit & 0xFF));
-        bytes.push_back((char)(unit >> 8));
-    }
-    return WriteTempFile(folder, name, bytes);
-}
-
-std::wstring MakeSubFolder(TempFolder *folder, const std::wstring &name) {
-    std::wstring path = folder->path + L"\\" + name;
-    CreateDirectoryW(path.c_str(), nullptr);
-    folder->folders.push_back(path);
-    return path;
-}
-
-void RemoveTempFolder(const TempFolder &folder) {
-    for (const std::wstring &file : folder.files) DeleteFileW(file.c_str());
-    for (size_t i = folder.folders.size(); i > 0; --i) RemoveDirectoryW(folder.folders[i - 1].c_str());
-    RemoveDirectoryW(folder.path.c_str());
+std::wstring WriteChecksumListFile(TestFolder *folder, const std::wstring &name, const std::wstring &text) {
+    return WriteTestFile(folder, name, "\xFF\xFE" + Utf16Bytes(text));
 }
 
 bool Launch(const std::wstring &exe, const std::wstring &arguments, const wchar_t *folder,
@@ -249,10 +195,10 @@ TEST(EndToEnd, NoArgumentsComesUpIdleWithItsLayoutAndExitsWithZero) {
 }
 
 TEST(EndToEnd, SingleFileGivesOneCreatedRowWithTheChosenAlgorithmsDigest) {
-    TempFolder folder = MakeTempFolder(L"talvor_e2e_file_");
-    std::wstring abc = WriteTempFile(&folder, L"abc.txt", "abc");
-    std::wstring check = WriteTempFile(&folder, L"check.txt", "123456789");
-    std::wstring empty = WriteTempFile(&folder, L"empty.bin", "");
+    TestFolder folder = MakeTestFolder(TempParent(), L"talvor_e2e_file_");
+    std::wstring abc = WriteTestFile(&folder, L"abc.txt", "abc");
+    std::wstring check = WriteTestFile(&folder, L"check.txt", "123456789");
+    std::wstring empty = WriteTestFile(&folder, L"empty.bin", "");
     struct Case {
         std::wstring arguments;
         std::wstring path;
@@ -281,24 +227,24 @@ TEST(EndToEnd, SingleFileGivesOneCreatedRowWithTheChosenAlgorithmsDigest) {
     }
     AppRun relative = RunApp(L"-crc -file=check.txt", folder.path.c_str());
     ASSERT_NO_FATAL_FAILURE(ExpectSingleRow(relative, L"check.txt", L"E3069283", L"Created"));
-    RemoveTempFolder(folder);
+    RemoveTestFolder(folder);
 }
 
 TEST(EndToEnd, SingleFileThatIsMissingShowsAnErrorRowAndBad) {
-    TempFolder folder = MakeTempFolder(L"talvor_e2e_missing_");
+    TestFolder folder = MakeTestFolder(TempParent(), L"talvor_e2e_missing_");
     std::wstring missing = folder.path + L"\\missing.txt";
     AppRun run = RunApp(L"\"-file=" + missing + L"\"");
     ASSERT_NO_FATAL_FAILURE(ExpectSingleRow(run, missing, L"", L"ERROR"));
     EXPECT_EQ(L"BAD", run.parts[2]);
     EXPECT_EQ(L"Ready", run.parts[3]);
-    RemoveTempFolder(folder);
+    RemoveTestFolder(folder);
 }
 
 // The driver program's own output: one tab-separated UTF-8 line per row and
 // per status part, read here through a pipe as a script would.
 TEST(EndToEnd, DriverProgramPrintsRowsAndStatusAsUtf8) {
-    TempFolder folder = MakeTempFolder(L"talvor_e2e_driver_");
-    std::wstring path = WriteTempFile(&folder, L"pr\u00fcf \u2713.txt", "abc");
+    TestFolder folder = MakeTestFolder(TempParent(), L"talvor_e2e_driver_");
+    std::wstring path = WriteTestFile(&folder, L"pr\u00fcf \u2713.txt", "abc");
     PROCESS_INFORMATION app;
     ASSERT_TRUE(Launch(AppPath(), L"-crc \"-file=" + path + L"\"", nullptr, nullptr, &app));
 
@@ -326,7 +272,7 @@ TEST(EndToEnd, DriverProgramPrintsRowsAndStatusAsUtf8) {
     if (app_exit == STILL_ACTIVE) TerminateProcess(app.hProcess, 1);
     CloseHandle(app.hThread);
     CloseHandle(app.hProcess);
-    RemoveTempFolder(folder);
+    RemoveTestFolder(folder);
 
     EXPECT_EQ(0u, driver_exit);
     EXPECT_EQ(0u, app_exit);
@@ -342,12 +288,12 @@ TEST(EndToEnd, DriverProgramPrintsRowsAndStatusAsUtf8) {
 }
 
 TEST(EndToEnd, FolderScanAndCheckOfItsListRoundTrip) {
-    TempFolder folder = MakeTempFolder(L"talvor_e2e_scan_");
-    std::wstring abc = WriteTempFile(&folder, L"abc.txt", "abc");
-    std::wstring check = WriteTempFile(&folder, L"check.txt", "123456789");
-    MakeSubFolder(&folder, L"sub");
-    std::wstring empty = MakeSubFolder(&folder, L"empty");
-    std::wstring hello = WriteTempFile(&folder, L"sub\\hello.txt", "hello");
+    TestFolder folder = MakeTestFolder(TempParent(), L"talvor_e2e_scan_");
+    std::wstring abc = WriteTestFile(&folder, L"abc.txt", "abc");
+    std::wstring check = WriteTestFile(&folder, L"check.txt", "123456789");
+    AddTestSubFolder(&folder, L"sub");
+    std::wstring empty = AddTestSubFolder(&folder, L"empty");
+    std::wstring hello = WriteTestFile(&folder, L"sub\\hello.txt", "hello");
 
     AppRun scan = RunApp(L"-crc \"-dir=" + folder.path + L"\"");
     ASSERT_EQ(DRIVER_OK, scan.wait_result);
@@ -415,5 +361,5 @@ TEST(EndToEnd, FolderScanAndCheckOfItsListRoundTrip) {
     EXPECT_EQ(L"Could not find item", missing.rows[0][0]);
     EXPECT_EQ(L"ERROR", missing.rows[0][1]);
     EXPECT_EQ(L"ERROR", missing.rows[0][2]);
-    RemoveTempFolder(folder);
+    RemoveTestFolder(folder);
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/e2e/driver_dialogs.h"
+#include "tests/e2e/test_files.h"
 
 namespace {
 
@@ -19,50 +20,6 @@ constexpr DWORD NO_DIALOG_MS = 1000;
 // SHA3-256 of this many bytes outlasts the menu work done meanwhile.
 constexpr LONGLONG LARGE_FILE_BYTES = 2LL << 30;
 constexpr DWORD LARGE_SCAN_WAIT_MS = 180000;
-
-std::wstring AppPath()
-{
-    wchar_t path[MAX_PATH];
-    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path, length);
-    return folder.substr(0, folder.find_last_of(L'\\') + 1) + TALVOR_E2E_APP_RELATIVE;
-}
-
-// A folder right below C:\, which the folder browser reaches through the
-// computer and the drive; removed with its files at the end.
-struct TestFolder {
-    std::wstring name;
-    std::wstring path;
-    std::vector<std::wstring> files;
-    std::vector<std::wstring> folders;
-};
-
-TestFolder MakeTestFolder(const wchar_t *tag)
-{
-    TestFolder folder;
-    folder.name = std::wstring(L"talvor-") + tag + L"-" + std::to_wstring(GetCurrentProcessId());
-    folder.path = L"C:\\" + folder.name;
-    CreateDirectoryW(folder.path.c_str(), nullptr);
-    return folder;
-}
-
-std::wstring WriteTestFile(TestFolder *folder, const std::wstring &name, const std::string &bytes)
-{
-    std::wstring path = folder->path + L"\\" + name;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr);
-    CloseHandle(file);
-    folder->files.push_back(path);
-    return path;
-}
-
-void AddTestSubFolder(TestFolder *folder, const std::wstring &name)
-{
-    std::wstring path = folder->path + L"\\" + name;
-    CreateDirectoryW(path.c_str(), nullptr);
-    folder->folders.push_back(path);
-}
 
 // Sparse, so it costs neither disk space nor time to write, while the
 // program still digests every byte of it.
@@ -80,13 +37,6 @@ void WriteLargeSparseFile(TestFolder *folder, const std::wstring &name, LONGLONG
     folder->files.push_back(path);
 }
 
-void RemoveTestFolder(const TestFolder &folder)
-{
-    for (const std::wstring &file : folder.files) DeleteFileW(file.c_str());
-    for (size_t i = folder.folders.size(); i > 0; --i) RemoveDirectoryW(folder.folders[i - 1].c_str());
-    RemoveDirectoryW(folder.path.c_str());
-}
-
 std::string ReadWholeFile(const std::wstring &path)
 {
     std::string bytes;
@@ -97,16 +47,6 @@ std::string ReadWholeFile(const std::wstring &path)
     DWORD got = 0;
     while (ReadFile(file, chunk, sizeof(chunk), &got, nullptr) && got > 0) bytes.append(chunk, got);
     CloseHandle(file);
-    return bytes;
-}
-
-std::string Utf16Bytes(const std::wstring &text)
-{
-    std::string bytes;
-    for (wchar_t unit : text) {
-        bytes.push_back((char)(unit & 0xFF));
-        bytes.push_back((char)(unit >> 8));
-    }
     return bytes;
 }
 
@@ -257,7 +197,7 @@ std::string ExpectedChecksumList(const std::vector<std::vector<std::wstring>> &r
 
 TEST(MenuEndToEnd, ScanSaveAndCheckThroughTheMenuAndItsDialogs)
 {
-    TestFolder folder = MakeTestFolder(L"menu");
+    TestFolder folder = MakeTestFolder(L"C:\\", L"talvor-menu-");
     std::wstring abc = WriteTestFile(&folder, L"abc.txt", "abc");
     std::wstring digits = WriteTestFile(&folder, L"digits.txt", "123456789");
     std::wstring list = folder.path + L"\\list.qcx";
@@ -323,7 +263,7 @@ TEST(MenuEndToEnd, DuringAScanOptionsAndAboutStayUsableAndTheCloseBoxEndsTheProg
     // The folder's own files come first, then the large file of "sub", then
     // the files of "sub\\deeper": the large file keeps the scan busy while
     // the menu and the accelerators are used.
-    TestFolder folder = MakeTestFolder(L"menu-long");
+    TestFolder folder = MakeTestFolder(L"C:\\", L"talvor-menu-long-");
     const int group_size = 40;
     for (int i = 0; i < group_size; ++i) WriteTestFile(&folder, L"r" + std::to_wstring(i) + L".txt", "r" + std::to_string(i));
     AddTestSubFolder(&folder, L"sub");
