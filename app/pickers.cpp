@@ -7,6 +7,7 @@
 
 #include "app/app.h"
 #include "app/resources/resource.h"
+#include "fileio/fileio.h"
 #include "jobs/jobs.h"
 
 namespace {
@@ -53,7 +54,9 @@ int ChooseFolder()
     // The browser is a shell object and wants a single-threaded apartment on
     // the calling thread while it is shown.
     HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    wchar_t *current_folder = SaveCurrentFolder();
     PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&browse);
+    RestoreCurrentFolder(current_folder);
     if (item) {
         // An item without a file-system path (a virtual folder such as the
         // printers) would otherwise scan whatever the buffer last held.
@@ -71,8 +74,8 @@ int ChooseChecksumFile()
     wchar_t name[CHECKLIST_DIALOG_NAME_UNITS] = {};
     OPENFILENAMEW dialog;
     FillChecklistDialog(&dialog, name);
-    dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    if (GetOpenFileNameW(&dialog) == 1)
+    dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    if (ShowChecklistDialog(&dialog, GetOpenFileNameW))
         RequestJob(name, JOB_CHECK);
     return 0;
 }

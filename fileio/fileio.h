@@ -18,9 +18,26 @@ enum FileResult : int {
 // Units of the buffer that holds a path in its long-path form, NUL included.
 constexpr uint32_t LONG_PATH_UNITS = 32758;
 
-// Writes the long-path form of `path` (\\?\ in front of a drive path) into
-// `out` of `capacity` units. Returns 0, or -1 when it does not fit.
+// Writes the long-path form of `path` into `out` of `capacity` units: the
+// path made full and normal (slashes, `.`, `..`, a relative or drive-relative
+// path resolved against the current folder), with \\?\ in front when it is
+// a drive path; a path already in that form is copied as it is. Returns 0,
+// or -1 when it does not fit (4 units of room beyond the full path are
+// needed) or cannot be resolved.
 int BuildLongPath(const wchar_t *path, wchar_t *out, uint32_t capacity);
+// The enumeration pattern of a folder: its long-path form less one trailing
+// backslash, then \*. 0, or -1 as for BuildLongPath.
+int BuildSearchPattern(const wchar_t *folder, wchar_t *out, uint32_t capacity);
+// 1 when opening `path` would reach a device rather than a file: a \\.\ or
+// \\?\ path that names neither a drive nor a share, or a final component
+// that is a reserved device name (CON, PRN, AUX, NUL, COM0-9, LPT0-9, with
+// or without an extension). Shares (\\server\share\...) are files.
+int IsDevicePath(const wchar_t *path);
+// The current folder in a new buffer, or null when it cannot be read;
+// RestoreCurrentFolder makes it current again and releases it (null: no-op).
+// For calls that may move the current folder, which relative paths depend on.
+wchar_t *SaveCurrentFolder();
+void RestoreCurrentFolder(wchar_t *saved);
 
 // Every operation below takes its path in plain or long-path form; a failed
 // open (or a path too long for the buffer) leaves every output untouched, and
@@ -92,11 +109,18 @@ int ListDirFree(sListDir *list);
 // 1 and the text after the first dot; 0 and `extension` untouched without one.
 int GetExtension(const wchar_t *name, const wchar_t **extension);
 // Append the sub-folders / the files (passing the extension lists) of one
-// folder: 0; -1 when it cannot be enumerated (nothing appended); 2 when
-// memory runs out (items appended before stay).
+// folder, enumerated through its long-path form: 0; -1 when it cannot be
+// enumerated (nothing appended); 1 when the enumeration broke off with an
+// error (items appended before stay); 2 when memory runs out (likewise).
 int ListSubDirs(const wchar_t *folder, sListDir *list);
 int ListFiles(const wchar_t *folder, sListDir *list);
 // Appends every file below `folder`: its own files, then those of each
 // sub-folder in breadth-first order. A folder that leads back to one of its
-// ancestors (a link) is not walked again. 0, or 2 when memory runs out.
+// ancestors (a link) is not walked again. A folder whose files or sub-folders
+// could not all be listed adds an unlisted-folder item after the files it
+// gave; a target that cannot be listed at all adds nothing. 0, or 2 when
+// memory runs out (the items appended before stay).
 int ListDirRecursive(const wchar_t *folder, sListDir *list);
+// 1 for an unlisted-folder item: the folder bit set, its folder text as name
+// and full path. The walk never lists folders as files otherwise.
+int IsUnlistedFolder(const sDirItem *item);

@@ -3,6 +3,8 @@
 // Files are shared freely with other programs.
 #include "fileio/fileio.h"
 
+#include <windows.h>
+
 #include <fcntl.h>
 #include <io.h>
 #include <share.h>
@@ -137,18 +139,105 @@ int OpenOrCreateForWriting(const wchar_t *path, wchar_t *parent, int *fd)
     return OpenForWriting(path, fd) == 0 ? FILE_OK : FILE_ERR_CREATE;
 }
 
+int StartsWithLongPrefix(const wchar_t *path)
+{
+    return path[0] == L'\\' && path[1] == L'\\' && path[2] == L'?' && path[3] == L'\\';
+}
+
+int IsDriveAbsolute(const wchar_t *path)
+{
+    return path[0] != 0 && path[1] == L':' && path[2] == L'\\';
+}
+
+int IsSlash(wchar_t unit)
+{
+    return unit == L'\\' || unit == L'/';
+}
+
+// \\.\ and \\?\ (either slash) reach the object namespace directly; only
+// a drive or a share behind them names files.
+int IsDeviceNamespacePath(const wchar_t *path)
+{
+    int device_prefix = IsSlash(path[0]) && IsSlash(path[1]) && (path[2] == L'.' || path[2] == L'?') &&
+                        IsSlash(path[3]);
+    if (!device_prefix)
+        return 0;
+    const wchar_t *rest = path + 4;
+    if (IsDriveAbsolute(rest) || (rest[0] != 0 && rest[1] == L':' && rest[2] == L'/'))
+        return 0;
+    return !(_wcsnicmp(rest, L"UNC", 3) == 0 && IsSlash(rest[3]));
+}
+
+const wchar_t *FinalComponent(const wchar_t *path)
+{
+    const wchar_t *start = path[0] != 0 && path[1] == L':' ? path + 2 : path;
+    for (const wchar_t *at = start; *at; ++at)
+        if (IsSlash(*at))
+            start = at + 1;
+    return start;
+}
+
+int IsPortDigit(wchar_t unit)
+{
+    // The superscript digits count as well: Windows maps them to the ports.
+    return (unit >= L'0' && unit <= L'9') || unit == 0x00B9 || unit == 0x00B2 || unit == 0x00B3;
+}
+
+constexpr const wchar_t *kReservedNames[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
+
+// The reserved names stand for devices in every folder, also with an
+// extension or trailing spaces ("NUL.txt", "COM1 ").
+int IsReservedDeviceName(const wchar_t *name)
+{
+    size_t stem = 0;
+    while (name[stem] != 0 && name[stem] != L'.' && name[stem] != L':')
+        ++stem;
+    while (stem > 0 && name[stem - 1] == L' ')
+        --stem;
+    for (const wchar_t *reserved : kReservedNames)
+        if (stem == std::wcslen(reserved) && _wcsnicmp(name, reserved, stem) == 0)
+            return 1;
+    int port = _wcsnicmp(name, L"COM", 3) == 0 || _wcsnicmp(name, L"LPT", 3) == 0;
+    return stem == 4 && port && IsPortDigit(name[3]);
+}
+
 }  // namespace
 
+// Windows takes a \\?\ path literally: forward slashes, `.` and `..` stay
+// in it and name nothing. So the path is made full and normal first, as the
+// system would have done without the prefix, and only then prefixed.
 int BuildLongPath(const wchar_t *path, wchar_t *out, uint32_t capacity)
 {
-    size_t length = wcsnlen(path, capacity);
-    int drive_path = path[0] != 0 && path[0] != L'\\' && path[1] != L'\\' && path[1] == L':';
-    size_t prefix = drive_path ? 4 : 0;
-    if (length + prefix + 1 > capacity)
+    if (StartsWithLongPrefix(path)) {
+        size_t length = wcsnlen(path, capacity);
+        if (length + 1 > capacity)
+            return -1;
+        std::wmemcpy(out, path, length + 1);
+        return 0;
+    }
+    if (capacity <= 4)
         return -1;
-    if (drive_path)
-        std::wmemcpy(out, L"\\\\?\\", 4);
-    std::wmemcpy(out + prefix, path, length + 1);
+    DWORD room = capacity - 4;
+    DWORD units = GetFullPathNameW(path, room, out + 4, nullptr);
+    if (units == 0 || units >= room)
+        return -1;
+    if (!IsDriveAbsolute(out + 4)) {
+        // A share or device path: the system takes it as it is.
+        std::wmemmove(out, out + 4, units + 1);
+        return 0;
+    }
+    std::wmemcpy(out, L"\\\\?\\", 4);
+    return 0;
+}
+
+int BuildSearchPattern(const wchar_t *folder, wchar_t *out, uint32_t capacity)
+{
+    if (capacity < 3 || BuildLongPath(folder, out, capacity - 2) != 0)
+        return -1;
+    size_t units = std::wcslen(out);
+    if (units > 0 && out[units - 1] == L'\\')
+        --units;
+    std::wmemcpy(out + units, L"\\*", 3);
     return 0;
 }
 
@@ -298,4 +387,30 @@ int QueryFileSize(const wchar_t *path, uint64_t *size)
         *size = found;
     _close(fd);
     return FILE_OK;
+}
+
+int IsDevicePath(const wchar_t *path)
+{
+    return IsDeviceNamespacePath(path) || IsReservedDeviceName(FinalComponent(path));
+}
+
+wchar_t *SaveCurrentFolder()
+{
+    DWORD units = GetCurrentDirectoryW(0, nullptr);
+    if (units == 0)
+        return nullptr;
+    wchar_t *folder = static_cast<wchar_t *>(std::malloc(units * sizeof(wchar_t)));
+    if (folder && GetCurrentDirectoryW(units, folder) + 1 != units) {
+        std::free(folder);
+        return nullptr;
+    }
+    return folder;
+}
+
+void RestoreCurrentFolder(wchar_t *saved)
+{
+    if (!saved)
+        return;
+    SetCurrentDirectoryW(saved);
+    std::free(saved);
 }

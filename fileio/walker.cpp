@@ -107,18 +107,6 @@ int AppendItem(sListDir *list, const WIN32_FIND_DATAW *c_file, const wchar_t *ba
     return 0;
 }
 
-// The folder text less one trailing backslash, then \*.
-wchar_t *MakeSearchPattern(const wchar_t *folder, size_t units)
-{
-    wchar_t *pattern = static_cast<wchar_t *>(std::malloc((units + 4) * sizeof(wchar_t)));
-    if (!pattern)
-        return nullptr;
-    size_t keep = units > 0 && folder[units - 1] == L'\\' ? units - 1 : units;
-    std::wmemcpy(pattern, folder, keep);
-    std::wmemcpy(pattern + keep, L"\\*", 3);
-    return pattern;
-}
-
 // `.` and `..` name the folders relative to the working folder; their paths
 // are spelt out in full so the listed paths stay valid wherever they go.
 // When that fails the text itself still names the listed files.
@@ -149,14 +137,22 @@ int ResolveBase(const wchar_t *folder, const wchar_t **base, wchar_t **owned)
     return 0;
 }
 
+wchar_t *AllocPathBuffer()
+{
+    return static_cast<wchar_t *>(std::malloc(LONG_PATH_UNITS * sizeof(wchar_t)));
+}
+
+// The enumeration goes through the long-path form, so folders deeper than
+// the classic limit are listed too; the items keep the folder text as given.
 int ListOneFolder(const wchar_t *folder, sListDir *list, ListMode mode)
 {
-    size_t units = wcsnlen(folder, LONG_PATH_UNITS);
-    if (units >= LONG_PATH_UNITS)
-        return -1;
-    wchar_t *pattern = MakeSearchPattern(folder, units);
+    wchar_t *pattern = AllocPathBuffer();
     if (!pattern)
         return 2;
+    if (BuildSearchPattern(folder, pattern, LONG_PATH_UNITS) != 0) {
+        std::free(pattern);
+        return -1;
+    }
     const wchar_t *base = nullptr;
     wchar_t *owned_base = nullptr;
     if (ResolveBase(folder, &base, &owned_base) != 0) {
@@ -172,11 +168,38 @@ int ListOneFolder(const wchar_t *folder, sListDir *list, ListMode mode)
             if (IsTaken(list, &c_file, mode))
                 result = AppendItem(list, &c_file, base);
         } while (result == 0 && FindNextFileW(find, &c_file));
+        if (result == 0 && GetLastError() != ERROR_NO_MORE_FILES)
+            result = 1;
         FindClose(find);
     }
     std::free(owned_base);
     std::free(pattern);
     return result;
+}
+
+// An item that stands for a folder whose files could not all be listed:
+// the folder bit set, the folder text as name and full path. 2 when memory
+// runs out.
+int AppendUnlistedFolder(sListDir *list, const wchar_t *folder)
+{
+    if (MakeRoomForOneMore(list) != 0)
+        return 2;
+    wchar_t *name = _wcsdup(folder);
+    wchar_t *full_path = _wcsdup(folder);
+    if (!name || !full_path) {
+        std::free(name);
+        std::free(full_path);
+        return 2;
+    }
+    sDirItem *item = &list->items[list->count];
+    *item = {};
+    item->attributes = FILE_ATTRIBUTE_DIRECTORY;
+    item->name_length = static_cast<int32_t>(std::wcslen(name) + 1);
+    item->name = name;
+    item->path_capacity = item->name_length;
+    item->full_path = full_path;
+    list->count += 1;
+    return 0;
 }
 
 // ---- Folder identities, so that links leading back up are not walked again.
@@ -187,31 +210,44 @@ struct FolderIdentity {
     int known;
 };
 
+enum FolderFollow : uint8_t {
+    FOLDER_LOOP = 0,    // leads back to an ancestor: listed, not walked
+    FOLDER_WALK = 1,
+    FOLDER_BROKEN = 2,  // walked, but its sub-folders could not all be listed
+};
+
 // One record per queued sub-folder, in the order of the queue.
 struct FolderTrail {
     FolderIdentity root;
     FolderIdentity *identity;
     int32_t *parent;        // queue position of the folder it was found in; -1 the target
-    uint8_t *follow;        // 0: leads back to an ancestor, listed but not walked
+    uint8_t *follow;        // a FolderFollow
     int32_t capacity;
 };
 
-FolderIdentity QueryFolderIdentity(const wchar_t *folder)
+// *id stays unknown when the folder cannot be opened. 0, or 2 when memory
+// runs out.
+int QueryFolderIdentity(const wchar_t *folder, FolderIdentity *id)
 {
-    FolderIdentity id = {0, 0, 0};
-    HANDLE handle = CreateFileW(folder, FILE_READ_ATTRIBUTES,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    *id = {0, 0, 0};
+    wchar_t *tmp_Path = AllocPathBuffer();
+    if (!tmp_Path)
+        return 2;
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    if (BuildLongPath(folder, tmp_Path, LONG_PATH_UNITS) == 0)
+        handle = CreateFileW(tmp_Path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    std::free(tmp_Path);
     if (handle == INVALID_HANDLE_VALUE)
-        return id;
+        return 0;
     BY_HANDLE_FILE_INFORMATION info;
     if (GetFileInformationByHandle(handle, &info)) {
-        id.volume = info.dwVolumeSerialNumber;
-        id.index = JoinHalves(info.nFileIndexHigh, info.nFileIndexLow);
-        id.known = 1;
+        id->volume = info.dwVolumeSerialNumber;
+        id->index = JoinHalves(info.nFileIndexHigh, info.nFileIndexLow);
+        id->known = 1;
     }
     CloseHandle(handle);
-    return id;
+    return 0;
 }
 
 int SameFolder(const FolderIdentity *a, const FolderIdentity *b)
@@ -261,27 +297,59 @@ int RecordFoundFolders(FolderTrail *trail, const sListDir *queue, int32_t first,
     if (GrowTrail(trail, queue->capacity) != 0)
         return 2;
     for (int32_t at = first; at < queue->count; ++at) {
-        trail->identity[at] = QueryFolderIdentity(queue->items[at].full_path);
+        if (QueryFolderIdentity(queue->items[at].full_path, &trail->identity[at]) != 0)
+            return 2;
         trail->parent[at] = parent;
-        trail->follow[at] = !LeadsBackToAncestor(trail, &trail->identity[at], parent);
+        trail->follow[at] = LeadsBackToAncestor(trail, &trail->identity[at], parent) ? FOLDER_LOOP : FOLDER_WALK;
     }
     return 0;
 }
 
 // Fills the queue with every folder below the target, level by level. A
-// folder that cannot be enumerated adds nothing below itself; the others
-// are still walked. Returns 0, or 2 when memory runs out.
-int DiscoverFolders(const wchar_t *folder, sListDir *tempp_sListDir, FolderTrail *trail)
+// folder whose sub-folders cannot all be listed is marked FOLDER_BROKEN and
+// the others are still walked. *target_listed: the target's own result.
+// Returns 0, or 2 when memory runs out.
+int DiscoverFolders(const wchar_t *folder, sListDir *tempp_sListDir, FolderTrail *trail, int *target_listed)
 {
-    trail->root = QueryFolderIdentity(folder);
-    if (ListSubDirs(folder, tempp_sListDir) == 2 || RecordFoundFolders(trail, tempp_sListDir, 0, -1) != 0)
+    if (QueryFolderIdentity(folder, &trail->root) != 0)
+        return 2;
+    *target_listed = ListSubDirs(folder, tempp_sListDir);
+    if (*target_listed == 2 || RecordFoundFolders(trail, tempp_sListDir, 0, -1) != 0)
         return 2;
     for (int32_t position = 0; position < tempp_sListDir->count; ++position) {
-        if (!trail->follow[position])
+        if (trail->follow[position] == FOLDER_LOOP)
             continue;
         int32_t first = tempp_sListDir->count;
-        if (ListSubDirs(tempp_sListDir->items[position].full_path, tempp_sListDir) == 2 ||
-            RecordFoundFolders(trail, tempp_sListDir, first, position) != 0)
+        int listed = ListSubDirs(tempp_sListDir->items[position].full_path, tempp_sListDir);
+        if (listed == 2 || RecordFoundFolders(trail, tempp_sListDir, first, position) != 0)
+            return 2;
+        if (listed != 0)
+            trail->follow[position] = FOLDER_BROKEN;
+    }
+    return 0;
+}
+
+// A target that cannot be listed at all holds no file to report; one whose
+// listing failed only in part is reported like any sub-folder.
+int TargetListingBroke(int files_listed, int folders_listed)
+{
+    if (files_listed == -1 && folders_listed == -1)
+        return 0;
+    return files_listed != 0 || folders_listed != 0;
+}
+
+// The files of every queued folder, each folder that failed to list in full
+// followed by its unlisted-folder item. 0, or 2 when memory runs out.
+int ListQueuedFiles(const sListDir *tempp_sListDir, const FolderTrail *trail, sListDir *list)
+{
+    for (int32_t position = 0; position < tempp_sListDir->count; ++position) {
+        if (trail->follow[position] == FOLDER_LOOP)
+            continue;
+        const wchar_t *folder = tempp_sListDir->items[position].full_path;
+        int listed = ListFiles(folder, list);
+        if (listed == 2)
+            return 2;
+        if ((listed != 0 || trail->follow[position] == FOLDER_BROKEN) && AppendUnlistedFolder(list, folder) != 0)
             return 2;
     }
     return 0;
@@ -341,12 +409,19 @@ int ListDirRecursive(const wchar_t *folder, sListDir *list)
     ListDirInit(&tempp_sListDir);
     FolderTrail trail = {{0, 0, 0}, nullptr, nullptr, nullptr, 0};
 
-    int result = ListFiles(folder, list) == 2 ? 2 : DiscoverFolders(folder, &tempp_sListDir, &trail);
-    for (int32_t position = 0; result == 0 && position < tempp_sListDir.count; ++position) {
-        if (trail.follow[position] && ListFiles(tempp_sListDir.items[position].full_path, list) == 2)
-            result = 2;
-    }
+    int files_listed = ListFiles(folder, list);
+    int folders_listed = -1;
+    int result = files_listed == 2 ? 2 : DiscoverFolders(folder, &tempp_sListDir, &trail, &folders_listed);
+    if (result == 0 && TargetListingBroke(files_listed, folders_listed))
+        result = AppendUnlistedFolder(list, folder);
+    if (result == 0)
+        result = ListQueuedFiles(&tempp_sListDir, &trail, list);
     FreeTrail(&trail);
     ListDirFree(&tempp_sListDir);
     return result;
+}
+
+int IsUnlistedFolder(const sDirItem *item)
+{
+    return (item->attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }

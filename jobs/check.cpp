@@ -23,28 +23,46 @@ void ShowCheckStart()
 void TakeNotFoundExit()
 {
     AddResultRow(L"Could not find item", L"ERROR", L"ERROR");
-    EnableJobCommands(true);
+    EndJob(L"BAD");
 }
 
-// Reads the list file whole; null when it cannot be read.
-utf16 *ReadListText(const wchar_t *path, size_t *units)
+// Reads the list file whole; null when it cannot be read. *bytes: its size.
+utf16 *ReadListText(const wchar_t *path, size_t *units, uint32_t *bytes)
 {
     uint64_t size = 0;
     if (QueryFileSize(path, &size) != FILE_OK || size >= LIST_SIZE_LIMIT)
         return nullptr;
     uint32_t limit = uint32_t(size);
-    void *bytes = ReadFileWhole(path, &limit);
+    void *text = ReadFileWhole(path, &limit);
     SetProgressPos(0);
-    if (!bytes)
+    if (!text)
         return nullptr;
     *units = limit / sizeof(utf16);
-    return static_cast<utf16 *>(bytes);
+    *bytes = limit;
+    return static_cast<utf16 *>(text);
+}
+
+// Only an empty file or a lone byte order mark is a list without entries;
+// anything else that yields none is not a list this program can check.
+bool HoldsOnlyByteOrderMark(const utf16 *text, uint32_t bytes)
+{
+    return bytes == 0 || (bytes == sizeof(utf16) && text[0] == utf16(0xFEFF));
+}
+
+void TakeNoEntryExit()
+{
+    SetStatusText(STATUS_COUNT, L"Files: 0", false);
+    AddResultRow(g_app.target_path, L"", L"ERROR");
+    EndJob(L"BAD");
 }
 
 // An unreadable file leaves the computed text empty, which never matches,
-// not even a stored digest field that starts with a NUL.
+// not even a stored digest field that starts with a NUL. A device is never
+// opened: a port can block the job for ever, a raw disk reads for hours.
 bool DigestMatches(const Entry *entry)
 {
+    if (IsDevicePath(entry->path))
+        return false;
     utf16 computed[DIGEST_TEXT_CAPACITY] = {};
     file_digest_text(utf16(entry->kind), entry->path, computed);
     return computed[0] != 0 && std::wcscmp(computed, entry->digest) == 0;
@@ -70,8 +88,7 @@ void VerifyEntries(const Entry *entries, int32_t n)
         }
     }
     SetProgressPos(n);
-    SetStatusText(STATUS_PHASE, mismatches ? L"BAD" : L"OK", true);
-    SetStatusText(STATUS_ACTIVITY, L"Ready", true);
+    EndJob(mismatches ? L"BAD" : L"OK");
 }
 
 } // namespace
@@ -83,12 +100,14 @@ DWORD WINAPI CheckJob(LPVOID)
     SetProgressPos(0);
 
     size_t units = 0;
-    utf16 *text = ReadListText(g_app.target_path, &units);
+    uint32_t bytes = 0;
+    utf16 *text = ReadListText(g_app.target_path, &units, &bytes);
     if (!text) {
         TakeNotFoundExit();
         return 0;
     }
     int parsed = ParseChecksumList(text, units, &list);
+    bool empty_list = HoldsOnlyByteOrderMark(text, bytes);
     std::free(text);
     // The table holds what was read even when memory ran out, so the next
     // job releases it and Save writes the list that was read.
@@ -96,10 +115,13 @@ DWORD WINAPI CheckJob(LPVOID)
     g_app.entry_count = list.count;
     if (parsed != CHECKLIST_OK) {
         ShowErrorMessage(L"ERROR: Not enough free memory!");
-        EnableJobCommands(true);
+        EndJob(L"BAD");
+        return 0;
+    }
+    if (list.count == 0 && !empty_list) {
+        TakeNoEntryExit();
         return 0;
     }
     VerifyEntries(list.entries, list.count);
-    EnableJobCommands(true);
     return 0;
 }

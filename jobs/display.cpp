@@ -29,12 +29,12 @@ LPARAM AsLParam(T *pointer)
     return reinterpret_cast<LPARAM>(pointer);
 }
 
-void SetCellText(HWND list, int sub_item, const wchar_t *text)
+void SetCellText(HWND list, WPARAM row, int sub_item, const wchar_t *text)
 {
     LVITEMW item = {};
     item.iSubItem = sub_item;
     item.pszText = const_cast<wchar_t *>(text);
-    SendMessageW(list, LVM_SETITEMTEXTW, 0, AsLParam(&item));
+    SendMessageW(list, LVM_SETITEMTEXTW, row, AsLParam(&item));
 }
 
 // Redraw off until the main window's redraw timer turns it on again. Armed
@@ -57,17 +57,22 @@ void ClearRowsNow(const void *)
     SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
 }
 
-// Row 0 every time: the newest row is on top.
+// Row 0 every time: the newest row is on top. The texts go to the row the
+// list reports as inserted; a refused insert must not rewrite another file's
+// row.
 void AddRowNow(const void *args)
 {
     const RowTexts *row = static_cast<const RowTexts *>(args);
     HWND list = ResultListHandle();
     HoldListRedraw(list);
     LVITEMW item = {};
-    SendMessageW(list, LVM_INSERTITEMW, 0, AsLParam(&item));
-    SetCellText(list, 0, row->path);
-    SetCellText(list, 1, row->digest);
-    SetCellText(list, 2, row->status);
+    LRESULT inserted = SendMessageW(list, LVM_INSERTITEMW, 0, AsLParam(&item));
+    if (inserted < 0)
+        return;
+    WPARAM at = WPARAM(inserted);
+    SetCellText(list, at, 0, row->path);
+    SetCellText(list, at, 1, row->digest);
+    SetCellText(list, at, 2, row->status);
 }
 
 void SetStatusTextNow(const void *args)

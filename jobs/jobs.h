@@ -33,6 +33,10 @@ void DispatchPendingJob();
 // Greys the job commands and starts the folder scan (JOB_FOLDER_SCAN) or the
 // check (JOB_CHECK) on an idle-priority thread; pending job back to 0.
 void StartJobWorker(int32_t job);
+// Ends a job in a state the user can see is over: `phase` (null: the phase
+// part keeps its text), "Ready" in the activity part, the job commands
+// enabled again.
+void EndJob(const wchar_t *phase);
 // "Work " and the share of items done (index / total, single precision,
 // truncated) in the activity part.
 void ShowWorkPercentage(int32_t index, int32_t total);
@@ -47,6 +51,9 @@ constexpr DWORD CHECKLIST_DIALOG_NAME_UNITS = 260;
 // `name` (CHECKLIST_DIALOG_NAME_UNITS units, zeroed) as the name buffer.
 // The caller adds its own flags.
 void FillChecklistDialog(OPENFILENAMEW *dialog, wchar_t *name);
+// Shows a filled dialog through GetOpenFileNameW or GetSaveFileNameW and
+// leaves the process's current folder as it was. True when a name was chosen.
+bool ShowChecklistDialog(OPENFILENAMEW *dialog, BOOL(WINAPI *show)(OPENFILENAMEW *));
 // The Save command: asks for a name, then SaveChecksumListTo. Always 0.
 int SaveChecksumList();
 // Saves under `path` with "Saving"/"Ready" in the activity part and an error

@@ -130,6 +130,16 @@ void FillChecklistDialog(OPENFILENAMEW *dialog, wchar_t *name)
     dialog->lpstrDefExt = L"qcx";
 }
 
+// The open dialog moves the current folder whatever its flags say, so both
+// dialogs put it back: relative list paths depend on it.
+bool ShowChecklistDialog(OPENFILENAMEW *dialog, BOOL(WINAPI *show)(OPENFILENAMEW *))
+{
+    wchar_t *current_folder = SaveCurrentFolder();
+    BOOL chosen = show(dialog);
+    RestoreCurrentFolder(current_folder);
+    return chosen == TRUE;
+}
+
 int SaveChecksumList()
 {
     wchar_t name[CHECKLIST_DIALOG_NAME_UNITS] = {};
@@ -137,8 +147,8 @@ int SaveChecksumList()
     FillChecklistDialog(&dialog, name);
     // A Save As dialog must accept new names, so no OFN_FILEMUSTEXIST; no
     // overwrite prompt either, an existing list is replaced as chosen.
-    dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
-    if (GetSaveFileNameW(&dialog) != TRUE)
+    dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+    if (!ShowChecklistDialog(&dialog, GetSaveFileNameW))
         return 0;
     SaveChecksumListTo(name);
     return 0;

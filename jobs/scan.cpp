@@ -24,25 +24,29 @@ wchar_t *CopyText(const wchar_t *text)
     return copy;
 }
 
-// Fills one entry and digests its file. Returns 1 when the file was read,
-// 0 when it could not be (the digest text stays empty), -1 without memory.
-int DigestListedFile(Entry *entry, const wchar_t *path)
+// Fills one entry and digests its file; an unlisted folder gets an entry
+// with an empty digest text and is not read. Returns 1 when the file was
+// read, 0 when it was not (the digest text stays empty), -1 without memory.
+int DigestListedFile(Entry *entry, const sDirItem *item)
 {
-    entry->path = CopyText(path);
+    entry->path = CopyText(item->full_path);
     entry->kind = kind_from_hash_choice(CurrentHashChoice());
     entry->digest = static_cast<utf16 *>(
         std::calloc(size_t(kind_digest_length(utf16(entry->kind))) + 1, sizeof(utf16)));
     if (!entry->path || !entry->digest)
         return -1;
+    if (IsUnlistedFolder(item))
+        return 0;
     file_digest_text(utf16(entry->kind), entry->path, entry->digest);
     return entry->digest[0] != 0 ? 1 : 0;
 }
 
 // Without memory for the table or an entry the scan ends as a failed one:
 // the rows made so far stay and are countable.
-void ReportOutOfMemory()
+void EndOutOfMemory()
 {
     ShowErrorMessage(L"ERROR: Not enough free memory!");
+    EndJob(L"BAD");
 }
 
 } // namespace
@@ -53,13 +57,19 @@ DWORD WINAPI FolderScanJob(LPVOID)
     SetStatusText(STATUS_PHASE, L"Listing directory", true);
     sListDir listing;
     ListDirInit(&listing);
-    ListDirRecursive(g_app.target_path, &listing);
+    // A walk cut short by memory would pass for the whole folder.
+    int walked = ListDirRecursive(g_app.target_path, &listing);
     int32_t n = listing.count;
-    if (n == 0) {
-        SetStatusText(STATUS_PHASE, L"Files not found", true);
+    if (walked != 0) {
         ListDirFree(&listing);
         g_app.entry_count = 0;
-        EnableJobCommands(true);
+        EndOutOfMemory();
+        return 0;
+    }
+    if (n == 0) {
+        ListDirFree(&listing);
+        g_app.entry_count = 0;
+        EndJob(L"Files not found");
         return 0;
     }
 
@@ -67,8 +77,7 @@ DWORD WINAPI FolderScanJob(LPVOID)
     g_app.entries = table;
     if (!table) {
         ListDirFree(&listing);
-        ReportOutOfMemory();
-        EnableJobCommands(true);
+        EndOutOfMemory();
         return 0;
     }
     SetProgressRange(n);
@@ -77,7 +86,7 @@ DWORD WINAPI FolderScanJob(LPVOID)
     int32_t failed = 0;
     int32_t done = 0;
     for (; done < n; ++done) {
-        int read = DigestListedFile(&table[done], listing.items[done].full_path);
+        int read = DigestListedFile(&table[done], &listing.items[done]);
         if (read < 0)
             break;
         if (read == 0)
@@ -96,16 +105,13 @@ DWORD WINAPI FolderScanJob(LPVOID)
         table[done].digest = nullptr;
         g_app.entry_count = done;
         ListDirFree(&listing);
-        ReportOutOfMemory();
-        EnableJobCommands(true);
+        EndOutOfMemory();
         return 0;
     }
 
     SetProgressPos(n);
-    SetStatusText(STATUS_PHASE, failed ? L"BAD" : L"OK", true);
-    SetStatusText(STATUS_ACTIVITY, L"Ready", true);
     g_app.entry_count = n;
     ListDirFree(&listing);
-    EnableJobCommands(true);
+    EndJob(failed ? L"BAD" : L"OK");
     return 0;
 }

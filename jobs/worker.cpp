@@ -13,6 +13,14 @@ void ShowWorkPercentage(int32_t index, int32_t total)
     SetStatusText(STATUS_ACTIVITY, text, false);
 }
 
+void EndJob(const wchar_t *phase)
+{
+    if (phase)
+        SetStatusText(STATUS_PHASE, phase, true);
+    SetStatusText(STATUS_ACTIVITY, L"Ready", true);
+    EnableJobCommands(true);
+}
+
 void StartJobWorker(int32_t job)
 {
     LPTHREAD_START_ROUTINE entry = job == JOB_CHECK ? CheckJob : FolderScanJob;
@@ -23,7 +31,8 @@ void StartJobWorker(int32_t job)
     *handle = CreateThread(nullptr, 0, entry, nullptr, 0, id);
     g_app.pending_job = JOB_NONE;
     if (!*handle) {
-        EnableJobCommands(true);
+        // The phase may still show the previous job's "OK" above an empty list.
+        EndJob(L"BAD");
         ShowErrorMessage(L"ERROR: Could not start the job!");
         return;
     }

@@ -322,6 +322,7 @@ TEST(EndToEnd, FolderScanAndCheckOfItsListRoundTrip) {
     ASSERT_EQ(DRIVER_OK, nothing.wait_result);
     EXPECT_TRUE(nothing.rows.empty());
     EXPECT_EQ(L"Files not found", nothing.parts[2]);
+    EXPECT_EQ(L"Ready", nothing.parts[3]);
 
     std::wstring good = WriteChecksumListFile(
         &folder, L"good.qcx",
@@ -361,5 +362,78 @@ TEST(EndToEnd, FolderScanAndCheckOfItsListRoundTrip) {
     EXPECT_EQ(L"Could not find item", missing.rows[0][0]);
     EXPECT_EQ(L"ERROR", missing.rows[0][1]);
     EXPECT_EQ(L"ERROR", missing.rows[0][2]);
+    EXPECT_EQ(L"BAD", missing.parts[2]);
+    EXPECT_EQ(L"Ready", missing.parts[3]);
+    RemoveTestFolder(folder);
+}
+
+std::wstring WithSlashes(std::wstring path) {
+    for (wchar_t &unit : path)
+        if (unit == L'\\') unit = L'/';
+    return path;
+}
+
+// Slashes, `.` and `..` as people type them: the rows keep the typed text
+// and every file is read.
+TEST(EndToEnd, TypedPathFormsDigestEveryFile) {
+    TestFolder folder = MakeTestFolder(TempParent(), L"talvor_e2e_typed_");
+    std::wstring abc = WriteTestFile(&folder, L"abc.txt", "abc");
+    AddTestSubFolder(&folder, L"sub");
+    WriteTestFile(&folder, L"sub\\hello.txt", "hello");
+    std::wstring up = folder.path + L"\\sub\\..\\..\\" + folder.name;
+    for (const std::wstring &typed : {WithSlashes(folder.path), folder.path + L"\\.", folder.path + L"\\sub\\..", up}) {
+        AppRun scan = RunApp(L"-crc \"-dir=" + typed + L"\"");
+        ASSERT_EQ(DRIVER_OK, scan.wait_result) << typed.c_str();
+        ASSERT_EQ(2u, scan.rows.size()) << typed.c_str();
+        EXPECT_EQ(typed + L"\\sub\\hello.txt", scan.rows[0][0]);
+        EXPECT_EQ(L"9A71BB4C", scan.rows[0][1]);
+        EXPECT_EQ(typed + L"\\abc.txt", scan.rows[1][0]);
+        EXPECT_EQ(L"364B3FB7", scan.rows[1][1]);
+        EXPECT_EQ(L"OK", scan.parts[2]) << typed.c_str();
+    }
+    AppRun file = RunApp(L"-crc \"-file=" + WithSlashes(abc) + L"\"");
+    ASSERT_NO_FATAL_FAILURE(ExpectSingleRow(file, WithSlashes(abc), L"364B3FB7", L"Created"));
+    EXPECT_EQ(L"OK", file.parts[2]);
+    RemoveTestFolder(folder);
+}
+
+// No end reads "OK" unless every file was read and matched.
+TEST(EndToEnd, UnlistableFoldersListsWithoutEntriesAndDevicesEndBad) {
+    TestFolder folder = MakeTestFolder(TempParent(), L"talvor_e2e_truth_");
+    std::wstring abc = WriteTestFile(&folder, L"abc.txt", "abc");
+    std::wstring shut = AddTestSubFolder(&folder, L"shut");
+    WriteTestFile(&folder, L"shut\\inside.txt", "inside");
+    // Held exclusively by this process, the folder cannot be listed.
+    HANDLE lock = CreateFileW(shut.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, lock);
+    AppRun scan = RunApp(L"-crc \"-dir=" + folder.path + L"\"");
+    CloseHandle(lock);
+    ASSERT_EQ(DRIVER_OK, scan.wait_result);
+    ASSERT_EQ(2u, scan.rows.size());
+    EXPECT_EQ(shut, scan.rows[0][0]);
+    EXPECT_EQ(L"", scan.rows[0][1]);
+    EXPECT_EQ(L"ERROR", scan.rows[0][2]);
+    EXPECT_EQ(L"Created", scan.rows[1][2]);
+    EXPECT_EQ(L"BAD", scan.parts[2]);
+    EXPECT_EQ(L"Ready", scan.parts[3]);
+
+    std::string utf8 = "\xEF\xBB\xBF" "C\t364B3FB7\t";
+    for (wchar_t unit : abc) utf8 += char(unit);
+    std::wstring resaved = WriteTestFile(&folder, L"resaved.qcx", utf8 + "\r\n");
+    AppRun check = RunApp(L"\"-chk=" + resaved + L"\"");
+    ASSERT_NO_FATAL_FAILURE(ExpectSingleRow(check, resaved, L"", L"ERROR"));
+    EXPECT_EQ(L"Files: 0", check.parts[1]);
+    EXPECT_EQ(L"BAD", check.parts[2]);
+    EXPECT_EQ(L"Ready", check.parts[3]);
+
+    std::wstring devices = WriteChecksumListFile(
+        &folder, L"devices.qcx",
+        L"C\t00000000\tNUL\r\nC\t00000000\t\\\\.\\COM1\r\nC\t00000000\t\\\\.\\PhysicalDrive0\r\nC\t364B3FB7\t" + abc + L"\r\n");
+    check = RunApp(L"\"-chk=" + devices + L"\"");
+    ASSERT_EQ(DRIVER_OK, check.wait_result);
+    ASSERT_EQ(4u, check.rows.size());
+    EXPECT_EQ(L"OK", check.rows[0][2]);
+    for (size_t row = 1; row < 4; ++row) EXPECT_EQ(L"MISMATCH", check.rows[row][2]) << check.rows[row][0].c_str();
+    EXPECT_EQ(L"BAD", check.parts[2]);
     RemoveTestFolder(folder);
 }

@@ -62,13 +62,13 @@ struct RunningApp {
     ~RunningApp() { EndApp(this); }
 };
 
-void StartApp(const std::wstring &arguments, RunningApp *app)
+void StartApp(const std::wstring &arguments, RunningApp *app, const wchar_t *folder = nullptr)
 {
     std::wstring exe = AppPath();
     std::wstring command = L"\"" + exe + L"\" " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
-    ASSERT_TRUE(CreateProcessW(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+    ASSERT_TRUE(CreateProcessW(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, folder, &startup,
                                &app->info));
     ASSERT_EQ(DRIVER_OK, AttachDriver(app->info.dwProcessId, WAIT_MS, &app->target));
     app->attached = true;
@@ -253,6 +253,44 @@ TEST(MenuEndToEnd, ScanSaveAndCheckThroughTheMenuAndItsDialogs)
     for (const std::vector<std::wstring> &row : checked)
         EXPECT_EQ(row[0] == digits ? L"MISMATCH" : L"OK", row[2]) << row[0].c_str();
 
+    EXPECT_EQ(DRIVER_OK, ChooseMenuItem(&app.target, DRIVER_CMD_EXIT, WAIT_MS));
+    EXPECT_EQ(0u, AwaitExit(&app));
+    RemoveTestFolder(folder);
+}
+
+// A scan of `-dir=sub` gives relative paths; they must name the same files
+// after the save and open dialogs as before, checked through File > Check.
+TEST(MenuEndToEnd, ARelativeListChecksAgainstTheStartFolderAfterEveryDialog)
+{
+    TestFolder folder = MakeTestFolder(L"C:\\", L"talvor-relative-");
+    AddTestSubFolder(&folder, L"sub");
+    WriteTestFile(&folder, L"sub\\abc.txt", "abc");
+    WriteTestFile(&folder, L"sub\\digits.txt", "123456789");
+    std::wstring lists = AddTestSubFolder(&folder, L"lists");
+    std::wstring list = lists + L"\\relative.qcx";
+    folder.files.push_back(list);
+    RunningApp app;
+    StartApp(L"-crc -dir=sub", &app, folder.path.c_str());
+    ASSERT_EQ(DRIVER_OK, WaitForPhase(&app, L"OK"));
+    std::vector<std::vector<std::wstring>> scanned = ReadRows(&app);
+    ASSERT_EQ(2u, scanned.size());
+    EXPECT_EQ(0u, scanned[0][0].rfind(L"sub\\", 0)) << scanned[0][0].c_str();
+
+    UseFileDialogFromMenu(&app, DRIVER_CMD_SAVE, L"Save As", list);
+    ASSERT_EQ(DRIVER_OK, WaitForReady(&app.target, nullptr, 0, WAIT_MS));
+    EXPECT_EQ(ExpectedChecksumList(scanned, L'C'), ReadWholeFile(list));
+
+    // Twice: the open dialog and the folder browser must not move it either.
+    for (int round = 0; round < 2; ++round) {
+        if (round == 1) CancelDialogFromMenu(&app, DRIVER_CMD_SCAN, L"Browse for Folder");
+        UseFileDialogFromMenu(&app, DRIVER_CMD_CHECK, L"Open", list);
+        ASSERT_TRUE(WaitForStatusText(&app, 1, L"Files: 2"));
+        ASSERT_EQ(DRIVER_OK, WaitForReady(&app.target, nullptr, 0, WAIT_MS));
+        std::vector<std::vector<std::wstring>> checked = ReadRows(&app);
+        ASSERT_EQ(2u, checked.size());
+        for (const std::vector<std::wstring> &row : checked) EXPECT_EQ(L"OK", row[2]) << row[0].c_str();
+        EXPECT_EQ(L"OK", StatusPartText(&app, DRIVER_PART_PHASE)) << round;
+    }
     EXPECT_EQ(DRIVER_OK, ChooseMenuItem(&app.target, DRIVER_CMD_EXIT, WAIT_MS));
     EXPECT_EQ(0u, AwaitExit(&app));
     RemoveTestFolder(folder);

@@ -16,33 +16,74 @@ namespace {
 
 class Scratch : public ScratchFolderTest {};
 
-std::wstring LongForm(const wchar_t *path)
+std::wstring LongForm(const std::wstring &path)
 {
-    wchar_t out[64];
-    if (BuildLongPath(path, out, 64) != 0)
-        return L"<too long>";
+    wchar_t out[1024];
+    if (BuildLongPath(path.c_str(), out, 1024) != 0)
+        return L"<failed>";
     return out;
 }
 
-TEST(LongPathForm, PrefixesDrivePathsOnlyAndFitsTheBuffer)
+TEST(LongPathForm, NormalisesDrivePathsBeforePrefixingThemAndFitsTheBuffer)
 {
-    EXPECT_EQ(LongForm(L"C:\\data\\a.bin"), L"\\\\?\\C:\\data\\a.bin");
-    EXPECT_EQ(LongForm(L"\\\\server\\share\\a.bin"), L"\\\\server\\share\\a.bin");
-    EXPECT_EQ(LongForm(L"\\\\?\\C:\\a.bin"), L"\\\\?\\C:\\a.bin");
-    EXPECT_EQ(LongForm(L"data\\a.bin"), L"data\\a.bin");
-    EXPECT_EQ(LongForm(L"C:a.bin"), L"\\\\?\\C:a.bin");
-    EXPECT_EQ(LongForm(L"C:/data/a.bin"), L"\\\\?\\C:/data/a.bin");
-    EXPECT_EQ(LongForm(L"C"), L"C");
-    EXPECT_EQ(LongForm(L""), L"");
-    EXPECT_EQ(LongForm(L"\\:x"), L"\\:x");
+    const std::wstring want = L"\\\\?\\C:\\data\\a.bin";
+    for (const wchar_t *typed : {L"C:\\data\\a.bin", L"C:/data/a.bin", L"C:\\data\\.\\a.bin",
+                                 L"C:\\x\\..\\data\\a.bin", L"C:\\data\\sub\\..\\a.bin", L"C:\\data/./a.bin"})
+        EXPECT_EQ(LongForm(typed), want) << typed;
+    EXPECT_EQ(LongForm(L"C:\\data\\."), L"\\\\?\\C:\\data");
+    EXPECT_EQ(LongForm(L"C:\\data\\sub\\.."), L"\\\\?\\C:\\data");
+    // Shares are normalised but keep their form; a long-path form is literal.
+    EXPECT_EQ(LongForm(L"\\\\server\\share\\x\\..\\a.bin"), L"\\\\server\\share\\a.bin");
+    EXPECT_EQ(LongForm(L"\\\\?\\C:\\x\\..\\a.bin"), L"\\\\?\\C:\\x\\..\\a.bin");
+    EXPECT_EQ(LongForm(L""), L"<failed>");
 
-    // 4 prefix units + the path + NUL must fit; one unit more does not.
+    // 4 prefix units + the full path + NUL must fit; one unit more does not.
     wchar_t out[12];
     EXPECT_EQ(BuildLongPath(L"C:\\abcde", out, 12), -1);
     EXPECT_EQ(BuildLongPath(L"C:\\abcd", out, 12), 0);
     EXPECT_STREQ(out, L"\\\\?\\C:\\abcd");
-    EXPECT_EQ(BuildLongPath(L"abcdefghijkl", out, 12), -1);
-    EXPECT_EQ(BuildLongPath(L"abcdefghijk", out, 12), 0);
+}
+
+TEST_F(Scratch, RelativeRootedAndDriveRelativePathsResolveAgainstTheCurrentFolder)
+{
+    wchar_t saved[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, saved);
+    ASSERT_TRUE(SetCurrentDirectoryW(dir.c_str()));
+    std::wstring drive = dir.substr(0, 2);
+    std::wstring relative = LongForm(L"sub\\..\\a.bin");
+    std::wstring drive_relative = LongForm(drive + L"a.bin");
+    std::wstring rooted = LongForm(L"\\data\\a.bin");
+    SetCurrentDirectoryW(saved);
+    EXPECT_EQ(relative, L"\\\\?\\" + dir + L"\\a.bin");
+    EXPECT_EQ(drive_relative, L"\\\\?\\" + dir + L"\\a.bin");
+    EXPECT_EQ(rooted, L"\\\\?\\" + drive + L"\\data\\a.bin");
+
+    // Every operation opens what the typed path names.
+    ASSERT_TRUE(PutFile(At(L"a.bin"), 10));
+    std::wstring typed = dir + L"\\x\\..\\.\\a.bin";
+    for (wchar_t &unit : typed)
+        if (unit == L'\\')
+            unit = L'/';
+    uint64_t size = 0;
+    EXPECT_EQ(QueryFileSize(typed.c_str(), &size), FILE_OK);
+    EXPECT_EQ(size, 10u);
+    EXPECT_EQ(WriteFileAt("xy", typed.c_str(), 0, 2), FILE_OK);
+    EXPECT_EQ(GetBytes(At(L"a.bin")).substr(0, 2), "xy");
+}
+
+TEST(DevicePath, DevicesAreToldApartFromFilesAndShares)
+{
+    for (const wchar_t *device :
+         {L"\\\\.\\COM1", L"\\\\.\\PhysicalDrive0", L"\\\\?\\GLOBALROOT\\Device\\Harddisk0\\Partition0", L"//./COM1",
+          L"\\\\?\\Volume{01234567-89ab-cdef-0123-456789abcdef}", L"C:\\data\\CON", L"C:\\data\\nul.txt", L"C:/data/Aux",
+          L"C:\\data\\prn ", L"C:\\data\\COM9", L"C:\\data\\lpt1.log", L"C:\\data\\COM\u00b9", L"C:NUL", L"con",
+          L"\\\\server\\share\\LPT2", L"C:\\data\\CONOUT$"})
+        EXPECT_TRUE(IsDevicePath(device)) << device;
+    for (const wchar_t *file :
+         {L"C:\\data\\a.bin", L"\\\\server\\share\\a.bin", L"\\\\?\\C:\\data\\a.bin", L"\\\\?\\UNC\\server\\share\\a.bin",
+          L"\\\\.\\C:\\data\\a.bin", L"C:\\data\\CONFIG.SYS", L"C:\\data\\COM10", L"C:\\data\\console",
+          L"C:\\CON\\a.bin", L"sub\\NULL.txt", L"C:\\data\\lpt.txt"})
+        EXPECT_FALSE(IsDevicePath(file)) << file;
 }
 
 TEST_F(Scratch, ReadFileAtReadsRangesAndLeavesOutputsAloneOnFailure)

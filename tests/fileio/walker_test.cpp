@@ -180,17 +180,71 @@ TEST_F(Tree, HiddenAndSystemFilesAreListedAndFoldersWithoutFilesGiveNothing)
     EXPECT_EQ(list.count, 0);
 }
 
-TEST_F(Tree, AFolderThatCannotBeEnumeratedHidesOnlyItsOwnContents)
+// An exclusive handle keeps the enumeration out of a folder, as a denied or
+// vanished folder would.
+HANDLE LockFolder(const std::wstring &folder)
 {
-    // An exclusive handle keeps the enumeration out of s, as a denied folder would.
-    HANDLE lock = CreateFileW(At(L"s").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    return CreateFileW(folder.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+TEST_F(Tree, AFolderThatCannotBeEnumeratedIsReportedInPlaceOfItsContents)
+{
+    HANDLE lock = LockFolder(At(L"s"));
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
     int result = -5;
+    sListDir list;
+    ListDirInit(&list);
+    result = ListDirRecursive(dir.c_str(), &list);
+    CloseHandle(lock);
+    EXPECT_EQ(result, 0);
+    std::vector<std::wstring> want = s_first
+        ? std::vector<std::wstring>{At(L"x.bin"), At(L"s"), At(L"u\\w.bin"), At(L"u\\v\\q.bin")}
+        : std::vector<std::wstring>{At(L"x.bin"), At(L"u\\w.bin"), At(L"s"), At(L"u\\v\\q.bin")};
+    EXPECT_EQ(Paths(list), want);
+    for (int32_t i = 0; i < list.count; ++i)
+        EXPECT_EQ(IsUnlistedFolder(&list.items[i]), std::wstring(list.items[i].full_path) == At(L"s")) << i;
+    ListDirFree(&list);
+
+    // The target itself unlistable: nothing at all, which the scan reports
+    // as no files found.
+    lock = LockFolder(dir);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
     std::vector<std::wstring> paths = Walk(dir, &result);
     CloseHandle(lock);
     EXPECT_EQ(result, 0);
-    EXPECT_EQ(paths, (std::vector<std::wstring>{At(L"x.bin"), At(L"u\\w.bin"), At(L"u\\v\\q.bin")}));
+    EXPECT_TRUE(paths.empty());
+}
+
+TEST_F(Tree, FoldersAreEnumeratedThroughTheirNormalisedLongPathForm)
+{
+    wchar_t pattern[1024];
+    ASSERT_EQ(BuildSearchPattern((dir + L"\\s\\").c_str(), pattern, 1024), 0);
+    EXPECT_EQ(std::wstring(pattern), L"\\\\?\\" + dir + L"\\s\\*");
+    ASSERT_EQ(BuildSearchPattern(L"C:\\", pattern, 1024), 0);
+    EXPECT_STREQ(pattern, L"\\\\?\\C:\\*");
+    ASSERT_EQ(BuildSearchPattern(L"C:/data/./sub/..", pattern, 1024), 0);
+    EXPECT_STREQ(pattern, L"\\\\?\\C:\\data\\*");
+    // The pattern's two units must fit behind the long-path form.
+    std::wstring folder = L"C:\\abc";
+    EXPECT_EQ(BuildSearchPattern(folder.c_str(), pattern, 4 + 6 + 2 + 1), 0);
+    EXPECT_EQ(BuildSearchPattern(folder.c_str(), pattern, 4 + 6 + 2), -1);
+
+    // Typed forms list the same files, under the text as typed.
+    std::wstring slashed = dir;
+    for (wchar_t &unit : slashed)
+        if (unit == L'\\')
+            unit = L'/';
+    EXPECT_EQ(Walk(slashed + L"/s/.."), Expected(slashed + L"/s/..\\"));
+    EXPECT_EQ(Walk(dir + L"\\."), Expected(dir + L"\\.\\"));
+
+    // A folder beyond the classic limit is listed like any other.
+    std::wstring deep = dir;
+    while (deep.size() < 400) {
+        deep += L"\\" + std::wstring(60, L'd');
+        ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + deep).c_str(), nullptr));
+    }
+    ASSERT_TRUE(PutFile(L"\\\\?\\" + deep + L"\\deep.bin", 3));
+    EXPECT_EQ(Walk(deep), (std::vector<std::wstring>{deep + L"\\deep.bin"}));
 }
 
 TEST_F(Tree, SubFoldersAndExtensionListsSelectWhatIsTaken)

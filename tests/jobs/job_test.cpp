@@ -1,5 +1,8 @@
 // Folder scan, check and save run in this process against a hidden main
 // window, from the request to the re-enabled job commands.
+#include <windows.h>
+#include <commctrl.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -64,11 +67,11 @@ TEST_F(JobTest, ScanShowsProgressAndEndsReady)
     for (const StatusChange &change : StatusLog())
         EXPECT_NE(change.text.rfind(L"Work ", 0), 0u) << "no percentage for three files";
 
-    // An empty folder and a missing one: nothing found, commands back.
+    // An empty folder and a missing one: nothing found, and the job is over.
     for (const std::wstring &target : {MakeFiles(L"empty", 0), folder + L"\\missing"}) {
         RunJobAndWait(JOB_FOLDER_SCAN, target);
         EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"Files not found");
-        EXPECT_EQ(gui::StatusText(STATUS_ACTIVITY), L"Work");
+        EXPECT_EQ(gui::StatusText(STATUS_ACTIVITY), L"Ready");
         EXPECT_EQ(g_app.entry_count, 0);
         EXPECT_EQ(gui::RowCount(), 0);
         EXPECT_TRUE(JobCommandsEnabled());
@@ -117,6 +120,53 @@ TEST_F(JobTest, ScanMarksUnreadableFilesAndTakesHashChoicePerFile)
     }
     EXPECT_GE(crc, 1);
     EXPECT_LE(crc, 50);
+}
+
+TEST_F(JobTest, ScanReportsAFolderItCannotListAndSavesOnlyTheFilesItRead)
+{
+    std::wstring dir = MakeFiles(L"tree", 2);
+    std::wstring shut = dir + L"\\shut";
+    CreateDirectoryW(shut.c_str(), nullptr);
+    WriteTestFile(shut + L"\\hidden.bin", "never listed");
+    // An exclusive handle keeps the enumeration out, as a denied folder would.
+    HANDLE lock = CreateFileW(shut.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                              nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    RunJobAndWait(JOB_FOLDER_SCAN, dir);
+    CloseHandle(lock);
+    std::vector<ResultRow> rows = ReadResultRows();
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].path, shut);
+    EXPECT_EQ(rows[0].digest, L"");
+    EXPECT_EQ(rows[0].status, L"ERROR");
+    EXPECT_EQ(CountStatus(rows, L"Created"), 2);
+    EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"BAD");
+    EXPECT_EQ(gui::StatusText(STATUS_ACTIVITY), L"Ready");
+    std::wstring list = folder + L"\\tree.qcx";
+    ASSERT_EQ(SaveChecksumListTo(list.c_str()), FILE_OK);
+    EXPECT_EQ(ReadTestFile(list).size(), 2 + 2 * 2 * (1 + 1 + 64 + 1 + (dir.size() + 7) + 2));
+}
+
+// Paths as people type them: slashes, `.` and `..` name the same files.
+TEST_F(JobTest, TypedFolderFormsScanAndCheckTheSameFiles)
+{
+    std::wstring dir = MakeFiles(L"typed", 2);
+    std::wstring slashed = dir;
+    for (wchar_t &unit : slashed)
+        if (unit == L'\\')
+            unit = L'/';
+    for (const std::wstring &typed : {slashed, dir + L"\\.", dir + L"\\sub\\..", folder + L"\\x\\..\\typed"}) {
+        RunJobAndWait(JOB_FOLDER_SCAN, typed);
+        std::vector<ResultRow> rows = ReadResultRows();
+        ASSERT_EQ(rows.size(), 2u) << typed;
+        EXPECT_EQ(CountStatus(rows, L"Created"), 2) << typed;
+        EXPECT_EQ(rows[0].path.compare(0, typed.size(), typed), 0) << rows[0].path;
+        EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"OK");
+        std::wstring list = folder + L"\\typed.qcx";
+        ASSERT_EQ(SaveChecksumListTo(list.c_str()), FILE_OK);
+        RunJobAndWait(JOB_CHECK, list);
+        EXPECT_EQ(CountStatus(ReadResultRows(), L"OK"), 2) << typed;
+    }
 }
 
 TEST_F(JobTest, ScanSaveCheckRoundTrip)
@@ -207,9 +257,41 @@ TEST_F(JobTest, CheckReadsHandEditedAndBrokenLists)
     EXPECT_EQ(rows[0].path, L"Could not find item");
     EXPECT_EQ(rows[0].digest, L"ERROR");
     EXPECT_EQ(rows[0].status, L"ERROR");
-    EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"Reading file");
+    EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"BAD");
+    EXPECT_EQ(gui::StatusText(STATUS_ACTIVITY), L"Ready");
     EXPECT_TRUE(JobCommandsEnabled());
     EXPECT_EQ(g_app.entries, nullptr);
+
+    // Bytes that yield no entry (a list re-saved as UTF-8, blank lines) are
+    // no verified folder; a one-byte file neither.
+    const std::string no_entries[] = {"\xEF\xBB\xBF" "C\tE3069283\t" + std::string(a.begin(), a.end()) + "\r\n",
+                                      ListBytes(L"\r\n\r\n"), std::string("x")};
+    for (const std::string &bytes : no_entries) {
+        std::wstring odd = folder + L"\\odd.qcx";
+        WriteTestFile(odd, bytes);
+        RunJobAndWait(JOB_CHECK, odd);
+        rows = ReadResultRows();
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_EQ(rows[0].path, odd);
+        EXPECT_EQ(rows[0].digest, L"");
+        EXPECT_EQ(rows[0].status, L"ERROR");
+        EXPECT_EQ(gui::StatusText(STATUS_COUNT), L"Files: 0");
+        EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"BAD");
+        EXPECT_EQ(gui::StatusText(STATUS_ACTIVITY), L"Ready");
+    }
+
+    // Entries naming devices are never opened: the null device would read
+    // as an empty file and match the digest of nothing.
+    std::wstring devices = folder + L"\\devices.qcx";
+    WriteTestFile(devices, ListBytes(L"C\t00000000\tNUL\r\nC\t00000000\t" + folder + L"\\nul.txt\r\n"
+                                     L"C\t00000000\t\\\\.\\NUL\r\nC\t00000000\t\\\\?\\GLOBALROOT\\Device\\Null\r\n"
+                                     L"C\tE3069283\t" + a + L"\r\n"));
+    RunJobAndWait(JOB_CHECK, devices);
+    rows = ReadResultRows();
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_EQ(rows[0].status, L"OK");
+    EXPECT_EQ(CountStatus(rows, L"MISMATCH"), 4);
+    EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"BAD");
 
     // Many entries of missing files: every one a mismatch, none skipped.
     std::wstring many;
@@ -279,6 +361,41 @@ TEST_F(JobTest, SaveWritesExactBytesAndNeverLosesTheOldList)
 
     expect_save_failure(folder + L"\\two\\levels\\list.qcx");
     EXPECT_FALSE(FileExists(folder + L"\\two"));
+}
+
+namespace {
+
+WNDPROC g_list_proc;
+bool g_refuse_insert;
+
+LRESULT CALLBACK RefusingListProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    if (message == LVM_INSERTITEMW && g_refuse_insert)
+        return -1;
+    return CallWindowProcW(g_list_proc, window, message, wparam, lparam);
+}
+
+} // namespace
+
+TEST_F(JobTest, ARefusedRowInsertLeavesTheOtherRowsAlone)
+{
+    ClearResultList();
+    AddResultRow(L"first", L"AAAA", L"OK");
+    HWND list = ResultListHandle();
+    g_list_proc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RefusingListProc)));
+    g_refuse_insert = true;
+    AddResultRow(L"second", L"BBBB", L"MISMATCH");
+    g_refuse_insert = false;
+    AddResultRow(L"third", L"CCCC", L"OK");
+    SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_list_proc));
+    std::vector<ResultRow> rows = ReadResultRows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].path, L"third");
+    EXPECT_EQ(rows[1].path, L"first");
+    EXPECT_EQ(rows[1].digest, L"AAAA");
+    EXPECT_EQ(rows[1].status, L"OK");
+    ClearResultList();
 }
 
 TEST_F(JobTest, WorkersLeaveNoThreadHandlesBehind)

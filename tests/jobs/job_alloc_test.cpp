@@ -1,0 +1,78 @@
+// Without memory for the walk or for the list's entry table, a scan and a
+// check still end as failures the user can see: the message, "BAD", "Ready"
+// and the job commands back. The link step wraps malloc and realloc (the
+// compiler turns a realloc of nothing into a malloc); while armed, the
+// wrappers refuse requests of exactly the table size under test.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "app/app.h"
+#include "fileio/fileio.h"
+#include "jobs/jobs.h"
+#include "tests/app/gui_harness.h"
+#include "tests/jobs/job_harness.h"
+
+extern "C" {
+void *__real_malloc(size_t size);
+void *__real_realloc(void *block, size_t size);
+}
+
+namespace {
+
+volatile size_t g_refused_size;
+
+}  // namespace
+
+extern "C" {
+void *__wrap_malloc(size_t size)
+{
+    return size == g_refused_size ? nullptr : __real_malloc(size);
+}
+
+void *__wrap_realloc(void *block, size_t size)
+{
+    return size == g_refused_size ? nullptr : __real_realloc(block, size);
+}
+}
+
+namespace {
+
+TEST(JobMemory, ScanAndCheckThatRunOutOfMemoryEndBadAndReady)
+{
+    StartTestWindow();
+    std::wstring folder = MakeScratchFolder();
+    std::wstring file = folder + L"\\a.bin";
+    WriteTestFile(file, "abc");
+    std::wstring list = folder + L"\\a.qcx";
+    WriteTestFile(list, ListBytes(L"C\t364B3FB7\t" + file + L"\r\n"));
+    ErrorBoxWatch watch;
+    StartErrorBoxWatch(&watch);
+    // The walker's first item array; the list's first entry table.
+    const struct {
+        int32_t job;
+        std::wstring target;
+        size_t table_size;
+    } jobs[] = {{JOB_FOLDER_SCAN, folder, 128 * sizeof(sDirItem)},
+                {JOB_CHECK, list, CHECKLIST_INITIAL_CAPACITY * sizeof(Entry)}};
+    for (const auto &job : jobs) {
+        SCOPED_TRACE(job.job);
+        g_refused_size = job.table_size;
+        RunJobAndWait(job.job, job.target);
+        g_refused_size = 0;
+        EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"BAD");
+        EXPECT_EQ(gui::StatusText(STATUS_ACTIVITY), L"Ready");
+        EXPECT_TRUE(JobCommandsEnabled());
+    }
+    StopErrorBoxWatch(&watch);
+    ASSERT_EQ(watch.texts.size(), 2u);
+    for (const std::wstring &text : watch.texts)
+        EXPECT_EQ(text, L"ERROR: Not enough free memory!");
+    EXPECT_EQ(g_app.entry_count, 0);
+    RemoveTree(folder);
+}
+
+}  // namespace
