@@ -33,9 +33,8 @@ void DispatchPendingJob();
 // Greys the job commands and starts the folder scan (JOB_FOLDER_SCAN) or the
 // check (JOB_CHECK) on an idle-priority thread; pending job back to 0.
 void StartJobWorker(int32_t job);
-// Ends a job in a state the user can see is over: `phase` (null: the phase
-// part keeps its text), "Ready" in the activity part, the job commands
-// enabled again.
+// Ends a job in a state the user can see is over: `phase` in the phase
+// part, "Ready" in the activity part, the job commands enabled again.
 void EndJob(const wchar_t *phase);
 // "Work " and the share of items done (index / total, single precision,
 // truncated) in the activity part.

@@ -15,8 +15,7 @@ void ShowWorkPercentage(int32_t index, int32_t total)
 
 void EndJob(const wchar_t *phase)
 {
-    if (phase)
-        SetStatusText(STATUS_PHASE, phase, true);
+    SetStatusText(STATUS_PHASE, phase, true);
     SetStatusText(STATUS_ACTIVITY, L"Ready", true);
     EnableJobCommands(true);
 }
