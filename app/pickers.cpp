@@ -6,7 +6,7 @@
 #include <shlobj.h>
 
 #include "app/app.h"
-#include "app/resources/resource.h"
+#include "window/window.h"
 #include "jobs/jobs.h"
 
 namespace {
@@ -79,7 +79,7 @@ int ChooseChecksumFile()
 
 void ChooseHashAlgorithm(HWND window, UINT command, int32_t choice)
 {
-    g_app.hash_choice = choice;
+    StoreHashChoice(choice);
     HMENU menu = GetMenu(window);
     for (UINT item : kAlgorithmItems)
         SetCheckMark(menu, item, item == command);

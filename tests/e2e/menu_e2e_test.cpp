@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "tests/e2e/driver_dialogs.h"
-#include "tests/e2e/test_files.h"
+#include "tests/support/test_files.h"
 
 namespace {
 
@@ -211,7 +211,7 @@ TEST(MenuEndToEnd, ScanSaveAndCheckThroughTheMenuAndItsDialogs)
     CancelDialogFromMenu(&app, DRIVER_CMD_CHECK, L"Open");
     CancelDialogFromMenu(&app, DRIVER_CMD_SAVE, L"Save As");
     EXPECT_TRUE(ReadRows(&app).empty());
-    EXPECT_EQ(L"Ready", StatusPartText(&app, DRIVER_PART_ACTIVITY));
+    EXPECT_EQ(L"Ready", StatusPartText(&app, STATUS_ACTIVITY));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(list.c_str()));
 
     HWND browser = OpenDialogFromMenu(&app, DRIVER_CMD_SCAN, L"Browse for Folder");
@@ -279,7 +279,7 @@ TEST(MenuEndToEnd, DuringAScanOptionsAndAboutStayUsableAndTheCloseBoxEndsTheProg
         ASSERT_EQ(DRIVER_OK, PressAltCharacter(&app.target, key));
         HWND about = WaitForDialog(&app.target, L"About Ostrik", WAIT_MS);
         ASSERT_NE(nullptr, about) << "Alt+" << (char)key;
-        EXPECT_NE(L"Ready", StatusPartText(&app, DRIVER_PART_ACTIVITY));
+        EXPECT_NE(L"Ready", StatusPartText(&app, STATUS_ACTIVITY));
         EXPECT_EQ(DRIVER_OK, ClickDialogButton(about, IDOK));
         EXPECT_EQ(DRIVER_OK, WaitForWindowGone(about, WAIT_MS));
     }
