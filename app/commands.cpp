@@ -1,5 +1,5 @@
 #include "app/app.h"
-#include "app/resources/resource.h"
+#include "window/window.h"
 #include "jobs/jobs.h"
 
 // Menu and accelerator commands of the main window, by command id. The high

@@ -6,8 +6,8 @@
 #include <shlobj.h>
 
 #include "app/app.h"
-#include "app/resources/resource.h"
 #include "fileio/fileio.h"
+#include "window/window.h"
 #include "jobs/jobs.h"
 
 namespace {
@@ -82,7 +82,7 @@ int ChooseChecksumFile()
 
 void ChooseHashAlgorithm(HWND window, UINT command, int32_t choice)
 {
-    g_app.hash_choice = choice;
+    StoreHashChoice(choice);
     HMENU menu = GetMenu(window);
     for (UINT item : kAlgorithmItems)
         SetCheckMark(menu, item, item == command);

@@ -4,9 +4,10 @@
 #include <cwchar>
 
 #include "app/app.h"
-#include "app/resources/resource.h"
+#include "window/window.h"
 #include "hash/hash.h"
 #include "jobs/jobs.h"
+#include "window/display.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ void ApplyArgument(const wchar_t *argument)
     }
     for (const HashSwitch &hash_switch : kHashSwitches) {
         if (std::wcscmp(argument, hash_switch.text) == 0) {
-            g_app.hash_choice = hash_switch.choice;
+            StoreHashChoice(hash_switch.choice);
             return;
         }
     }
@@ -76,11 +77,13 @@ int StartApplication(HINSTANCE instance, int show, const wchar_t *command_line)
 {
     LoadStringW(instance, IDS_APP_TITLE, g_win.title, TITLE_UNITS);
     LoadStringW(instance, IDC_TALVOR, g_win.class_name, TITLE_UNITS);
+    SetCommandHandler(HandleCommand);
     RegisterMainWindowClass(instance);
     if (!CreateMainWindow(instance, show))
         return 0;
     g_win.accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDC_TALVOR));
-    ShowEngineText(detect_sse42());
+    g_app.sse42 = detect_sse42();
+    ShowEngineText(g_app.sse42);
     if (!ApplyCommandLine(command_line))
         return 0;
     // A requested job starts after the first fetched message, and nothing

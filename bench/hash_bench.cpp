@@ -11,6 +11,7 @@
 #include <isa-l/crc.h>
 #include <openssl/evp.h>
 
+#include "core/state.h"
 #include "hash/hash.h"
 
 static const uint32_t BUFFER_BYTES = 1u << 20;

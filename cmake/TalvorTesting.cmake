@@ -20,6 +20,8 @@ function(talvor_add_test)
   cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
+  # Tests look inside the folders they test, private headers included.
+  target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR})
   add_test(NAME ${T_NAME} COMMAND ${T_NAME} --gtest_brief=1)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)

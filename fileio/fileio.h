@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cwchar>
 
-#include "app/state.h"
 
 enum FileResult : int {
     FILE_OK = 0,

@@ -6,8 +6,9 @@
 
 #include <cstring>
 
-#include "hash/cpuid.h"
-#include "hash/crc32c_paths.h"
+#include "core/state.h"
+#include "cpuid.h"
+#include "crc32c_paths.h"
 
 // Slicing-by-8: table k gives the effect of a byte followed by k zero bytes.
 static uint32_t crc32c_table[8][256];

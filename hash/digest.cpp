@@ -4,41 +4,15 @@
 // file_digest.cpp.
 #include "hash/hash.h"
 
-#include <cstdio>
-
 char kind_from_hash_choice(int32_t choice)
 {
-    switch (choice) {
-    case HASH_CRC32C:
-        return 'C';
-    case HASH_SHA3_224:
-        return 'E';
-    case HASH_SHA3_384:
-        return 'M';
-    case HASH_SHA3_512:
-        return 'H';
-    default:
-        // HASH_AUTO and HASH_SHA3_256 both mean SHA3-256.
-        return 'S';
-    }
+    return KindOfHashChoice(choice)->letter;
 }
 
 int32_t kind_digest_length(utf16 kind)
 {
-    switch (kind) {
-    case u'C':
-        return 8;
-    case u'E':
-        return 56;
-    case u'S':
-        return 64;
-    case u'M':
-        return 96;
-    case u'H':
-        return 128;
-    default:
-        return 0;
-    }
+    const KindInfo *info = FindKind(kind);
+    return info ? info->digest_digits : 0;
 }
 
 static int digest_init_type(digest_context *ctx, int8_t type, unsigned bits)
@@ -52,6 +26,23 @@ int digest_init_224(digest_context *ctx) { return digest_init_type(ctx, 0, 224);
 int digest_init_256(digest_context *ctx) { return digest_init_type(ctx, 1, 256); }
 int digest_init_384(digest_context *ctx) { return digest_init_type(ctx, 2, 384); }
 int digest_init_512(digest_context *ctx) { return digest_init_type(ctx, 3, 512); }
+
+int digest_init_kind(digest_context *ctx, utf16 kind)
+{
+    const KindInfo *info = FindKind(kind);
+    switch (info ? info->sha3_bits : 0) {
+    case 224:
+        return digest_init_224(ctx);
+    case 256:
+        return digest_init_256(ctx);
+    case 384:
+        return digest_init_384(ctx);
+    case 512:
+        return digest_init_512(ctx);
+    default:
+        return -1;
+    }
+}
 
 int digest_update(const void *data, digest_context *ctx, uint32_t count)
 {
@@ -74,22 +65,16 @@ static int32_t digest_bytes_of_type(int8_t type)
 int digest_to_text(digest_context *ctx)
 {
     int32_t n = digest_bytes_of_type(ctx->type);
-    ctx->ascii[0] = 0;
-    for (int32_t i = 0; i < n; ++i)
-        std::snprintf(ctx->ascii + 2 * i, 3, "%02hhX", ctx->digest[i]);
+    WriteHexUpper(ctx->digest, size_t(n), ctx->text);
     int32_t i = 0;
     do {
-        ctx->text[i] = static_cast<utf16>(static_cast<unsigned char>(ctx->ascii[i]));
-    } while (ctx->ascii[i++] != 0);
+        ctx->ascii[i] = char(ctx->text[i]);
+    } while (ctx->text[i++] != 0);
     return 0;
 }
 
 void crc32c_to_text(uint32_t crc, utf16 *out)
 {
-    static const char digits[] = "0123456789ABCDEF";
-    for (int i = 7; i >= 0; --i) {
-        out[i] = static_cast<utf16>(digits[crc & 0xF]);
-        crc >>= 4;
-    }
-    out[8] = 0;
+    const uint8_t bytes[4] = {uint8_t(crc >> 24), uint8_t(crc >> 16), uint8_t(crc >> 8), uint8_t(crc)};
+    WriteHexUpper(bytes, sizeof bytes, out);
 }

@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "fileio/fileio.h"
-#include "hash/file_digest_reader.h"
+#include "file_digest_reader.h"
 
 file_block_reader file_digest_read_block = ReadOpenFileAt;
 
@@ -86,22 +86,6 @@ int crc32c_file_text(const utf16 *path, utf16 *out)
     return 0;
 }
 
-static int digest_init_for_kind(utf16 kind, digest_context *ctx)
-{
-    switch (kind) {
-    case L'E':
-        return digest_init_224(ctx);
-    case L'S':
-        return digest_init_256(ctx);
-    case L'M':
-        return digest_init_384(ctx);
-    case L'H':
-        return digest_init_512(ctx);
-    default:
-        return -1;
-    }
-}
-
 void file_digest_text(utf16 kind, const utf16 *path, utf16 *out)
 {
     uint64_t size = 0;
@@ -112,7 +96,7 @@ void file_digest_text(utf16 kind, const utf16 *path, utf16 *out)
         return;
     }
     digest_context ctx;
-    if (digest_init_for_kind(kind, &ctx) != 0)
+    if (digest_init_kind(&ctx, kind) != 0)
         return;
     if (feed_file_blocks(path, size, SHA3_READ_BYTES, sha3_sink, &ctx) != 0)
         return;

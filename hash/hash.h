@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "app/state.h"
+#include "core/core.h"
 
 // ---- CRC-32C (Castagnoli) --------------------------------------------------
 
@@ -40,7 +40,6 @@ char kind_from_hash_choice(int32_t choice);
 // Digest text length in hex digits for a kind letter; 0 for an unknown one.
 int32_t kind_digest_length(utf16 kind);
 
-constexpr int32_t DIGEST_TEXT_CAPACITY = 129;  // longest digest text with its NUL
 
 struct digest_context {
     sha3_context sha3_ctx;
@@ -54,6 +53,8 @@ int digest_init_224(digest_context *ctx);
 int digest_init_256(digest_context *ctx);
 int digest_init_384(digest_context *ctx);
 int digest_init_512(digest_context *ctx);
+// The SHA-3 context for a kind letter; -1 for "C" and unknown letters.
+int digest_init_kind(digest_context *ctx, utf16 kind);
 int digest_update(const void *data, digest_context *ctx, uint32_t count);
 int digest_final(digest_context *ctx);
 int digest_to_text(digest_context *ctx);

@@ -9,8 +9,8 @@
 #include <cassert>
 #include <cstring>
 
-#include "hash/cpuid.h"
-#include "hash/keccak_permutation.h"
+#include "cpuid.h"
+#include "keccak_permutation.h"
 
 static const uint32_t CPUID_EBX_BMI1 = 1u << 3;
 static const uint32_t CPUID_EBX_BMI2 = 1u << 8;

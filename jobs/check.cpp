@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cwchar>
 
+#include "checklist/checklist.h"
 #include "fileio/fileio.h"
 #include "hash/hash.h"
 

@@ -1,7 +1,6 @@
 #include <cstdlib>
 #include <cwchar>
 
-#include "app/app.h"
 #include "fileio/fileio.h"
 #include "hash/hash.h"
 #include "jobs/jobs.h"
@@ -19,7 +18,7 @@ Entry *CreateSingleEntryTable()
         return nullptr;
     g_app.entry_count = 1;
     Entry *entry = &g_app.entries[0];
-    entry->path = _wcsdup(g_app.target_path);
+    entry->path = DuplicateText(g_app.target_path);
     entry->digest = static_cast<utf16 *>(std::calloc(DIGEST_TEXT_CAPACITY, sizeof(utf16)));
     if (!entry->path || !entry->digest) {
         ReleaseEntryTable();

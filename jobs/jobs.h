@@ -1,35 +1,32 @@
-// Jobs (Windows): the display operations through which jobs report, the job
-// dispatcher with the single-file job, the folder scan and check workers, and
-// saving the checksum list.
+// Jobs (Windows): the job dispatcher with the single-file job, the folder
+// scan and check workers, and saving the checksum list. They read their
+// input from the application state, leave their result there, and report
+// through the display operations of the window layer.
 #pragma once
 
 #include <windows.h>
 #include <commdlg.h>
 
-#include "app/state.h"
-#include "jobs/checklist.h"
-
-enum StatusPart : int {
-    STATUS_ENGINE = 0,
-    STATUS_COUNT = 1,
-    STATUS_PHASE = 2,
-    STATUS_ACTIVITY = 3,
-};
-
-// ---- Display operations: synchronous from any thread ------------------------
-void ClearResultList();
-void AddResultRow(const wchar_t *path, const wchar_t *digest, const wchar_t *status);
-void SetStatusText(int part, const wchar_t *text, bool popout);
-void SetProgressRange(int32_t maximum);
-void SetProgressPos(int32_t position);
-void EnableJobCommands(bool enabled);
-void ShowErrorMessage(const wchar_t *text);
+#include "core/state.h"
+#include "window/display.h"
 
 // ---- Dispatcher ---------------------------------------------------------------
 // Called by the message loop after every message.
 void DispatchPendingJob();
 
 // ---- Workers --------------------------------------------------------------------
+
+// The last worker started for each job. Nothing waits on them: the handle is
+// closed once the thread runs, the id stays to recognise the thread.
+struct JobThreads {
+    HANDLE scan_thread;
+    DWORD scan_thread_id;
+    HANDLE check_thread;
+    DWORD check_thread_id;
+};
+
+extern JobThreads g_job_threads;
+
 // Greys the job commands and starts the folder scan (JOB_FOLDER_SCAN) or the
 // check (JOB_CHECK) on an idle-priority thread; pending job back to 0.
 void StartJobWorker(int32_t job);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cwchar>
 
+#include "checklist/checklist.h"
 #include "fileio/fileio.h"
 
 namespace {

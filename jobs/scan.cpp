@@ -8,29 +8,13 @@
 
 namespace {
 
-// The Options menu may change the choice while the scan runs; every file
-// takes the value in force when its turn comes.
-int32_t CurrentHashChoice()
-{
-    return *static_cast<volatile int32_t *>(&g_app.hash_choice);
-}
-
-wchar_t *CopyText(const wchar_t *text)
-{
-    size_t units = std::wcslen(text) + 1;
-    wchar_t *copy = static_cast<wchar_t *>(std::malloc(units * sizeof(wchar_t)));
-    if (copy)
-        std::wmemcpy(copy, text, units);
-    return copy;
-}
-
 // Fills one entry and digests its file; an unlisted folder gets an entry
 // with an empty digest text and is not read. Returns 1 when the file was
 // read, 0 when it was not (the digest text stays empty), -1 without memory.
 int DigestListedFile(Entry *entry, const sDirItem *item)
 {
-    entry->path = CopyText(item->full_path);
-    entry->kind = kind_from_hash_choice(CurrentHashChoice());
+    entry->path = DuplicateText(item->full_path);
+    entry->kind = kind_from_hash_choice(LoadHashChoice());
     entry->digest = static_cast<utf16 *>(
         std::calloc(size_t(kind_digest_length(utf16(entry->kind))) + 1, sizeof(utf16)));
     if (!entry->path || !entry->digest)

@@ -2,7 +2,7 @@
 
 #include <cwchar>
 
-#include "app/app.h"
+JobThreads g_job_threads;
 
 void ShowWorkPercentage(int32_t index, int32_t total)
 {
@@ -23,8 +23,8 @@ void EndJob(const wchar_t *phase)
 void StartJobWorker(int32_t job)
 {
     LPTHREAD_START_ROUTINE entry = job == JOB_CHECK ? CheckJob : FolderScanJob;
-    HANDLE *handle = job == JOB_CHECK ? &g_win.check_thread : &g_win.scan_thread;
-    DWORD *id = job == JOB_CHECK ? &g_win.check_thread_id : &g_win.scan_thread_id;
+    HANDLE *handle = job == JOB_CHECK ? &g_job_threads.check_thread : &g_job_threads.scan_thread;
+    DWORD *id = job == JOB_CHECK ? &g_job_threads.check_thread_id : &g_job_threads.scan_thread_id;
 
     EnableJobCommands(false);
     *handle = CreateThread(nullptr, 0, entry, nullptr, 0, id);

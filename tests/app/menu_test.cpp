@@ -13,8 +13,8 @@
 #include <gtest/gtest.h>
 
 #include "app/app.h"
-#include "app/resources/resource.h"
-#include "tests/app/gui_harness.h"
+#include "window/window.h"
+#include "tests/support/gui_harness.h"
 
 namespace {
 

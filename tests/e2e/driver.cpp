@@ -122,9 +122,9 @@ static HWND FindMainWindow(DWORD process_id) {
 static bool FillTargetWindows(HWND main_window, DriverTarget *target) {
     if (!IsWindowVisible(main_window)) return false;
     target->main_window = main_window;
-    target->result_list = GetDlgItem(main_window, DRIVER_ID_RESULT_LIST);
-    target->status_bar = GetDlgItem(main_window, DRIVER_ID_STATUS_BAR);
-    target->progress_bar = GetDlgItem(main_window, DRIVER_ID_PROGRESS_BAR);
+    target->result_list = GetDlgItem(main_window, ID_RESULT_LIST);
+    target->status_bar = GetDlgItem(main_window, ID_STATUS_BAR);
+    target->progress_bar = GetDlgItem(main_window, ID_PROGRESS_BAR);
     return target->result_list && target->status_bar && target->progress_bar;
 }
 
@@ -145,7 +145,7 @@ void DetachDriver(DriverTarget *target) {
     FreeRemoteBuffer(&target->scratch);
 }
 
-static int ReadStatusPartText(DriverTarget *target, int part, StatusPart *out) {
+static int ReadStatusPartText(DriverTarget *target, int part, StatusPartState *out) {
     LRESULT length = 0;
     if (!SendToWindow(target->status_bar, SB_GETTEXTLENGTHW, part, 0, &length)) return DRIVER_ERR_REMOTE;
     if (LOWORD(length) >= SCRATCH_TEXT_UNITS) return DRIVER_ERR_REMOTE;
@@ -180,7 +180,7 @@ int ReadStatusBar(DriverTarget *target, StatusBarState *state) {
     int count = 0;
     int result = ReadStatusPartEdges(target, edges, &count);
     if (result != DRIVER_OK) return result;
-    state->parts = (StatusPart *)calloc(count > 0 ? count : 1, sizeof(StatusPart));
+    state->parts = (StatusPartState *)calloc(count > 0 ? count : 1, sizeof(StatusPartState));
     if (!state->parts) return DRIVER_ERR_MEMORY;
     for (int part = 0; part < count; ++part) {
         result = ReadStatusPartText(target, part, &state->parts[part]);
@@ -352,9 +352,9 @@ static bool TextIsOneOf(const wchar_t *text, const wchar_t *const *choices, int 
 }
 
 static bool StatusReady(const StatusBarState *state, const wchar_t *const *phases, int phase_count) {
-    if (state->part_count <= DRIVER_PART_ACTIVITY) return false;
-    if (wcscmp(state->parts[DRIVER_PART_ACTIVITY].text, L"Ready") != 0) return false;
-    return phase_count == 0 || TextIsOneOf(state->parts[DRIVER_PART_PHASE].text, phases, phase_count);
+    if (state->part_count <= STATUS_ACTIVITY) return false;
+    if (wcscmp(state->parts[STATUS_ACTIVITY].text, L"Ready") != 0) return false;
+    return phase_count == 0 || TextIsOneOf(state->parts[STATUS_PHASE].text, phases, phase_count);
 }
 
 // The check job's exit for a list file it cannot open leaves "Work" and
@@ -373,8 +373,8 @@ static bool JobEnded(DriverTarget *target, const StatusBarState *state) {
     if (StatusReady(state, final_phases, 2)) return true;
     // A job that runs out of memory ends on its "ERROR" message box.
     if (FindProcessWindow(target->process_id, L"#32770", L"ERROR")) return true;
-    if (state->part_count <= DRIVER_PART_ACTIVITY) return false;
-    const wchar_t *phase = state->parts[DRIVER_PART_PHASE].text;
+    if (state->part_count <= STATUS_ACTIVITY) return false;
+    const wchar_t *phase = state->parts[STATUS_PHASE].text;
     if (wcscmp(phase, L"Files not found") == 0) return true;
     return wcscmp(phase, L"Reading file") == 0 && ShowsListNotFound(target);
 }

@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include "window/ids.h"
+
 enum DriverResult : int {
     DRIVER_OK = 0,
     DRIVER_ERR_NOT_FOUND = 1,  // no main window (with its controls) appeared
@@ -15,12 +17,7 @@ enum DriverResult : int {
     DRIVER_ERR_MEMORY = 4,
 };
 
-// Matches the control ids and texts of the program under test.
-constexpr UINT DRIVER_ID_RESULT_LIST = 6990;
-constexpr UINT DRIVER_ID_STATUS_BAR = 11990;
-constexpr UINT DRIVER_ID_PROGRESS_BAR = 12990;
-constexpr int DRIVER_PART_PHASE = 2;
-constexpr int DRIVER_PART_ACTIVITY = 3;
+// Matches the window class of the program under test.
 extern const wchar_t DRIVER_CLASS_NAME[];
 
 // A block of memory inside the program under test: list-view and status-bar
@@ -42,7 +39,7 @@ struct DriverTarget {
     RemoteBuffer scratch;
 };
 
-struct StatusPart {
+struct StatusPartState {
     wchar_t *text;  // owned
     bool popout;
     int right_edge;  // -1 for a part that reaches the right end
@@ -50,7 +47,7 @@ struct StatusPart {
 
 struct StatusBarState {
     int part_count;
-    StatusPart *parts;  // owned array of part_count
+    StatusPartState *parts;  // owned array of part_count
 };
 
 // Rows top first; cells[row * column_count + column], each owned.

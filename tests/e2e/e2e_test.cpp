@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "tests/e2e/driver.h"
-#include "tests/e2e/test_files.h"
+#include "tests/support/test_files.h"
 
 namespace {
 

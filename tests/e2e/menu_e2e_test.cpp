@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "tests/e2e/driver_dialogs.h"
-#include "tests/e2e/test_files.h"
+#include "tests/support/test_files.h"
 
 namespace {
 
@@ -211,7 +211,7 @@ TEST(MenuEndToEnd, ScanSaveAndCheckThroughTheMenuAndItsDialogs)
     CancelDialogFromMenu(&app, DRIVER_CMD_CHECK, L"Open");
     CancelDialogFromMenu(&app, DRIVER_CMD_SAVE, L"Save As");
     EXPECT_TRUE(ReadRows(&app).empty());
-    EXPECT_EQ(L"Ready", StatusPartText(&app, DRIVER_PART_ACTIVITY));
+    EXPECT_EQ(L"Ready", StatusPartText(&app, STATUS_ACTIVITY));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(list.c_str()));
 
     HWND browser = OpenDialogFromMenu(&app, DRIVER_CMD_SCAN, L"Browse for Folder");
@@ -289,7 +289,7 @@ TEST(MenuEndToEnd, ARelativeListChecksAgainstTheStartFolderAfterEveryDialog)
         std::vector<std::vector<std::wstring>> checked = ReadRows(&app);
         ASSERT_EQ(2u, checked.size());
         for (const std::vector<std::wstring> &row : checked) EXPECT_EQ(L"OK", row[2]) << row[0].c_str();
-        EXPECT_EQ(L"OK", StatusPartText(&app, DRIVER_PART_PHASE)) << round;
+        EXPECT_EQ(L"OK", StatusPartText(&app, STATUS_PHASE)) << round;
     }
     EXPECT_EQ(DRIVER_OK, ChooseMenuItem(&app.target, DRIVER_CMD_EXIT, WAIT_MS));
     EXPECT_EQ(0u, AwaitExit(&app));
@@ -317,7 +317,7 @@ TEST(MenuEndToEnd, DuringAScanOptionsAndAboutStayUsableAndTheCloseBoxEndsTheProg
         ASSERT_EQ(DRIVER_OK, PressAltCharacter(&app.target, key));
         HWND about = WaitForDialog(&app.target, L"About Ostrik", WAIT_MS);
         ASSERT_NE(nullptr, about) << "Alt+" << (char)key;
-        EXPECT_NE(L"Ready", StatusPartText(&app, DRIVER_PART_ACTIVITY));
+        EXPECT_NE(L"Ready", StatusPartText(&app, STATUS_ACTIVITY));
         EXPECT_EQ(DRIVER_OK, ClickDialogButton(about, IDOK));
         EXPECT_EQ(DRIVER_OK, WaitForWindowGone(about, WAIT_MS));
     }

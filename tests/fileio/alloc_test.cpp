@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "fileio/fileio.h"
-#include "tests/fileio/scratch_fixture.h"
+#include "tests/support/scratch_fixture.h"
 
 extern "C" {
 void *__real_malloc(size_t size);

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "fileio/fileio.h"
-#include "tests/fileio/scratch.h"
+#include "tests/support/scratch.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "jobs/checklist.h"
+#include "checklist/checklist.h"
 
 namespace {
 

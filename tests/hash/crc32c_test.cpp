@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/state.h"
 #include "hash/hash.h"
 #include "tests/hash/hash_test_util.h"
 

@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "hash/hash.h"
-#include "tests/fileio/scratch.h"
+#include "tests/support/scratch.h"
 #include "tests/hash/hash_test_util.h"
 
 extern "C" void *__real_malloc(size_t size);

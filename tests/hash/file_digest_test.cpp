@@ -15,9 +15,10 @@
 #include <gtest/gtest.h>
 
 #include "fileio/fileio.h"
+#include "core/state.h"
 #include "hash/file_digest_reader.h"
 #include "hash/hash.h"
-#include "tests/fileio/scratch.h"
+#include "tests/support/scratch.h"
 #include "tests/hash/hash_test_util.h"
 
 namespace {

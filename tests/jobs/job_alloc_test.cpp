@@ -11,10 +11,11 @@
 #include <string>
 
 #include "app/app.h"
+#include "checklist/checklist.h"
 #include "fileio/fileio.h"
 #include "jobs/jobs.h"
-#include "tests/app/gui_harness.h"
-#include "tests/jobs/job_harness.h"
+#include "tests/support/gui_harness.h"
+#include "tests/support/job_harness.h"
 
 extern "C" {
 void *__real_malloc(size_t size);

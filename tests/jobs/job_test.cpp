@@ -11,8 +11,9 @@
 #include "app/app.h"
 #include "fileio/fileio.h"
 #include "jobs/jobs.h"
-#include "tests/app/gui_harness.h"
-#include "tests/jobs/job_harness.h"
+#include "window/window.h"
+#include "tests/support/gui_harness.h"
+#include "tests/support/job_harness.h"
 
 namespace {
 
@@ -408,6 +409,6 @@ TEST_F(JobTest, WorkersLeaveNoThreadHandlesBehind)
         RunJobAndWait(JOB_FOLDER_SCAN, dir);
     GetProcessHandleCount(GetCurrentProcess(), &after);
     EXPECT_LT(after, before + 10);
-    EXPECT_EQ(g_win.scan_thread, nullptr);
-    EXPECT_NE(g_win.scan_thread_id, 0u);
+    EXPECT_EQ(g_job_threads.scan_thread, nullptr);
+    EXPECT_NE(g_job_threads.scan_thread_id, 0u);
 }

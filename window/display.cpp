@@ -1,9 +1,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "app/app.h"
-#include "app/resources/resource.h"
-#include "jobs/jobs.h"
+#include "window/display.h"
+#include "window/window.h"
 
 // Every operation runs on the user-interface thread as one synchronous call
 // (RunOnUiThread), so a worker waits for it and no control is touched from

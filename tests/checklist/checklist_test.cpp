@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "jobs/checklist.h"
+#include "checklist/checklist.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tests/jobs/job_harness.h"
+#include "tests/support/job_harness.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -7,8 +7,8 @@
 #include <cwchar>
 
 #include "app/app.h"
-#include "app/resources/resource.h"
-#include "tests/app/gui_harness.h"
+#include "window/window.h"
+#include "tests/support/gui_harness.h"
 
 namespace {
 

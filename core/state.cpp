@@ -1,5 +1,6 @@
-#include "app/state.h"
+#include "core/state.h"
 
+#include <atomic>
 #include <cstdlib>
 
 AppState g_app;
@@ -33,4 +34,14 @@ void ReleaseEntryTable()
         g_app.entries = nullptr;
     }
     g_app.entry_count = 0;
+}
+
+int32_t LoadHashChoice()
+{
+    return std::atomic_ref<int32_t>(g_app.hash_choice).load(std::memory_order_relaxed);
+}
+
+void StoreHashChoice(int32_t choice)
+{
+    std::atomic_ref<int32_t>(g_app.hash_choice).store(choice, std::memory_order_relaxed);
 }

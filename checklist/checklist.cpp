@@ -1,4 +1,4 @@
-#include "jobs/checklist.h"
+#include "checklist/checklist.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -11,37 +11,11 @@ constexpr utf16 UNIT_LF = 0x000A;
 // Kind letter, two tabs, CR and LF around the digest and the path.
 constexpr uint64_t LINE_OVERHEAD_UNITS = 5;
 
-size_t TextUnits(const utf16 *text)
-{
-    size_t n = 0;
-    if (text)
-        while (text[n] != 0)
-            ++n;
-    return n;
-}
-
-utf16 *CopyUnits(const utf16 *source, size_t units)
-{
-    utf16 *copy = static_cast<utf16 *>(std::malloc((units + 1) * sizeof(utf16)));
-    if (!copy)
-        return nullptr;
-    std::memcpy(copy, source, units * sizeof(utf16));
-    copy[units] = 0;
-    return copy;
-}
-
-// A record's position is decided by its kind letter alone, so the list
-// format owns this table rather than asking the hash engines.
+// A record's position is decided by its kind letter alone.
 size_t RecordDigestUnits(utf16 unit)
 {
-    switch (unit) {
-    case u'C': return 8;
-    case u'E': return 56;
-    case u'S': return 64;
-    case u'M': return 96;
-    case u'H': return 128;
-    default: return 0;
-    }
+    const KindInfo *kind = FindKind(unit);
+    return kind ? size_t(kind->digest_digits) : 0;
 }
 
 int GrowParsedList(ParsedList *list, int32_t capacity)
@@ -61,8 +35,8 @@ int AppendRecord(ParsedList *list, utf16 kind, const utf16 *digest, size_t diges
         path_units = size_t(CHECKLIST_MAX_PATH_UNITS);
     Entry entry;
     entry.kind = char(kind);
-    entry.digest = CopyUnits(digest, digest_units);
-    entry.path = CopyUnits(path, path_units);
+    entry.digest = DuplicateUnits(digest, digest_units);
+    entry.path = DuplicateUnits(path, path_units);
     if (!entry.digest || !entry.path) {
         std::free(entry.digest);
         std::free(entry.path);

@@ -4,8 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/app.h"
-#include "app/resources/resource.h"
+#include "window/window.h"
 
 AppWindows g_win;
 
@@ -217,6 +216,11 @@ void RunOnUiThread(void (*call)(const void *args), const void *args)
     g_waiting_call = nullptr;
 }
 
+void SetCommandHandler(CommandHandler handler)
+{
+    g_win.command_handler = handler;
+}
+
 ATOM RegisterMainWindowClass(HINSTANCE instance)
 {
     WNDCLASSEXW window_class = {};
@@ -255,7 +259,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
         RunWaitingCall();
         return 0;
     case WM_COMMAND:
-        return HandleCommand(window, wparam, lparam);
+        if (!g_win.command_handler)
+            return DefWindowProcW(window, message, wparam, lparam);
+        return g_win.command_handler(window, wparam, lparam);
     case WM_SIZE:
         LayOutControls(window, lparam);
         return 0;

@@ -1,4 +1,4 @@
-#include "tests/app/gui_harness.h"
+#include "tests/support/gui_harness.h"
 
 #include <commctrl.h>
 
@@ -6,7 +6,7 @@
 #include <cwchar>
 
 #include "app/app.h"
-#include "app/resources/resource.h"
+#include "window/window.h"
 
 namespace gui {
 

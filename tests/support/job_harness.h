@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/state.h"
+#include "core/state.h"
 
 // Starts the main window once per process and records its status texts.
 void StartTestWindow();

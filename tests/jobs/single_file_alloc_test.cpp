@@ -12,7 +12,7 @@
 
 #include "app/app.h"
 #include "hash/hash.h"
-#include "tests/app/gui_harness.h"
+#include "tests/support/gui_harness.h"
 
 extern "C" void *__real_calloc(size_t count, size_t size);
 

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/state.h"
+#include "core/state.h"
 
 namespace {
 

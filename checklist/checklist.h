@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/state.h"
+#include "core/core.h"
 
 constexpr int32_t CHECKLIST_INITIAL_CAPACITY = 2048;
 constexpr int32_t CHECKLIST_GROWTH_MARGIN = 768;

@@ -9,10 +9,10 @@
 #include <gtest/gtest.h>
 
 #include "app/app.h"
-#include "app/resources/resource.h"
+#include "window/window.h"
 #include "hash/hash.h"
 #include "jobs/jobs.h"
-#include "tests/app/gui_harness.h"
+#include "tests/support/gui_harness.h"
 
 namespace {
 

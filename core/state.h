@@ -1,43 +1,14 @@
-// The application state shared by the user-interface thread and the one
-// worker thread. Platform-neutral: the window handles live beside it in
-// app/app.h, so the hash engines and the checksum-list code build anywhere.
+// The application state shared by the user-interface thread and the job
+// worker. Platform-neutral: the window handles live beside it in the window
+// layer (window/window.h).
 #pragma once
 
 #include <cstdint>
 
-// One UTF-16 code unit. On Windows this is the platform's wchar_t, so texts go
-// to the API unchanged; elsewhere char16_t keeps the same width.
-#ifdef _WIN32
-typedef wchar_t utf16;
-#else
-typedef char16_t utf16;
-#endif
-
-enum PendingJob : int32_t {
-    JOB_NONE = 0,
-    JOB_SINGLE_FILE = 1,
-    JOB_FOLDER_SCAN = 2,
-    JOB_CHECK = 3,
-};
-
-enum HashChoice : int32_t {
-    HASH_AUTO = 0,
-    HASH_CRC32C = 1,
-    HASH_SHA3_224 = 2,
-    HASH_SHA3_256 = 3,
-    HASH_SHA3_384 = 4,
-    HASH_SHA3_512 = 5,
-};
+#include "core/core.h"
 
 // Units in a target-path buffer (65,536 bytes).
 constexpr int32_t TARGET_PATH_UNITS = 32768;
-
-// One result row: kind letter, owned digest text, owned path.
-struct Entry {
-    char kind;
-    utf16 *digest;
-    utf16 *path;
-};
 
 struct AppState {
     int32_t pending_job;
@@ -59,3 +30,9 @@ int SetTargetPath(const utf16 *text, int32_t skip);
 
 // Releases every entry's texts and the table; entry count back to 0.
 void ReleaseEntryTable();
+
+// The hash choice is the one field written by the user-interface thread while
+// a worker reads it (an Options change applies mid-scan), so both sides go
+// through these.
+int32_t LoadHashChoice();
+void StoreHashChoice(int32_t choice);

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "tests/fileio/scratch.h"
+#include "tests/support/scratch.h"
 
 class ScratchFolderTest : public ::testing::Test {
 protected:

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "jobs/checklist.h"
+#include "checklist/checklist.h"
 
 namespace {
 

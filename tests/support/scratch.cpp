@@ -1,4 +1,4 @@
-#include "tests/fileio/scratch.h"
+#include "tests/support/scratch.h"
 
 #include <string>
 

@@ -1,0 +1,18 @@
+# The folders depend on each other one way only: app -> jobs -> window ->
+# core, with hash, fileio and checklist beside jobs on core. The compiler
+# enforces it: a folder publishes its interface headers, and only those, as
+# "<folder>/<header>" to the targets that link it, through forwarding headers
+# in the build tree. An include of a folder a target does not link fails to
+# compile, and headers a folder keeps to itself (included by bare name from
+# beside them) stay out of reach.
+#
+# talvor_publish_headers(TARGET header...)
+function(talvor_publish_headers target)
+  get_filename_component(folder ${CMAKE_CURRENT_SOURCE_DIR} NAME)
+  set(root ${PROJECT_BINARY_DIR}/interfaces/${folder})
+  foreach(header ${ARGN})
+    file(CONFIGURE OUTPUT ${root}/${folder}/${header}
+         CONTENT "#include \"${CMAKE_CURRENT_SOURCE_DIR}/${header}\"\n")
+  endforeach()
+  target_include_directories(${target} PUBLIC ${root})
+endfunction()

@@ -1,0 +1,62 @@
+#include "core/core.h"
+
+#include <cstdlib>
+#include <cstring>
+
+const KindInfo g_kinds[KIND_COUNT] = {
+    {'C', HASH_CRC32C, 0, 8, "CRC32C"},
+    {'E', HASH_SHA3_224, 224, 56, "SHA3-224"},
+    {'S', HASH_SHA3_256, 256, 64, "SHA3-256"},
+    {'M', HASH_SHA3_384, 384, 96, "SHA3-384"},
+    {'H', HASH_SHA3_512, 512, 128, "SHA3-512"},
+};
+
+const KindInfo *FindKind(utf16 letter)
+{
+    for (const KindInfo &kind : g_kinds)
+        if (utf16(kind.letter) == letter)
+            return &kind;
+    return nullptr;
+}
+
+const KindInfo *KindOfHashChoice(int32_t choice)
+{
+    for (const KindInfo &kind : g_kinds)
+        if (kind.hash_choice == choice)
+            return &kind;
+    return FindKind(u'S');
+}
+
+void WriteHexUpper(const uint8_t *bytes, size_t count, utf16 *out)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    for (size_t i = 0; i < count; ++i) {
+        out[2 * i] = utf16(digits[bytes[i] >> 4]);
+        out[2 * i + 1] = utf16(digits[bytes[i] & 0xF]);
+    }
+    out[2 * count] = 0;
+}
+
+size_t TextUnits(const utf16 *text)
+{
+    size_t n = 0;
+    if (text)
+        while (text[n] != 0)
+            ++n;
+    return n;
+}
+
+utf16 *DuplicateUnits(const utf16 *source, size_t units)
+{
+    utf16 *copy = static_cast<utf16 *>(std::malloc((units + 1) * sizeof(utf16)));
+    if (!copy)
+        return nullptr;
+    std::memcpy(copy, source, units * sizeof(utf16));
+    copy[units] = 0;
+    return copy;
+}
+
+utf16 *DuplicateText(const utf16 *text)
+{
+    return DuplicateUnits(text, TextUnits(text));
+}

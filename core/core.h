@@ -1,0 +1,72 @@
+// The vocabulary every layer shares: the text unit, the result entry, the job
+// and hash-choice enums, the table of digest kinds, and the two text helpers
+// the layers would otherwise each write again. Depends on nothing but the
+// standard library, so it builds on any platform.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// One UTF-16 code unit. On Windows this is the platform's wchar_t, so texts go
+// to the API unchanged; elsewhere char16_t keeps the same width.
+#ifdef _WIN32
+typedef wchar_t utf16;
+#else
+typedef char16_t utf16;
+#endif
+
+enum PendingJob : int32_t {
+    JOB_NONE = 0,
+    JOB_SINGLE_FILE = 1,
+    JOB_FOLDER_SCAN = 2,
+    JOB_CHECK = 3,
+};
+
+enum HashChoice : int32_t {
+    HASH_AUTO = 0,
+    HASH_CRC32C = 1,
+    HASH_SHA3_224 = 2,
+    HASH_SHA3_256 = 3,
+    HASH_SHA3_384 = 4,
+    HASH_SHA3_512 = 5,
+};
+
+// One result row: kind letter, owned digest text, owned path.
+struct Entry {
+    char kind;
+    utf16 *digest;
+    utf16 *path;
+};
+
+// ---- Digest kinds -------------------------------------------------------------
+
+// One algorithm as entries, checksum lists and the hash engines name it.
+struct KindInfo {
+    char letter;            // kind letter of entries and .qcx lines
+    int32_t hash_choice;    // the explicit Options / command-line choice
+    uint32_t sha3_bits;     // SHA-3 output size; 0 for CRC-32C
+    int32_t digest_digits;  // hex digits of its digest text
+    const char *name;       // the algorithm's usual name
+};
+
+constexpr int32_t KIND_COUNT = 5;
+extern const KindInfo g_kinds[KIND_COUNT];
+
+// The kind of a letter; null for a unit that names no kind.
+const KindInfo *FindKind(utf16 letter);
+// The kind a hash choice digests with: HASH_AUTO and anything unknown mean
+// SHA3-256.
+const KindInfo *KindOfHashChoice(int32_t choice);
+
+constexpr int32_t DIGEST_TEXT_CAPACITY = 129;  // longest digest text with its NUL
+
+// ---- Text helpers ---------------------------------------------------------------
+
+// Two upper-case hex digits per byte, then a NUL (2 * count + 1 units).
+void WriteHexUpper(const uint8_t *bytes, size_t count, utf16 *out);
+// Units before the NUL; 0 for a null text.
+size_t TextUnits(const utf16 *text);
+// A fresh NUL-terminated heap copy of `units` units of `source`; null when no
+// memory could be had. The caller frees it.
+utf16 *DuplicateUnits(const utf16 *source, size_t units);
+utf16 *DuplicateText(const utf16 *text);

@@ -1,0 +1,16 @@
+// Display operations: how jobs report to the window. Each is synchronous from
+// any thread (carried onto the user-interface thread by RunOnUiThread) and
+// does nothing once the main window is gone.
+#pragma once
+
+#include <cstdint>
+
+#include "window/ids.h"
+
+void ClearResultList();
+void AddResultRow(const wchar_t *path, const wchar_t *digest, const wchar_t *status);
+void SetStatusText(int part, const wchar_t *text, bool popout);
+void SetProgressRange(int32_t maximum);
+void SetProgressPos(int32_t position);
+void EnableJobCommands(bool enabled);
+void ShowErrorMessage(const wchar_t *text);

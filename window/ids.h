@@ -1,0 +1,54 @@
+// Every identifier of the window and its resources in one place: resource
+// and command ids, control ids, status-bar parts, the window's private message
+// and timer. Shared by the resource script, the code, the tests and the
+// out-of-process test driver. Plain #defines above, so the resource compiler
+// can read this file too.
+#pragma once
+
+#define IDS_APP_TITLE 103
+#define IDC_TALVOR 109  // window class name, menu and accelerator table
+
+#define IDD_ABOUTBOX 103
+#define IDC_VERSION_TEXT 1000
+
+#define IDI_TALVOR 134
+#define IDI_SMALL 135
+#define IDI_ABOUT 107
+
+#define IDM_ABOUT 104
+#define IDM_EXIT 105
+#define ID_FILE_SAVE 32773
+#define ID_FILE_CHECK 32775
+#define ID_FILE_SCAN 32777
+#define ID_OPTIONS_CRC32 32783
+#define ID_OPTIONS_AUTOMODE 32784
+#define ID_OPTIONS_HIDDEN 32786
+#define ID_OPTIONS_SHA3_256 32787
+#define ID_OPTIONS_SHA3_224 32788
+#define ID_OPTIONS_SHA3_384 32789
+#define ID_OPTIONS_SHA3_512 32790
+
+#define ID_RESULT_LIST 6990
+#define ID_STATUS_BAR 11990
+#define ID_PROGRESS_BAR 12990
+
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
+
+#ifndef RC_INVOKED
+enum StatusPart : int {
+    STATUS_ENGINE = 0,
+    STATUS_COUNT = 1,
+    STATUS_PHASE = 2,
+    STATUS_ACTIVITY = 3,
+};
+
+// Private message of the main window: run the call that RunOnUiThread has
+// placed for it (wParam and lParam are not used).
+#define WM_APP_RUN_UI_CALL (WM_APP + 1)
+
+// Timer of the main window that turns the result list's redraw on again
+// while rows arrive (see window/display.cpp).
+#define LIST_REDRAW_TIMER_ID 1
+#endif
