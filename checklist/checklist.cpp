@@ -1,4 +1,5 @@
 #include "checklist/checklist.h"
+#include "list_table.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +18,8 @@ size_t RecordDigestUnits(utf16 unit)
     const KindInfo *kind = FindKind(unit);
     return kind ? size_t(kind->digest_digits) : 0;
 }
+
+} // namespace
 
 int GrowParsedList(ParsedList *list, int32_t capacity)
 {
@@ -51,8 +54,6 @@ bool NeedsGrowth(const ParsedList *list)
 {
     return list->count >= list->capacity - CHECKLIST_GROWTH_MARGIN;
 }
-
-} // namespace
 
 int ParseChecksumList(const utf16 *text, size_t units, ParsedList *list)
 {
