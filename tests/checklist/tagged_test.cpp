@@ -2,6 +2,7 @@
 // hostile lines without losing the good ones.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 #include <vector>
 
