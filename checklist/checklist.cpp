@@ -50,6 +50,14 @@ int AppendRecord(ParsedList *list, utf16 kind, const utf16 *digest, size_t diges
     return CHECKLIST_OK;
 }
 
+int StartParsedList(ParsedList *list)
+{
+    if (list->entries)
+        return CHECKLIST_OK;
+    list->count = 0;
+    return GrowParsedList(list, CHECKLIST_INITIAL_CAPACITY);
+}
+
 bool NeedsGrowth(const ParsedList *list)
 {
     return list->count >= list->capacity - CHECKLIST_GROWTH_MARGIN;
@@ -57,11 +65,8 @@ bool NeedsGrowth(const ParsedList *list)
 
 int ParseChecksumList(const utf16 *text, size_t units, ParsedList *list)
 {
-    if (!list->entries) {
-        list->count = 0;
-        if (GrowParsedList(list, CHECKLIST_INITIAL_CAPACITY) != CHECKLIST_OK)
-            return CHECKLIST_ERR_MEMORY;
-    }
+    if (StartParsedList(list) != CHECKLIST_OK)
+        return CHECKLIST_ERR_MEMORY;
     for (size_t i = 0; i < units; ++i) {
         size_t digest_units = RecordDigestUnits(text[i]);
         if (digest_units != 0) {

@@ -4,6 +4,8 @@
 #include "checklist/checklist.h"
 
 int GrowParsedList(ParsedList *list, int32_t capacity);
+// Gives a list that has no table yet its first one; keeps an existing table.
+int StartParsedList(ParsedList *list);
 // Appends one entry, copying the digest and the path (cut to
 // CHECKLIST_MAX_PATH_UNITS); the table must have room.
 int AppendRecord(ParsedList *list, utf16 kind, const utf16 *digest, size_t digest_units,

@@ -432,11 +432,8 @@ int ParseListFile(const uint8_t *bytes, size_t size, ParsedList *list, ListProbl
 {
     if (DetectListFormat(bytes, size) == LIST_FORMAT_QCX)
         return ParseQcxList(bytes, size, list);
-    if (!list->entries) {
-        list->count = 0;
-        if (GrowParsedList(list, CHECKLIST_INITIAL_CAPACITY) != CHECKLIST_OK)
-            return CHECKLIST_ERR_MEMORY;
-    }
+    if (StartParsedList(list) != CHECKLIST_OK)
+        return CHECKLIST_ERR_MEMORY;
     return ParseTaggedList(bytes, size, list, problems);
 }
 
