@@ -1,4 +1,5 @@
 #include "checklist/checklist.h"
+#include "list_table.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +18,8 @@ size_t RecordDigestUnits(utf16 unit)
     const KindInfo *kind = FindKind(unit);
     return kind ? size_t(kind->digest_digits) : 0;
 }
+
+} // namespace
 
 int GrowParsedList(ParsedList *list, int32_t capacity)
 {
@@ -47,20 +50,23 @@ int AppendRecord(ParsedList *list, utf16 kind, const utf16 *digest, size_t diges
     return CHECKLIST_OK;
 }
 
+int StartParsedList(ParsedList *list)
+{
+    if (list->entries)
+        return CHECKLIST_OK;
+    list->count = 0;
+    return GrowParsedList(list, CHECKLIST_INITIAL_CAPACITY);
+}
+
 bool NeedsGrowth(const ParsedList *list)
 {
     return list->count >= list->capacity - CHECKLIST_GROWTH_MARGIN;
 }
 
-} // namespace
-
 int ParseChecksumList(const utf16 *text, size_t units, ParsedList *list)
 {
-    if (!list->entries) {
-        list->count = 0;
-        if (GrowParsedList(list, CHECKLIST_INITIAL_CAPACITY) != CHECKLIST_OK)
-            return CHECKLIST_ERR_MEMORY;
-    }
+    if (StartParsedList(list) != CHECKLIST_OK)
+        return CHECKLIST_ERR_MEMORY;
     for (size_t i = 0; i < units; ++i) {
         size_t digest_units = RecordDigestUnits(text[i]);
         if (digest_units != 0) {

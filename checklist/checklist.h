@@ -1,5 +1,7 @@
-// The checksum list format (.qcx): composing the body from entries and
-// parsing a list text back into entries. Platform-neutral.
+// The checksum list formats: our own .qcx list and the tagged text list other
+// checksum tools read and write (`SHA3-256 (path) = hex`, UTF-8). Composing
+// either body from entries and parsing a list file back into entries.
+// Platform-neutral.
 #pragma once
 
 #include <cstddef>
@@ -37,3 +39,74 @@ bool EntryIsListed(const Entry *entry);
 uint64_t ComposedListUnits(const Entry *entries, int32_t count);
 // Writes the body into `out` (ComposedListUnits units); returns units written.
 uint64_t ComposeChecksumList(const Entry *entries, int32_t count, utf16 *out);
+
+// ---- Tagged text lists ----------------------------------------------------------
+//
+// One line per entry, `NAME (path) = hex` with the kind's name from g_kinds,
+// UTF-8 without byte order mark, each line ended by a single LF: the line end
+// tools on every platform read, where a CR would end up in the digest field
+// of older readers.
+
+// Whether an entry can be written to a tagged list: it is listed, and its
+// path is valid UTF-16 (no unpaired surrogate, which UTF-8 cannot hold) with
+// no CR or LF (which would split the line). Save counts the listed entries
+// that fail this to tell the user they were left out.
+bool EntryFitsTaggedList(const Entry *entry);
+// Bytes of the composed tagged body for entries[0..count); entries that do
+// not fit (EntryFitsTaggedList) are left out.
+uint64_t TaggedListBytes(const Entry *entries, int32_t count);
+// Writes the body into `out` (TaggedListBytes bytes); returns bytes written.
+uint64_t ComposeTaggedList(const Entry *entries, int32_t count, char *out);
+
+enum ListFormat : int {
+    LIST_FORMAT_QCX = 1,
+    LIST_FORMAT_TAGGED = 2,
+};
+
+// The format of a list file's bytes, by content alone. A text starting with
+// the UTF-16 byte order mark is .qcx when its first non-empty line has a tab
+// as second unit (`K<TAB>`), otherwise a UTF-16 tagged list. Without it, a
+// UTF-8 byte order mark, a second byte other than NUL or a single byte means
+// a UTF-8 tagged list; the rest is read as .qcx, as it always was.
+int DetectListFormat(const uint8_t *bytes, size_t size);
+
+// Why a tagged line gave no entry.
+enum ListLineProblem : int {
+    LIST_LINE_MALFORMED = 1,          // not `NAME (path) = hex`, or hex with a non-hex digit
+    LIST_LINE_UNKNOWN_ALGORITHM = 2,  // a name no kind in g_kinds has
+    LIST_LINE_DIGEST_LENGTH = 3,      // hex of another length than the kind's
+    LIST_LINE_INVALID_TEXT = 4,       // invalid UTF-8 or a NUL in the line
+};
+
+// A line the check shows as an "ERROR" row: its 1-based number, the problem,
+// and a text to show (the path when one could be read, else the line; invalid
+// UTF-8 shown as U+FFFD), owned, at most CHECKLIST_MAX_PATH_UNITS units.
+struct ListProblem {
+    int32_t line;
+    int32_t problem;
+    utf16 *text;
+};
+struct ListProblems {
+    ListProblem *items;
+    int32_t count;
+    int32_t capacity;
+};
+
+// Parses a whole list file: a .qcx list exactly as ParseChecksumList reads
+// it, a tagged list line by line (LF or CR LF; empty lines and lines starting
+// with '#' or ';' are skipped). Tagged digests are stored in upper case;
+// paths longer than CHECKLIST_MAX_PATH_UNITS are cut like .qcx paths. A bad
+// line adds a problem and the parse goes on. On CHECKLIST_ERR_MEMORY the
+// entries and problems read so far stay in `list` and `problems`.
+int ParseListFile(const uint8_t *bytes, size_t size, ParsedList *list, ListProblems *problems);
+void ReleaseListProblems(ListProblems *problems);
+
+// How a listed path is anchored, by Windows rules ('/' counts as '\').
+enum ListPathKind : int {
+    LIST_PATH_ABSOLUTE = 0,        // C:\x, \\server\share\x, \\?\x, \\.\x
+    LIST_PATH_RELATIVE = 1,        // x, .\x, ..\x: taken from the list file's folder
+    LIST_PATH_ROOTED = 2,          // \x: taken from the root of the list file's drive
+    LIST_PATH_DRIVE_RELATIVE = 3,  // C:x: depends on a per-drive current folder the
+                                   // check does not own; shown as an "ERROR" row
+};
+int ClassifyListPath(const utf16 *path);

@@ -6,38 +6,9 @@
 #include <vector>
 
 #include "checklist/checklist.h"
+#include "tests/checklist/list_helpers.h"
 
 namespace {
-
-typedef std::basic_string<utf16> Text;
-
-Text T(const char16_t *s)
-{
-    Text t;
-    for (; *s; ++s)
-        t.push_back(utf16(*s));
-    return t;
-}
-
-Entry MakeEntry(char kind, const Text &digest, const Text &path)
-{
-    Entry e;
-    e.kind = kind;
-    e.digest = static_cast<utf16 *>(std::calloc(digest.size() + 1, sizeof(utf16)));
-    e.path = static_cast<utf16 *>(std::calloc(path.size() + 1, sizeof(utf16)));
-    std::copy(digest.begin(), digest.end(), e.digest);
-    std::copy(path.begin(), path.end(), e.path);
-    return e;
-}
-
-void FreeEntries(std::vector<Entry> &entries)
-{
-    for (Entry &e : entries) {
-        std::free(e.digest);
-        std::free(e.path);
-    }
-    entries.clear();
-}
 
 Text Compose(const std::vector<Entry> &entries)
 {
@@ -57,25 +28,10 @@ std::vector<uint8_t> LittleEndianBytes(const Text &text)
     return bytes;
 }
 
-Text DigestOf(char kind, char16_t digit)
-{
-    size_t n = kind == 'C' ? 8 : kind == 'E' ? 56 : kind == 'S' ? 64 : kind == 'M' ? 96 : 128;
-    return Text(n, utf16(digit));
-}
-
-struct Parsed {
-    ParsedList list = {};
-    int result = -1;
-    ~Parsed() { ReleaseParsedList(&list); }
-};
-
 void Parse(const Text &text, Parsed *parsed)
 {
     parsed->result = ParseChecksumList(text.data(), text.size(), &parsed->list);
 }
-
-Text PathOf(const Parsed &p, int i) { return Text(p.list.entries[i].path); }
-Text DigestAt(const Parsed &p, int i) { return Text(p.list.entries[i].digest); }
 
 } // namespace
 
