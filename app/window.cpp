@@ -241,9 +241,10 @@ void ApplyDpiChange(HWND window, WPARAM dpis, const RECT *suggested)
     if (old_dpi != 0 && old_dpi != new_dpi)
         RescaleColumnsAndParts(old_dpi, new_dpi);
     ApplyControlFonts();
-    SetWindowPos(window, nullptr, suggested->left, suggested->top,
-                 suggested->right - suggested->left, suggested->bottom - suggested->top,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    if (suggested)
+        SetWindowPos(window, nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
     // The suggested size may equal the old one, and then no WM_SIZE comes.
     RECT client = MainClientRect();
     LayOutControls(window, client.right - client.left, client.bottom - client.top);
@@ -428,10 +429,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM)
 {
     switch (message) {
-    case WM_INITDIALOG: {
-        SetDlgItemTextA(dialog, IDC_VERSION_TEXT, TALVOR_COMPANY_NAME ", Version " TALVOR_VERSION_TEXT);
+    case WM_INITDIALOG:
+        SetDlgItemTextA(dialog, IDC_VERSION_TEXT,
+                        TALVOR_COMPANY_NAME ", Version " TALVOR_VERSION_TEXT);
         return TRUE;
-    }
     case WM_COMMAND:
         if (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL) {
             EndDialog(dialog, LOWORD(wparam));
