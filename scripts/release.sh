@@ -21,7 +21,11 @@ cmake --build "$build" --target TalvorCrcCheck
 # The version text exactly as the compiler assembles it for the About box.
 version=$(printf '#include "app/resources/version.h"\nTALVOR_VERSION_TEXT\n' |
     x86_64-w64-mingw32-gcc -E -P -I"$root" -x c - | tr -d '" \n')
-epoch=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct)}
+epoch=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || true)}
+if [ -z "$epoch" ]; then
+    echo "release: not a git checkout; set SOURCE_DATE_EPOCH to the entries' time stamp" >&2
+    exit 1
+fi
 name="TalvorCrcCheck-$version-win64"
 zip_file="$build/$name.zip"
 
