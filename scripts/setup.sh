@@ -9,7 +9,7 @@ packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     wine wine64 fonts-wine xvfb x11-apps x11-utils imagemagick xdotool
-    googletest libssl-dev openssl libisal-dev rhash
+    googletest libssl-dev openssl libisal-dev rhash zip unzip
     util-linux procps bc
 )
 

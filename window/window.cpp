@@ -1,9 +1,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <cstdio>
 #include <cstdlib>
 
+#include "core/version.h"
 #include "window/window.h"
 
 AppWindows g_win;
@@ -56,6 +56,69 @@ RECT MainClientRect()
     return client;
 }
 
+// The per-window DPI calls came with Windows 10 1607. Looked up rather than
+// imported, so the program still starts on Windows 7 and 8, where it runs
+// system-aware and the screen's DPI is every window's.
+template <typename Function>
+Function User32Function(const char *name)
+{
+    FARPROC address = GetProcAddress(GetModuleHandleW(L"user32.dll"), name);
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
+}
+
+UINT WindowDpi(HWND window)
+{
+    typedef UINT(WINAPI * GetDpiForWindowCall)(HWND);
+    static const GetDpiForWindowCall get_dpi_for_window =
+        User32Function<GetDpiForWindowCall>("GetDpiForWindow");
+    if (get_dpi_for_window)
+        return get_dpi_for_window(window);
+    HDC screen = GetDC(nullptr);
+    UINT dpi = static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSY));
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
+int SystemParametersForWindowDpi(UINT action, UINT size, void *values)
+{
+    typedef BOOL(WINAPI * ForDpiCall)(UINT, UINT, void *, UINT, UINT);
+    static const ForDpiCall for_dpi = User32Function<ForDpiCall>("SystemParametersInfoForDpi");
+    if (for_dpi)
+        return for_dpi(action, size, values, 0, g_win.dpi) ? 1 : 0;
+    return SystemParametersInfoW(action, size, values, 0) ? 1 : 0;
+}
+
+int ScaleForWindowDpi(int pixels)
+{
+    return MulDiv(pixels, static_cast<int>(g_win.dpi), static_cast<int>(DESIGN_DPI));
+}
+
+// The fonts each control would pick for itself, taken at the window's DPI:
+// the list the icon-title font, the status bar the status font. Fonts that
+// cannot be had leave the controls' current ones in place.
+void ApplyControlFonts()
+{
+    LOGFONTW list_font = {};
+    NONCLIENTMETRICSW metrics = {};
+    metrics.cbSize = sizeof metrics;
+    if (!SystemParametersForWindowDpi(SPI_GETICONTITLELOGFONT, sizeof list_font, &list_font) ||
+        !SystemParametersForWindowDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics))
+        return;
+    HFONT new_list_font = CreateFontIndirectW(&list_font);
+    HFONT new_status_font = CreateFontIndirectW(&metrics.lfStatusFont);
+    if (!new_list_font || !new_status_font) {
+        DeleteObject(new_list_font);
+        DeleteObject(new_status_font);
+        return;
+    }
+    SendMessageW(ResultListHandle(), WM_SETFONT, reinterpret_cast<WPARAM>(new_list_font), TRUE);
+    SendMessageW(g_win.status_bar, WM_SETFONT, reinterpret_cast<WPARAM>(new_status_font), TRUE);
+    DeleteObject(g_win.list_font);
+    DeleteObject(g_win.status_font);
+    g_win.list_font = new_list_font;
+    g_win.status_font = new_status_font;
+}
+
 void SetInitialStatusTexts(HWND status_bar)
 {
     SendMessageW(status_bar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(L""));
@@ -69,7 +132,9 @@ int CreateProgressBar()
     if (!InitControlClass(ICC_PROGRESS_CLASS))
         return 0;
     g_win.progress_bar = CreateChild(PROGRESS_CLASSW, nullptr, PBS_SMOOTH,
-                                     RECT{0, 0, 300, PROGRESS_BAR_HEIGHT}, ID_PROGRESS_BAR);
+                                     RECT{0, 0, ScaleForWindowDpi(300),
+                                          ScaleForWindowDpi(PROGRESS_BAR_HEIGHT)},
+                                     ID_PROGRESS_BAR);
     return g_win.progress_bar ? 1 : 0;
 }
 
@@ -123,21 +188,92 @@ int CreateResultList()
     return 1;
 }
 
-void LayOutControls(HWND window, LPARAM size)
+void LayOutControls(HWND window, int width, int height)
 {
     MainWindowRecord *record = MainRecord(window);
     if (!record || !record->result_list || !g_win.progress_bar || !g_win.status_bar)
         return;
-    int width = static_cast<short>(LOWORD(size));
-    int height = static_cast<short>(HIWORD(size));
-    MoveWindow(record->result_list, 0, PROGRESS_BAR_HEIGHT, width,
-               height - RESULT_LIST_HEIGHT_MARGIN, TRUE);
-    MoveWindow(g_win.progress_bar, 0, 0, width, PROGRESS_BAR_HEIGHT, TRUE);
+    int band = ScaleForWindowDpi(PROGRESS_BAR_HEIGHT);
+    MoveWindow(record->result_list, 0, band, width,
+               height - ScaleForWindowDpi(RESULT_LIST_HEIGHT_MARGIN), TRUE);
+    MoveWindow(g_win.progress_bar, 0, 0, width, band, TRUE);
     // The status bar ignores the place given; told its parent changed size,
     // it docks itself along the bottom edge at its own height.
-    MoveWindow(g_win.status_bar, 0, 0, width, PROGRESS_BAR_HEIGHT, TRUE);
+    MoveWindow(g_win.status_bar, 0, 0, width, band, TRUE);
     SendMessageW(g_win.status_bar, WM_SIZE, 0, 0);
     SendMessageW(record->result_list, LVM_ARRANGE, LVA_ALIGNTOP, 0);
+}
+
+void LayOutForClientSize(HWND window, LPARAM size)
+{
+    LayOutControls(window, static_cast<short>(LOWORD(size)), static_cast<short>(HIWORD(size)));
+}
+
+// Column widths and status-bar part edges keep their look on the new screen:
+// each is scaled by the change of DPI, whatever the user made of it.
+void RescaleColumnsAndParts(UINT old_dpi, UINT new_dpi)
+{
+    HWND list = ResultListHandle();
+    for (int i = 0; i < 3; ++i) {
+        int width = static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, i, 0));
+        SendMessageW(list, LVM_SETCOLUMNWIDTH, i, MulDiv(width, new_dpi, old_dpi));
+    }
+    int edges[4];
+    int parts = static_cast<int>(
+        SendMessageW(g_win.status_bar, SB_GETPARTS, 4, reinterpret_cast<LPARAM>(edges)));
+    for (int i = 0; i < parts && i < 4; ++i) {
+        if (edges[i] >= 0)
+            edges[i] = MulDiv(edges[i], new_dpi, old_dpi);
+    }
+    SendMessageW(g_win.status_bar, SB_SETPARTS, parts, reinterpret_cast<LPARAM>(edges));
+}
+
+// The window was moved to a screen of another DPI (or that screen's scale was
+// changed); the system suggests the window's new place and size.
+void ApplyDpiChange(HWND window, WPARAM dpis, const RECT *suggested)
+{
+    UINT old_dpi = g_win.dpi;
+    UINT new_dpi = HIWORD(dpis);
+    if (new_dpi == 0 || !ResultListHandle() || !g_win.status_bar)
+        return;
+    g_win.dpi = new_dpi;
+    if (old_dpi != 0 && old_dpi != new_dpi)
+        RescaleColumnsAndParts(old_dpi, new_dpi);
+    ApplyControlFonts();
+    if (suggested)
+        SetWindowPos(window, nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    // The suggested size may equal the old one, and then no WM_SIZE comes.
+    RECT client = MainClientRect();
+    LayOutControls(window, client.right - client.left, client.bottom - client.top);
+}
+
+void SetMinimumTrackingSize(MINMAXINFO *limits)
+{
+    limits->ptMinTrackSize.x = ScaleForWindowDpi(MIN_WINDOW_WIDTH);
+    limits->ptMinTrackSize.y = ScaleForWindowDpi(MIN_WINDOW_HEIGHT);
+}
+
+// The window is created at its size for DESIGN_DPI, when its screen is not
+// yet known; once it is, a window on a screen of another DPI gets its size
+// for that one, before its controls are laid out in it.
+void SizeForWindowDpi(HWND window)
+{
+    g_win.dpi = WindowDpi(window);
+    if (g_win.dpi == DESIGN_DPI)
+        return;
+    SetWindowPos(window, nullptr, 0, 0, ScaleForWindowDpi(MIN_WINDOW_WIDTH),
+                 ScaleForWindowDpi(MIN_WINDOW_HEIGHT),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void ReleaseControlFonts()
+{
+    DeleteObject(g_win.list_font);
+    DeleteObject(g_win.status_font);
+    g_win.list_font = nullptr;
+    g_win.status_font = nullptr;
 }
 
 // The rows added while the redraw was held appear now, in one repaint. The
@@ -240,13 +376,16 @@ ATOM RegisterMainWindowClass(HINSTANCE instance)
 int CreateMainWindow(HINSTANCE instance, int show)
 {
     g_win.instance = instance;
+    g_win.dpi = DESIGN_DPI;
     g_win.main_window = CreateWindowExW(0, g_win.class_name, g_win.title, WS_OVERLAPPEDWINDOW,
                                         CW_USEDEFAULT, 0, MIN_WINDOW_WIDTH, MIN_WINDOW_HEIGHT,
                                         nullptr, nullptr, instance, nullptr);
     if (!g_win.main_window)
         return 0;
+    SizeForWindowDpi(g_win.main_window);
     if (!CreateProgressBar() || !CreateStatusBar() || !CreateResultList())
         return 0;
+    ApplyControlFonts();
     ShowWindow(g_win.main_window, show);
     UpdateWindow(g_win.main_window);
     return 1;
@@ -263,7 +402,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
             return DefWindowProcW(window, message, wparam, lparam);
         return g_win.command_handler(window, wparam, lparam);
     case WM_SIZE:
-        LayOutControls(window, lparam);
+        LayOutForClientSize(window, lparam);
+        return 0;
+    case WM_DPICHANGED:
+        ApplyDpiChange(window, wparam, reinterpret_cast<const RECT *>(lparam));
         return 0;
     case WM_TIMER:
         if (wparam != LIST_REDRAW_TIMER_ID)
@@ -273,12 +415,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
     case WM_PAINT:
         PaintNothing(window);
         return 0;
-    case WM_GETMINMAXINFO: {
-        MINMAXINFO *limits = reinterpret_cast<MINMAXINFO *>(lparam);
-        limits->ptMinTrackSize.x = MIN_WINDOW_WIDTH;
-        limits->ptMinTrackSize.y = MIN_WINDOW_HEIGHT;
+    case WM_GETMINMAXINFO:
+        SetMinimumTrackingSize(reinterpret_cast<MINMAXINFO *>(lparam));
         return 0;
-    }
     case WM_DESTROY:
         if (window == g_win.main_window)
             ForgetWindowHandles();
@@ -286,6 +425,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
         return 0;
     case WM_NCDESTROY:
         ReleaseMainRecord(window);
+        ReleaseControlFonts();
         return DefWindowProcW(window, message, wparam, lparam);
     default:
         return DefWindowProcW(window, message, wparam, lparam);
@@ -295,12 +435,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM)
 {
     switch (message) {
-    case WM_INITDIALOG: {
-        char version[64];
-        std::snprintf(version, sizeof version, "%s%s%s", "Ostrik, Version ", "0.24b.", "1537");
-        SetDlgItemTextA(dialog, IDC_VERSION_TEXT, version);
+    case WM_INITDIALOG:
+        SetDlgItemTextA(dialog, IDC_VERSION_TEXT,
+                        TALVOR_COMPANY_NAME ", Version " TALVOR_VERSION_TEXT);
         return TRUE;
-    }
     case WM_COMMAND:
         if (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL) {
             EndDialog(dialog, LOWORD(wparam));

@@ -10,6 +10,11 @@
 #include "window/ids.h"
 
 constexpr int TITLE_UNITS = 100;
+
+// Pixel sizes of the window as drawn at DESIGN_DPI. At any other DPI each one
+// is scaled by the window's DPI and rescaled when the window moves to a
+// screen of another DPI.
+constexpr UINT DESIGN_DPI = 96;
 constexpr int MIN_WINDOW_WIDTH = 500;
 constexpr int MIN_WINDOW_HEIGHT = 400;
 constexpr int PROGRESS_BAR_HEIGHT = 20;
@@ -42,6 +47,9 @@ struct AppWindows {
     HACCEL accelerators;
     CommandHandler command_handler;  // null: commands go to DefWindowProcW
     bool list_redraw_held;  // the result list's redraw is off, the timer armed
+    UINT dpi;               // the main window's DPI, which every pixel size follows
+    HFONT list_font;        // the controls' fonts at that DPI; owned
+    HFONT status_font;
 };
 
 extern AppWindows g_win;

@@ -2,6 +2,7 @@
 #include <commctrl.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <cwchar>
 #include <string>
 #include <thread>
@@ -60,24 +61,52 @@ INT_PTR RunAboutBox(Dismissal how, AboutObservation *seen)
     return result;
 }
 
-void ExpectLayoutFor(SIZE client)
+// The window's pixel sizes at the DPIs the tests run at: 96 in every run, 144
+// in the run whose prefix is set to it (window_test_144dpi).
+struct DpiSizes {
+    UINT dpi;
+    SIZE min_frame;  // also the initial frame
+    int band;        // the progress bar's height, where the result list starts
+    int margin;      // how much shorter than the client area the result list is
+};
+
+const DpiSizes kAt96Dpi = {96, {500, 400}, 20, 42};
+const DpiSizes kAt144Dpi = {144, {750, 600}, 30, 63};
+
+void ExpectLayoutFor(SIZE client, const DpiSizes &sizes = kAt96Dpi)
 {
     RECT progress = gui::ChildRect(g_win.progress_bar);
     EXPECT_EQ(progress.left, 0);
     EXPECT_EQ(progress.top, 0);
     EXPECT_EQ(progress.right, client.cx);
-    EXPECT_EQ(progress.bottom, 20);
+    EXPECT_EQ(progress.bottom, sizes.band);
 
     RECT list = gui::ChildRect(gui::ResultList());
     EXPECT_EQ(list.left, 0);
-    EXPECT_EQ(list.top, 20);
+    EXPECT_EQ(list.top, sizes.band);
     EXPECT_EQ(list.right, client.cx);
-    EXPECT_EQ(list.bottom - list.top, client.cy - 42);
+    EXPECT_EQ(list.bottom - list.top, client.cy - sizes.margin);
 
     RECT status = gui::ChildRect(g_win.status_bar);
     EXPECT_EQ(status.left, 0);
     EXPECT_EQ(status.right, client.cx);
     EXPECT_EQ(status.bottom, client.cy);
+}
+
+void ExpectColumnsAndPartsFromTheClientWidth()
+{
+    int client_width = gui::ClientSize().cx;
+    int widths[3];
+    ComputeColumnWidths(client_width, widths);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(gui::ColumnWidth(i), widths[i]) << "column " << i;
+    int edges[4];
+    ComputeStatusPartEdges(client_width, edges);
+    std::vector<int> parts = gui::StatusPartEdges();
+    ASSERT_EQ(parts.size(), 4u);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(parts[i], edges[i]) << "part " << i;
+    EXPECT_EQ(parts[3], -1);
 }
 
 TEST(MainWindow, ComesUpWithItsControlsSizedFromTheClientWidth)
@@ -111,16 +140,7 @@ TEST(MainWindow, ComesUpWithItsControlsSizedFromTheClientWidth)
     EXPECT_EQ(GetWindow(g_win.progress_bar, GW_HWNDNEXT), g_win.status_bar);
     EXPECT_EQ(GetWindow(g_win.status_bar, GW_HWNDNEXT), gui::ResultList());
 
-    int client_width = gui::ClientSize().cx;
-    ComputeColumnWidths(client_width, widths);
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(gui::ColumnWidth(i), widths[i]) << "column " << i;
-    ComputeStatusPartEdges(client_width, edges);
-    std::vector<int> parts = gui::StatusPartEdges();
-    ASSERT_EQ(parts.size(), 4u);
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(parts[i], edges[i]) << "part " << i;
-    EXPECT_EQ(parts[3], -1);
+    ExpectColumnsAndPartsFromTheClientWidth();
 
     bool popout = false;
     std::wstring engine = gui::StatusText(0, &popout);
@@ -379,6 +399,124 @@ TEST(MainWindow, ExitCloseBoxAndAltF4EndTheLoopWithExitCodeZero)
     keys[VK_MENU] = 0;
     SetKeyboardState(keys);
     EXPECT_EQ(g_win.main_window, nullptr);
+}
+
+UINT ScreenDpi()
+{
+    HDC screen = GetDC(nullptr);
+    UINT dpi = static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSY));
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
+SIZE FrameSize()
+{
+    RECT frame;
+    GetWindowRect(gui::MainWindow(), &frame);
+    return SIZE{frame.right - frame.left, frame.bottom - frame.top};
+}
+
+SIZE MinimumTrackingSize()
+{
+    MINMAXINFO limits = {};
+    SendMessageW(gui::MainWindow(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
+    return SIZE{limits.ptMinTrackSize.x, limits.ptMinTrackSize.y};
+}
+
+LONG FontHeight(HWND control)
+{
+    LOGFONTW font = {};
+    HFONT handle = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+    GetObjectW(handle, sizeof font, &font);
+    return font.lfHeight;
+}
+
+// The controls' fonts at a DPI: the result list's is the icon-title font,
+// the status bar's the status font.
+void ExpectFontsFor(UINT dpi)
+{
+    LOGFONTW icon_title = {};
+    ASSERT_TRUE(SystemParametersInfoForDpi(SPI_GETICONTITLELOGFONT, sizeof icon_title,
+                                           &icon_title, 0, dpi));
+    NONCLIENTMETRICSW metrics = {};
+    metrics.cbSize = sizeof metrics;
+    ASSERT_TRUE(SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0,
+                                           dpi));
+    EXPECT_EQ(FontHeight(gui::ResultList()), icon_title.lfHeight) << dpi;
+    EXPECT_EQ(FontHeight(g_win.status_bar), metrics.lfStatusFont.lfHeight) << dpi;
+}
+
+// Null when the screen is at neither DPI, or not at the one the run asked the
+// prefix for (a run at 144 must not pass by having been at 96).
+const DpiSizes *SizesAtScreenDpi()
+{
+    UINT dpi = ScreenDpi();
+    const char *wanted = std::getenv("TALVOR_TEST_DPI");
+    if (wanted && static_cast<UINT>(std::atoi(wanted)) != dpi)
+        return nullptr;
+    return dpi == 96 ? &kAt96Dpi : dpi == 144 ? &kAt144Dpi : nullptr;
+}
+
+// Also run with the prefix at 144 DPI, where the manifest's DPI awareness
+// gets the window drawn at that DPI rather than stretched from 96.
+TEST(WindowDpi, SizesAndFontsFollowTheScreenDpi)
+{
+    const DpiSizes *sizes = SizesAtScreenDpi();
+    ASSERT_NE(sizes, nullptr) << "screen DPI " << ScreenDpi();
+    ASSERT_EQ(gui::Start(L"talvor.exe"), 1);
+    EXPECT_EQ(FrameSize().cx, sizes->min_frame.cx);
+    EXPECT_EQ(FrameSize().cy, sizes->min_frame.cy);
+    EXPECT_EQ(MinimumTrackingSize().cx, sizes->min_frame.cx);
+    EXPECT_EQ(MinimumTrackingSize().cy, sizes->min_frame.cy);
+    ExpectColumnsAndPartsFromTheClientWidth();
+    ExpectLayoutFor(gui::ClientSize(), *sizes);
+    ExpectFontsFor(sizes->dpi);
+
+    MoveWindow(gui::MainWindow(), 0, 0, sizes->min_frame.cx + 300, sizes->min_frame.cy + 200,
+               TRUE);
+    gui::PumpFor(50);
+    ExpectLayoutFor(gui::ClientSize(), *sizes);
+    SetWindowPos(gui::MainWindow(), nullptr, 0, 0, 200, 150, SWP_NOZORDER | SWP_NOMOVE);
+    EXPECT_GE(FrameSize().cx, sizes->min_frame.cx);
+    EXPECT_GE(FrameSize().cy, sizes->min_frame.cy);
+    EXPECT_EQ(gui::Close(), 0);
+}
+
+// What the system sends when the window is dragged onto a screen of another
+// DPI: the window takes the suggested rectangle, every pixel size and font
+// follows the new DPI, and the columns and status-bar parts keep their look.
+TEST(WindowDpi, MovingToAScreenOfAnotherDpiRescalesTheWindow)
+{
+    const DpiSizes *from = SizesAtScreenDpi();
+    ASSERT_NE(from, nullptr) << "screen DPI " << ScreenDpi();
+    const DpiSizes *to = from == &kAt96Dpi ? &kAt144Dpi : &kAt96Dpi;
+    ASSERT_EQ(gui::Start(L"talvor.exe"), 1);
+    HWND main = gui::MainWindow();
+    int widths[3] = {gui::ColumnWidth(0), gui::ColumnWidth(1), gui::ColumnWidth(2)};
+    std::vector<int> parts = gui::StatusPartEdges();
+
+    RECT suggested = {30, 40, 30 + to->min_frame.cx + 90, 40 + to->min_frame.cy + 60};
+    SendMessageW(main, WM_DPICHANGED, MAKEWPARAM(to->dpi, to->dpi),
+                 reinterpret_cast<LPARAM>(&suggested));
+    gui::PumpFor(50);
+    RECT frame;
+    GetWindowRect(main, &frame);
+    EXPECT_EQ(frame.left, suggested.left);
+    EXPECT_EQ(frame.top, suggested.top);
+    EXPECT_EQ(FrameSize().cx, suggested.right - suggested.left);
+    EXPECT_EQ(FrameSize().cy, suggested.bottom - suggested.top);
+    EXPECT_EQ(MinimumTrackingSize().cx, to->min_frame.cx);
+    EXPECT_EQ(MinimumTrackingSize().cy, to->min_frame.cy);
+    ExpectLayoutFor(gui::ClientSize(), *to);
+    ExpectFontsFor(to->dpi);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(gui::ColumnWidth(i), MulDiv(widths[i], to->dpi, from->dpi)) << "column " << i;
+    std::vector<int> rescaled = gui::StatusPartEdges();
+    ASSERT_EQ(rescaled.size(), 4u);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(rescaled[i], MulDiv(parts[i], to->dpi, from->dpi)) << "part " << i;
+    EXPECT_EQ(rescaled[3], -1);
+    EXPECT_EQ(gui::Close(), 0);
 }
 
 }  // namespace
