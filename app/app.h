@@ -40,6 +40,9 @@ int ChooseFolder();
 // Check: the open dialog for a checksum list file; a confirmed name becomes
 // the target path of a check job. Always 0.
 int ChooseChecksumFile();
+// Save: the save dialog; a confirmed name is written by SaveChecksumListTo.
+// Always 0.
+int SaveChecksumList();
 // An algorithm item: stores `choice`, then checks `command` alone among the
 // algorithm items of the window's menu.
 void ChooseHashAlgorithm(HWND window, UINT command, int32_t choice);

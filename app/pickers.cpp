@@ -1,4 +1,5 @@
-// The two pickers that choose a job's target, and the Options commands.
+// The two pickers that choose a job's target, the Save dialog, and the
+// Options commands.
 // A picker only records the target and the pending job; the dispatcher
 // starts the job after the command's message has been handled.
 #include <windows.h>
@@ -19,6 +20,8 @@ constexpr UINT kAlgorithmItems[] = {
 };
 
 constexpr DWORD PICKER_NAME_UNITS = MAX_PATH;
+// Units of the file-name buffer of the checksum-list dialogs.
+constexpr DWORD CHECKLIST_DIALOG_NAME_UNITS = 260;
 
 // Without memory for the new path the previous target stays and no job is
 // requested, rather than a job on a path that was never stored.
@@ -31,6 +34,32 @@ void RequestJob(const wchar_t *path, int32_t job)
 void SetCheckMark(HMENU menu, UINT command, bool checked)
 {
     CheckMenuItem(menu, command, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+}
+
+// The settings both checksum-list dialogs (Check's open, Save's save as)
+// share: no owner, the .qcx and all-files filters, default extension "qcx",
+// `name` (CHECKLIST_DIALOG_NAME_UNITS units, zeroed) as the name buffer.
+// The caller adds its own flags.
+void FillChecklistDialog(OPENFILENAMEW *dialog, wchar_t *name)
+{
+    *dialog = {};
+    dialog->lStructSize = sizeof(*dialog);
+    dialog->hwndOwner = nullptr;
+    dialog->lpstrFilter = L"QCX File type (*.qcx)\0*.qcx\0All Files (*.*)\0*.*\0";
+    dialog->nFilterIndex = 1;
+    dialog->lpstrFile = name;
+    dialog->nMaxFile = CHECKLIST_DIALOG_NAME_UNITS;
+    dialog->lpstrDefExt = L"qcx";
+}
+
+// The open dialog moves the current folder whatever its flags say, so both
+// dialogs put it back: relative list paths depend on it.
+bool ShowChecklistDialog(OPENFILENAMEW *dialog, BOOL(WINAPI *show)(OPENFILENAMEW *))
+{
+    wchar_t *current_folder = SaveCurrentFolder();
+    BOOL chosen = show(dialog);
+    RestoreCurrentFolder(current_folder);
+    return chosen == TRUE;
 }
 
 }  // namespace
@@ -92,4 +121,18 @@ void ToggleHiddenFiles(HWND window)
 {
     g_app.hidden_files = g_app.hidden_files ? 0 : 1;
     SetCheckMark(GetMenu(window), ID_OPTIONS_HIDDEN, g_app.hidden_files == 1);
+}
+
+int SaveChecksumList()
+{
+    wchar_t name[CHECKLIST_DIALOG_NAME_UNITS] = {};
+    OPENFILENAMEW dialog;
+    FillChecklistDialog(&dialog, name);
+    // A Save As dialog must accept new names, so no OFN_FILEMUSTEXIST; no
+    // overwrite prompt either, an existing list is replaced as chosen.
+    dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+    if (!ShowChecklistDialog(&dialog, GetSaveFileNameW))
+        return 0;
+    SaveChecksumListTo(name);
+    return 0;
 }

@@ -16,15 +16,7 @@ void ShowCheckStart()
 {
     SetStatusText(STATUS_ENGINE, L"", true);
     SetStatusText(STATUS_COUNT, L"", true);
-    SetStatusText(STATUS_ACTIVITY, L"Work", true);
-    SetStatusText(STATUS_PHASE, L"Reading file", true);
-}
-
-// A list file that cannot be measured or read, or is too large to read.
-void TakeNotFoundExit()
-{
-    AddResultRow(L"Could not find item", L"ERROR", L"ERROR");
-    EndJob(L"BAD");
+    BeginJob(L"Reading file");
 }
 
 // Reads the list file whole; null when it cannot be read. *bytes: its size.
@@ -50,11 +42,10 @@ bool HoldsOnlyByteOrderMark(const utf16 *text, uint32_t bytes)
     return bytes == 0 || (bytes == sizeof(utf16) && text[0] == utf16(0xFEFF));
 }
 
-void TakeNoEntryExit()
+void ShowListWithoutEntries()
 {
     SetStatusText(STATUS_COUNT, L"Files: 0", false);
     AddResultRow(g_app.target_path, L"", L"ERROR");
-    EndJob(L"BAD");
 }
 
 // An unreadable file leaves the computed text empty, which never matches,
@@ -69,7 +60,8 @@ bool DigestMatches(const Entry *entry)
     return computed[0] != 0 && std::wcscmp(computed, entry->digest) == 0;
 }
 
-void VerifyEntries(const Entry *entries, int32_t n)
+// Digests every entry's file again; the end phase.
+const wchar_t *VerifyEntries(const Entry *entries, int32_t n)
 {
     SetProgressRange(n);
     wchar_t count_text[32];
@@ -83,30 +75,25 @@ void VerifyEntries(const Entry *entries, int32_t n)
         AddResultRow(entries[l].path, entries[l].digest, match ? L"OK" : L"MISMATCH");
         if (!match)
             ++mismatches;
-        if (l % 5 == 3) {
-            SetProgressPos(l);
-            ShowWorkPercentage(l, n);
-        }
+        ReportItemProgress(l, n);
     }
     SetProgressPos(n);
-    EndJob(mismatches ? L"BAD" : L"OK");
+    return mismatches ? L"BAD" : L"OK";
 }
 
-} // namespace
-
-DWORD WINAPI CheckJob(LPVOID)
+// The end phase of checking the list at the target path; null when memory
+// ran out.
+const wchar_t *CheckListFile()
 {
-    ShowCheckStart();
-    ParsedList list = {};
-    SetProgressPos(0);
-
     size_t units = 0;
     uint32_t bytes = 0;
     utf16 *text = ReadListText(g_app.target_path, &units, &bytes);
     if (!text) {
-        TakeNotFoundExit();
-        return 0;
+        // A list file that cannot be measured or read, or is too large to read.
+        AddResultRow(L"Could not find item", L"ERROR", L"ERROR");
+        return L"BAD";
     }
+    ParsedList list = {};
     int parsed = ParseChecksumList(text, units, &list);
     bool empty_list = HoldsOnlyByteOrderMark(text, bytes);
     std::free(text);
@@ -114,15 +101,25 @@ DWORD WINAPI CheckJob(LPVOID)
     // job releases it and Save writes the list that was read.
     g_app.entries = list.entries;
     g_app.entry_count = list.count;
-    if (parsed != CHECKLIST_OK) {
-        ShowErrorMessage(L"ERROR: Not enough free memory!");
-        EndJob(L"BAD");
-        return 0;
-    }
+    if (parsed != CHECKLIST_OK)
+        return nullptr;
     if (list.count == 0 && !empty_list) {
-        TakeNoEntryExit();
-        return 0;
+        ShowListWithoutEntries();
+        return L"BAD";
     }
-    VerifyEntries(list.entries, list.count);
+    return VerifyEntries(list.entries, list.count);
+}
+
+} // namespace
+
+DWORD WINAPI CheckJob(LPVOID)
+{
+    ShowCheckStart();
+    SetProgressPos(0);
+    const wchar_t *phase = CheckListFile();
+    if (phase)
+        EndJob(phase);
+    else
+        EndJobOutOfMemory();
     return 0;
 }

@@ -43,13 +43,12 @@ bool DigestEntryFile(Entry *entry)
 // a failed row and a "BAD" phase, and leaves nothing to save.
 void RunSingleFileJob()
 {
-    SetStatusText(STATUS_ACTIVITY, L"Work", true);
+    BeginJob(L"Creating CRC");
     SetProgressRange(100);
-    SetStatusText(STATUS_PHASE, L"Creating CRC", true);
     bool digested = false;
     Entry *entry = CreateSingleEntryTable();
     if (!entry) {
-        ShowErrorMessage(L"ERROR: Not enough free memory!");
+        ShowOutOfMemoryMessage();
         AddResultRow(g_app.target_path, L"", L"ERROR");
     } else if (DigestEntryFile(entry)) {
         AddResultRow(entry->path, entry->digest, L"Created");
@@ -59,8 +58,7 @@ void RunSingleFileJob()
         ReleaseEntryTable();
     }
     SetProgressPos(100);
-    SetStatusText(STATUS_PHASE, digested ? L"OK" : L"BAD", true);
-    SetStatusText(STATUS_ACTIVITY, L"Ready", true);
+    EndJob(digested ? L"OK" : L"BAD");
     g_app.pending_job = JOB_NONE;
 }
 

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <windows.h>
-#include <commdlg.h>
 
 #include "core/state.h"
 #include "window/display.h"
@@ -30,28 +29,27 @@ extern JobThreads g_job_threads;
 // Greys the job commands and starts the folder scan (JOB_FOLDER_SCAN) or the
 // check (JOB_CHECK) on an idle-priority thread; pending job back to 0.
 void StartJobWorker(int32_t job);
-// Ends a job in a state the user can see is over: `phase` in the phase
-// part, "Ready" in the activity part, the job commands enabled again.
-void EndJob(const wchar_t *phase);
+
+// ---- What every job does on its way -----------------------------------------------
+// "Work" in the activity part and `phase` in the phase part.
+void BeginJob(const wchar_t *phase);
+// After item `index` of `total`: every fifth item (index 3, 8, 13, ...) moves
+// the progress bar and shows the percentage.
+void ReportItemProgress(int32_t index, int32_t total);
 // "Work " and the share of items done (index / total, single precision,
 // truncated) in the activity part.
 void ShowWorkPercentage(int32_t index, int32_t total);
+// Ends a job in a state the user can see is over: `phase` in the phase
+// part, "Ready" in the activity part, the job commands enabled again.
+void EndJob(const wchar_t *phase);
+// "ERROR: Not enough free memory!" in a message box the user dismisses.
+void ShowOutOfMemoryMessage();
+// The memory message, then EndJob("BAD").
+void EndJobOutOfMemory();
 DWORD WINAPI FolderScanJob(LPVOID unused);
 DWORD WINAPI CheckJob(LPVOID unused);
 
 // ---- Save ------------------------------------------------------------------------
-// Units of the file-name buffer of the checksum-list dialogs.
-constexpr DWORD CHECKLIST_DIALOG_NAME_UNITS = 260;
-// The settings both checksum-list dialogs (Check's open, Save's save as)
-// share: no owner, the .qcx and all-files filters, default extension "qcx",
-// `name` (CHECKLIST_DIALOG_NAME_UNITS units, zeroed) as the name buffer.
-// The caller adds its own flags.
-void FillChecklistDialog(OPENFILENAMEW *dialog, wchar_t *name);
-// Shows a filled dialog through GetOpenFileNameW or GetSaveFileNameW and
-// leaves the process's current folder as it was. True when a name was chosen.
-bool ShowChecklistDialog(OPENFILENAMEW *dialog, BOOL(WINAPI *show)(OPENFILENAMEW *));
-// The Save command: asks for a name, then SaveChecksumListTo. Always 0.
-int SaveChecksumList();
 // Saves under `path` with "Saving"/"Ready" in the activity part and an error
 // box when the list could not be written. FILE_OK or a file error.
 int SaveChecksumListTo(const wchar_t *path);

@@ -1,6 +1,5 @@
 #include "jobs/jobs.h"
 
-#include <commdlg.h>
 #include <cstdint>
 #include <cstdlib>
 #include <cwchar>
@@ -117,40 +116,4 @@ int SaveChecksumListTo(const wchar_t *path)
     if (result != FILE_OK)
         ShowErrorMessage(L"ERROR: Could not save the checksum list!");
     return result;
-}
-
-void FillChecklistDialog(OPENFILENAMEW *dialog, wchar_t *name)
-{
-    *dialog = {};
-    dialog->lStructSize = sizeof(*dialog);
-    dialog->hwndOwner = nullptr;
-    dialog->lpstrFilter = L"QCX File type (*.qcx)\0*.qcx\0All Files (*.*)\0*.*\0";
-    dialog->nFilterIndex = 1;
-    dialog->lpstrFile = name;
-    dialog->nMaxFile = CHECKLIST_DIALOG_NAME_UNITS;
-    dialog->lpstrDefExt = L"qcx";
-}
-
-// The open dialog moves the current folder whatever its flags say, so both
-// dialogs put it back: relative list paths depend on it.
-bool ShowChecklistDialog(OPENFILENAMEW *dialog, BOOL(WINAPI *show)(OPENFILENAMEW *))
-{
-    wchar_t *current_folder = SaveCurrentFolder();
-    BOOL chosen = show(dialog);
-    RestoreCurrentFolder(current_folder);
-    return chosen == TRUE;
-}
-
-int SaveChecksumList()
-{
-    wchar_t name[CHECKLIST_DIALOG_NAME_UNITS] = {};
-    OPENFILENAMEW dialog;
-    FillChecklistDialog(&dialog, name);
-    // A Save As dialog must accept new names, so no OFN_FILEMUSTEXIST; no
-    // overwrite prompt either, an existing list is replaced as chosen.
-    dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
-    if (!ShowChecklistDialog(&dialog, GetSaveFileNameW))
-        return 0;
-    SaveChecksumListTo(name);
-    return 0;
 }

@@ -25,77 +25,68 @@ int DigestListedFile(Entry *entry, const sDirItem *item)
     return entry->digest[0] != 0 ? 1 : 0;
 }
 
-// Without memory for the table or an entry the scan ends as a failed one:
-// the rows made so far stay and are countable.
-void EndOutOfMemory()
+void ReleaseEntryTexts(Entry *entry)
 {
-    ShowErrorMessage(L"ERROR: Not enough free memory!");
-    EndJob(L"BAD");
+    std::free(entry->path);
+    std::free(entry->digest);
+    entry->path = nullptr;
+    entry->digest = nullptr;
+}
+
+// Digests every listed file into a new entry table, a row each. The end
+// phase, or null when memory ran out: the rows made so far stay, counted.
+const wchar_t *DigestListing(const sListDir *listing)
+{
+    int32_t n = listing->count;
+    Entry *table = static_cast<Entry *>(std::calloc(size_t(n), sizeof(Entry)));
+    g_app.entries = table;
+    if (!table)
+        return nullptr;
+    SetProgressRange(n);
+    SetStatusText(STATUS_PHASE, L"Creating CRC", true);
+
+    int32_t failed = 0;
+    for (int32_t done = 0; done < n; ++done) {
+        int read = DigestListedFile(&table[done], &listing->items[done]);
+        if (read < 0) {
+            // The entry that ran out of memory may hold one of its texts.
+            ReleaseEntryTexts(&table[done]);
+            g_app.entry_count = done;
+            return nullptr;
+        }
+        if (read == 0)
+            ++failed;
+        AddResultRow(table[done].path, table[done].digest, read ? L"Created" : L"ERROR");
+        ReportItemProgress(done, n);
+    }
+    SetProgressPos(n);
+    g_app.entry_count = n;
+    return failed ? L"BAD" : L"OK";
+}
+
+// The end phase of a scan of the target folder; null when memory ran out.
+const wchar_t *ScanFolder(sListDir *listing)
+{
+    // A walk cut short by memory would pass for the whole folder.
+    if (ListDirRecursive(g_app.target_path, listing) != 0)
+        return nullptr;
+    if (listing->count == 0)
+        return L"Files not found";
+    return DigestListing(listing);
 }
 
 } // namespace
 
 DWORD WINAPI FolderScanJob(LPVOID)
 {
-    SetStatusText(STATUS_ACTIVITY, L"Work", true);
-    SetStatusText(STATUS_PHASE, L"Listing directory", true);
+    BeginJob(L"Listing directory");
     sListDir listing;
     ListDirInit(&listing);
-    // A walk cut short by memory would pass for the whole folder.
-    int walked = ListDirRecursive(g_app.target_path, &listing);
-    int32_t n = listing.count;
-    if (walked != 0) {
-        ListDirFree(&listing);
-        g_app.entry_count = 0;
-        EndOutOfMemory();
-        return 0;
-    }
-    if (n == 0) {
-        ListDirFree(&listing);
-        g_app.entry_count = 0;
-        EndJob(L"Files not found");
-        return 0;
-    }
-
-    Entry *table = static_cast<Entry *>(std::calloc(size_t(n), sizeof(Entry)));
-    g_app.entries = table;
-    if (!table) {
-        ListDirFree(&listing);
-        EndOutOfMemory();
-        return 0;
-    }
-    SetProgressRange(n);
-    SetStatusText(STATUS_PHASE, L"Creating CRC", true);
-
-    int32_t failed = 0;
-    int32_t done = 0;
-    for (; done < n; ++done) {
-        int read = DigestListedFile(&table[done], &listing.items[done]);
-        if (read < 0)
-            break;
-        if (read == 0)
-            ++failed;
-        AddResultRow(table[done].path, table[done].digest, read ? L"Created" : L"ERROR");
-        if (done % 5 == 3) {
-            SetProgressPos(done);
-            ShowWorkPercentage(done, n);
-        }
-    }
-    if (done < n) {
-        // The entry that ran out of memory may hold one of its texts.
-        std::free(table[done].path);
-        std::free(table[done].digest);
-        table[done].path = nullptr;
-        table[done].digest = nullptr;
-        g_app.entry_count = done;
-        ListDirFree(&listing);
-        EndOutOfMemory();
-        return 0;
-    }
-
-    SetProgressPos(n);
-    g_app.entry_count = n;
+    const wchar_t *phase = ScanFolder(&listing);
     ListDirFree(&listing);
-    EndJob(failed ? L"BAD" : L"OK");
+    if (phase)
+        EndJob(phase);
+    else
+        EndJobOutOfMemory();
     return 0;
 }

@@ -4,6 +4,20 @@
 
 JobThreads g_job_threads;
 
+void BeginJob(const wchar_t *phase)
+{
+    SetStatusText(STATUS_ACTIVITY, L"Work", true);
+    SetStatusText(STATUS_PHASE, phase, true);
+}
+
+void ReportItemProgress(int32_t index, int32_t total)
+{
+    if (index % 5 != 3)
+        return;
+    SetProgressPos(index);
+    ShowWorkPercentage(index, total);
+}
+
 void ShowWorkPercentage(int32_t index, int32_t total)
 {
     float share = float(index) / float(total);
@@ -18,6 +32,17 @@ void EndJob(const wchar_t *phase)
     SetStatusText(STATUS_PHASE, phase, true);
     SetStatusText(STATUS_ACTIVITY, L"Ready", true);
     EnableJobCommands(true);
+}
+
+void ShowOutOfMemoryMessage()
+{
+    ShowErrorMessage(L"ERROR: Not enough free memory!");
+}
+
+void EndJobOutOfMemory()
+{
+    ShowOutOfMemoryMessage();
+    EndJob(L"BAD");
 }
 
 void StartJobWorker(int32_t job)
