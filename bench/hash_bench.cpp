@@ -88,7 +88,8 @@ static int compare(const char *name, bench_fn ours, bench_fn reference, const ch
     // that compares the two in the same quiet moments rather than under
     // whatever load each happened to meet.
     double ours_best = 1e9, ref_best = 1e9, spent = 0;
-    for (int run = 0; run < MIN_RUNS || spent < MIN_SECONDS; ++run) {
+    int min_runs = BUFFER_BYTES > (1u << 20) ? 5 : MIN_RUNS;
+    for (int run = 0; run < min_runs || spent < MIN_SECONDS; ++run) {
         double a = seconds_for_one_buffer(ours, buf);
         double b = seconds_for_one_buffer(reference, buf);
         ours_best = a < ours_best ? a : ours_best;

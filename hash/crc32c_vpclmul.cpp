@@ -64,10 +64,12 @@ uint32_t crc32c_fold_vpclmul(uint32_t crc, const uint8_t *data, uint32_t count, 
 
     // The four 16-byte parts of the last register, the first one furthest
     // from the end, fold into the last.
-    __m128i last = _mm512_extracti32x4_epi32(r, 3);
-    last = fold128(_mm512_extracti32x4_epi32(r, 0), BY_48, last);
-    last = fold128(_mm512_extracti32x4_epi32(r, 1), BY_32, last);
-    last = fold128(_mm512_extracti32x4_epi32(r, 2), BY_16, last);
+    alignas(64) uint8_t parts[64];
+    _mm512_store_si512(parts, r);
+    __m128i last = _mm_load_si128(reinterpret_cast<const __m128i *>(parts + 48));
+    last = fold128(_mm_load_si128(reinterpret_cast<const __m128i *>(parts)), BY_48, last);
+    last = fold128(_mm_load_si128(reinterpret_cast<const __m128i *>(parts + 16)), BY_32, last);
+    last = fold128(_mm_load_si128(reinterpret_cast<const __m128i *>(parts + 32)), BY_16, last);
     uint64_t folded = _mm_crc32_u64(0, static_cast<uint64_t>(_mm_cvtsi128_si64(last)));
     return static_cast<uint32_t>(_mm_crc32_u64(folded, static_cast<uint64_t>(_mm_extract_epi64(last, 1))));
 }
