@@ -11,23 +11,13 @@
 #include <cstdint>
 #include <cstring>
 
+#include "hash/keccak_constants.h"
+
 #if defined(_MSC_VER)
 #define KECCAK_INLINE __forceinline
 #else
 #define KECCAK_INLINE inline __attribute__((always_inline))
 #endif
-
-// The iota constants RC[0] to RC[23].
-static const uint64_t keccak_round_constants[24] = {
-    0x0000000000000001ull, 0x0000000000008082ull, 0x800000000000808Aull,
-    0x8000000080008000ull, 0x000000000000808Bull, 0x0000000080000001ull,
-    0x8000000080008081ull, 0x8000000000008009ull, 0x000000000000008Aull,
-    0x0000000000000088ull, 0x0000000080008009ull, 0x000000008000000Aull,
-    0x000000008000808Bull, 0x800000000000008Bull, 0x8000000000008089ull,
-    0x8000000000008003ull, 0x8000000000008002ull, 0x8000000000000080ull,
-    0x000000000000800Aull, 0x800000008000000Aull, 0x8000000080008081ull,
-    0x8000000000008080ull, 0x0000000080000001ull, 0x8000000080008008ull,
-};
 
 static KECCAK_INLINE uint64_t rotl64(uint64_t v, unsigned n)
 {
@@ -145,8 +135,8 @@ static KECCAK_INLINE void keccak_permutation(uint64_t *lanes)
     uint64_t a[25];
     std::memcpy(a, lanes, sizeof a);
     for (int round = 0; round < 24; round += 2) {
-        keccak_round(a, keccak_round_constants[round]);
-        keccak_round(a, keccak_round_constants[round + 1]);
+        keccak_round(a, KECCAK_ROUND_CONSTANTS[round]);
+        keccak_round(a, KECCAK_ROUND_CONSTANTS[round + 1]);
     }
     std::memcpy(lanes, a, sizeof a);
 }

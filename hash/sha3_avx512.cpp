@@ -29,22 +29,9 @@
 
 #include <immintrin.h>
 
+#include "hash/keccak_constants.h"
+
 namespace {
-
-alignas(64) const uint64_t ROUND_CONSTANTS[24] = {
-    0x0000000000000001ull, 0x0000000000008082ull, 0x800000000000808Aull,
-    0x8000000080008000ull, 0x000000000000808Bull, 0x0000000080000001ull,
-    0x8000000080008081ull, 0x8000000000008009ull, 0x000000000000008Aull,
-    0x0000000000000088ull, 0x0000000080008009ull, 0x000000008000000Aull,
-    0x000000008000808Bull, 0x800000000000008Bull, 0x8000000000008089ull,
-    0x8000000000008003ull, 0x8000000000008002ull, 0x8000000000000080ull,
-    0x000000000000800Aull, 0x800000008000000Aull, 0x8000000080008081ull,
-    0x8000000000008080ull, 0x0000000080000001ull, 0x8000000080008008ull,
-};
-
-// Rotation offsets of lane x + 5y.
-constexpr uint64_t RHO_OFFSETS[25] = {0,  1,  62, 28, 27, 36, 44, 6,  55, 20, 3,  10, 43,
-                                      25, 39, 41, 45, 15, 21, 8,  18, 2,  61, 56, 14};
 
 constexpr int mod5(int v) { return ((v % 5) + 5) % 5; }
 
@@ -97,7 +84,7 @@ constexpr void fill_rho(uint64_t rho[5][8], lane_family f)
 {
     for (int c = 0; c < 5; ++c)
         for (int x = 0; x < 8; ++x)
-            rho[c][x] = x < 5 ? RHO_OFFSETS[x + 5 * row_in_family(f, c, x)] : 0;
+            rho[c][x] = x < 5 ? KECCAK_RHO_OFFSETS[x + 5 * row_in_family(f, c, x)] : 0;
 }
 
 constexpr bool fill_round(round_tables &t, lane_family in, lane_family out)
@@ -242,10 +229,10 @@ inline void column_round(__m512i r[5], const uint64_t *round_constant)
 inline void keccak_permutation_rows(__m512i r[5])
 {
     for (int round = 0; round < 24; round += 4) {
-        column_round(r, ROUND_CONSTANTS + round);
-        family_round<1>(r, ROUND_CONSTANTS + round + 1);
-        family_round<2>(r, ROUND_CONSTANTS + round + 2);
-        family_round<3>(r, ROUND_CONSTANTS + round + 3);
+        column_round(r, KECCAK_ROUND_CONSTANTS + round);
+        family_round<1>(r, KECCAK_ROUND_CONSTANTS + round + 1);
+        family_round<2>(r, KECCAK_ROUND_CONSTANTS + round + 2);
+        family_round<3>(r, KECCAK_ROUND_CONSTANTS + round + 3);
     }
 }
 
