@@ -6,49 +6,49 @@
 
 #include <cstring>
 
-#include "core/state.h"
-#include "cpuid.h"
+#include "cpu_features.h"
+#include "crc32c_fold.h"
 #include "crc32c_paths.h"
 
 // Slicing-by-8: table k gives the effect of a byte followed by k zero bytes.
-static uint32_t crc32c_table[8][256];
+// Built by the compiler, so no initialisation writes shared memory.
+struct crc32c_tables {
+    uint32_t t[8][256];
+};
 
-static const uint32_t CRC32C_POLY = 0x82F63B78u;
-static const uint32_t CPUID_ECX_SSE42 = 0x100000u;
+static constexpr uint32_t CRC32C_POLY = 0x82F63B78u;
 
-int detect_sse42()
+static constexpr crc32c_tables make_crc32c_tables()
 {
-    uint32_t reg[4] = {0, 0, 0, 0};
-    query_cpuid(1, 0, reg);
-    int answer = (reg[2] & CPUID_ECX_SSE42) ? 1 : 0;
-    g_app.sse42 = answer;
-    return answer;
-}
-
-static void build_crc32c_table()
-{
+    crc32c_tables tables{};
     for (uint32_t n = 0; n < 256; ++n) {
         uint32_t c = n;
         for (int bit = 0; bit < 8; ++bit)
             c = (c & 1) ? (c >> 1) ^ CRC32C_POLY : c >> 1;
-        crc32c_table[0][n] = c;
+        tables.t[0][n] = c;
     }
     for (uint32_t n = 0; n < 256; ++n) {
-        uint32_t c = crc32c_table[0][n];
+        uint32_t c = tables.t[0][n];
         for (int k = 1; k < 8; ++k) {
-            c = (c >> 8) ^ crc32c_table[0][c & 0xFF];
-            crc32c_table[k][n] = c;
+            c = (c >> 8) ^ tables.t[0][c & 0xFF];
+            tables.t[k][n] = c;
         }
     }
+    return tables;
 }
 
-void crc32c_init(uint32_t *crc)
+static constexpr crc32c_tables CRC32C_TABLES = make_crc32c_tables();
+static constexpr const uint32_t (&crc32c_table)[8][256] = CRC32C_TABLES.t;
+
+static_assert(CRC32C_TABLES.t[0][1] == 0xF26B8303u, "reflected Castagnoli polynomial");
+
+// The status bar shows this answer; the engines ask cpu_features themselves.
+int detect_sse42()
 {
-    *crc = ~*crc;
-    if (g_app.sse42)
-        return;
-    build_crc32c_table();
+    return (cpu_features() & CPU_SSE42) ? 1 : 0;
 }
+
+void crc32c_init(uint32_t *crc) { *crc = ~*crc; }
 
 static inline uint32_t crc32c_table_byte(uint32_t crc, uint8_t b)
 {
@@ -84,11 +84,25 @@ uint32_t crc32c_update_table(uint32_t crc, const uint8_t *data, uint32_t count)
     return crc;
 }
 
+// Folding pays from a few hundred bytes on; shorter runs and whatever the
+// fold leaves over go through the CRC32 instruction.
+static uint32_t crc32c_update_hardware(uint32_t crc, const uint8_t *data, uint32_t count,
+                                       uint32_t features)
+{
+    uint32_t done = 0;
+    if ((features & CPU_VPCLMUL) && count >= CRC32C_VPCLMUL_MIN)
+        crc = crc32c_fold_vpclmul(crc, data, count, &done);
+    else if ((features & CPU_PCLMUL) && count >= CRC32C_PCLMUL_MIN)
+        crc = crc32c_fold_pclmul(crc, data, count, &done);
+    return crc32c_update_sse42(crc, data + done, count - done);
+}
+
 void crc32c_update(uint32_t *crc, const void *data, uint32_t count)
 {
     const uint8_t *bytes = static_cast<const uint8_t *>(data);
-    if (g_app.sse42)
-        *crc = crc32c_update_sse42(*crc, bytes, count);
+    uint32_t features = cpu_features();
+    if (features & CPU_SSE42)
+        *crc = crc32c_update_hardware(*crc, bytes, count, features);
     else
         *crc = crc32c_update_table(*crc, bytes, count);
 }

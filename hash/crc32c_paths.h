@@ -1,6 +1,7 @@
-// The two update paths of the CRC-32C engine. crc32c_update picks one by the
-// SSE4.2 flag; the hardware path lives in its own translation unit because it
-// is the only code compiled for SSE4.2.
+// The update paths of the CRC-32C engine without folding. crc32c_update
+// picks one by cpu_features; the CRC32-instruction path lives in its own
+// translation unit because it is the only code compiled for SSE4.2, and it
+// also finishes what the folding paths (crc32c_fold.h) leave over.
 #pragma once
 
 #include <cstdint>

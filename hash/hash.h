@@ -9,8 +9,8 @@
 
 // ---- CRC-32C (Castagnoli) --------------------------------------------------
 
-// Processor check: stores 1 into g_app.sse42 when the CRC32 instruction is
-// there, else 0, and returns the same value.
+// Processor check for the status bar: 1 when the engines may use the CRC32
+// instruction, else 0 (the same answer the engines go by).
 int detect_sse42();
 void crc32c_init(uint32_t *crc);
 void crc32c_update(uint32_t *crc, const void *data, uint32_t count);

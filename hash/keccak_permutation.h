@@ -1,6 +1,6 @@
-// Keccak-f[1600] on 25 lanes, lane i = x + 5*y. Included by sha3.cpp and by
-// sha3_bmi2.cpp, which compiles the same rounds for processors with BMI1/BMI2
-// (ANDN for chi, RORX for the rotations).
+// Keccak-f[1600] on 25 lanes, lane i = x + 5*y, for the scalar paths:
+// sha3_portable.cpp compiles it for any x86-64, sha3_bmi2.cpp for processors
+// with BMI1/BMI2 (ANDN for chi, RORX for the rotations).
 //
 // Every step names its lanes by constant index and the permutation works on a
 // local copy, so the compiler keeps the lanes in registers. Two rounds per
@@ -11,23 +11,13 @@
 #include <cstdint>
 #include <cstring>
 
+#include "keccak_constants.h"
+
 #if defined(_MSC_VER)
 #define KECCAK_INLINE __forceinline
 #else
 #define KECCAK_INLINE inline __attribute__((always_inline))
 #endif
-
-// The iota constants RC[0] to RC[23].
-static const uint64_t keccak_round_constants[24] = {
-    0x0000000000000001ull, 0x0000000000008082ull, 0x800000000000808Aull,
-    0x8000000080008000ull, 0x000000000000808Bull, 0x0000000080000001ull,
-    0x8000000080008081ull, 0x8000000000008009ull, 0x000000000000008Aull,
-    0x0000000000000088ull, 0x0000000080008009ull, 0x000000008000000Aull,
-    0x000000008000808Bull, 0x800000000000008Bull, 0x8000000000008089ull,
-    0x8000000000008003ull, 0x8000000000008002ull, 0x8000000000000080ull,
-    0x000000000000800Aull, 0x800000008000000Aull, 0x8000000080008081ull,
-    0x8000000000008080ull, 0x0000000080000001ull, 0x8000000080008008ull,
-};
 
 static KECCAK_INLINE uint64_t rotl64(uint64_t v, unsigned n)
 {
@@ -145,11 +135,37 @@ static KECCAK_INLINE void keccak_permutation(uint64_t *lanes)
     uint64_t a[25];
     std::memcpy(a, lanes, sizeof a);
     for (int round = 0; round < 24; round += 2) {
-        keccak_round(a, keccak_round_constants[round]);
-        keccak_round(a, keccak_round_constants[round + 1]);
+        keccak_round(a, KECCAK_ROUND_CONSTANTS[round]);
+        keccak_round(a, KECCAK_ROUND_CONSTANTS[round + 1]);
     }
     std::memcpy(lanes, a, sizeof a);
 }
 
-// The same permutation compiled for BMI1/BMI2 (sha3_bmi2.cpp).
-void keccak_permutation_bmi2(uint64_t *lanes);
+static KECCAK_INLINE uint64_t load_lane(const uint8_t *p)
+{
+    uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+
+// The XOR is unrolled by rate: lanes 0 to 8 always, 9 to 12 beyond 72 bytes,
+// 13 to 16 beyond 104, lane 17 beyond 136.
+static KECCAK_INLINE void keccak_absorb_blocks(uint64_t *lanes, const uint8_t *in, size_t blocks,
+                                               uint32_t block_size)
+{
+    for (; blocks != 0; --blocks, in += block_size) {
+        for (int i = 0; i < 9; ++i)
+            lanes[i] ^= load_lane(in + 8 * i);
+        if (block_size > 72) {
+            for (int i = 9; i < 13; ++i)
+                lanes[i] ^= load_lane(in + 8 * i);
+            if (block_size > 104) {
+                for (int i = 13; i < 17; ++i)
+                    lanes[i] ^= load_lane(in + 8 * i);
+                if (block_size > 136)
+                    lanes[17] ^= load_lane(in + 8 * 17);
+            }
+        }
+        keccak_permutation(lanes);
+    }
+}

@@ -1,8 +1,9 @@
-// Keccak-f[1600] compiled for BMI1/BMI2. Only called after sha3.cpp has seen
-// both in CPUID at start-up.
+// The scalar rounds compiled for BMI1/BMI2. Only called after the processor
+// check has seen both.
 #include "keccak_permutation.h"
+#include "sha3_paths.h"
 
-void keccak_permutation_bmi2(uint64_t *lanes)
+void sha3_absorb_blocks_bmi2(uint64_t *lanes, const uint8_t *in, size_t blocks, uint32_t block_size)
 {
-    keccak_permutation(lanes);
+    keccak_absorb_blocks(lanes, in, blocks, block_size);
 }

@@ -1,47 +1,74 @@
+// Every CRC-32C path this processor has, forced in turn, against a bitwise
+// oracle that shares nothing with the tables or the folding constants.
 #include <cstring>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "core/state.h"
 #include "hash/hash.h"
 #include "tests/hash/hash_test_util.h"
 
 namespace {
 
-bool cpu_has_sse42()
+uint32_t crc32c_of(const void *data, uint32_t n)
 {
-    int saved = g_app.sse42;
-    int has = detect_sse42();
-    g_app.sse42 = saved;
-    return has != 0;
-}
-
-uint32_t crc32c_with(int sse42, const void *data, uint32_t n)
-{
-    int saved = g_app.sse42;
-    g_app.sse42 = sse42;
     uint32_t crc = 0;
     crc32c_init(&crc);
     crc32c_update(&crc, data, n);
-    uint32_t result = crc32c_final(&crc);
-    g_app.sse42 = saved;
-    return result;
+    return crc32c_final(&crc);
 }
 
-// The polynomial bit by bit: a reference that shares nothing with the tables.
-uint32_t crc32c_bitwise(const uint8_t *data, size_t n)
+uint32_t crc32c_of_pieces(const uint8_t *data, const std::vector<size_t> &ends)
 {
-    uint32_t crc = 0xFFFFFFFFu;
-    for (size_t i = 0; i < n; ++i) {
-        crc ^= data[i];
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 1) ? (crc >> 1) ^ 0x82F63B78u : crc >> 1;
+    uint32_t crc = 0;
+    crc32c_init(&crc);
+    size_t at = 0;
+    for (size_t end : ends) {
+        crc32c_update(&crc, data + at, static_cast<uint32_t>(end - at));
+        crc32c_update(&crc, data + end, 0);
+        at = end;
     }
-    return ~crc;
+    return crc32c_final(&crc);
 }
 
-TEST(Crc32c, CheckValuesOnBothPaths)
+// The polynomial bit by bit; entry n is the CRC of the first n bytes.
+std::vector<uint32_t> crc32c_of_every_prefix(const uint8_t *data, size_t n)
+{
+    std::vector<uint32_t> crcs(n + 1);
+    uint32_t reg = 0xFFFFFFFFu;
+    crcs[0] = ~reg;
+    for (size_t i = 0; i < n; ++i) {
+        reg ^= data[i];
+        for (int bit = 0; bit < 8; ++bit)
+            reg = (reg & 1) ? (reg >> 1) ^ 0x82F63B78u : reg >> 1;
+        crcs[i + 1] = ~reg;
+    }
+    return crcs;
+}
+
+// Lengths probed around the edges where a path changes step: the folds'
+// minimum inputs and strides (256 and 512; 16, 64, 128 and 256 bytes) and
+// the rounds of three interleaved CRC32 chains (3 x 256 and 3 x 4096).
+std::vector<uint32_t> lengths_around_path_edges()
+{
+    const uint32_t short_round = 3 * 256, long_round = 3 * 4096;
+    std::vector<uint32_t> lengths;
+    for (uint32_t long_rounds = 0; long_rounds <= 4; ++long_rounds)
+        for (uint32_t short_rounds : {0u, 1u, 2u, 15u})
+            for (int delta = -17; delta <= 17; ++delta) {
+                int64_t n = int64_t(long_rounds) * long_round + int64_t(short_rounds) * short_round + delta;
+                if (n >= 0)
+                    lengths.push_back(uint32_t(n));
+            }
+    for (uint32_t strides = 1; strides <= 40; ++strides)
+        for (int delta = -65; delta <= 65; delta += 13)
+            lengths.push_back(strides * 256 + 512 + delta);
+    return lengths;
+}
+
+class Crc32cPath : public ForcedPathTest {};
+
+TEST_P(Crc32cPath, CheckValues)
 {
     uint8_t zeros[32], ones[32], up[32], down[32];
     for (int i = 0; i < 32; ++i) {
@@ -50,147 +77,90 @@ TEST(Crc32c, CheckValuesOnBothPaths)
         up[i] = static_cast<uint8_t>(i);
         down[i] = static_cast<uint8_t>(31 - i);
     }
-    std::vector<int> paths = {0};
-    if (cpu_has_sse42())
-        paths.push_back(1);
-    for (int sse42 : paths) {
-        SCOPED_TRACE(sse42 ? "hardware path" : "table path");
-        EXPECT_EQ(crc32c_with(sse42, "123456789", 9), 0xE3069283u);
-        EXPECT_EQ(crc32c_with(sse42, "", 0), 0x00000000u);
-        EXPECT_EQ(crc32c_with(sse42, "abc", 3), 0x364B3FB7u);
-        // iSCSI (RFC 3720) test patterns.
-        EXPECT_EQ(crc32c_with(sse42, zeros, 32), 0x8A9136AAu);
-        EXPECT_EQ(crc32c_with(sse42, ones, 32), 0x62A8AB43u);
-        EXPECT_EQ(crc32c_with(sse42, up, 32), 0x46DD794Eu);
-        EXPECT_EQ(crc32c_with(sse42, down, 32), 0x113FDB5Cu);
+    EXPECT_EQ(crc32c_of("123456789", 9), 0xE3069283u);
+    EXPECT_EQ(crc32c_of("", 0), 0x00000000u);
+    EXPECT_EQ(crc32c_of("abc", 3), 0x364B3FB7u);
+    // iSCSI (RFC 3720) test patterns.
+    EXPECT_EQ(crc32c_of(zeros, 32), 0x8A9136AAu);
+    EXPECT_EQ(crc32c_of(ones, 32), 0x62A8AB43u);
+    EXPECT_EQ(crc32c_of(up, 32), 0x46DD794Eu);
+    EXPECT_EQ(crc32c_of(down, 32), 0x113FDB5Cu);
+}
+
+TEST_P(Crc32cPath, EveryLengthUpTo4096AtEveryAlignment)
+{
+    std::mt19937 rng(1207);
+    std::vector<uint8_t> data = random_bytes(rng, 4096 + 8);
+    for (uint32_t offset = 0; offset < 8; ++offset) {
+        const uint8_t *start = data.data() + offset;
+        std::vector<uint32_t> expected = crc32c_of_every_prefix(start, 4096);
+        for (uint32_t n = 0; n <= 4096; ++n)
+            ASSERT_EQ(crc32c_of(start, n), expected[n]) << n << " bytes at offset " << offset;
     }
 }
 
-TEST(Crc32c, TablePathMatchesTheBitwiseRuleAtEveryAlignment)
+TEST_P(Crc32cPath, LengthsAroundEveryPathEdge)
 {
-    std::mt19937 rng(4207);
-    std::vector<uint8_t> data = random_bytes(rng, 200 + 8);
-    for (uint32_t offset = 0; offset < 8; ++offset)
-        for (uint32_t n = 0; n <= 200; ++n)
-            ASSERT_EQ(crc32c_with(0, data.data() + offset, n),
-                      crc32c_bitwise(data.data() + offset, n))
-                << n << " bytes at offset " << offset;
+    std::vector<uint32_t> lengths = lengths_around_path_edges();
+    uint32_t longest = 0;
+    for (uint32_t n : lengths)
+        longest = n > longest ? n : longest;
+    std::mt19937 rng(3313);
+    std::vector<uint8_t> data = random_bytes(rng, longest + 8);
+    for (uint32_t offset = 0; offset < 8; ++offset) {
+        const uint8_t *start = data.data() + offset;
+        std::vector<uint32_t> expected = crc32c_of_every_prefix(start, longest);
+        for (uint32_t n : lengths)
+            ASSERT_EQ(crc32c_of(start, n), expected[n]) << n << " bytes at offset " << offset;
+    }
 }
 
-TEST(Crc32c, HardwarePathEqualsTablePathForEveryLengthAndAlignment)
-{
-    if (!cpu_has_sse42())
-        GTEST_SKIP() << "no SSE4.2 on this processor";
-    std::mt19937 rng(1207);
-    std::vector<uint8_t> data = random_bytes(rng, 4096 + 8);
-    for (uint32_t offset = 0; offset < 8; ++offset)
-        for (uint32_t n = 0; n <= 4096; ++n)
-            ASSERT_EQ(crc32c_with(1, data.data() + offset, n), crc32c_with(0, data.data() + offset, n))
-                << n << " bytes at offset " << offset;
-}
-
-// Runs of 1 to 15 bytes reach every step of both paths.
-TEST(Crc32c, SplitFeedingMatchesOneBlock)
+// Runs of 1 to 15 bytes reach every tail step; longer pieces begin and end
+// inside the folds and the interleaved rounds.
+TEST_P(Crc32cPath, RandomSplitsMatchOneBlock)
 {
     std::mt19937 rng(77);
     std::vector<uint8_t> data = random_bytes(rng, 3000 + 8);
-    std::vector<int> paths = {0};
-    if (cpu_has_sse42())
-        paths.push_back(1);
-    int saved = g_app.sse42;
-    for (int sse42 : paths) {
-        g_app.sse42 = sse42;
-        for (int trial = 0; trial < 200; ++trial) {
-            const uint8_t *start = data.data() + rng() % 8;
-            uint32_t n = rng() % 3000;
-            uint32_t whole = crc32c_with(sse42, start, n);
-            uint32_t crc = 0;
-            crc32c_init(&crc);
-            size_t at = 0;
-            for (size_t end : random_split(rng, n, trial < 100 ? 15 : 700)) {
-                crc32c_update(&crc, start + at, static_cast<uint32_t>(end - at));
-                crc32c_update(&crc, start + end, 0);
-                at = end;
-            }
-            ASSERT_EQ(crc32c_final(&crc), whole) << "path " << sse42 << ", " << n << " bytes";
-        }
+    for (int trial = 0; trial < 200; ++trial) {
+        const uint8_t *start = data.data() + rng() % 8;
+        uint32_t n = rng() % 3000;
+        std::vector<size_t> ends = random_split(rng, n, trial < 100 ? 15 : 700);
+        ASSERT_EQ(crc32c_of_pieces(start, ends), crc32c_of(start, n)) << n << " bytes";
     }
-    g_app.sse42 = saved;
 }
 
-// Long inputs run as three interleaved lanes per round whose CRCs are joined
-// afterwards; a wrong join only shows at lengths that reach whole rounds, so
-// probe around every round edge of both lane sizes.
-constexpr uint32_t SHORT_ROUND = 3 * 256;
-constexpr uint32_t LONG_ROUND = 3 * 4096;
-
-TEST(Crc32c, HardwarePathJoinsLanesExactlyAroundRoundEdges)
+TEST_P(Crc32cPath, LongInputsWholeAndInPieces)
 {
-    if (!cpu_has_sse42())
-        GTEST_SKIP() << "no SSE4.2 on this processor";
-    std::mt19937 rng(3313);
-    const uint32_t longest = 4 * LONG_ROUND + 15 * SHORT_ROUND + 17;
-    std::vector<uint8_t> data = random_bytes(rng, longest + 8);
-    for (uint32_t long_rounds = 0; long_rounds <= 4; ++long_rounds)
-        for (uint32_t short_rounds : {0u, 1u, 2u, 15u})
-            for (int delta = -17; delta <= 17; ++delta) {
-                int64_t n = int64_t(long_rounds) * LONG_ROUND + int64_t(short_rounds) * SHORT_ROUND + delta;
-                if (n < 0)
-                    continue;
-                for (uint32_t offset = 0; offset < 8; ++offset) {
-                    const uint8_t *start = data.data() + offset;
-                    ASSERT_EQ(crc32c_with(1, start, uint32_t(n)), crc32c_with(0, start, uint32_t(n)))
-                        << n << " bytes at offset " << offset;
-                }
-            }
-}
-
-TEST(Crc32c, HardwarePathMatchesOnRandomLongInputsAndSplits)
-{
-    if (!cpu_has_sse42())
-        GTEST_SKIP() << "no SSE4.2 on this processor";
     std::mt19937 rng(9001);
     const uint32_t mib = 1u << 20;
     std::vector<uint8_t> data = random_bytes(rng, mib + 8);
-    for (int trial = 0; trial < 24; ++trial) {
-        const uint8_t *start = data.data() + rng() % 8;
-        uint32_t n = rng() % (mib + 1);
-        uint32_t hardware = crc32c_with(1, start, n);
-        ASSERT_EQ(hardware, crc32c_with(0, start, n)) << n << " bytes";
-        if (trial < 2) {
-            ASSERT_EQ(hardware, crc32c_bitwise(start, n)) << n << " bytes";
-        }
-    }
-
-    // Pieces just off the round sizes make every update begin and end inside
-    // a round of the previous one's layout; 65536 is the file digest's block.
-    int saved = g_app.sse42;
-    g_app.sse42 = 1;
-    const uint32_t n = 5 * LONG_ROUND + 7 * SHORT_ROUND + 13;
     const uint8_t *start = data.data() + 3;
-    uint32_t whole = crc32c_with(1, start, n);
-    for (size_t piece : {size_t(SHORT_ROUND - 1), size_t(SHORT_ROUND + 1), size_t(LONG_ROUND - 5),
-                         size_t(LONG_ROUND + 3), size_t(2 * LONG_ROUND + 7), size_t(65536)}) {
-        uint32_t crc = 0;
-        crc32c_init(&crc);
-        size_t at = 0;
-        for (size_t end : even_split(n, piece)) {
-            crc32c_update(&crc, start + at, static_cast<uint32_t>(end - at));
-            at = end;
-        }
-        EXPECT_EQ(crc32c_final(&crc), whole) << "pieces of " << piece;
+    std::vector<uint32_t> expected = crc32c_of_every_prefix(start, mib);
+    for (int trial = 0; trial < 12; ++trial) {
+        uint32_t n = trial == 0 ? mib : rng() % (mib + 1);
+        ASSERT_EQ(crc32c_of(start, n), expected[n]) << n << " bytes";
     }
-    for (int trial = 0; trial < 20; ++trial) {
-        uint32_t crc = 0;
-        crc32c_init(&crc);
-        size_t at = 0;
-        for (size_t end : random_split(rng, n, 2 * LONG_ROUND)) {
-            crc32c_update(&crc, start + at, static_cast<uint32_t>(end - at));
-            at = end;
-        }
-        EXPECT_EQ(crc32c_final(&crc), whole) << "random split " << trial;
-    }
-    g_app.sse42 = saved;
+    // Pieces just off the stride and round sizes; 65536 was the file digest's block.
+    const uint32_t n = 5 * 12288 + 7 * 768 + 13;
+    for (size_t piece : {size_t(255), size_t(257), size_t(767), size_t(769), size_t(12283),
+                         size_t(12291), size_t(24583), size_t(65536)})
+        EXPECT_EQ(crc32c_of_pieces(start, even_split(n, piece)), expected[n]) << "pieces of " << piece;
+    for (int trial = 0; trial < 20; ++trial)
+        EXPECT_EQ(crc32c_of_pieces(start, random_split(rng, n, 2 * 12288)), expected[n])
+            << "random split " << trial;
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryPath, Crc32cPath, ::testing::ValuesIn(CRC32C_PATHS), engine_path_name);
+
+// The status bar's "SSE4.2 HW"/"SSE4.2 SW" follows the same answer the
+// engine goes by, taken-away features included.
+TEST(Crc32cEngineText, FollowsTheDispatcher)
+{
+    cpu_features_limit(0);
+    EXPECT_EQ(detect_sse42(), 0);
+    cpu_features_limit(~0u);
+    int has = (cpu_features_probed() & CPU_SSE42) ? 1 : 0;
+    EXPECT_EQ(detect_sse42(), has);
 }
 
 } // namespace

@@ -22,7 +22,7 @@ int g_refused;
 
 bool is_read_block_size(size_t size)
 {
-    return size == 0x10000 || size == 0x600000;
+    return size == 0x100000 || size == 0x600000;
 }
 
 } // namespace

@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "hash/engine_paths.h"
 #include "hash/hash.h"
 
 inline std::string hex_upper(const uint8_t *bytes, size_t n)
@@ -57,3 +60,24 @@ inline std::vector<size_t> even_split(size_t n, size_t piece)
         ends.push_back(at < n ? at : n);
     return ends;
 }
+
+// Cases shared by every path of an engine: each runs with its path forced
+// through cpu_features_limit, and a path this processor lacks is skipped
+// with a message rather than passed.
+class ForcedPathTest : public ::testing::TestWithParam<engine_path> {
+protected:
+    void SetUp() override
+    {
+        if (!engine_path_available(GetParam()))
+            GTEST_SKIP() << "this processor lacks the " << GetParam().name << " path";
+        cpu_features_limit(GetParam().allowed);
+    }
+    void TearDown() override { cpu_features_limit(~0u); }
+};
+
+inline std::string engine_path_name(const ::testing::TestParamInfo<engine_path> &info)
+{
+    return info.param.name;
+}
+
+inline void PrintTo(const engine_path &path, std::ostream *out) { *out << path.name; }

@@ -1,4 +1,4 @@
-// Host build only: random messages against OpenSSL's SHA-3.
+// Host build only: random messages against OpenSSL's SHA-3, on every path.
 #include <openssl/evp.h>
 
 #include <gtest/gtest.h>
@@ -8,7 +8,9 @@
 
 namespace {
 
-TEST(Sha3, RandomMessagesMatchOpenSsl)
+class Sha3AgainstOpenSsl : public ForcedPathTest {};
+
+TEST_P(Sha3AgainstOpenSsl, RandomMessages)
 {
     const unsigned bits[4] = {224, 256, 384, 512};
     const EVP_MD *mds[4] = {EVP_sha3_224(), EVP_sha3_256(), EVP_sha3_384(), EVP_sha3_512()};
@@ -30,5 +32,8 @@ TEST(Sha3, RandomMessagesMatchOpenSsl)
         }
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(EveryPath, Sha3AgainstOpenSsl, ::testing::ValuesIn(SHA3_PATHS),
+                         engine_path_name);
 
 } // namespace

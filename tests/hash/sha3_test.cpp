@@ -5,6 +5,7 @@
 
 #include "hash/hash.h"
 #include "tests/hash/hash_test_util.h"
+#include "tests/hash/keccak_oracle.h"
 
 namespace {
 
@@ -22,7 +23,10 @@ std::string sha3_hex(unsigned bits, const void *data, uint64_t n)
     return hex_upper(out, bits / 8);
 }
 
-TEST(Sha3, Fips202Vectors)
+// Every case of this suite runs once per SHA-3 path this processor has.
+class Sha3Path : public ForcedPathTest {};
+
+TEST_P(Sha3Path, Fips202Vectors)
 {
     EXPECT_EQ(sha3_hex(224, "", 0), "6B4E03423667DBB73B6E15454F0EB1ABD4597F9A1B078E3F5B5A6BC7");
     EXPECT_EQ(sha3_hex(256, "", 0),
@@ -55,7 +59,7 @@ TEST(Sha3, Fips202Vectors)
 
 // Messages of block_size - 1 bytes (one padding byte 0x86) and block_size
 // bytes (a final block of padding alone), bytes (31 i + 7) mod 256.
-TEST(Sha3, MessagesEndingAtTheBlockBoundary)
+TEST_P(Sha3Path, MessagesEndingAtTheBlockBoundary)
 {
     const char *expected[4][2] = {
         {"CEBD5E21A7CF837343B82F921DCDB51B20E94A30FA97241CB59D859A",
@@ -112,9 +116,9 @@ TEST(Sha3, FinalisedContextIgnoresInputAndRepeatsTheDigest)
     }
 }
 
-// Pieces of any size at any address give the one-shot digest; that covers the
-// buffered path, the in-place path and the copy path for unaligned input.
-TEST(Sha3, SplitFeedingAtAnyAlignmentMatchesOneShot)
+// Pieces of any size at any address give the one-shot digest: whole blocks
+// straight from the input, partial ones through the context's block.
+TEST_P(Sha3Path, SplitFeedingAtAnyAlignmentMatchesOneShot)
 {
     std::mt19937 rng(20261207);
     std::vector<uint8_t> storage(4 * 144 + 64 + 8);
@@ -144,6 +148,41 @@ TEST(Sha3, SplitFeedingAtAnyAlignmentMatchesOneShot)
         }
     }
 }
+
+// The oracle's digests of every length, computed once for all paths.
+const std::vector<std::string> &oracle_digests(int size_index, const uint8_t *message, size_t longest)
+{
+    static std::vector<std::string> digests[4];
+    std::vector<std::string> &cached = digests[size_index];
+    while (cached.size() <= longest) {
+        size_t n = cached.size();
+        std::vector<uint8_t> digest = oracle_sha3(kBits[size_index], message, n);
+        cached.push_back(hex_upper(digest.data(), digest.size()));
+    }
+    return cached;
+}
+
+// Every length from 0 to 4096 crosses each rate's block edge many times and
+// reaches the partial-block buffering at every fill.
+TEST_P(Sha3Path, EveryLengthUpTo4096AtEveryAlignmentMatchesTheOracle)
+{
+    const size_t longest = 4096;
+    std::mt19937 rng(202);
+    std::vector<uint8_t> message = random_bytes(rng, longest);
+    std::vector<uint8_t> storage(longest + 8);
+    for (int k = 0; k < 4; ++k) {
+        const std::vector<std::string> &expected = oracle_digests(k, message.data(), longest);
+        for (size_t offset = 0; offset < 8; ++offset) {
+            uint8_t *copy = storage.data() + offset;
+            std::memcpy(copy, message.data(), longest);
+            for (size_t n = 0; n <= longest; ++n)
+                ASSERT_EQ(sha3_hex(kBits[k], copy, n), expected[n])
+                    << kBits[k] << " bits, " << n << " bytes at offset " << offset;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryPath, Sha3Path, ::testing::ValuesIn(SHA3_PATHS), engine_path_name);
 
 #if GTEST_HAS_DEATH_TEST && !defined(_WIN32)
 TEST(Sha3DeathTest, ConsistencyChecksStopTheProgram)

@@ -1,0 +1,30 @@
+// The paths of each engine and the features that force each one through
+// cpu_features_limit, fastest first. For the tests and benchmarks that must
+// reach every path this processor has.
+#pragma once
+
+#include "cpu_features.h"
+
+struct engine_path {
+    const char *name;
+    uint32_t needs;     // features the path cannot run without
+    uint32_t allowed;   // features left on to force it
+};
+
+inline constexpr engine_path SHA3_PATHS[] = {
+    {"avx512", CPU_AVX512, ~0u},
+    {"bmi2", CPU_BMI2, CPU_BMI2},
+    {"portable", 0, 0},
+};
+
+inline constexpr engine_path CRC32C_PATHS[] = {
+    {"vpclmul", CPU_SSE42 | CPU_AVX512 | CPU_VPCLMUL, ~0u},
+    {"pclmul", CPU_SSE42 | CPU_PCLMUL, CPU_SSE42 | CPU_PCLMUL},
+    {"crc32", CPU_SSE42, CPU_SSE42},
+    {"table", 0, 0},
+};
+
+inline bool engine_path_available(const engine_path &path)
+{
+    return (cpu_features_probed() & path.needs) == path.needs;
+}
