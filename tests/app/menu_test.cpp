@@ -15,6 +15,7 @@
 #include "app/app.h"
 #include "window/window.h"
 #include "tests/support/gui_harness.h"
+#include "tests/support/scratch.h"
 
 namespace {
 
@@ -242,9 +243,9 @@ TEST(Menu, AlgorithmItemsCheckExactlyTheChosenOneWhileTheCommandLineLeavesTheMar
 
 TEST(Menu, CancelledOrPathlessPickersRequestNothingAndConfirmedOnesRequestTheirJob)
 {
-    std::wstring folder = gui::TempFolder(L"menu-pick");
-    std::wstring data = gui::WriteFile(folder, L"check.txt", "123456789");
-    std::wstring list = gui::WriteFile(folder, L"list.qcx",
+    std::wstring folder = MakeScratchFolder();
+    std::wstring data = PutFileIn(folder, L"check.txt", "123456789");
+    std::wstring list = PutFileIn(folder, L"list.qcx",
                                        AsBytes(ChecksumListText(L"C\tE3069283\t" + data + L"\r\n")));
     ASSERT_EQ(gui::Start(L"talvor.exe"), 1);
     SetPreviousTarget(L"C:\\previous");
@@ -300,11 +301,11 @@ TEST(Menu, CancelledOrPathlessPickersRequestNothingAndConfirmedOnesRequestTheirJ
 
 TEST(Menu, JobCommandsAreGreyedForAWholeScanWhileOptionsAndAboutStayUsable)
 {
-    std::wstring folder = gui::TempFolder(L"menu-scan");
+    std::wstring folder = MakeScratchFolder();
     std::vector<std::wstring> files;
     for (int i = 0; i < 300; ++i) {
         std::wstring name = L"f" + std::to_wstring(i) + L".txt";
-        files.push_back(gui::WriteFile(folder, name.c_str(), "file " + std::to_string(i)));
+        files.push_back(PutFileIn(folder, name.c_str(), "file " + std::to_string(i)));
     }
     ASSERT_EQ(gui::Start((L"talvor.exe \"-dir=" + folder + L"\"").c_str()), 1);
     ASSERT_TRUE(gui::PumpUntil([] { return g_app.pending_job == JOB_NONE; }));

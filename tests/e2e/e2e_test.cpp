@@ -11,14 +11,15 @@
 #include <vector>
 
 #include "tests/e2e/driver.h"
-#include "tests/support/test_files.h"
+#include "tests/e2e/app_path.h"
+#include "tests/support/scratch.h"
 
 namespace {
 
 constexpr DWORD WAIT_MS = 60000;
 
-std::wstring WriteChecksumListFile(TestFolder *folder, const std::wstring &name, const std::wstring &text) {
-    return WriteTestFile(folder, name, "\xFF\xFE" + Utf16Bytes(text));
+std::wstring WriteChecksumListFile(const NamedFolder &folder, const std::wstring &name, const std::wstring &text) {
+    return PutFileIn(folder.path, name, ListBytes(text));
 }
 
 bool Launch(const std::wstring &exe, const std::wstring &arguments, const wchar_t *folder,
@@ -195,10 +196,10 @@ TEST(EndToEnd, NoArgumentsComesUpIdleWithItsLayoutAndExitsWithZero) {
 }
 
 TEST(EndToEnd, SingleFileGivesOneCreatedRowWithTheChosenAlgorithmsDigest) {
-    TestFolder folder = MakeTestFolder(TempParent(), L"talvor_e2e_file_");
-    std::wstring abc = WriteTestFile(&folder, L"abc.txt", "abc");
-    std::wstring check = WriteTestFile(&folder, L"check.txt", "123456789");
-    std::wstring empty = WriteTestFile(&folder, L"empty.bin", "");
+    NamedFolder folder = MakeNamedFolder(TempParent(), L"talvor_e2e_file_");
+    std::wstring abc = PutFileIn(folder.path, L"abc.txt", "abc");
+    std::wstring check = PutFileIn(folder.path, L"check.txt", "123456789");
+    std::wstring empty = PutFileIn(folder.path, L"empty.bin", "");
     struct Case {
         std::wstring arguments;
         std::wstring path;
@@ -227,24 +228,24 @@ TEST(EndToEnd, SingleFileGivesOneCreatedRowWithTheChosenAlgorithmsDigest) {
     }
     AppRun relative = RunApp(L"-crc -file=check.txt", folder.path.c_str());
     ASSERT_NO_FATAL_FAILURE(ExpectSingleRow(relative, L"check.txt", L"E3069283", L"Created"));
-    RemoveTestFolder(folder);
+    RemoveTree(folder.path);
 }
 
 TEST(EndToEnd, SingleFileThatIsMissingShowsAnErrorRowAndBad) {
-    TestFolder folder = MakeTestFolder(TempParent(), L"talvor_e2e_missing_");
+    NamedFolder folder = MakeNamedFolder(TempParent(), L"talvor_e2e_missing_");
     std::wstring missing = folder.path + L"\\missing.txt";
     AppRun run = RunApp(L"\"-file=" + missing + L"\"");
     ASSERT_NO_FATAL_FAILURE(ExpectSingleRow(run, missing, L"", L"ERROR"));
     EXPECT_EQ(L"BAD", run.parts[2]);
     EXPECT_EQ(L"Ready", run.parts[3]);
-    RemoveTestFolder(folder);
+    RemoveTree(folder.path);
 }
 
 // The driver program's own output: one tab-separated UTF-8 line per row and
 // per status part, read here through a pipe as a script would.
 TEST(EndToEnd, DriverProgramPrintsRowsAndStatusAsUtf8) {
-    TestFolder folder = MakeTestFolder(TempParent(), L"talvor_e2e_driver_");
-    std::wstring path = WriteTestFile(&folder, L"pr\u00fcf \u2713.txt", "abc");
+    NamedFolder folder = MakeNamedFolder(TempParent(), L"talvor_e2e_driver_");
+    std::wstring path = PutFileIn(folder.path, L"pr\u00fcf \u2713.txt", "abc");
     PROCESS_INFORMATION app;
     ASSERT_TRUE(Launch(AppPath(), L"-crc \"-file=" + path + L"\"", nullptr, nullptr, &app));
 
@@ -272,7 +273,7 @@ TEST(EndToEnd, DriverProgramPrintsRowsAndStatusAsUtf8) {
     if (app_exit == STILL_ACTIVE) TerminateProcess(app.hProcess, 1);
     CloseHandle(app.hThread);
     CloseHandle(app.hProcess);
-    RemoveTestFolder(folder);
+    RemoveTree(folder.path);
 
     EXPECT_EQ(0u, driver_exit);
     EXPECT_EQ(0u, app_exit);
@@ -288,12 +289,12 @@ TEST(EndToEnd, DriverProgramPrintsRowsAndStatusAsUtf8) {
 }
 
 TEST(EndToEnd, FolderScanAndCheckOfItsListRoundTrip) {
-    TestFolder folder = MakeTestFolder(TempParent(), L"talvor_e2e_scan_");
-    std::wstring abc = WriteTestFile(&folder, L"abc.txt", "abc");
-    std::wstring check = WriteTestFile(&folder, L"check.txt", "123456789");
-    AddTestSubFolder(&folder, L"sub");
-    std::wstring empty = AddTestSubFolder(&folder, L"empty");
-    std::wstring hello = WriteTestFile(&folder, L"sub\\hello.txt", "hello");
+    NamedFolder folder = MakeNamedFolder(TempParent(), L"talvor_e2e_scan_");
+    std::wstring abc = PutFileIn(folder.path, L"abc.txt", "abc");
+    std::wstring check = PutFileIn(folder.path, L"check.txt", "123456789");
+    MakeSubFolder(folder.path, L"sub");
+    std::wstring empty = MakeSubFolder(folder.path, L"empty");
+    std::wstring hello = PutFileIn(folder.path, L"sub\\hello.txt", "hello");
 
     AppRun scan = RunApp(L"-crc \"-dir=" + folder.path + L"\"");
     ASSERT_EQ(DRIVER_OK, scan.wait_result);
@@ -325,7 +326,7 @@ TEST(EndToEnd, FolderScanAndCheckOfItsListRoundTrip) {
     EXPECT_EQ(L"Ready", nothing.parts[3]);
 
     std::wstring good = WriteChecksumListFile(
-        &folder, L"good.qcx",
+        folder, L"good.qcx",
         L"C\tE3069283\t" + check + L"\r\nS\t" + Wide(SHA3_256_ABC) + L"\t" + abc + L"\r\nC\t9A71BB4C\t" + hello + L"\r\n");
     AppRun verified = RunApp(L"\"-chk=" + good + L"\"");
     ASSERT_EQ(DRIVER_OK, verified.wait_result);
@@ -348,7 +349,7 @@ TEST(EndToEnd, FolderScanAndCheckOfItsListRoundTrip) {
     EXPECT_EQ(L"Files: 3", last_wins.parts[1]);
 
     std::wstring bad = WriteChecksumListFile(
-        &folder, L"bad.qcx", L"C\tE3069283\t" + check + L"\r\nC\t9a71bb4c\t" + hello + L"\r\n");
+        folder, L"bad.qcx", L"C\tE3069283\t" + check + L"\r\nC\t9a71bb4c\t" + hello + L"\r\n");
     AppRun mismatched = RunApp(L"\"-chk=" + bad + L"\"");
     ASSERT_EQ(DRIVER_OK, mismatched.wait_result);
     ASSERT_EQ(2u, mismatched.rows.size());
@@ -364,7 +365,7 @@ TEST(EndToEnd, FolderScanAndCheckOfItsListRoundTrip) {
     EXPECT_EQ(L"ERROR", missing.rows[0][2]);
     EXPECT_EQ(L"BAD", missing.parts[2]);
     EXPECT_EQ(L"Ready", missing.parts[3]);
-    RemoveTestFolder(folder);
+    RemoveTree(folder.path);
 }
 
 std::wstring WithSlashes(std::wstring path) {
@@ -376,10 +377,10 @@ std::wstring WithSlashes(std::wstring path) {
 // Slashes, `.` and `..` as people type them: the rows keep the typed text
 // and every file is read.
 TEST(EndToEnd, TypedPathFormsDigestEveryFile) {
-    TestFolder folder = MakeTestFolder(TempParent(), L"talvor_e2e_typed_");
-    std::wstring abc = WriteTestFile(&folder, L"abc.txt", "abc");
-    AddTestSubFolder(&folder, L"sub");
-    WriteTestFile(&folder, L"sub\\hello.txt", "hello");
+    NamedFolder folder = MakeNamedFolder(TempParent(), L"talvor_e2e_typed_");
+    std::wstring abc = PutFileIn(folder.path, L"abc.txt", "abc");
+    MakeSubFolder(folder.path, L"sub");
+    PutFileIn(folder.path, L"sub\\hello.txt", "hello");
     std::wstring up = folder.path + L"\\sub\\..\\..\\" + folder.name;
     for (const std::wstring &typed : {WithSlashes(folder.path), folder.path + L"\\.", folder.path + L"\\sub\\..", up}) {
         AppRun scan = RunApp(L"-crc \"-dir=" + typed + L"\"");
@@ -394,15 +395,15 @@ TEST(EndToEnd, TypedPathFormsDigestEveryFile) {
     AppRun file = RunApp(L"-crc \"-file=" + WithSlashes(abc) + L"\"");
     ASSERT_NO_FATAL_FAILURE(ExpectSingleRow(file, WithSlashes(abc), L"364B3FB7", L"Created"));
     EXPECT_EQ(L"OK", file.parts[2]);
-    RemoveTestFolder(folder);
+    RemoveTree(folder.path);
 }
 
 // No end reads "OK" unless every file was read and matched.
 TEST(EndToEnd, UnlistableFoldersListsWithoutEntriesAndDevicesEndBad) {
-    TestFolder folder = MakeTestFolder(TempParent(), L"talvor_e2e_truth_");
-    std::wstring abc = WriteTestFile(&folder, L"abc.txt", "abc");
-    std::wstring shut = AddTestSubFolder(&folder, L"shut");
-    WriteTestFile(&folder, L"shut\\inside.txt", "inside");
+    NamedFolder folder = MakeNamedFolder(TempParent(), L"talvor_e2e_truth_");
+    std::wstring abc = PutFileIn(folder.path, L"abc.txt", "abc");
+    std::wstring shut = MakeSubFolder(folder.path, L"shut");
+    PutFileIn(folder.path, L"shut\\inside.txt", "inside");
     // Held exclusively by this process, the folder cannot be listed.
     HANDLE lock = CreateFileW(shut.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, lock);
@@ -419,7 +420,7 @@ TEST(EndToEnd, UnlistableFoldersListsWithoutEntriesAndDevicesEndBad) {
 
     std::string utf8 = "\xEF\xBB\xBF" "C\t364B3FB7\t";
     for (wchar_t unit : abc) utf8 += char(unit);
-    std::wstring resaved = WriteTestFile(&folder, L"resaved.qcx", utf8 + "\r\n");
+    std::wstring resaved = PutFileIn(folder.path, L"resaved.qcx", utf8 + "\r\n");
     AppRun check = RunApp(L"\"-chk=" + resaved + L"\"");
     ASSERT_NO_FATAL_FAILURE(ExpectSingleRow(check, resaved, L"", L"ERROR"));
     EXPECT_EQ(L"Files: 0", check.parts[1]);
@@ -427,7 +428,7 @@ TEST(EndToEnd, UnlistableFoldersListsWithoutEntriesAndDevicesEndBad) {
     EXPECT_EQ(L"Ready", check.parts[3]);
 
     std::wstring devices = WriteChecksumListFile(
-        &folder, L"devices.qcx",
+        folder, L"devices.qcx",
         L"C\t00000000\tNUL\r\nC\t00000000\t\\\\.\\COM1\r\nC\t00000000\t\\\\.\\PhysicalDrive0\r\nC\t364B3FB7\t" + abc + L"\r\n");
     check = RunApp(L"\"-chk=" + devices + L"\"");
     ASSERT_EQ(DRIVER_OK, check.wait_result);
@@ -435,5 +436,5 @@ TEST(EndToEnd, UnlistableFoldersListsWithoutEntriesAndDevicesEndBad) {
     EXPECT_EQ(L"OK", check.rows[0][2]);
     for (size_t row = 1; row < 4; ++row) EXPECT_EQ(L"MISMATCH", check.rows[row][2]) << check.rows[row][0].c_str();
     EXPECT_EQ(L"BAD", check.parts[2]);
-    RemoveTestFolder(folder);
+    RemoveTree(folder.path);
 }

@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "tests/e2e/driver_dialogs.h"
-#include "tests/support/test_files.h"
+#include "tests/e2e/app_path.h"
+#include "tests/support/scratch.h"
 
 namespace {
 
@@ -23,9 +24,9 @@ constexpr DWORD LARGE_SCAN_WAIT_MS = 180000;
 
 // Sparse, so it costs neither disk space nor time to write, while the
 // program still digests every byte of it.
-void WriteLargeSparseFile(TestFolder *folder, const std::wstring &name, LONGLONG bytes)
+void WriteLargeSparseFile(const std::wstring &folder, const std::wstring &name, LONGLONG bytes)
 {
-    std::wstring path = folder->path + L"\\" + name;
+    std::wstring path = folder + L"\\" + name;
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     DWORD returned = 0;
     DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
@@ -34,20 +35,6 @@ void WriteLargeSparseFile(TestFolder *folder, const std::wstring &name, LONGLONG
     SetFilePointerEx(file, size, nullptr, FILE_BEGIN);
     SetEndOfFile(file);
     CloseHandle(file);
-    folder->files.push_back(path);
-}
-
-std::string ReadWholeFile(const std::wstring &path)
-{
-    std::string bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return bytes;
-    char chunk[4096];
-    DWORD got = 0;
-    while (ReadFile(file, chunk, sizeof(chunk), &got, nullptr) && got > 0) bytes.append(chunk, got);
-    CloseHandle(file);
-    return bytes;
 }
 
 // The program, started idle or with arguments, and attached to.
@@ -192,16 +179,15 @@ std::string ExpectedChecksumList(const std::vector<std::vector<std::wstring>> &r
 {
     std::wstring text;
     for (size_t i = rows.size(); i > 0; --i) text += std::wstring(1, kind) + L"\t" + rows[i - 1][1] + L"\t" + rows[i - 1][0] + L"\r\n";
-    return "\xFF\xFE" + Utf16Bytes(text);
+    return ListBytes(text);
 }
 
 TEST(MenuEndToEnd, ScanSaveAndCheckThroughTheMenuAndItsDialogs)
 {
-    TestFolder folder = MakeTestFolder(L"C:\\", L"talvor-menu-");
-    std::wstring abc = WriteTestFile(&folder, L"abc.txt", "abc");
-    std::wstring digits = WriteTestFile(&folder, L"digits.txt", "123456789");
+    NamedFolder folder = MakeNamedFolder(L"C:\\", L"talvor-menu-");
+    std::wstring abc = PutFileIn(folder.path, L"abc.txt", "abc");
+    std::wstring digits = PutFileIn(folder.path, L"digits.txt", "123456789");
     std::wstring list = folder.path + L"\\list.qcx";
-    folder.files.push_back(list);
     RunningApp app;
     StartApp(L"", &app);
     ASSERT_EQ(DRIVER_OK, WaitForReady(&app.target, nullptr, 0, WAIT_MS));
@@ -235,7 +221,7 @@ TEST(MenuEndToEnd, ScanSaveAndCheckThroughTheMenuAndItsDialogs)
     // A name without extension gets ".qcx" from the dialog.
     UseFileDialogFromMenu(&app, DRIVER_CMD_SAVE, L"Save As", folder.path + L"\\list");
     ASSERT_EQ(DRIVER_OK, WaitForReady(&app.target, nullptr, 0, WAIT_MS));
-    EXPECT_EQ(ExpectedChecksumList(scanned, L'S'), ReadWholeFile(list));
+    EXPECT_EQ(ExpectedChecksumList(scanned, L'S'), GetBytes(list));
 
     UseFileDialogFromMenu(&app, DRIVER_CMD_CHECK, L"Open", list);
     ASSERT_TRUE(WaitForStatusText(&app, 1, L"Files: 2"));
@@ -245,7 +231,7 @@ TEST(MenuEndToEnd, ScanSaveAndCheckThroughTheMenuAndItsDialogs)
     for (const std::vector<std::wstring> &row : checked) EXPECT_EQ(L"OK", row[2]);
     EXPECT_EQ(L"Files: 2", StatusPartText(&app, 1));
 
-    WriteTestFile(&folder, L"digits.txt", "123456780");
+    PutFileIn(folder.path, L"digits.txt", "123456780");
     UseFileDialogFromMenu(&app, DRIVER_CMD_CHECK, L"Open", list);
     ASSERT_EQ(DRIVER_OK, WaitForPhase(&app, L"BAD"));
     checked = ReadRows(&app);
@@ -255,20 +241,19 @@ TEST(MenuEndToEnd, ScanSaveAndCheckThroughTheMenuAndItsDialogs)
 
     EXPECT_EQ(DRIVER_OK, ChooseMenuItem(&app.target, DRIVER_CMD_EXIT, WAIT_MS));
     EXPECT_EQ(0u, AwaitExit(&app));
-    RemoveTestFolder(folder);
+    RemoveTree(folder.path);
 }
 
 // A scan of `-dir=sub` gives relative paths; they must name the same files
 // after the save and open dialogs as before, checked through File > Check.
 TEST(MenuEndToEnd, ARelativeListChecksAgainstTheStartFolderAfterEveryDialog)
 {
-    TestFolder folder = MakeTestFolder(L"C:\\", L"talvor-relative-");
-    AddTestSubFolder(&folder, L"sub");
-    WriteTestFile(&folder, L"sub\\abc.txt", "abc");
-    WriteTestFile(&folder, L"sub\\digits.txt", "123456789");
-    std::wstring lists = AddTestSubFolder(&folder, L"lists");
+    NamedFolder folder = MakeNamedFolder(L"C:\\", L"talvor-relative-");
+    MakeSubFolder(folder.path, L"sub");
+    PutFileIn(folder.path, L"sub\\abc.txt", "abc");
+    PutFileIn(folder.path, L"sub\\digits.txt", "123456789");
+    std::wstring lists = MakeSubFolder(folder.path, L"lists");
     std::wstring list = lists + L"\\relative.qcx";
-    folder.files.push_back(list);
     RunningApp app;
     StartApp(L"-crc -dir=sub", &app, folder.path.c_str());
     ASSERT_EQ(DRIVER_OK, WaitForPhase(&app, L"OK"));
@@ -278,7 +263,7 @@ TEST(MenuEndToEnd, ARelativeListChecksAgainstTheStartFolderAfterEveryDialog)
 
     UseFileDialogFromMenu(&app, DRIVER_CMD_SAVE, L"Save As", list);
     ASSERT_EQ(DRIVER_OK, WaitForReady(&app.target, nullptr, 0, WAIT_MS));
-    EXPECT_EQ(ExpectedChecksumList(scanned, L'C'), ReadWholeFile(list));
+    EXPECT_EQ(ExpectedChecksumList(scanned, L'C'), GetBytes(list));
 
     // Twice: the open dialog and the folder browser must not move it either.
     for (int round = 0; round < 2; ++round) {
@@ -293,7 +278,7 @@ TEST(MenuEndToEnd, ARelativeListChecksAgainstTheStartFolderAfterEveryDialog)
     }
     EXPECT_EQ(DRIVER_OK, ChooseMenuItem(&app.target, DRIVER_CMD_EXIT, WAIT_MS));
     EXPECT_EQ(0u, AwaitExit(&app));
-    RemoveTestFolder(folder);
+    RemoveTree(folder.path);
 }
 
 TEST(MenuEndToEnd, DuringAScanOptionsAndAboutStayUsableAndTheCloseBoxEndsTheProgram)
@@ -301,14 +286,14 @@ TEST(MenuEndToEnd, DuringAScanOptionsAndAboutStayUsableAndTheCloseBoxEndsTheProg
     // The folder's own files come first, then the large file of "sub", then
     // the files of "sub\\deeper": the large file keeps the scan busy while
     // the menu and the accelerators are used.
-    TestFolder folder = MakeTestFolder(L"C:\\", L"talvor-menu-long-");
+    NamedFolder folder = MakeNamedFolder(L"C:\\", L"talvor-menu-long-");
     const int group_size = 40;
-    for (int i = 0; i < group_size; ++i) WriteTestFile(&folder, L"r" + std::to_wstring(i) + L".txt", "r" + std::to_string(i));
-    AddTestSubFolder(&folder, L"sub");
-    WriteLargeSparseFile(&folder, L"sub\\large.bin", LARGE_FILE_BYTES);
-    AddTestSubFolder(&folder, L"sub\\deeper");
+    for (int i = 0; i < group_size; ++i) PutFileIn(folder.path, L"r" + std::to_wstring(i) + L".txt", "r" + std::to_string(i));
+    MakeSubFolder(folder.path, L"sub");
+    WriteLargeSparseFile(folder.path, L"sub\\large.bin", LARGE_FILE_BYTES);
+    MakeSubFolder(folder.path, L"sub\\deeper");
     for (int i = 0; i < group_size; ++i)
-        WriteTestFile(&folder, L"sub\\deeper\\d" + std::to_wstring(i) + L".txt", "d" + std::to_string(i));
+        PutFileIn(folder.path, L"sub\\deeper\\d" + std::to_wstring(i) + L".txt", "d" + std::to_string(i));
     RunningApp app;
     StartApp(L"\"-dir=" + folder.path + L"\"", &app);
     ASSERT_EQ(DRIVER_OK, WaitForRowCount(&app, group_size));
@@ -340,7 +325,7 @@ TEST(MenuEndToEnd, DuringAScanOptionsAndAboutStayUsableAndTheCloseBoxEndsTheProg
 
     EXPECT_TRUE(PostMessageW(app.target.main_window, WM_SYSCOMMAND, SC_CLOSE, 0));
     EXPECT_EQ(0u, AwaitExit(&app));
-    RemoveTestFolder(folder);
+    RemoveTree(folder.path);
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/test_files.h"
+#include "tests/e2e/app_path.h"
 
 namespace {
 

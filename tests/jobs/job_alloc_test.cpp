@@ -15,6 +15,7 @@
 #include "fileio/fileio.h"
 #include "jobs/jobs.h"
 #include "tests/support/gui_harness.h"
+#include "tests/support/scratch.h"
 #include "tests/support/job_harness.h"
 
 extern "C" {
@@ -47,9 +48,9 @@ TEST(JobMemory, ScanAndCheckThatRunOutOfMemoryEndBadAndReady)
     StartTestWindow();
     std::wstring folder = MakeScratchFolder();
     std::wstring file = folder + L"\\a.bin";
-    WriteTestFile(file, "abc");
+    PutBytes(file, "abc");
     std::wstring list = folder + L"\\a.qcx";
-    WriteTestFile(list, ListBytes(L"C\t364B3FB7\t" + file + L"\r\n"));
+    PutBytes(list, ListBytes(L"C\t364B3FB7\t" + file + L"\r\n"));
     ErrorBoxWatch watch;
     StartErrorBoxWatch(&watch);
     // The walker's first item array; the list's first entry table.
@@ -66,7 +67,7 @@ TEST(JobMemory, ScanAndCheckThatRunOutOfMemoryEndBadAndReady)
         g_refused_size = 0;
         EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"BAD");
         EXPECT_EQ(gui::StatusText(STATUS_ACTIVITY), L"Ready");
-        EXPECT_TRUE(JobCommandsEnabled());
+        EXPECT_TRUE(gui::JobCommandsEnabled());
     }
     StopErrorBoxWatch(&watch);
     ASSERT_EQ(watch.texts.size(), 2u);

@@ -13,6 +13,7 @@
 #include "jobs/jobs.h"
 #include "window/window.h"
 #include "tests/support/gui_harness.h"
+#include "tests/support/scratch.h"
 #include "tests/support/job_harness.h"
 
 namespace {
@@ -35,7 +36,7 @@ protected:
         std::wstring dir = folder + L"\\" + sub;
         CreateDirectoryW(dir.c_str(), nullptr);
         for (int i = 0; i < count; ++i)
-            WriteTestFile(dir + L"\\f" + std::to_wstring(i) + L".bin", "content " + std::to_string(i));
+            PutBytes(dir + L"\\f" + std::to_wstring(i) + L".bin", "content " + std::to_string(i));
         return dir;
     }
 
@@ -75,7 +76,7 @@ TEST_F(JobTest, ScanShowsProgressAndEndsReady)
         EXPECT_EQ(gui::StatusText(STATUS_ACTIVITY), L"Ready");
         EXPECT_EQ(g_app.entry_count, 0);
         EXPECT_EQ(gui::RowCount(), 0);
-        EXPECT_TRUE(JobCommandsEnabled());
+        EXPECT_TRUE(gui::JobCommandsEnabled());
     }
 }
 
@@ -96,7 +97,7 @@ TEST_F(JobTest, ScanMarksUnreadableFilesAndTakesHashChoicePerFile)
     // The failed file stays out of a saved list.
     std::wstring list = folder + L"\\locked.qcx";
     ASSERT_EQ(SaveChecksumListTo(list.c_str()), FILE_OK);
-    std::string saved = ReadTestFile(list);
+    std::string saved = GetBytes(list);
     EXPECT_EQ(saved.size(), 2 + 3 * 2 * (1 + 1 + 64 + 1 + (dir.size() + 7) + 2));
 
     // CRC-32C chosen while the scan runs: earlier files keep SHA3-256.
@@ -105,8 +106,8 @@ TEST_F(JobTest, ScanMarksUnreadableFilesAndTakesHashChoicePerFile)
     g_app.pending_job = JOB_FOLDER_SCAN;
     PostMessageW(g_win.main_window, WM_NULL, 0, 0);
     ASSERT_TRUE(gui::PumpUntil([] { return gui::RowCount() >= 10; }, 60000));
-    g_app.hash_choice = HASH_CRC32C;
-    ASSERT_TRUE(gui::PumpUntil(JobCommandsEnabled, 60000));
+    StoreHashChoice(HASH_CRC32C);
+    ASSERT_TRUE(gui::PumpUntil(gui::JobCommandsEnabled, 60000));
     ASSERT_EQ(g_app.entry_count, 60);
     int crc = 0;
     for (int i = 0; i < 60; ++i) {
@@ -128,7 +129,7 @@ TEST_F(JobTest, ScanReportsAFolderItCannotListAndSavesOnlyTheFilesItRead)
     std::wstring dir = MakeFiles(L"tree", 2);
     std::wstring shut = dir + L"\\shut";
     CreateDirectoryW(shut.c_str(), nullptr);
-    WriteTestFile(shut + L"\\hidden.bin", "never listed");
+    PutBytes(shut + L"\\hidden.bin", "never listed");
     // An exclusive handle keeps the enumeration out, as a denied folder would.
     HANDLE lock = CreateFileW(shut.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
                               nullptr);
@@ -145,7 +146,7 @@ TEST_F(JobTest, ScanReportsAFolderItCannotListAndSavesOnlyTheFilesItRead)
     EXPECT_EQ(gui::StatusText(STATUS_ACTIVITY), L"Ready");
     std::wstring list = folder + L"\\tree.qcx";
     ASSERT_EQ(SaveChecksumListTo(list.c_str()), FILE_OK);
-    EXPECT_EQ(ReadTestFile(list).size(), 2 + 2 * 2 * (1 + 1 + 64 + 1 + (dir.size() + 7) + 2));
+    EXPECT_EQ(GetBytes(list).size(), 2 + 2 * 2 * (1 + 1 + 64 + 1 + (dir.size() + 7) + 2));
 }
 
 // Paths as people type them: slashes, `.` and `..` name the same files.
@@ -180,10 +181,10 @@ TEST_F(JobTest, ScanSaveCheckRoundTrip)
     CreateDirectoryW(deep.c_str(), nullptr);
     std::wstring long_file = deep + L"\\" + std::wstring(150, L'f') + L".bin";
     ASSERT_GT(long_file.size(), 260u);
-    WriteTestFile(long_file, "far away");
-    WriteTestFile(dir + L"\\\u0161\u0111\u010d.txt", "non-ascii");
-    WriteTestFile(dir + L"\\plain.txt", "plain");
-    WriteTestFile(dir + L"\\gone.txt", "will be deleted");
+    PutBytes(long_file, "far away");
+    PutBytes(dir + L"\\\u0161\u0111\u010d.txt", "non-ascii");
+    PutBytes(dir + L"\\plain.txt", "plain");
+    PutBytes(dir + L"\\gone.txt", "will be deleted");
     g_app.hash_choice = HASH_SHA3_512;
     RunJobAndWait(JOB_FOLDER_SCAN, dir);
     ASSERT_EQ(g_app.entry_count, 4);
@@ -191,7 +192,7 @@ TEST_F(JobTest, ScanSaveCheckRoundTrip)
 
     std::wstring list = folder + L"\\round.qcx";
     ASSERT_EQ(SaveChecksumListTo(list.c_str()), FILE_OK);
-    std::string first = ReadTestFile(list);
+    std::string first = GetBytes(list);
     RunJobAndWait(JOB_CHECK, list);
     EXPECT_EQ(CountStatus(ReadResultRows(), L"OK"), 4);
     EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"OK");
@@ -200,9 +201,9 @@ TEST_F(JobTest, ScanSaveCheckRoundTrip)
     // The check keeps what it read, so Save writes the same list again.
     std::wstring again = folder + L"\\again.qcx";
     ASSERT_EQ(SaveChecksumListTo(again.c_str()), FILE_OK);
-    EXPECT_EQ(ReadTestFile(again), first);
+    EXPECT_EQ(GetBytes(again), first);
 
-    WriteTestFile(long_file, "changed");
+    PutBytes(long_file, "changed");
     DeleteFileW((dir + L"\\gone.txt").c_str());
     RunJobAndWait(JOB_CHECK, list);
     std::vector<ResultRow> rows = ReadResultRows();
@@ -215,10 +216,10 @@ TEST_F(JobTest, ScanSaveCheckRoundTrip)
 TEST_F(JobTest, CheckReadsHandEditedAndBrokenLists)
 {
     std::wstring a = folder + L"\\a.txt";
-    WriteTestFile(a, "123456789");
+    PutBytes(a, "123456789");
     // CRC-32C of 123456789 is E3069283; lower case never matches.
     std::wstring lower = folder + L"\\lower.qcx";
-    WriteTestFile(lower, ListBytes(L"C\te3069283\t" + a + L"\r\n"));
+    PutBytes(lower, ListBytes(L"C\te3069283\t" + a + L"\r\n"));
     RunJobAndWait(JOB_CHECK, lower);
     EXPECT_EQ(CountStatus(ReadResultRows(), L"MISMATCH"), 1);
     EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"BAD");
@@ -235,7 +236,7 @@ TEST_F(JobTest, CheckReadsHandEditedAndBrokenLists)
                 sha3_of_a = g_app.entries[i].digest;
     }
     ASSERT_EQ(sha3_of_a.size(), 56u);
-    WriteTestFile(mixed, ListBytes(L"C\tE3069283\t" + a + L"\r\nE\t" + sha3_of_a + L"\t" + a + L"\r\n").substr(2));
+    PutBytes(mixed, ListBytes(L"C\tE3069283\t" + a + L"\r\nE\t" + sha3_of_a + L"\t" + a + L"\r\n").substr(2));
     RunJobAndWait(JOB_CHECK, mixed);
     EXPECT_EQ(CountStatus(ReadResultRows(), L"OK"), 2);
     EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"OK");
@@ -243,7 +244,7 @@ TEST_F(JobTest, CheckReadsHandEditedAndBrokenLists)
     // Only the mark, and an empty file.
     for (const std::string &bytes : {std::string("\xFF\xFE", 2), std::string()}) {
         std::wstring empty = folder + L"\\empty.qcx";
-        WriteTestFile(empty, bytes);
+        PutBytes(empty, bytes);
         RunJobAndWait(JOB_CHECK, empty);
         EXPECT_EQ(gui::StatusText(STATUS_COUNT), L"Files: 0");
         EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"OK");
@@ -260,7 +261,7 @@ TEST_F(JobTest, CheckReadsHandEditedAndBrokenLists)
     EXPECT_EQ(rows[0].status, L"ERROR");
     EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"BAD");
     EXPECT_EQ(gui::StatusText(STATUS_ACTIVITY), L"Ready");
-    EXPECT_TRUE(JobCommandsEnabled());
+    EXPECT_TRUE(gui::JobCommandsEnabled());
     EXPECT_EQ(g_app.entries, nullptr);
 
     // Bytes that yield no entry (a list re-saved as UTF-8, blank lines) are
@@ -269,7 +270,7 @@ TEST_F(JobTest, CheckReadsHandEditedAndBrokenLists)
                                       ListBytes(L"\r\n\r\n"), std::string("x")};
     for (const std::string &bytes : no_entries) {
         std::wstring odd = folder + L"\\odd.qcx";
-        WriteTestFile(odd, bytes);
+        PutBytes(odd, bytes);
         RunJobAndWait(JOB_CHECK, odd);
         rows = ReadResultRows();
         ASSERT_EQ(rows.size(), 1u);
@@ -284,7 +285,7 @@ TEST_F(JobTest, CheckReadsHandEditedAndBrokenLists)
     // Entries naming devices are never opened: the null device would read
     // as an empty file and match the digest of nothing.
     std::wstring devices = folder + L"\\devices.qcx";
-    WriteTestFile(devices, ListBytes(L"C\t00000000\tNUL\r\nC\t00000000\t" + folder + L"\\nul.txt\r\n"
+    PutBytes(devices, ListBytes(L"C\t00000000\tNUL\r\nC\t00000000\t" + folder + L"\\nul.txt\r\n"
                                      L"C\t00000000\t\\\\.\\NUL\r\nC\t00000000\t\\\\?\\GLOBALROOT\\Device\\Null\r\n"
                                      L"C\tE3069283\t" + a + L"\r\n"));
     RunJobAndWait(JOB_CHECK, devices);
@@ -299,7 +300,7 @@ TEST_F(JobTest, CheckReadsHandEditedAndBrokenLists)
     for (int i = 0; i < 1280; ++i)
         many += L"C\t00000000\t" + folder + L"\\none" + std::to_wstring(i) + L"\r\n";
     std::wstring big = folder + L"\\big.qcx";
-    WriteTestFile(big, ListBytes(many));
+    PutBytes(big, ListBytes(many));
     ClearStatusLog();
     RunJobAndWait(JOB_CHECK, big);
     EXPECT_EQ(gui::StatusText(STATUS_COUNT), L"Files: 1280");
@@ -311,19 +312,19 @@ TEST_F(JobTest, SaveWritesExactBytesAndNeverLosesTheOldList)
 {
     std::wstring list = folder + L"\\exact.qcx";
     SetEntryTable({{'C', L"E3069283", L"C:\\data\\a.txt"}});
-    WriteTestFile(list, std::string(5000, 'x'));
+    PutBytes(list, std::string(5000, 'x'));
     ClearStatusLog();
     ASSERT_EQ(SaveChecksumListTo(list.c_str()), FILE_OK);
-    EXPECT_EQ(ReadTestFile(list), ListBytes(L"C\tE3069283\tC:\\data\\a.txt\r\n"));
+    EXPECT_EQ(GetBytes(list), ListBytes(L"C\tE3069283\tC:\\data\\a.txt\r\n"));
     ASSERT_EQ(StatusLog().size(), 2u);
     EXPECT_EQ(StatusLog()[0].text, L"Saving");
     EXPECT_EQ(StatusLog()[1].text, L"Ready");
     SetEntryTable({{'H', std::wstring(128, L'A'), L"C:\\x\\y.bin"}});
     ASSERT_EQ(SaveChecksumListTo(list.c_str()), FILE_OK);
-    EXPECT_EQ(ReadTestFile(list).size(), 288u);
+    EXPECT_EQ(GetBytes(list).size(), 288u);
     SetEntryTable({});
     ASSERT_EQ(SaveChecksumListTo(list.c_str()), FILE_OK);
-    EXPECT_EQ(ReadTestFile(list), std::string("\xFF\xFE", 2));
+    EXPECT_EQ(GetBytes(list), std::string("\xFF\xFE", 2));
     // One missing folder level is made.
     SetEntryTable({{'C', L"E3069283", L"a"}});
     EXPECT_EQ(SaveChecksumListTo((folder + L"\\new\\one.qcx").c_str()), FILE_OK);
@@ -347,21 +348,21 @@ TEST_F(JobTest, SaveWritesExactBytesAndNeverLosesTheOldList)
     };
 
     std::wstring read_only = folder + L"\\read-only.qcx";
-    WriteTestFile(read_only, old_list);
+    PutBytes(read_only, old_list);
     SetFileAttributesW(read_only.c_str(), FILE_ATTRIBUTE_READONLY);
     expect_save_failure(read_only);
-    EXPECT_EQ(ReadTestFile(read_only), old_list);
+    EXPECT_EQ(GetBytes(read_only), old_list);
 
     std::wstring held_path = folder + L"\\held.qcx";
-    WriteTestFile(held_path, old_list);
+    PutBytes(held_path, old_list);
     HANDLE held = CreateFileW(held_path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     expect_save_failure(held_path);
     CloseHandle(held);
-    EXPECT_EQ(ReadTestFile(held_path), old_list);
+    EXPECT_EQ(GetBytes(held_path), old_list);
 
     expect_save_failure(folder + L"\\two\\levels\\list.qcx");
-    EXPECT_FALSE(FileExists(folder + L"\\two"));
+    EXPECT_FALSE(Exists(folder + L"\\two"));
 }
 
 namespace {

@@ -13,6 +13,8 @@
 #include "app/app.h"
 #include "hash/hash.h"
 #include "tests/support/gui_harness.h"
+#include "tests/support/job_harness.h"
+#include "tests/support/scratch.h"
 
 extern "C" void *__real_calloc(size_t count, size_t size);
 
@@ -39,35 +41,23 @@ namespace {
 
 TEST(SingleFileJob, NoMemoryForTheEntryShowsTheErrorAndAFailedRow)
 {
-    std::wstring folder = gui::TempFolder(L"alloc");
-    std::wstring path = gui::WriteFile(folder, L"a.txt", "abc");
+    std::wstring folder = MakeScratchFolder();
+    std::wstring path = PutFileIn(folder, L"a.txt", "abc");
     std::wstring command_line = L"talvor.exe -file=" + path;
     const Refusal refusals[] = {{1, sizeof(Entry)}, {DIGEST_TEXT_CAPACITY, sizeof(utf16)}};
     for (const Refusal &refusal : refusals) {
         SCOPED_TRACE(refusal.count);
         ASSERT_EQ(gui::Start(command_line.c_str(), SW_HIDE), 1);
-        std::wstring box_text;
-        std::atomic<bool> stop{false};
-        std::thread dismisser([&] {
-            while (!stop) {
-                HWND box = gui::WaitForWindow(L"#32770", L"ERROR", 100);
-                if (!box)
-                    continue;
-                wchar_t text[128] = {};
-                GetDlgItemTextW(box, 0xFFFF, text, 128);
-                box_text = text;
-                PostMessageW(box, WM_COMMAND, IDOK, 0);
-                return;
-            }
-        });
+        ErrorBoxWatch watch;
+        StartErrorBoxWatch(&watch);
         g_refuse = refusal;
         g_armed = true;
         bool ended = gui::PumpUntilJobEnded();
         g_armed = false;
-        stop = true;
-        dismisser.join();
+        StopErrorBoxWatch(&watch);
         ASSERT_TRUE(ended);
-        EXPECT_EQ(box_text, L"ERROR: Not enough free memory!");
+        ASSERT_EQ(watch.texts.size(), 1u);
+        EXPECT_EQ(watch.texts[0], L"ERROR: Not enough free memory!");
         ASSERT_EQ(gui::RowCount(), 1);
         EXPECT_EQ(gui::Cell(0, 0), path);
         EXPECT_EQ(gui::Cell(0, 1), L"");

@@ -13,6 +13,8 @@
 #include "hash/hash.h"
 #include "jobs/jobs.h"
 #include "tests/support/gui_harness.h"
+#include "tests/support/scratch.h"
+#include "tests/support/job_harness.h"
 
 namespace {
 
@@ -61,9 +63,9 @@ struct SwitchCase {
 
 TEST(SingleFileJob, DigestsTheFileWithEachAlgorithmLikeTheEngine)
 {
-    std::wstring folder = gui::TempFolder(L"single");
+    std::wstring folder = MakeScratchFolder();
     std::string bytes = SampleBytes(150000);
-    std::wstring path = gui::WriteFile(folder, L"sample.bin", bytes);
+    std::wstring path = PutFileIn(folder, L"sample.bin", bytes);
     const SwitchCase cases[] = {
         {L"", 'S', 64},        {L"-crc", 'C', 8},     {L"-sha224", 'E', 56},
         {L"-sha256", 'S', 64}, {L"-sha384", 'M', 96}, {L"-sha512", 'H', 128},
@@ -95,7 +97,7 @@ TEST(SingleFileJob, DigestsTheFileWithEachAlgorithmLikeTheEngine)
     }
 
     // A known vector through the whole road.
-    std::wstring known = gui::WriteFile(folder, L"digits.txt", "123456789");
+    std::wstring known = PutFileIn(folder, L"digits.txt", "123456789");
     std::wstring command_line = L"talvor.exe -crc -file=" + known;
     ASSERT_EQ(gui::Start(command_line.c_str(), SW_HIDE), 1);
     ASSERT_TRUE(gui::PumpUntilJobEnded());
@@ -131,8 +133,8 @@ TEST(SingleFileJob, AFileThatCannotBeReadIsAFailedRowAndNothingToSave)
 
 TEST(Dispatcher, ANewJobClearsTheOldResultAndNoJobTouchesNothing)
 {
-    std::wstring folder = gui::TempFolder(L"dispatch");
-    std::wstring path = gui::WriteFile(folder, L"a.txt", "abc");
+    std::wstring folder = MakeScratchFolder();
+    std::wstring path = PutFileIn(folder, L"a.txt", "abc");
     std::wstring command_line = L"talvor.exe -file=" + path;
     ASSERT_EQ(gui::Start(command_line.c_str(), SW_HIDE), 1);
     ASSERT_TRUE(gui::PumpUntilJobEnded());
@@ -259,18 +261,8 @@ TEST(Display, ErrorMessageIsABoxOwnedByTheMainWindow)
 {
     ASSERT_EQ(gui::Start(L"talvor.exe", SW_HIDE), 1);
     for (bool from_worker : {false, true}) {
-        std::wstring text;
-        HWND owner = nullptr;
-        std::thread dismisser([&] {
-            HWND box = gui::WaitForWindow(L"#32770", L"ERROR");
-            if (!box)
-                return;
-            wchar_t buffer[128] = {};
-            GetDlgItemTextW(box, 0xFFFF, buffer, 128);
-            text = buffer;
-            owner = GetWindow(box, GW_OWNER);
-            PostMessageW(box, WM_COMMAND, IDOK, 0);
-        });
+        ErrorBoxWatch watch;
+        StartErrorBoxWatch(&watch);
         if (from_worker) {
             std::atomic<bool> returned{false};
             std::thread worker([&] {
@@ -283,9 +275,10 @@ TEST(Display, ErrorMessageIsABoxOwnedByTheMainWindow)
         } else {
             ShowErrorMessage(L"ERROR: Not enough free memory!");
         }
-        dismisser.join();
-        EXPECT_EQ(text, L"ERROR: Not enough free memory!") << from_worker;
-        EXPECT_EQ(owner, gui::MainWindow()) << from_worker;
+        StopErrorBoxWatch(&watch);
+        ASSERT_EQ(watch.texts.size(), 1u) << from_worker;
+        EXPECT_EQ(watch.texts[0], L"ERROR: Not enough free memory!") << from_worker;
+        EXPECT_EQ(watch.owners[0], gui::MainWindow()) << from_worker;
     }
     EXPECT_EQ(gui::Close(), 0);
 }

@@ -60,10 +60,18 @@ void PumpFor(DWORD ms)
     PumpUntil([&] { return GetTickCount() - start >= ms; }, ms + 1000);
 }
 
+bool JobCommandsEnabled()
+{
+    const UINT ids[] = {ID_FILE_SCAN, ID_FILE_CHECK, ID_FILE_SAVE};
+    for (UINT id : ids)
+        if (MenuState(id) & (MF_GRAYED | MF_DISABLED))
+            return false;
+    return true;
+}
+
 bool JobEnded()
 {
-    return g_app.pending_job == 0 && StatusText(3) == L"Ready" &&
-           (MenuState(ID_FILE_SCAN) & MF_GRAYED) == 0;
+    return g_app.pending_job == 0 && StatusText(STATUS_ACTIVITY) == L"Ready" && JobCommandsEnabled();
 }
 
 bool PumpUntilJobEnded(DWORD timeout_ms)
@@ -209,27 +217,6 @@ HWND WaitForWindow(const wchar_t *window_class, const wchar_t *caption, DWORD ti
         Sleep(20);
     }
     return nullptr;
-}
-
-std::wstring TempFolder(const wchar_t *tag)
-{
-    wchar_t base[MAX_PATH];
-    GetTempPathW(MAX_PATH, base);
-    wchar_t folder[MAX_PATH];
-    std::swprintf(folder, MAX_PATH, L"%lstalvor-%ls-%lu", base, tag, GetCurrentProcessId());
-    CreateDirectoryW(folder, nullptr);
-    return folder;
-}
-
-std::wstring WriteFile(const std::wstring &folder, const wchar_t *name, const std::string &bytes)
-{
-    std::wstring path = folder + L"\\" + name;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD written = 0;
-    ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return path;
 }
 
 }  // namespace gui

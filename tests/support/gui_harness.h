@@ -28,6 +28,8 @@ int Start(const wchar_t *command_line, int show = SW_SHOWNORMAL);
 // `done()` holds or `timeout_ms` passes. Returns whether `done()` held.
 bool PumpUntil(const std::function<bool()> &done, DWORD timeout_ms = 10000);
 void PumpFor(DWORD ms);
+// Scan, Check and Save are all enabled.
+bool JobCommandsEnabled();
 // A job has ended: none pending, the activity part reads "Ready" and the
 // job commands are enabled again.
 bool JobEnded();
@@ -58,10 +60,5 @@ RECT ChildRect(HWND child);
 // waited for up to `timeout_ms` (for use from a helper thread while the
 // test thread sits in a modal loop). Null when none appeared.
 HWND WaitForWindow(const wchar_t *window_class, const wchar_t *caption, DWORD timeout_ms = 10000);
-
-// A fresh folder under the system temporary folder, named after `tag`.
-std::wstring TempFolder(const wchar_t *tag);
-// Writes `bytes` into folder\name and returns the full path.
-std::wstring WriteFile(const std::wstring &folder, const wchar_t *name, const std::string &bytes);
 
 }  // namespace gui

@@ -1,6 +1,6 @@
-// What the job tests need beyond the GUI harness of tests/app: a record of
-// every status text, a watcher that answers error boxes, long-path file
-// helpers and a way to put a given entry table in place.
+// What the job tests need beyond the GUI harness: a record of every status
+// text, a watcher that answers error boxes, and a way to put a given entry
+// table in place.
 #pragma once
 
 #include <windows.h>
@@ -12,10 +12,8 @@
 
 // Starts the main window once per process and records its status texts.
 void StartTestWindow();
-// Requests `job` on `path` and pumps messages until it has ended, also by
-// an exit that leaves the activity part at "Work".
+// Requests `job` on `path` and pumps messages until it has ended.
 void RunJobAndWait(int32_t job, const std::wstring &path);
-bool JobCommandsEnabled();
 
 struct ResultRow {
     std::wstring path, digest, status;
@@ -32,24 +30,16 @@ void ClearStatusLog();
 const std::vector<StatusChange> &StatusLog();
 bool StatusLogHas(int part, const std::wstring &text);
 
-// Dismisses every "ERROR" box of this process while it runs; keeps the texts.
+// Dismisses every "ERROR" box of this process while it runs; keeps their
+// texts and owner windows.
 struct ErrorBoxWatch {
     HANDLE thread;
     volatile LONG stop;
     std::vector<std::wstring> texts;
+    std::vector<HWND> owners;
 };
 void StartErrorBoxWatch(ErrorBoxWatch *watch);
 void StopErrorBoxWatch(ErrorBoxWatch *watch);
-
-std::wstring MakeScratchFolder();
-void RemoveTree(const std::wstring &folder);
-// \\?\ in front of a drive path, for paths beyond the classic limit.
-std::wstring LongForm(const std::wstring &path);
-void WriteTestFile(const std::wstring &path, const std::string &bytes);
-std::string ReadTestFile(const std::wstring &path);
-bool FileExists(const std::wstring &path);
-// FF FE and the UTF-16LE bytes of `body`.
-std::string ListBytes(const std::wstring &body);
 
 struct TestEntry {
     char kind;

@@ -2,21 +2,22 @@
 
 #include <string>
 
-namespace {
-
-std::wstring Extended(const std::wstring &path)
+std::wstring LongForm(const std::wstring &path)
 {
     return path.size() > 1 && path[1] == L':' ? L"\\\\?\\" + path : path;
 }
 
-}  // namespace
+std::wstring TempParent()
+{
+    wchar_t temp[MAX_PATH + 1];
+    DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+    return std::wstring(temp, n);
+}
 
 std::wstring MakeScratchFolder()
 {
     static unsigned counter;
-    wchar_t temp[MAX_PATH + 1];
-    DWORD n = GetTempPathW(MAX_PATH + 1, temp);
-    std::wstring base(temp, n);
+    std::wstring base = TempParent();
     for (;;) {
         std::wstring folder = base + L"tv" + std::to_wstring(GetCurrentProcessId()) + L"_" +
                               std::to_wstring(++counter);
@@ -29,7 +30,7 @@ std::wstring MakeScratchFolder()
 
 void RemoveTree(const std::wstring &folder)
 {
-    std::wstring long_folder = Extended(folder);
+    std::wstring long_folder = LongForm(folder);
     WIN32_FIND_DATAW found;
     HANDLE find = FindFirstFileW((long_folder + L"\\*").c_str(), &found);
     if (find != INVALID_HANDLE_VALUE) {
@@ -38,7 +39,7 @@ void RemoveTree(const std::wstring &folder)
             if (name == L"." || name == L"..")
                 continue;
             std::wstring path = folder + L"\\" + name;
-            std::wstring long_path = Extended(path);
+            std::wstring long_path = LongForm(path);
             SetFileAttributesW(long_path.c_str(), FILE_ATTRIBUTE_NORMAL);
             bool folder_entry = found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
             bool link = found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT;
@@ -54,6 +55,22 @@ void RemoveTree(const std::wstring &folder)
     RemoveDirectoryW(long_folder.c_str());
 }
 
+NamedFolder MakeNamedFolder(const std::wstring &parent, const std::wstring &prefix)
+{
+    NamedFolder folder;
+    folder.name = prefix + std::to_wstring(GetCurrentProcessId());
+    folder.path = parent + folder.name;
+    CreateDirectoryW(LongForm(folder.path).c_str(), nullptr);
+    return folder;
+}
+
+std::wstring MakeSubFolder(const std::wstring &folder, const std::wstring &name)
+{
+    std::wstring path = folder + L"\\" + name;
+    CreateDirectoryW(LongForm(path).c_str(), nullptr);
+    return path;
+}
+
 uint8_t PatternByte(uint32_t i)
 {
     return static_cast<uint8_t>(i * 7 + 1);
@@ -61,13 +78,26 @@ uint8_t PatternByte(uint32_t i)
 
 bool PutBytes(const std::wstring &path, const void *bytes, uint32_t size)
 {
-    HANDLE file = CreateFileW(Extended(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    HANDLE file = CreateFileW(LongForm(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     DWORD written = 0;
     bool ok = size == 0 || (WriteFile(file, bytes, size, &written, nullptr) && written == size);
     return CloseHandle(file) && ok;
+}
+
+bool PutBytes(const std::wstring &path, const std::string &bytes)
+{
+    return PutBytes(path, bytes.data(), uint32_t(bytes.size()));
+}
+
+std::wstring PutFileIn(const std::wstring &folder, const std::wstring &name,
+                       const std::string &bytes)
+{
+    std::wstring path = folder + L"\\" + name;
+    PutBytes(path, bytes);
+    return path;
 }
 
 bool PutFile(const std::wstring &path, uint32_t size)
@@ -80,7 +110,7 @@ bool PutFile(const std::wstring &path, uint32_t size)
 
 bool CutFile(const std::wstring &path, uint32_t size)
 {
-    HANDLE file = CreateFileW(Extended(path).c_str(), GENERIC_WRITE,
+    HANDLE file = CreateFileW(LongForm(path).c_str(), GENERIC_WRITE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
@@ -93,7 +123,7 @@ bool CutFile(const std::wstring &path, uint32_t size)
 
 std::string GetBytes(const std::wstring &path)
 {
-    HANDLE file = CreateFileW(Extended(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+    HANDLE file = CreateFileW(LongForm(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return "<missing>";
@@ -108,5 +138,20 @@ std::string GetBytes(const std::wstring &path)
 
 bool Exists(const std::wstring &path)
 {
-    return GetFileAttributesW(Extended(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(LongForm(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string Utf16Bytes(const std::wstring &text)
+{
+    std::string bytes;
+    for (wchar_t unit : text) {
+        bytes.push_back(char(unit & 0xFF));
+        bytes.push_back(char(unit >> 8));
+    }
+    return bytes;
+}
+
+std::string ListBytes(const std::wstring &body)
+{
+    return std::string("\xFF\xFE", 2) + Utf16Bytes(body);
 }

@@ -13,6 +13,7 @@
 #include "window/window.h"
 #include "jobs/jobs.h"
 #include "tests/support/gui_harness.h"
+#include "tests/support/scratch.h"
 
 namespace {
 
@@ -344,8 +345,8 @@ TEST(AboutBox, OpensFromTheMenuCommandAndTheAcceleratorsThenTheDispatcherRuns)
     GetKeyboardState(keys);
     keys[VK_MENU] = 0x80;
     SetKeyboardState(keys);
-    std::wstring folder = gui::TempFolder(L"accel");
-    std::wstring file = gui::WriteFile(folder, L"a.txt", "123456789");
+    std::wstring folder = MakeScratchFolder();
+    std::wstring file = PutFileIn(folder, L"a.txt", "123456789");
     for (wchar_t character : {L'?', L'/'}) {
         std::wstring option = L"-file=" + file;
         ASSERT_EQ(SetTargetPath(option.c_str(), 6), 0);
