@@ -24,6 +24,9 @@ constexpr uint32_t LONG_PATH_UNITS = 32758;
 // or -1 when it does not fit (4 units of room beyond the full path are
 // needed) or cannot be resolved.
 int BuildLongPath(const wchar_t *path, wchar_t *out, uint32_t capacity);
+// The long-path form in a fresh LONG_PATH_UNITS buffer the caller frees; null
+// when no memory could be had or the form does not fit.
+wchar_t *NewLongPath(const wchar_t *path);
 // The enumeration pattern of a folder: its long-path form less one trailing
 // backslash, then \*. 0, or -1 as for BuildLongPath.
 int BuildSearchPattern(const wchar_t *folder, wchar_t *out, uint32_t capacity);

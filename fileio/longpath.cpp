@@ -201,6 +201,20 @@ int IsReservedDeviceName(const wchar_t *name)
     return stem == 4 && port && IsPortDigit(name[3]);
 }
 
+// Opens `path` for reading by its long-path form. FILE_OK, FILE_ERR_OPEN, or
+// FILE_ERR_IO when no buffer for the long form could be had.
+int OpenByLongPath(const wchar_t *path, int *fd)
+{
+    wchar_t *tmp_Path = AllocPathBuffer();
+    if (!tmp_Path)
+        return FILE_ERR_IO;
+    int result = FILE_ERR_OPEN;
+    if (BuildLongPath(path, tmp_Path, LONG_PATH_UNITS) == 0 && OpenForReading(tmp_Path, fd) == 0)
+        result = FILE_OK;
+    std::free(tmp_Path);
+    return result;
+}
+
 }  // namespace
 
 // Windows takes a \\?\ path literally: forward slashes, `.` and `..` stay
@@ -241,19 +255,24 @@ int BuildSearchPattern(const wchar_t *folder, wchar_t *out, uint32_t capacity)
     return 0;
 }
 
-int OpenFileForReading(const wchar_t *path, sOpenFile *file)
+wchar_t *NewLongPath(const wchar_t *path)
 {
     wchar_t *tmp_Path = AllocPathBuffer();
-    if (!tmp_Path)
-        return FILE_ERR_IO;
+    if (tmp_Path && BuildLongPath(path, tmp_Path, LONG_PATH_UNITS) != 0) {
+        std::free(tmp_Path);
+        return nullptr;
+    }
+    return tmp_Path;
+}
+
+int OpenFileForReading(const wchar_t *path, sOpenFile *file)
+{
     int fd = -1;
-    int result = FILE_ERR_OPEN;
-    if (BuildLongPath(path, tmp_Path, LONG_PATH_UNITS) == 0 && OpenForReading(tmp_Path, &fd) == 0) {
+    int result = OpenByLongPath(path, &fd);
+    if (result == FILE_OK) {
         file->fd = fd;
         file->position = 0;
-        result = FILE_OK;
     }
-    std::free(tmp_Path);
     return result;
 }
 
@@ -298,15 +317,9 @@ int ReadFileAt(void *dest, const wchar_t *path, uint64_t offset, uint32_t *lengt
 
 void *ReadFileWhole(const wchar_t *path, uint32_t *limit)
 {
-    wchar_t *tmp_Path = AllocPathBuffer();
-    if (!tmp_Path)
-        return nullptr;
     int fd = -1;
-    if (BuildLongPath(path, tmp_Path, LONG_PATH_UNITS) != 0 || OpenForReading(tmp_Path, &fd) != 0) {
-        std::free(tmp_Path);
+    if (OpenByLongPath(path, &fd) != FILE_OK)
         return nullptr;
-    }
-    std::free(tmp_Path);
 
     // A size the seek already shows above the limit spares reading it through.
     int64_t end = _lseeki64(fd, 0, SEEK_END);
@@ -359,15 +372,10 @@ int WriteFileAt(const void *src, const wchar_t *path, uint64_t offset, uint32_t 
 
 int QueryFileSize(const wchar_t *path, uint64_t *size)
 {
-    wchar_t *tmp_Path = AllocPathBuffer();
-    if (!tmp_Path)
-        return FILE_ERR_IO;
     int fd = -1;
-    if (BuildLongPath(path, tmp_Path, LONG_PATH_UNITS) != 0 || OpenForReading(tmp_Path, &fd) != 0) {
-        std::free(tmp_Path);
-        return FILE_ERR_OPEN;
-    }
-    std::free(tmp_Path);
+    int opened = OpenByLongPath(path, &fd);
+    if (opened != FILE_OK)
+        return opened;
 
     int64_t end = _lseeki64(fd, 0, SEEK_END);
     if (end < 0) {

@@ -73,12 +73,10 @@ bool IsReadOnlyFile(const wchar_t *long_path)
 int ReplaceWithTemporary(const wchar_t *temporary, const wchar_t *path, const wchar_t *text,
                          uint64_t bytes)
 {
-    wchar_t *long_temporary = static_cast<wchar_t *>(std::malloc(LONG_PATH_UNITS * sizeof(wchar_t)));
-    wchar_t *long_path = static_cast<wchar_t *>(std::malloc(LONG_PATH_UNITS * sizeof(wchar_t)));
+    wchar_t *long_temporary = NewLongPath(temporary);
+    wchar_t *long_path = NewLongPath(path);
     int result = FILE_ERR_CREATE;
-    if (long_temporary && long_path
-        && BuildLongPath(temporary, long_temporary, LONG_PATH_UNITS) == 0
-        && BuildLongPath(path, long_path, LONG_PATH_UNITS) == 0 && !IsReadOnlyFile(long_path)) {
+    if (long_temporary && long_path && !IsReadOnlyFile(long_path)) {
         // A leftover of an interrupted save would keep its tail otherwise.
         DeleteFileW(long_temporary);
         result = WritePieces(temporary, text, bytes);
