@@ -265,15 +265,23 @@ TEST_F(JobTest, CheckReadsHandEditedAndBrokenLists)
     EXPECT_EQ(g_app.entries, nullptr);
 
     // Bytes that yield no entry (a list re-saved as UTF-8, blank lines) are
-    // no verified folder; a one-byte file neither.
-    const std::string no_entries[] = {"\xEF\xBB\xBF" "C\tE3069283\t" + std::string(a.begin(), a.end()) + "\r\n",
-                                      ListBytes(L"\r\n\r\n"), std::string("x")};
-    for (const std::string &bytes : no_entries) {
+    // no verified folder; a one-byte file neither. UTF-8 text is read as a
+    // tagged list, whose lines of another shape add an error row each.
+    struct NoEntries {
+        std::string bytes;
+        size_t rows;
+    };
+    const NoEntries no_entries[] = {
+        {"\xEF\xBB\xBF" "C\tE3069283\t" + std::string(a.begin(), a.end()) + "\r\n", 2},
+        {ListBytes(L"\r\n\r\n"), 1},
+        {std::string("x"), 2}};
+    for (const NoEntries &list : no_entries) {
         std::wstring odd = folder + L"\\odd.qcx";
-        PutBytes(odd, bytes);
+        PutBytes(odd, list.bytes);
         RunJobAndWait(JOB_CHECK, odd);
         rows = ReadResultRows();
-        ASSERT_EQ(rows.size(), 1u);
+        ASSERT_EQ(rows.size(), list.rows);
+        EXPECT_EQ(rows.back().status, L"ERROR");
         EXPECT_EQ(rows[0].path, odd);
         EXPECT_EQ(rows[0].digest, L"");
         EXPECT_EQ(rows[0].status, L"ERROR");
