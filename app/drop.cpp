@@ -99,7 +99,7 @@ void HandleDroppedFiles(HDROP drop)
     wchar_t *path = static_cast<wchar_t *>(std::malloc((size_t(units) + 1) * sizeof(wchar_t)));
     if (!path)
         return;
-    if (DragQueryFileW(drop, 0, path, units + 1) == units)
+    if (units > 0 && DragQueryFileW(drop, 0, path, units + 1) == units)
         RequestJob(path, JobForDroppedPath(path));
     std::free(path);
 }

@@ -47,9 +47,10 @@ bool AppendCell(CopyText *text, HWND list, int row, int column, wchar_t *cell)
     return Append(text, cell, units > 0 ? size_t(units) : 0);
 }
 
-bool AppendRow(CopyText *text, HWND list, int row, int columns, wchar_t *cell)
+// A row after the first starts a new line, even after an empty one.
+bool AppendRow(CopyText *text, HWND list, int row, bool first, int columns, wchar_t *cell)
 {
-    if (text->count > 0 && !Append(text, L"\r\n", 2))
+    if (!first && !Append(text, L"\r\n", 2))
         return false;
     if (columns == COPY_DIGESTS_ONLY)
         return AppendCell(text, list, row, 1, cell);
@@ -69,9 +70,11 @@ bool ComposeSelectedRows(HWND list, int columns, CopyText *text)
     wchar_t *cell = static_cast<wchar_t *>(std::malloc(CELL_UNITS * sizeof(wchar_t)));
     if (!cell)
         return false;
-    bool complete = true;
-    for (int row = NextSelectedRow(list, -1); row >= 0 && complete; row = NextSelectedRow(list, row))
-        complete = AppendRow(text, list, row, columns, cell);
+    // The text exists, terminated, even when every copied cell is empty.
+    bool complete = Append(text, L"", 0);
+    int first = NextSelectedRow(list, -1);
+    for (int row = first; row >= 0 && complete; row = NextSelectedRow(list, row))
+        complete = AppendRow(text, list, row, row == first, columns, cell);
     std::free(cell);
     return complete;
 }
