@@ -51,14 +51,9 @@ void ForgetUnattendedRun()
 // stands, like a path option's.
 void SetSavePath(const wchar_t *path)
 {
-    size_t units = std::wcslen(path);
-    size_t extension_units = SaveNameExtension(path) ? 0 : std::wcslen(QCX_EXTENSION);
-    wchar_t *copy = static_cast<wchar_t *>(std::malloc((units + extension_units + 1) * sizeof(wchar_t)));
+    wchar_t *copy = JoinUnits(path, std::wcslen(path), SaveNameExtension(path) ? L"" : QCX_EXTENSION);
     if (!copy)
         return;
-    std::wmemcpy(copy, path, units);
-    std::wmemcpy(copy + units, QCX_EXTENSION, extension_units);
-    copy[units + extension_units] = 0;
     std::free(g_unattended.save_path);
     g_unattended.save_path = copy;
 }

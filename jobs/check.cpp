@@ -123,18 +123,6 @@ size_t RootUnits(const wchar_t *path)
     return 0;
 }
 
-// `prefix` units of `base`, then `path`, in a new buffer; null without memory.
-wchar_t *JoinPath(const wchar_t *base, size_t prefix, const wchar_t *path)
-{
-    size_t path_units = std::wcslen(path);
-    wchar_t *joined = static_cast<wchar_t *>(std::malloc((prefix + path_units + 1) * sizeof(wchar_t)));
-    if (!joined)
-        return nullptr;
-    std::wmemcpy(joined, base, prefix);
-    std::wmemcpy(joined + prefix, path, path_units + 1);
-    return joined;
-}
-
 // The path a tagged list means by `path`, for the list file at `list_path`:
 // a relative one is taken from the list's folder, a rooted one from the root
 // of the list's drive. Sets *anchored false for a drive-relative path, which
@@ -145,9 +133,9 @@ wchar_t *AnchorListedPath(const wchar_t *list_path, wchar_t *path, bool *anchore
     *anchored = true;
     switch (ClassifyListPath(path)) {
     case LIST_PATH_RELATIVE:
-        return FolderUnits(list_path) ? JoinPath(list_path, FolderUnits(list_path), path) : path;
+        return FolderUnits(list_path) ? JoinUnits(list_path, FolderUnits(list_path), path) : path;
     case LIST_PATH_ROOTED:
-        return RootUnits(list_path) ? JoinPath(list_path, RootUnits(list_path), path) : path;
+        return RootUnits(list_path) ? JoinUnits(list_path, RootUnits(list_path), path) : path;
     case LIST_PATH_DRIVE_RELATIVE:
         *anchored = false;
         return path;

@@ -74,7 +74,8 @@ int SaveChecksumListTo(const wchar_t *path, int32_t *left_out = nullptr);
 // (EntryFitsTaggedList), which it leaves out. FILE_OK or a file error.
 int WriteChecksumList(const wchar_t *path, int32_t *left_out = nullptr);
 // The extension of the last component of `path`, from its last dot, or null
-// when it has none (a dot that ends the name is none either).
+// when it has no dot. A dot that ends the name is an empty extension: typed
+// so, it keeps the save dialog from adding one.
 const wchar_t *SaveNameExtension(const wchar_t *path);
 // Whether a list saved under `path` is written as a tagged text list: it has
 // an extension other than .qcx (in any case).

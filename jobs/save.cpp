@@ -75,14 +75,7 @@ wchar_t *TemporaryNameFor(const wchar_t *path)
 {
     wchar_t suffix[32];
     std::swprintf(suffix, 32, L".%lu.saving", static_cast<unsigned long>(GetCurrentProcessId()));
-    size_t path_units = std::wcslen(path);
-    size_t suffix_units = std::wcslen(suffix);
-    wchar_t *name = static_cast<wchar_t *>(std::malloc((path_units + suffix_units + 1) * sizeof(wchar_t)));
-    if (!name)
-        return nullptr;
-    std::wmemcpy(name, path, path_units);
-    std::wmemcpy(name + path_units, suffix, suffix_units + 1);
-    return name;
+    return JoinUnits(path, std::wcslen(path), suffix);
 }
 
 // WriteFileAt neither truncates nor reports a short write, so the result is
@@ -141,14 +134,13 @@ const wchar_t *SaveNameExtension(const wchar_t *path)
     for (const wchar_t *p = path; *p; ++p)
         if (IsPathSeparator(*p))
             name = p + 1;
-    const wchar_t *dot = std::wcsrchr(name, L'.');
-    return dot && dot[1] ? dot : nullptr;
+    return std::wcsrchr(name, L'.');
 }
 
 bool ListPathIsTagged(const wchar_t *path)
 {
     const wchar_t *extension = SaveNameExtension(path);
-    return extension && !SameTextIgnoringAsciiCase(extension, L".qcx");
+    return extension && extension[1] && !SameTextIgnoringAsciiCase(extension, L".qcx");
 }
 
 int WriteChecksumList(const wchar_t *path, int32_t *left_out)

@@ -109,13 +109,18 @@ AppRun RunApp(const std::wstring &arguments, const wchar_t *folder = nullptr) {
     return run;
 }
 
+void ExpectRow(const std::vector<std::wstring> &row, const std::wstring &path, const std::wstring &digest,
+               const std::wstring &status) {
+    EXPECT_EQ(path, row[0]);
+    EXPECT_EQ(digest, row[1]);
+    EXPECT_EQ(status, row[2]);
+}
+
 void ExpectSingleRow(const AppRun &run, const std::wstring &path, const std::wstring &digest,
                      const std::wstring &status) {
     ASSERT_EQ(DRIVER_OK, run.wait_result);
     ASSERT_EQ(1u, run.rows.size());
-    EXPECT_EQ(path, run.rows[0][0]);
-    EXPECT_EQ(digest, run.rows[0][1]);
-    EXPECT_EQ(status, run.rows[0][2]);
+    ExpectRow(run.rows[0], path, digest, status);
     EXPECT_EQ(0u, run.exit_code);
 }
 
@@ -433,9 +438,7 @@ TEST(EndToEnd, UnlistableFoldersListsWithoutEntriesAndDevicesEndBad) {
     CloseHandle(lock);
     ASSERT_EQ(DRIVER_OK, scan.wait_result);
     ASSERT_EQ(2u, scan.rows.size());
-    EXPECT_EQ(shut, scan.rows[0][0]);
-    EXPECT_EQ(L"", scan.rows[0][1]);
-    EXPECT_EQ(L"ERROR", scan.rows[0][2]);
+    ExpectRow(scan.rows[0], shut, L"", L"ERROR");
     EXPECT_EQ(L"Created", scan.rows[1][2]);
     EXPECT_EQ(L"BAD", scan.parts[2]);
     EXPECT_EQ(L"Ready", scan.parts[3]);
@@ -448,9 +451,7 @@ TEST(EndToEnd, UnlistableFoldersListsWithoutEntriesAndDevicesEndBad) {
     // row of its own, below the row that says the list gave no entry.
     ASSERT_EQ(DRIVER_OK, check.wait_result);
     ASSERT_EQ(2u, check.rows.size());
-    EXPECT_EQ(resaved, check.rows[0][0]);
-    EXPECT_EQ(L"", check.rows[0][1]);
-    EXPECT_EQ(L"ERROR", check.rows[0][2]);
+    ExpectRow(check.rows[0], resaved, L"", L"ERROR");
     EXPECT_EQ(L"ERROR", check.rows[1][2]);
     EXPECT_EQ(L"Files: 0", check.parts[1]);
     EXPECT_EQ(L"BAD", check.parts[2]);
