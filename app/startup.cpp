@@ -140,6 +140,8 @@ int StartApplication(HINSTANCE instance, int show, const wchar_t *command_line)
         return 0;
     // Nobody is there to dismiss an error box in an unattended run.
     SetErrorBoxesShown(!g_unattended.exit_when_done);
+    // -save= and -exit are about the job requested here; without one there
+    // is nothing to save, and -exit ends the run at once.
     if (g_app.pending_job == JOB_NONE) {
         bool exit_at_once = g_unattended.exit_when_done;
         ForgetUnattendedRun();
@@ -149,8 +151,7 @@ int StartApplication(HINSTANCE instance, int show, const wchar_t *command_line)
     }
     // A requested job starts after the first fetched message, and nothing
     // guarantees that one ever comes while the user keeps still: make sure.
-    if (g_app.pending_job != JOB_NONE)
-        PostMessageW(g_win.main_window, WM_NULL, 0, 0);
+    PostMessageW(g_win.main_window, WM_NULL, 0, 0);
     return 1;
 }
 
