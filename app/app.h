@@ -22,6 +22,38 @@ void ProcessMessage(MSG *message);
 // Runs until the quit message; returns its wParam.
 int RunMessageLoop();
 
+// ---- Unattended runs (startup.cpp) ----------------------------------------------
+
+// What -save= and -exit ask for the job requested on the command line. Acted
+// on once, when that job has ended (HandleJobEnd); a later job is the user's.
+struct UnattendedRun {
+    wchar_t *save_path;   // owned; null without -save=; .qcx appended when it had no extension
+    bool exit_when_done;  // -exit: close with the job's outcome as exit code
+};
+
+extern UnattendedRun g_unattended;
+
+// The job-end handler of the main window: saves to the -save= path (not
+// after a job that could not run, which would replace a good list by an
+// empty one) and, with -exit, closes the window with the exit code: the
+// job's outcome, 2 when the save failed, at least 1 when the save left
+// entries out.
+void HandleJobEnd(int32_t outcome);
+
+// ---- Drag and drop (drop.cpp) ------------------------------------------------------
+
+// The drop handler of the main window: one dropped folder is scanned, one
+// dropped checksum list (LooksLikeChecksumList) is checked, one other file
+// is digested. Several items, or any drop while a job runs or is pending,
+// change nothing.
+void HandleDroppedFiles(HDROP drop);
+// Whether the first bytes of a file (`size` of them, `whole` when that is
+// the whole file) are a checksum list to check rather than a file to digest:
+// a .qcx list starts (after its byte order mark) with a kind letter and a
+// tab; a tagged list gives at least one entry from its complete lines there,
+// and more entries than lines that gave none.
+bool LooksLikeChecksumList(const uint8_t *bytes, size_t size, bool whole);
+
 // ---- Menu commands (commands.cpp) ----------------------------------------------
 
 // WM_COMMAND of the main window.
@@ -29,6 +61,9 @@ LRESULT HandleCommand(HWND window, WPARAM wparam, LPARAM lparam);
 
 // ---- Pickers and Options commands (pickers.cpp) ---------------------------------
 
+// Makes `path` the target of `job`. Without memory for the new path the
+// previous target stays and no job is requested.
+void RequestJob(const wchar_t *path, int32_t job);
 // A greyed command does nothing however it arrives: a WM_COMMAND posted by
 // another program must not start a picker or Save while a worker owns the
 // target path and the entry table.

@@ -20,6 +20,15 @@ LRESULT HandleCommand(HWND window, WPARAM wparam, LPARAM lparam)
         return IsCommandGreyed(window, ID_FILE_CHECK) ? 0 : ChooseChecksumFile();
     case ID_FILE_SAVE:
         return IsCommandGreyed(window, ID_FILE_SAVE) ? 0 : SaveChecksumList();
+    case ID_EDIT_SELECT_ALL:
+        SelectAllResultRows();
+        return 0;
+    case ID_EDIT_COPY:
+        CopyResultRows(COPY_WHOLE_ROWS);
+        return 0;
+    case ID_EDIT_COPY_DIGEST:
+        CopyResultRows(COPY_DIGESTS_ONLY);
+        return 0;
     case ID_OPTIONS_AUTOMODE:
         return 0;
     case ID_OPTIONS_SHA3_224:

@@ -23,21 +23,15 @@ constexpr DWORD PICKER_NAME_UNITS = MAX_PATH;
 // Units of the file-name buffer of the checksum-list dialogs.
 constexpr DWORD CHECKLIST_DIALOG_NAME_UNITS = 260;
 
-// Without memory for the new path the previous target stays and no job is
-// requested, rather than a job on a path that was never stored.
-void RequestJob(const wchar_t *path, int32_t job)
-{
-    if (SetTargetPath(path, 0) == 0)
-        g_app.pending_job = job;
-}
-
 void SetCheckMark(HMENU menu, UINT command, bool checked)
 {
     CheckMenuItem(menu, command, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
 }
 
 // The settings both checksum-list dialogs (Check's open, Save's save as)
-// share: no owner, the .qcx and all-files filters, default extension "qcx",
+// share: no owner, the .qcx, tagged-list and all-files filters, default
+// extension "qcx" (a name typed without extension under the tagged filter
+// gets that filter's),
 // `name` (CHECKLIST_DIALOG_NAME_UNITS units, zeroed) as the name buffer.
 // The caller adds its own flags.
 void FillChecklistDialog(OPENFILENAMEW *dialog, wchar_t *name)
@@ -45,7 +39,9 @@ void FillChecklistDialog(OPENFILENAMEW *dialog, wchar_t *name)
     *dialog = {};
     dialog->lStructSize = sizeof(*dialog);
     dialog->hwndOwner = nullptr;
-    dialog->lpstrFilter = L"QCX File type (*.qcx)\0*.qcx\0All Files (*.*)\0*.*\0";
+    dialog->lpstrFilter = L"QCX File type (*.qcx)\0*.qcx\0"
+                          L"Tagged checksum list (*.txt)\0*.txt\0"
+                          L"All Files (*.*)\0*.*\0";
     dialog->nFilterIndex = 1;
     dialog->lpstrFile = name;
     dialog->nMaxFile = CHECKLIST_DIALOG_NAME_UNITS;
@@ -63,6 +59,13 @@ bool ShowChecklistDialog(OPENFILENAMEW *dialog, BOOL(WINAPI *show)(OPENFILENAMEW
 }
 
 }  // namespace
+
+// Rather than a job on a path that was never stored.
+void RequestJob(const wchar_t *path, int32_t job)
+{
+    if (SetTargetPath(path, 0) == 0)
+        g_app.pending_job = job;
+}
 
 bool IsCommandGreyed(HWND window, UINT command)
 {

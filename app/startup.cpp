@@ -1,15 +1,23 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cstdlib>
 #include <cwchar>
 
 #include "app/app.h"
+#include "fileio/fileio.h"
 #include "window/window.h"
 #include "hash/hash.h"
 #include "jobs/jobs.h"
 #include "window/display.h"
 
+UnattendedRun g_unattended;
+
 namespace {
+
+constexpr wchar_t SAVE_PREFIX[] = L"-save=";
+constexpr int32_t SAVE_PREFIX_UNITS = 6;
+constexpr wchar_t QCX_EXTENSION[] = L".qcx";
 
 struct PathOption {
     const wchar_t *prefix;
@@ -33,10 +41,50 @@ const HashSwitch kHashSwitches[] = {
     {L"-sha512", HASH_SHA3_512}, {L"-crc", HASH_CRC32C},
 };
 
-// "-mp=" and anything else of no known form fall through both tables and
+void ForgetUnattendedRun()
+{
+    std::free(g_unattended.save_path);
+    g_unattended = {};
+}
+
+// The -save= path as Save will write it; without memory the previous one
+// stands, like a path option's.
+void SetSavePath(const wchar_t *path)
+{
+    wchar_t *copy = JoinUnits(path, std::wcslen(path), SaveNameExtension(path) ? L"" : QCX_EXTENSION);
+    if (!copy)
+        return;
+    std::free(g_unattended.save_path);
+    g_unattended.save_path = copy;
+}
+
+// The unattended-run switches; false for any other argument.
+bool ApplyUnattendedSwitch(const wchar_t *argument)
+{
+    if (std::wcsncmp(argument, SAVE_PREFIX, SAVE_PREFIX_UNITS) == 0) {
+        SetSavePath(argument + SAVE_PREFIX_UNITS);
+        return true;
+    }
+    if (std::wcscmp(argument, L"-exit") == 0) {
+        g_unattended.exit_when_done = true;
+        return true;
+    }
+    return false;
+}
+
+void CloseWithExitCode(int exit_code)
+{
+    g_win.exit_code = exit_code;
+    if (g_win.main_window)
+        DestroyWindow(g_win.main_window);
+}
+
+// "-mp=" and anything else of no known form fall through every table and
 // change nothing.
 void ApplyArgument(const wchar_t *argument)
 {
+    if (ApplyUnattendedSwitch(argument))
+        return;
     for (const PathOption &option : kPathOptions) {
         if (std::wcsncmp(argument, option.prefix, option.prefix_units) == 0) {
             // Without memory for the new path the previous request stands
@@ -63,6 +111,7 @@ void ShowEngineText(int has_sse42)
 
 int ApplyCommandLine(const wchar_t *command_line)
 {
+    ForgetUnattendedRun();
     int count = 0;
     wchar_t **arguments = CommandLineToArgvW(command_line, &count);
     if (!arguments)
@@ -78,6 +127,9 @@ int StartApplication(HINSTANCE instance, int show, const wchar_t *command_line)
     LoadStringW(instance, IDS_APP_TITLE, g_win.title, TITLE_UNITS);
     LoadStringW(instance, IDC_TALVOR, g_win.class_name, TITLE_UNITS);
     SetCommandHandler(HandleCommand);
+    SetJobEndHandler(HandleJobEnd);
+    SetDropHandler(HandleDroppedFiles);
+    g_win.exit_code = 0;
     RegisterMainWindowClass(instance);
     if (!CreateMainWindow(instance, show))
         return 0;
@@ -86,11 +138,38 @@ int StartApplication(HINSTANCE instance, int show, const wchar_t *command_line)
     ShowEngineText(g_app.sse42);
     if (!ApplyCommandLine(command_line))
         return 0;
+    // Nobody is there to dismiss an error box in an unattended run.
+    SetErrorBoxesShown(!g_unattended.exit_when_done);
+    // -save= and -exit are about the job requested here; without one there
+    // is nothing to save, and -exit ends the run at once.
+    if (g_app.pending_job == JOB_NONE) {
+        bool exit_at_once = g_unattended.exit_when_done;
+        ForgetUnattendedRun();
+        if (exit_at_once)
+            CloseWithExitCode(JOB_OUTCOME_FAILED);
+        return 1;
+    }
     // A requested job starts after the first fetched message, and nothing
     // guarantees that one ever comes while the user keeps still: make sure.
-    if (g_app.pending_job != JOB_NONE)
-        PostMessageW(g_win.main_window, WM_NULL, 0, 0);
+    PostMessageW(g_win.main_window, WM_NULL, 0, 0);
     return 1;
+}
+
+void HandleJobEnd(int32_t outcome)
+{
+    UnattendedRun run = g_unattended;
+    g_unattended = {};
+    int exit_code = outcome;
+    if (run.save_path && outcome != JOB_OUTCOME_FAILED) {
+        int32_t left_out = 0;
+        if (SaveChecksumListTo(run.save_path, &left_out) != FILE_OK)
+            exit_code = JOB_OUTCOME_FAILED;
+        else if (left_out > 0 && exit_code == JOB_OUTCOME_OK)
+            exit_code = JOB_OUTCOME_BAD;
+    }
+    std::free(run.save_path);
+    if (run.exit_when_done)
+        CloseWithExitCode(exit_code);
 }
 
 void ProcessMessage(MSG *message)

@@ -29,3 +29,16 @@ function(talvor_add_test)
   set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT}
                        LABELS "${T_LABELS}")
 endfunction()
+
+# talvor_add_host_tree(NAME setup_test SCRIPT script.sh FOLDER dir TEST test VARIABLE env)
+# Under Wine: a setup test runs `sh SCRIPT FOLDER` on the host before TEST,
+# which finds FOLDER as a drive path (Wine's Z: is the host's root) in the
+# environment variable VARIABLE. For trees a Windows test cannot make itself.
+function(talvor_add_host_tree)
+  cmake_parse_arguments(H "" "NAME;SCRIPT;FOLDER;TEST;VARIABLE" "" ${ARGN})
+  string(REPLACE "/" "\\" folder_windows "Z:${H_FOLDER}")
+  add_test(NAME ${H_NAME} COMMAND sh ${H_SCRIPT} ${H_FOLDER})
+  set_tests_properties(${H_NAME} PROPERTIES FIXTURES_SETUP ${H_NAME})
+  set_tests_properties(${H_TEST} PROPERTIES FIXTURES_REQUIRED ${H_NAME}
+                       ENVIRONMENT "${H_VARIABLE}=${folder_windows}")
+endfunction()

@@ -60,3 +60,14 @@ utf16 *DuplicateText(const utf16 *text)
 {
     return DuplicateUnits(text, TextUnits(text));
 }
+
+utf16 *JoinUnits(const utf16 *head, size_t head_units, const utf16 *tail)
+{
+    size_t tail_units = TextUnits(tail);
+    utf16 *joined = static_cast<utf16 *>(std::malloc((head_units + tail_units + 1) * sizeof(utf16)));
+    if (!joined)
+        return nullptr;
+    std::memcpy(joined, head, head_units * sizeof(utf16));
+    std::memcpy(joined + head_units, tail, (tail_units + 1) * sizeof(utf16));
+    return joined;
+}

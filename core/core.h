@@ -70,3 +70,6 @@ size_t TextUnits(const utf16 *text);
 // memory could be had. The caller frees it.
 utf16 *DuplicateUnits(const utf16 *source, size_t units);
 utf16 *DuplicateText(const utf16 *text);
+// The first `head_units` units of `head`, then the whole of `tail`, in a new
+// NUL-terminated buffer (free() it); null when no memory could be had.
+utf16 *JoinUnits(const utf16 *head, size_t head_units, const utf16 *tail);

@@ -1,6 +1,7 @@
 #include "jobs/jobs.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 
 #include "checklist/checklist.h"
@@ -8,6 +9,11 @@
 #include "hash/hash.h"
 
 namespace {
+
+bool IsSeparator(wchar_t u)
+{
+    return u == L'\\' || u == L'/';
+}
 
 // ReadFileWhole counts in 32 bits; a list this large cannot be read.
 constexpr uint64_t LIST_SIZE_LIMIT = 0x100000000ull;
@@ -20,26 +26,25 @@ void ShowCheckStart()
 }
 
 // Reads the list file whole; null when it cannot be read. *bytes: its size.
-utf16 *ReadListText(const wchar_t *path, size_t *units, uint32_t *bytes)
+uint8_t *ReadListFile(const wchar_t *path, uint32_t *bytes)
 {
     uint64_t size = 0;
     if (QueryFileSize(path, &size) != FILE_OK || size >= LIST_SIZE_LIMIT)
         return nullptr;
     uint32_t limit = uint32_t(size);
-    void *text = ReadFileWhole(path, &limit);
+    void *file = ReadFileWhole(path, &limit);
     SetProgressPos(0);
-    if (!text)
+    if (!file)
         return nullptr;
-    *units = limit / sizeof(utf16);
     *bytes = limit;
-    return static_cast<utf16 *>(text);
+    return static_cast<uint8_t *>(file);
 }
 
 // Only an empty file or a lone byte order mark is a list without entries;
 // anything else that yields none is not a list this program can check.
-bool HoldsOnlyByteOrderMark(const utf16 *text, uint32_t bytes)
+bool HoldsOnlyByteOrderMark(const uint8_t *file, uint32_t bytes)
 {
-    return bytes == 0 || (bytes == sizeof(utf16) && text[0] == utf16(0xFEFF));
+    return bytes == 0 || (bytes == 2 && file[0] == 0xFF && file[1] == 0xFE);
 }
 
 void ShowListWithoutEntries()
@@ -60,8 +65,8 @@ bool DigestMatches(const Entry *entry)
     return computed[0] != 0 && std::wcscmp(computed, entry->digest) == 0;
 }
 
-// Digests every entry's file again; the end phase.
-const wchar_t *VerifyEntries(const Entry *entries, int32_t n)
+// Digests every entry's file again; JOB_OUTCOME_OK or JOB_OUTCOME_BAD.
+int32_t VerifyEntries(const Entry *entries, int32_t n)
 {
     SetProgressRange(n);
     wchar_t count_text[32];
@@ -78,36 +83,146 @@ const wchar_t *VerifyEntries(const Entry *entries, int32_t n)
         ReportItemProgress(l, n);
     }
     SetProgressPos(n);
-    return mismatches ? L"BAD" : L"OK";
+    return mismatches ? JOB_OUTCOME_BAD : JOB_OUTCOME_OK;
 }
 
-// The end phase of checking the list at the target path; null when memory
-// ran out.
-const wchar_t *CheckListFile()
+// Units of `path` up to and including its last separator; 0 without one.
+size_t FolderUnits(const wchar_t *path)
 {
-    size_t units = 0;
+    size_t folder = 0;
+    for (size_t i = 0; path[i]; ++i)
+        if (IsSeparator(path[i]))
+            folder = i + 1;
+    return folder;
+}
+
+// Units of the start of `path` up to its n-th separator (1-based), that
+// separator left out; 0 when it has fewer.
+size_t UnitsBeforeSeparator(const wchar_t *path, int n)
+{
+    for (size_t i = 0; path[i]; ++i)
+        if (IsSeparator(path[i]) && --n == 0)
+            return i;
+    return 0;
+}
+
+// Units of the root of `path` that a rooted path (\x) continues: the drive
+// (C:, \\?\C:) or the share (\\server\share, \\?\UNC\server\share);
+// 0 for a path without either, whose rooted paths stay as they are.
+size_t RootUnits(const wchar_t *path)
+{
+    bool verbatim = std::wcsncmp(path, L"\\\\?\\", 4) == 0;
+    if (verbatim && std::wcsncmp(path + 4, L"UNC\\", 4) == 0)
+        return UnitsBeforeSeparator(path, 6);
+    if (verbatim)
+        return path[4] && path[5] == L':' ? 6 : 0;
+    if (path[0] && path[1] == L':')
+        return 2;
+    if (IsSeparator(path[0]) && IsSeparator(path[1]))
+        return UnitsBeforeSeparator(path, 4);
+    return 0;
+}
+
+// The path a tagged list means by `path`, for the list file at `list_path`:
+// a relative one is taken from the list's folder, a rooted one from the root
+// of the list's drive. Sets *anchored false for a drive-relative path, which
+// has no meaning apart from a current folder. Returns `path` itself when it
+// stays as it is, a new buffer otherwise, null without memory.
+wchar_t *AnchorListedPath(const wchar_t *list_path, wchar_t *path, bool *anchored)
+{
+    *anchored = true;
+    switch (ClassifyListPath(path)) {
+    case LIST_PATH_RELATIVE:
+        return FolderUnits(list_path) ? JoinUnits(list_path, FolderUnits(list_path), path) : path;
+    case LIST_PATH_ROOTED:
+        return RootUnits(list_path) ? JoinUnits(list_path, RootUnits(list_path), path) : path;
+    case LIST_PATH_DRIVE_RELATIVE:
+        *anchored = false;
+        return path;
+    default:
+        return path;
+    }
+}
+
+// Anchors every path of a tagged list's entries. An entry that cannot be
+// anchored gets an "ERROR" row and leaves the table. The number of those
+// entries, or -1 when memory ran out (the table stays whole and consistent).
+int32_t AnchorListedPaths(const wchar_t *list_path)
+{
+    int32_t kept = 0;
+    int32_t dropped = 0;
+    for (int32_t i = 0; i < g_app.entry_count; ++i) {
+        Entry entry = g_app.entries[i];
+        bool anchored = true;
+        wchar_t *path = AnchorListedPath(list_path, entry.path, &anchored);
+        if (!path) {
+            // Close the gap left by dropped entries before giving up.
+            std::memmove(&g_app.entries[kept], &g_app.entries[i], sizeof(Entry) * size_t(g_app.entry_count - i));
+            g_app.entry_count -= dropped;
+            return -1;
+        }
+        if (!anchored) {
+            AddResultRow(entry.path, entry.digest, L"ERROR");
+            std::free(entry.path);
+            std::free(entry.digest);
+            ++dropped;
+            continue;
+        }
+        if (path != entry.path)
+            std::free(entry.path);
+        entry.path = path;
+        g_app.entries[kept++] = entry;
+    }
+    g_app.entry_count = kept;
+    return dropped;
+}
+
+// One "ERROR" row for each line of the list that gave no entry.
+void ShowProblemRows(const ListProblems *problems)
+{
+    for (int32_t i = 0; i < problems->count; ++i)
+        AddResultRow(problems->items[i].text, L"", L"ERROR");
+}
+
+// The outcome of checking the list at the target path, or
+// JOB_OUTCOME_NO_MEMORY. A list that cannot be read, or yields no entry, is
+// a check that could not run; lines that gave no entry make it "BAD".
+int32_t CheckListFile()
+{
     uint32_t bytes = 0;
-    utf16 *text = ReadListText(g_app.target_path, &units, &bytes);
-    if (!text) {
+    uint8_t *file = ReadListFile(g_app.target_path, &bytes);
+    if (!file) {
         // A list file that cannot be measured or read, or is too large to read.
         AddResultRow(L"Could not find item", L"ERROR", L"ERROR");
-        return L"BAD";
+        return JOB_OUTCOME_FAILED;
     }
     ParsedList list = {};
-    int parsed = ParseChecksumList(text, units, &list);
-    bool empty_list = HoldsOnlyByteOrderMark(text, bytes);
-    std::free(text);
+    ListProblems problems = {};
+    bool tagged = DetectListFormat(file, bytes) == LIST_FORMAT_TAGGED;
+    int parsed = ParseListFile(file, bytes, &list, &problems);
+    bool empty_list = HoldsOnlyByteOrderMark(file, bytes);
+    std::free(file);
     // The table holds what was read even when memory ran out, so the next
     // job releases it and Save writes the list that was read.
     g_app.entries = list.entries;
     g_app.entry_count = list.count;
+    ShowProblemRows(&problems);
+    int32_t listing_errors = problems.count;
+    ReleaseListProblems(&problems);
     if (parsed != CHECKLIST_OK)
-        return nullptr;
-    if (list.count == 0 && !empty_list) {
-        ShowListWithoutEntries();
-        return L"BAD";
+        return JOB_OUTCOME_NO_MEMORY;
+    if (tagged) {
+        int32_t unanchored = AnchorListedPaths(g_app.target_path);
+        if (unanchored < 0)
+            return JOB_OUTCOME_NO_MEMORY;
+        listing_errors += unanchored;
     }
-    return VerifyEntries(list.entries, list.count);
+    if (g_app.entry_count == 0 && !empty_list) {
+        ShowListWithoutEntries();
+        return JOB_OUTCOME_FAILED;
+    }
+    int32_t outcome = VerifyEntries(g_app.entries, g_app.entry_count);
+    return listing_errors ? JOB_OUTCOME_BAD : outcome;
 }
 
 } // namespace
@@ -116,10 +231,6 @@ DWORD WINAPI CheckJob(LPVOID)
 {
     ShowCheckStart();
     SetProgressPos(0);
-    const wchar_t *phase = CheckListFile();
-    if (phase)
-        EndJob(phase);
-    else
-        EndJobOutOfMemory();
+    EndJobWithOutcome(CheckListFile());
     return 0;
 }

@@ -27,15 +27,17 @@ Entry *CreateSingleEntryTable()
     return entry;
 }
 
-// True when the file was measured and read: its digest text is filled in.
-bool DigestEntryFile(Entry *entry)
+// JOB_OUTCOME_OK when the file was measured and read (its digest text is
+// filled in), JOB_OUTCOME_FAILED when it cannot be opened or measured (no
+// file), JOB_OUTCOME_BAD when it could not be read.
+int32_t DigestEntryFile(Entry *entry)
 {
     uint64_t size = 0;
     if (QueryFileSize(entry->path, &size) != FILE_OK)
-        return false;
+        return JOB_OUTCOME_FAILED;
     entry->kind = kind_from_hash_choice(g_app.hash_choice);
     file_digest_text(utf16(entry->kind), entry->path, entry->digest);
-    return entry->digest[0] != 0;
+    return entry->digest[0] != 0 ? JOB_OUTCOME_OK : JOB_OUTCOME_BAD;
 }
 
 // Runs on the user-interface thread; the window handles no messages until
@@ -45,20 +47,19 @@ void RunSingleFileJob()
 {
     BeginJob(L"Creating CRC");
     SetProgressRange(100);
-    bool digested = false;
+    int32_t outcome = JOB_OUTCOME_FAILED;
     Entry *entry = CreateSingleEntryTable();
     if (!entry) {
         ShowOutOfMemoryMessage();
         AddResultRow(g_app.target_path, L"", L"ERROR");
-    } else if (DigestEntryFile(entry)) {
+    } else if ((outcome = DigestEntryFile(entry)) == JOB_OUTCOME_OK) {
         AddResultRow(entry->path, entry->digest, L"Created");
-        digested = true;
     } else {
         AddResultRow(entry->path, L"", L"ERROR");
         ReleaseEntryTable();
     }
     SetProgressPos(100);
-    EndJob(digested ? L"OK" : L"BAD");
+    EndJob(outcome == JOB_OUTCOME_OK ? L"OK" : L"BAD", outcome);
     g_app.pending_job = JOB_NONE;
 }
 

@@ -30,6 +30,14 @@ extern JobThreads g_job_threads;
 // check (JOB_CHECK) on an idle-priority thread; pending job back to 0.
 void StartJobWorker(int32_t job);
 
+// How a job ended; the values are the exit codes of an unattended run (-exit).
+enum JobOutcome : int32_t {
+    JOB_OUTCOME_OK = 0,      // phase "OK"
+    JOB_OUTCOME_BAD = 1,     // phase "BAD": a mismatch, an unreadable file, a listing error
+    JOB_OUTCOME_FAILED = 2,  // the job could not run: no list, no file, no memory
+    JOB_OUTCOME_NO_MEMORY = -1,  // not an end by itself: EndJobWithOutcome ends it as FAILED
+};
+
 // ---- What every job does on its way -----------------------------------------------
 // "Work" in the activity part and `phase` in the phase part.
 void BeginJob(const wchar_t *phase);
@@ -40,19 +48,35 @@ void ReportItemProgress(int32_t index, int32_t total);
 // truncated) in the activity part.
 void ShowWorkPercentage(int32_t index, int32_t total);
 // Ends a job in a state the user can see is over: `phase` in the phase
-// part, "Ready" in the activity part, the job commands enabled again.
-void EndJob(const wchar_t *phase);
+// part, "Ready" in the activity part, the job commands enabled again; then
+// announces `outcome` to the main window (NotifyJobEnded). Every job ends
+// here or in EndJobOutOfMemory, exactly once.
+void EndJob(const wchar_t *phase, int32_t outcome);
+// EndJob with "OK" or "BAD" for the outcome; EndJobOutOfMemory for
+// JOB_OUTCOME_NO_MEMORY.
+void EndJobWithOutcome(int32_t outcome);
 // "ERROR: Not enough free memory!" in a message box the user dismisses.
 void ShowOutOfMemoryMessage();
-// The memory message, then EndJob("BAD").
+// The memory message, then EndJob("BAD", JOB_OUTCOME_FAILED).
 void EndJobOutOfMemory();
 DWORD WINAPI FolderScanJob(LPVOID unused);
 DWORD WINAPI CheckJob(LPVOID unused);
 
 // ---- Save ------------------------------------------------------------------------
 // Saves under `path` with "Saving"/"Ready" in the activity part and an error
-// box when the list could not be written. FILE_OK or a file error.
-int SaveChecksumListTo(const wchar_t *path);
+// box when the list could not be written, or was written without some
+// entries (*left_out, may be null). FILE_OK or a file error.
+int SaveChecksumListTo(const wchar_t *path, int32_t *left_out = nullptr);
 // Writes the entry table as a checksum list file at `path`, replacing an
-// existing file only once the new one is complete. FILE_OK or a file error.
-int WriteChecksumList(const wchar_t *path);
+// existing file only once the new one is complete: a tagged text list when
+// the name's extension is anything but .qcx (ListPathIsTagged), else a .qcx
+// list. *left_out (may be null): listed entries a tagged list cannot hold
+// (EntryFitsTaggedList), which it leaves out. FILE_OK or a file error.
+int WriteChecksumList(const wchar_t *path, int32_t *left_out = nullptr);
+// The extension of the last component of `path`, from its last dot, or null
+// when it has no dot. A dot that ends the name is an empty extension: typed
+// so, it keeps the save dialog from adding one.
+const wchar_t *SaveNameExtension(const wchar_t *path);
+// Whether a list saved under `path` is written as a tagged text list: it has
+// an extension other than .qcx (in any case).
+bool ListPathIsTagged(const wchar_t *path);

@@ -33,15 +33,15 @@ void ReleaseEntryTexts(Entry *entry)
     entry->digest = nullptr;
 }
 
-// Digests every listed file into a new entry table, a row each. The end
-// phase, or null when memory ran out: the rows made so far stay, counted.
-const wchar_t *DigestListing(const sListDir *listing)
+// Digests every listed file into a new entry table, a row each. The outcome,
+// or JOB_OUTCOME_NO_MEMORY: the rows made so far stay, counted.
+int32_t DigestListing(const sListDir *listing)
 {
     int32_t n = listing->count;
     Entry *table = static_cast<Entry *>(std::calloc(size_t(n), sizeof(Entry)));
     g_app.entries = table;
     if (!table)
-        return nullptr;
+        return JOB_OUTCOME_NO_MEMORY;
     SetProgressRange(n);
     SetStatusText(STATUS_PHASE, L"Creating CRC", true);
 
@@ -52,7 +52,7 @@ const wchar_t *DigestListing(const sListDir *listing)
             // The entry that ran out of memory may hold one of its texts.
             ReleaseEntryTexts(&table[done]);
             g_app.entry_count = done;
-            return nullptr;
+            return JOB_OUTCOME_NO_MEMORY;
         }
         if (read == 0)
             ++failed;
@@ -61,18 +61,19 @@ const wchar_t *DigestListing(const sListDir *listing)
     }
     SetProgressPos(n);
     g_app.entry_count = n;
-    return failed ? L"BAD" : L"OK";
+    return failed ? JOB_OUTCOME_BAD : JOB_OUTCOME_OK;
 }
 
-// The end phase of a scan of the target folder; null when memory ran out.
-const wchar_t *ScanFolder(sListDir *listing)
+// Ends the scan of the target folder.
+void ScanFolder(sListDir *listing)
 {
     // A walk cut short by memory would pass for the whole folder.
     if (ListDirRecursive(g_app.target_path, listing) != 0)
-        return nullptr;
-    if (listing->count == 0)
-        return L"Files not found";
-    return DigestListing(listing);
+        EndJobOutOfMemory();
+    else if (listing->count == 0)
+        EndJob(L"Files not found", JOB_OUTCOME_FAILED);
+    else
+        EndJobWithOutcome(DigestListing(listing));
 }
 
 } // namespace
@@ -82,11 +83,7 @@ DWORD WINAPI FolderScanJob(LPVOID)
     BeginJob(L"Listing directory");
     sListDir listing;
     ListDirInit(&listing);
-    const wchar_t *phase = ScanFolder(&listing);
+    ScanFolder(&listing);
     ListDirFree(&listing);
-    if (phase)
-        EndJob(phase);
-    else
-        EndJobOutOfMemory();
     return 0;
 }

@@ -27,11 +27,20 @@ void ShowWorkPercentage(int32_t index, int32_t total)
     SetStatusText(STATUS_ACTIVITY, text, false);
 }
 
-void EndJob(const wchar_t *phase)
+void EndJob(const wchar_t *phase, int32_t outcome)
 {
     SetStatusText(STATUS_PHASE, phase, true);
     SetStatusText(STATUS_ACTIVITY, L"Ready", true);
     EnableJobCommands(true);
+    NotifyJobEnded(outcome);
+}
+
+void EndJobWithOutcome(int32_t outcome)
+{
+    if (outcome == JOB_OUTCOME_NO_MEMORY)
+        EndJobOutOfMemory();
+    else
+        EndJob(outcome == JOB_OUTCOME_OK ? L"OK" : L"BAD", outcome);
 }
 
 void ShowOutOfMemoryMessage()
@@ -42,7 +51,7 @@ void ShowOutOfMemoryMessage()
 void EndJobOutOfMemory()
 {
     ShowOutOfMemoryMessage();
-    EndJob(L"BAD");
+    EndJob(L"BAD", JOB_OUTCOME_FAILED);
 }
 
 void StartJobWorker(int32_t job)
@@ -56,7 +65,7 @@ void StartJobWorker(int32_t job)
     g_app.pending_job = JOB_NONE;
     if (!*handle) {
         // The phase may still show the previous job's "OK" above an empty list.
-        EndJob(L"BAD");
+        EndJob(L"BAD", JOB_OUTCOME_FAILED);
         ShowErrorMessage(L"ERROR: Could not start the job!");
         return;
     }

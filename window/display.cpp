@@ -141,6 +141,15 @@ void EnableJobCommands(bool enabled)
 void ShowErrorMessage(const wchar_t *text)
 {
     HWND owner = g_win.main_window;
-    if (owner)
+    if (owner && !g_win.error_boxes_off)
         MessageBoxW(owner, text, L"ERROR", MB_OK);
+}
+
+// Posted, not sent: the handler may save or close the window, which must not
+// happen while a worker still waits inside one of its display calls.
+void NotifyJobEnded(int32_t outcome)
+{
+    HWND window = g_win.main_window;
+    if (window)
+        PostMessageW(window, WM_APP_JOB_ENDED, WPARAM(outcome), 0);
 }

@@ -13,4 +13,10 @@ void SetStatusText(int part, const wchar_t *text, bool popout);
 void SetProgressRange(int32_t maximum);
 void SetProgressPos(int32_t position);
 void EnableJobCommands(bool enabled);
+// A message box owned by the main window, caption "ERROR"; the caller waits
+// until it is dismissed. Shows nothing while error boxes are off
+// (SetErrorBoxesShown): an unattended run has nobody to dismiss one.
 void ShowErrorMessage(const wchar_t *text);
+// Posts the end of a job with its outcome to the main window, which hands it
+// to the job-end handler (SetJobEndHandler) once the job's thread has let go.
+void NotifyJobEnded(int32_t outcome);

@@ -28,6 +28,12 @@
 #define ID_OPTIONS_SHA3_384 32789
 #define ID_OPTIONS_SHA3_512 32790
 
+// The result list's own commands: Select all and Copy (also Ctrl+A, Ctrl+C)
+// and the context menu's "Copy" and "Copy digest".
+#define ID_EDIT_SELECT_ALL 32791
+#define ID_EDIT_COPY 32792
+#define ID_EDIT_COPY_DIGEST 32793
+
 #define ID_RESULT_LIST 6990
 #define ID_STATUS_BAR 11990
 #define ID_PROGRESS_BAR 12990
@@ -47,6 +53,10 @@ enum StatusPart : int {
 // Private message of the main window: run the call that RunOnUiThread has
 // placed for it (wParam and lParam are not used).
 #define WM_APP_RUN_UI_CALL (WM_APP + 1)
+
+// Private message of the main window: a job has ended (wParam: its outcome,
+// 0 OK, 1 BAD, 2 could not run).
+#define WM_APP_JOB_ENDED (WM_APP + 2)
 
 // Timer of the main window that turns the result list's redraw on again
 // while rows arrive (see window/display.cpp).

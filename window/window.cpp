@@ -1,5 +1,7 @@
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
+#include <windowsx.h>
 
 #include <cstdlib>
 
@@ -180,7 +182,7 @@ int CreateResultList()
     SetWindowLongPtrW(g_win.main_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(record));
     RECT client = MainClientRect();
     RECT place = {0, 0, client.right - client.left, client.bottom - client.top};
-    record->result_list = CreateChild(WC_LISTVIEWW, L"", WS_BORDER | LVS_REPORT, place,
+    record->result_list = CreateChild(WC_LISTVIEWW, L"", WS_BORDER | LVS_REPORT | LVS_SHOWSELALWAYS, place,
                                       ID_RESULT_LIST);
     if (!record->result_list)
         return 0;
@@ -307,6 +309,14 @@ void ForgetWindowHandles()
     g_win.list_redraw_held = false;
 }
 
+// The drop belongs to the window, which releases it whatever the handler did.
+void HandleDrop(HDROP drop)
+{
+    if (g_win.drop_handler)
+        g_win.drop_handler(drop);
+    DragFinish(drop);
+}
+
 void ReleaseMainRecord(HWND window)
 {
     std::free(MainRecord(window));
@@ -357,6 +367,21 @@ void SetCommandHandler(CommandHandler handler)
     g_win.command_handler = handler;
 }
 
+void SetJobEndHandler(JobEndHandler handler)
+{
+    g_win.job_end_handler = handler;
+}
+
+void SetDropHandler(DropHandler handler)
+{
+    g_win.drop_handler = handler;
+}
+
+void SetErrorBoxesShown(bool shown)
+{
+    g_win.error_boxes_off = !shown;
+}
+
 ATOM RegisterMainWindowClass(HINSTANCE instance)
 {
     WNDCLASSEXW window_class = {};
@@ -386,6 +411,7 @@ int CreateMainWindow(HINSTANCE instance, int show)
     if (!CreateProgressBar() || !CreateStatusBar() || !CreateResultList())
         return 0;
     ApplyControlFonts();
+    DragAcceptFiles(g_win.main_window, TRUE);
     ShowWindow(g_win.main_window, show);
     UpdateWindow(g_win.main_window);
     return 1;
@@ -401,6 +427,18 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
         if (!g_win.command_handler)
             return DefWindowProcW(window, message, wparam, lparam);
         return g_win.command_handler(window, wparam, lparam);
+    case WM_APP_JOB_ENDED:
+        if (g_win.job_end_handler)
+            g_win.job_end_handler(int32_t(wparam));
+        return 0;
+    case WM_DROPFILES:
+        HandleDrop(reinterpret_cast<HDROP>(wparam));
+        return 0;
+    case WM_CONTEXTMENU:
+        if (reinterpret_cast<HWND>(wparam) != ResultListHandle())
+            return DefWindowProcW(window, message, wparam, lparam);
+        ShowResultListMenu(POINT{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)});
+        return 0;
     case WM_SIZE:
         LayOutForClientSize(window, lparam);
         return 0;
@@ -421,7 +459,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
     case WM_DESTROY:
         if (window == g_win.main_window)
             ForgetWindowHandles();
-        PostQuitMessage(0);
+        PostQuitMessage(g_win.exit_code);
         return 0;
     case WM_NCDESTROY:
         ReleaseMainRecord(window);

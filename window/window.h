@@ -31,6 +31,10 @@ constexpr UINT LIST_REDRAW_DELAY_MS = 75;
 
 // WM_COMMAND of the main window, by command id.
 typedef LRESULT (*CommandHandler)(HWND window, WPARAM wparam, LPARAM lparam);
+// The end of a job (NotifyJobEnded), with its outcome.
+typedef void (*JobEndHandler)(int32_t outcome);
+// Files dropped on the main window; the drop is released after the call.
+typedef void (*DropHandler)(HDROP drop);
 
 // Attached to the main window as its user data.
 struct MainWindowRecord {
@@ -46,6 +50,10 @@ struct AppWindows {
     HWND progress_bar;
     HACCEL accelerators;
     CommandHandler command_handler;  // null: commands go to DefWindowProcW
+    JobEndHandler job_end_handler;   // null: a job's end changes nothing more
+    DropHandler drop_handler;        // null: drops are ignored
+    bool error_boxes_off;   // ShowErrorMessage shows nothing (an unattended run)
+    int exit_code;          // carried by the quit message when the window is destroyed
     bool list_redraw_held;  // the result list's redraw is off, the timer armed
     UINT dpi;               // the main window's DPI, which every pixel size follows
     HFONT list_font;        // the controls' fonts at that DPI; owned
@@ -56,8 +64,13 @@ extern AppWindows g_win;
 
 HWND ResultListHandle();
 
-// Where the main window sends its menu and accelerator commands.
+// Where the main window sends its menu and accelerator commands, the ends of
+// jobs and dropped files. The window accepts drops from its creation on.
 void SetCommandHandler(CommandHandler handler);
+void SetJobEndHandler(JobEndHandler handler);
+void SetDropHandler(DropHandler handler);
+// Whether ShowErrorMessage shows its box (on unless turned off).
+void SetErrorBoxesShown(bool shown);
 ATOM RegisterMainWindowClass(HINSTANCE instance);
 // Creates, shows and paints the main window with its controls. 1 or 0.
 int CreateMainWindow(HINSTANCE instance, int show);
@@ -69,6 +82,26 @@ void ShowAboutDialog();
 void ComputeColumnWidths(int client_width, int widths[3]);
 // Right edges of the four status-bar parts for a client width.
 void ComputeStatusPartEdges(int client_width, int edges[4]);
+
+// ---- Copying results (copy.cpp) ----------------------------------------------
+// Everything goes through list-view messages, so it does not depend on how
+// the list holds its rows.
+
+// Selects every row of the result list.
+void SelectAllResultRows();
+// What CopyResultRows puts on the clipboard for each selected row.
+enum CopyColumns : int {
+    COPY_WHOLE_ROWS = 0,   // path TAB digest TAB status
+    COPY_DIGESTS_ONLY = 1, // the digest
+};
+// Puts the selected rows, top first, on the clipboard as Unicode text, one
+// row a line with CR LF between lines. 1 when copied; 0 when nothing is
+// selected, memory ran out or the clipboard refused (the clipboard is then
+// left as it was).
+int CopyResultRows(int columns);
+// Pops up the result list's context menu ("Copy", "Copy digest", greyed
+// without a selection) at `screen` (-1, -1: below the focused row).
+void ShowResultListMenu(POINT screen);
 
 // Runs `call(args)` on the user-interface thread and returns when it has run:
 // directly when already there, else through the main window's private

@@ -110,3 +110,29 @@ TEST(CommandLine, StartUpReadsItAndLeavesTheMenuMarksAlone)
 }
 
 }  // namespace
+
+// -save= and -exit follow the same rules: exact, case-sensitive, the last
+// one wins; a name without extension gets .qcx as in the save dialog.
+TEST(CommandLine, SaveAndExitSwitchesFollowTheSameRules)
+{
+    Read(L"t.exe -dir=A -save=C:\\out\\first.txt -save=C:\\out.d\\list -exit");
+    ASSERT_NE(g_unattended.save_path, nullptr);
+    EXPECT_EQ(std::wstring(g_unattended.save_path), L"C:\\out.d\\list.qcx");
+    EXPECT_TRUE(g_unattended.exit_when_done);
+
+    const wchar_t *kept[] = {L"t.exe -save=l.TXT", L"t.exe -save=l.qcx", L"t.exe \"-save=C:\\a b\\l.\""};
+    const wchar_t *expected[] = {L"l.TXT", L"l.qcx", L"C:\\a b\\l."};
+    for (int i = 0; i < 3; ++i) {
+        Read(kept[i]);
+        ASSERT_NE(g_unattended.save_path, nullptr) << kept[i];
+        EXPECT_EQ(std::wstring(g_unattended.save_path), expected[i]);
+        EXPECT_FALSE(g_unattended.exit_when_done);
+    }
+
+    // Each command line starts afresh; other spellings are unknown switches.
+    for (const wchar_t *ignored : {L"t.exe -EXIT -Save=x.qcx", L"t.exe -exit2 -save x.qcx", L"t.exe /exit"}) {
+        Read(ignored);
+        EXPECT_EQ(g_unattended.save_path, nullptr) << ignored;
+        EXPECT_FALSE(g_unattended.exit_when_done) << ignored;
+    }
+}

@@ -281,6 +281,38 @@ TEST(MenuEndToEnd, ARelativeListChecksAgainstTheStartFolderAfterEveryDialog)
     RemoveTree(folder.path);
 }
 
+// -save= writes, with no dialog, exactly the bytes File > Save writes for
+// the same job: a .qcx list, or a tagged list for any other extension.
+TEST(MenuEndToEnd, SaveSwitchWritesWhatFileSaveWritesInBothFormats)
+{
+    NamedFolder folder = MakeNamedFolder(L"C:\\", L"talvor-save-switch-");
+    std::wstring tree = MakeSubFolder(folder.path, L"tree");
+    PutFileIn(tree, L"abc.txt", "abc");
+    PutFileIn(tree, L"r\u00e9sum\u00e9.txt", "123456789");
+    std::wstring out = MakeSubFolder(folder.path, L"out");
+    for (const wchar_t *extension : {L".qcx", L".txt"}) {
+        std::wstring by_switch = out + L"\\switch" + extension;
+        std::wstring by_menu = out + L"\\menu" + extension;
+        RunningApp app;
+        StartApp(L"-crc \"-dir=" + tree + L"\" \"-save=" + by_switch + L"\"", &app);
+        ASSERT_EQ(DRIVER_OK, WaitForPhase(&app, L"OK"));
+        for (DWORD waited = 0; waited < WAIT_MS && !Exists(by_switch); waited += 50) Sleep(50);
+        UseFileDialogFromMenu(&app, DRIVER_CMD_SAVE, L"Save As", by_menu);
+        ASSERT_EQ(DRIVER_OK, WaitForReady(&app.target, nullptr, 0, WAIT_MS));
+        std::string written = GetBytes(by_switch);
+        EXPECT_EQ(GetBytes(by_menu), written);
+        if (std::wstring(extension) == L".qcx") {
+            EXPECT_EQ(ExpectedChecksumList(ReadRows(&app), L'C'), written);
+        } else {
+            EXPECT_NE(std::string::npos, written.find("CRC32C (C:\\talvor-save-switch-")) << written;
+            EXPECT_NE(std::string::npos, written.find("r\xC3\xA9sum\xC3\xA9.txt) = E3069283\n")) << written;
+        }
+        EXPECT_EQ(DRIVER_OK, ChooseMenuItem(&app.target, DRIVER_CMD_EXIT, WAIT_MS));
+        EXPECT_EQ(0u, AwaitExit(&app));
+    }
+    RemoveTree(folder.path);
+}
+
 TEST(MenuEndToEnd, DuringAScanOptionsAndAboutStayUsableAndTheCloseBoxEndsTheProgram)
 {
     // The folder's own files come first, then the large file of "sub", then

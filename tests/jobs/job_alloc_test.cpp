@@ -51,14 +51,20 @@ TEST(JobMemory, ScanAndCheckThatRunOutOfMemoryEndBadAndReady)
     PutBytes(file, "abc");
     std::wstring list = folder + L"\\a.qcx";
     PutBytes(list, ListBytes(L"C\t364B3FB7\t" + file + L"\r\n"));
+    // A tagged list's relative path, joined to the list's folder.
+    // Its length sets it apart from every other request of the run.
+    const std::string name = "a file named at such length that no other request has its size.bin";
+    std::wstring tagged = PutFileIn(folder, L"a.txt", "CRC32C (" + name + ") = 364B3FB7\n");
+    size_t joined_size = (folder.size() + 1 + name.size() + 1) * sizeof(wchar_t);
     ErrorBoxWatch watch;
     StartErrorBoxWatch(&watch);
-    // The walker's first item array; the list's first entry table.
+    // The walker's first item array; the joined path; the list's first entry table.
     const struct {
         int32_t job;
         std::wstring target;
         size_t table_size;
     } jobs[] = {{JOB_FOLDER_SCAN, folder, 128 * sizeof(sDirItem)},
+                {JOB_CHECK, tagged, joined_size},
                 {JOB_CHECK, list, CHECKLIST_INITIAL_CAPACITY * sizeof(Entry)}};
     for (const auto &job : jobs) {
         SCOPED_TRACE(job.job);
@@ -68,9 +74,14 @@ TEST(JobMemory, ScanAndCheckThatRunOutOfMemoryEndBadAndReady)
         EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"BAD");
         EXPECT_EQ(gui::StatusText(STATUS_ACTIVITY), L"Ready");
         EXPECT_TRUE(gui::JobCommandsEnabled());
+        // What was read stays whole for the next job to release.
+        if (job.target == tagged) {
+            ASSERT_EQ(g_app.entry_count, 1);
+            EXPECT_EQ(std::wstring(g_app.entries[0].path), std::wstring(name.begin(), name.end()));
+        }
     }
     StopErrorBoxWatch(&watch);
-    ASSERT_EQ(watch.texts.size(), 2u);
+    ASSERT_EQ(watch.texts.size(), 3u);
     for (const std::wstring &text : watch.texts)
         EXPECT_EQ(text, L"ERROR: Not enough free memory!");
     EXPECT_EQ(g_app.entry_count, 0);

@@ -265,15 +265,23 @@ TEST_F(JobTest, CheckReadsHandEditedAndBrokenLists)
     EXPECT_EQ(g_app.entries, nullptr);
 
     // Bytes that yield no entry (a list re-saved as UTF-8, blank lines) are
-    // no verified folder; a one-byte file neither.
-    const std::string no_entries[] = {"\xEF\xBB\xBF" "C\tE3069283\t" + std::string(a.begin(), a.end()) + "\r\n",
-                                      ListBytes(L"\r\n\r\n"), std::string("x")};
-    for (const std::string &bytes : no_entries) {
+    // no verified folder; a one-byte file neither. UTF-8 text is read as a
+    // tagged list, whose lines of another shape add an error row each.
+    struct NoEntries {
+        std::string bytes;
+        size_t rows;
+    };
+    const NoEntries no_entries[] = {
+        {"\xEF\xBB\xBF" "C\tE3069283\t" + std::string(a.begin(), a.end()) + "\r\n", 2},
+        {ListBytes(L"\r\n\r\n"), 1},
+        {std::string("x"), 2}};
+    for (const NoEntries &list : no_entries) {
         std::wstring odd = folder + L"\\odd.qcx";
-        PutBytes(odd, bytes);
+        PutBytes(odd, list.bytes);
         RunJobAndWait(JOB_CHECK, odd);
         rows = ReadResultRows();
-        ASSERT_EQ(rows.size(), 1u);
+        ASSERT_EQ(rows.size(), list.rows);
+        EXPECT_EQ(rows.back().status, L"ERROR");
         EXPECT_EQ(rows[0].path, odd);
         EXPECT_EQ(rows[0].digest, L"");
         EXPECT_EQ(rows[0].status, L"ERROR");
@@ -412,4 +420,140 @@ TEST_F(JobTest, WorkersLeaveNoThreadHandlesBehind)
     EXPECT_LT(after, before + 10);
     EXPECT_EQ(g_job_threads.scan_thread, nullptr);
     EXPECT_NE(g_job_threads.scan_thread_id, 0u);
+}
+
+namespace {
+
+const char SHA3_256_ABC_LOWER[] = "3a985da74fe225b2045c172d6bd390bd855f086e3e9d525b46bfe24511431532";
+
+std::string Narrow(const std::wstring &text)
+{
+    return std::string(text.begin(), text.end());
+}
+
+} // namespace
+
+TEST_F(JobTest, CheckTakesTaggedListPathsFromTheListsOwnFolder)
+{
+    std::wstring sub = MakeSubFolder(folder, L"sub");
+    std::wstring a = PutFileIn(sub, L"a.txt", "abc");
+    std::wstring b = PutFileIn(folder, L"b.txt", "123456789");
+    // Lower-case hex, a path up and a path down, in UTF-8 and as UTF-16 with
+    // CR LF: the same two entries, both found from the list's folder.
+    std::string utf8 = std::string("SHA3-256 (a.txt) = ") + SHA3_256_ABC_LOWER + "\nCRC32C (../b.txt) = e3069283\n";
+    std::wstring list = PutFileIn(sub, L"list.txt", utf8);
+    std::wstring wide_list = PutFileIn(sub, L"wide.sha3",
+                                       "\xFF\xFE" + Utf16Bytes(L"SHA3-256 (./a.txt) = " + std::wstring(SHA3_256_ABC_LOWER,
+                                                   SHA3_256_ABC_LOWER + 64) + L"\r\nCRC32C (..\\b.txt) = E3069283\r\n"));
+    for (const std::wstring &tagged : {list, wide_list}) {
+        RunJobAndWait(JOB_CHECK, tagged);
+        std::vector<ResultRow> rows = ReadResultRows();
+        ASSERT_EQ(rows.size(), 2u);
+        EXPECT_EQ(CountStatus(rows, L"OK"), 2) << Narrow(rows[0].path) << " " << Narrow(rows[1].path);
+        EXPECT_EQ(rows[1].path, sub + L"\\" + (tagged == list ? L"a.txt" : L"./a.txt"));
+        EXPECT_EQ(rows[1].digest, L"3A985DA74FE225B2045C172D6BD390BD855F086E3E9D525B46BFE24511431532");
+        EXPECT_EQ(gui::StatusText(STATUS_COUNT), L"Files: 2");
+        EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"OK");
+    }
+
+    // A rooted path continues the list's drive; a drive-relative one has no
+    // folder the check may assume: an error row with its digest, and "BAD".
+    std::wstring rooted = PutFileIn(folder, L"rooted.txt",
+                                    "CRC32C (" + Narrow(b.substr(2)) + ") = E3069283\nCRC32C (C:b.txt) = E3069283\n");
+    RunJobAndWait(JOB_CHECK, rooted);
+    std::vector<ResultRow> rows = ReadResultRows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].path, b);
+    EXPECT_EQ(rows[0].status, L"OK");
+    EXPECT_EQ(rows[1].path, L"C:b.txt");
+    EXPECT_EQ(rows[1].digest, L"E3069283");
+    EXPECT_EQ(rows[1].status, L"ERROR");
+    EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"BAD");
+    EXPECT_EQ(g_app.entry_count, 1);
+}
+
+TEST_F(JobTest, HostileTaggedListGivesAnErrorRowPerBadLineAndTheWindowLives)
+{
+    PutFileIn(folder, L"a.txt", "abc");
+    std::string overlong(40000, 'x');
+    std::string lines = "CRC32C (a.txt) = 364B3FB7\n"
+                        "SHA3-256 (a.tx\n"                                     // cut
+                        "MD5 (a.txt) = 900150983cd24fb0d6963f7d28e17f72\n"     // unknown algorithm
+                        "CRC32C (a.txt) = 364B3F\n"                            // digest too short
+                        "SHA3-224 (a.txt) = 364B3FB7\n"                        // another kind's length
+                        "CRC32C (" + overlong + ") = 00000000\n"               // path beyond any limit
+                        "CRC32C (\xFF\xFE.txt) = 00000000\n"                   // not UTF-8
+                        "# a comment\n\n"
+                        "SHA3-512 (a";                                          // cut at the end
+    std::wstring list = PutFileIn(folder, L"hostile.txt", lines);
+    RunJobAndWait(JOB_CHECK, list);
+    // The overlong path is cut like a .qcx path and names no file.
+    std::vector<ResultRow> rows = ReadResultRows();
+    ASSERT_EQ(rows.size(), 8u);
+    EXPECT_EQ(rows[0].path.size(), 32767u);
+    EXPECT_EQ(rows[0].status, L"MISMATCH");
+    EXPECT_EQ(rows[1].path, folder + L"\\a.txt");
+    EXPECT_EQ(rows[1].status, L"OK");
+    EXPECT_EQ(CountStatus(rows, L"ERROR"), 6);
+    for (size_t i = 2; i < rows.size(); ++i)
+        EXPECT_EQ(rows[i].digest, L"") << i;
+    EXPECT_EQ(rows[2].path, L"SHA3-512 (a");
+    EXPECT_EQ(rows.back().path, L"SHA3-256 (a.tx");
+    EXPECT_EQ(gui::StatusText(STATUS_COUNT), L"Files: 2");
+    EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"BAD");
+    EXPECT_TRUE(IsWindow(g_win.main_window));
+    EXPECT_TRUE(gui::JobCommandsEnabled());
+
+    // Lines of text that are no list at all: every line an error row, then
+    // the row that says the list gave nothing to check.
+    std::wstring prose = PutFileIn(folder, L"prose.txt", "Dear reader,\r\nthis is no list.\r\n");
+    RunJobAndWait(JOB_CHECK, prose);
+    rows = ReadResultRows();
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].path, prose);
+    EXPECT_EQ(rows[2].path, L"Dear reader,");
+    EXPECT_EQ(gui::StatusText(STATUS_COUNT), L"Files: 0");
+    EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"BAD");
+}
+
+TEST_F(JobTest, SaveWritesATaggedListForAnyOtherExtensionAndTellsWhatItLeftOut)
+{
+    const std::wstring sha3(L"3A985DA74FE225B2045C172D6BD390BD855F086E3E9D525B46BFE24511431532");
+    SetEntryTable({{'C', L"E3069283", L"C:\\d\\b.txt"},
+                   {'S', sha3, L"C:\\d\\\u00e9\U0001F600.txt"},
+                   {'C', L"", L"C:\\d\\unread.txt"},
+                   {'C', L"364B3FB7", std::wstring(L"C:\\d\\odd") + wchar_t(0xD800) + L".txt"},
+                   {'C', L"364B3FB7", L"C:\\d\\line\nbreak.txt"}});
+    const std::string tagged = "CRC32C (C:\\d\\b.txt) = E3069283\n"
+                               "SHA3-256 (C:\\d\\\xC3\xA9\xF0\x9F\x98\x80.txt) = " + Narrow(sha3) + "\n";
+    const std::string qcx = ListBytes(L"C\tE3069283\tC:\\d\\b.txt\r\nS\t" + sha3 + L"\tC:\\d\\\u00e9\U0001F600.txt\r\n"
+                                      L"C\t364B3FB7\tC:\\d\\odd" + std::wstring(1, wchar_t(0xD800)) + L".txt\r\n"
+                                      L"C\t364B3FB7\tC:\\d\\line\nbreak.txt\r\n");
+
+    // Unwritable names are left out of a tagged list, never silently.
+    ErrorBoxWatch watch;
+    StartErrorBoxWatch(&watch);
+    int32_t left_out = -1;
+    std::wstring txt = folder + L"\\list.txt";
+    EXPECT_EQ(SaveChecksumListTo(txt.c_str(), &left_out), FILE_OK);
+    StopErrorBoxWatch(&watch);
+    EXPECT_EQ(left_out, 2);
+    ASSERT_EQ(watch.texts.size(), 1u);
+    EXPECT_NE(watch.texts[0].find(L"2 files"), std::wstring::npos) << Narrow(watch.texts[0]);
+    EXPECT_EQ(GetBytes(txt), tagged);
+
+    // The extension decides, in any case; a dot in a folder name is none.
+    struct Named {
+        const wchar_t *name;
+        bool tagged;
+    };
+    const Named names[] = {{L"\\l.sha3", true}, {L"\\l.QCX", false}, {L"\\l.Qcx.bak", true}, {L"\\dir.d\\plain", false}};
+    CreateDirectoryW((folder + L"\\dir.d").c_str(), nullptr);
+    StartErrorBoxWatch(&watch);
+    for (const Named &named : names) {
+        std::wstring path = folder + named.name;
+        EXPECT_EQ(SaveChecksumListTo(path.c_str()), FILE_OK) << Narrow(path);
+        EXPECT_EQ(GetBytes(path), named.tagged ? tagged : qcx) << Narrow(path);
+    }
+    StopErrorBoxWatch(&watch);
 }

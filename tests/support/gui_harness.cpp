@@ -119,13 +119,14 @@ int RowCount()
 
 std::wstring Cell(int row, int column)
 {
-    wchar_t text[1024] = {};
+    // A cell may hold a path of the longest kind.
+    std::vector<wchar_t> text(32768);
     LVITEMW item = {};
     item.iSubItem = column;
-    item.pszText = text;
-    item.cchTextMax = 1024;
+    item.pszText = text.data();
+    item.cchTextMax = int(text.size());
     SendMessageW(ResultList(), LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-    return text;
+    return text.data();
 }
 
 int ColumnWidth(int column)

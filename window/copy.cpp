@@ -1,0 +1,162 @@
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "window/window.h"
+
+namespace {
+
+// A cell holds at most a long path: 32767 units and its NUL.
+constexpr int CELL_UNITS = 32768;
+constexpr size_t TEXT_INITIAL_UNITS = 4096;
+
+// The clipboard text as it grows, NUL-terminated whenever it is handed on.
+struct CopyText {
+    wchar_t *units;
+    size_t count;
+    size_t capacity;
+};
+
+bool Append(CopyText *text, const wchar_t *units, size_t count)
+{
+    if (text->count + count + 1 > text->capacity) {
+        size_t capacity = text->capacity ? text->capacity : TEXT_INITIAL_UNITS;
+        while (text->count + count + 1 > capacity)
+            capacity *= 2;
+        wchar_t *grown = static_cast<wchar_t *>(std::realloc(text->units, capacity * sizeof(wchar_t)));
+        if (!grown)
+            return false;
+        text->units = grown;
+        text->capacity = capacity;
+    }
+    std::memcpy(text->units + text->count, units, count * sizeof(wchar_t));
+    text->count += count;
+    text->units[text->count] = 0;
+    return true;
+}
+
+bool AppendCell(CopyText *text, HWND list, int row, int column, wchar_t *cell)
+{
+    LVITEMW item = {};
+    item.iSubItem = column;
+    item.pszText = cell;
+    item.cchTextMax = CELL_UNITS;
+    LRESULT units = SendMessageW(list, LVM_GETITEMTEXTW, WPARAM(row), reinterpret_cast<LPARAM>(&item));
+    return Append(text, cell, units > 0 ? size_t(units) : 0);
+}
+
+// A row after the first starts a new line, even after an empty one.
+bool AppendRow(CopyText *text, HWND list, int row, bool first, int columns, wchar_t *cell)
+{
+    if (!first && !Append(text, L"\r\n", 2))
+        return false;
+    if (columns == COPY_DIGESTS_ONLY)
+        return AppendCell(text, list, row, 1, cell);
+    return AppendCell(text, list, row, 0, cell) && Append(text, L"\t", 1)
+           && AppendCell(text, list, row, 1, cell) && Append(text, L"\t", 1)
+           && AppendCell(text, list, row, 2, cell);
+}
+
+int NextSelectedRow(HWND list, int after)
+{
+    return int(SendMessageW(list, LVM_GETNEXTITEM, WPARAM(after), MAKELPARAM(LVNI_SELECTED, 0)));
+}
+
+// The selected rows in the order shown; false when memory ran out.
+bool ComposeSelectedRows(HWND list, int columns, CopyText *text)
+{
+    wchar_t *cell = static_cast<wchar_t *>(std::malloc(CELL_UNITS * sizeof(wchar_t)));
+    if (!cell)
+        return false;
+    // The text exists, terminated, even when every copied cell is empty.
+    bool complete = Append(text, L"", 0);
+    int first = NextSelectedRow(list, -1);
+    for (int row = first; row >= 0 && complete; row = NextSelectedRow(list, row))
+        complete = AppendRow(text, list, row, row == first, columns, cell);
+    std::free(cell);
+    return complete;
+}
+
+// The clipboard takes the memory only when SetClipboardData succeeds, and it
+// is emptied only once the new text is ready.
+bool PutOnClipboard(const CopyText *text)
+{
+    size_t bytes = (text->count + 1) * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    if (!memory)
+        return false;
+    void *target = GlobalLock(memory);
+    if (!target) {
+        GlobalFree(memory);
+        return false;
+    }
+    std::memcpy(target, text->units, bytes);
+    GlobalUnlock(memory);
+    if (!OpenClipboard(g_win.main_window)) {
+        GlobalFree(memory);
+        return false;
+    }
+    EmptyClipboard();
+    bool placed = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+    CloseClipboard();
+    if (!placed)
+        GlobalFree(memory);
+    return placed;
+}
+
+bool AnyRowSelected(HWND list)
+{
+    return NextSelectedRow(list, -1) >= 0;
+}
+
+} // namespace
+
+void SelectAllResultRows()
+{
+    HWND list = ResultListHandle();
+    if (!list)
+        return;
+    LVITEMW item = {};
+    item.stateMask = LVIS_SELECTED;
+    item.state = LVIS_SELECTED;
+    SendMessageW(list, LVM_SETITEMSTATE, WPARAM(-1), reinterpret_cast<LPARAM>(&item));
+}
+
+int CopyResultRows(int columns)
+{
+    HWND list = ResultListHandle();
+    if (!list || !AnyRowSelected(list))
+        return 0;
+    CopyText text = {};
+    bool copied = ComposeSelectedRows(list, columns, &text) && PutOnClipboard(&text);
+    std::free(text.units);
+    return copied ? 1 : 0;
+}
+
+void ShowResultListMenu(POINT screen)
+{
+    HWND list = ResultListHandle();
+    HMENU menu = CreatePopupMenu();
+    if (!list || !menu) {
+        if (menu)
+            DestroyMenu(menu);
+        return;
+    }
+    UINT state = AnyRowSelected(list) ? MF_ENABLED : MF_GRAYED;
+    AppendMenuW(menu, MF_STRING | state, ID_EDIT_COPY, L"Copy");
+    AppendMenuW(menu, MF_STRING | state, ID_EDIT_COPY_DIGEST, L"Copy digest");
+    // Shift+F10 or the menu key gives no point: open below the focused row.
+    if (screen.x == -1 && screen.y == -1) {
+        RECT row = {LVIR_BOUNDS, 0, 0, 0};
+        int focused = int(SendMessageW(list, LVM_GETNEXTITEM, WPARAM(-1), MAKELPARAM(LVNI_FOCUSED, 0)));
+        if (focused < 0 || !SendMessageW(list, LVM_GETITEMRECT, WPARAM(focused), reinterpret_cast<LPARAM>(&row)))
+            GetClientRect(list, &row);
+        screen = POINT{row.left, row.bottom};
+        ClientToScreen(list, &screen);
+    }
+    // The chosen item arrives as a WM_COMMAND of the main window.
+    TrackPopupMenu(menu, TPM_RIGHTBUTTON, screen.x, screen.y, 0, g_win.main_window, nullptr);
+    DestroyMenu(menu);
+}
