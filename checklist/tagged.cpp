@@ -218,16 +218,17 @@ bool IsHexDigit(utf16 u)
     return (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F');
 }
 
-utf16 UpperHex(utf16 u)
+// Algorithm names match whatever their case; hex is stored upper-case.
+utf16 UpperAscii(utf16 u)
 {
-    return u >= 'a' && u <= 'f' ? utf16(u - 'a' + 'A') : u;
+    return u >= 'a' && u <= 'z' ? utf16(u - 'a' + 'A') : u;
 }
 
 const KindInfo *KindNamed(const utf16 *name, size_t units)
 {
     for (const KindInfo &kind : g_kinds) {
         size_t k = 0;
-        while (k < units && kind.name[k] && UpperHex(name[k]) == utf16(kind.name[k]))
+        while (k < units && kind.name[k] && UpperAscii(name[k]) == utf16(kind.name[k]))
             ++k;
         if (k == units && kind.name[k] == 0)
             return &kind;
@@ -309,7 +310,7 @@ int TakeTaggedLine(const LineBuffer *line, int32_t number, ParsedList *list, Lis
         return AddProblem(problems, number, problem, path, fields.path_units);
     utf16 digest[DIGEST_TEXT_CAPACITY];
     for (size_t i = 0; i < fields.hex_units; ++i)
-        digest[i] = UpperHex(line->units[fields.hex_start + i]);
+        digest[i] = UpperAscii(line->units[fields.hex_start + i]);
     if (AppendRecord(list, utf16(fields.kind->letter), digest, fields.hex_units, path, fields.path_units)
         != CHECKLIST_OK)
         return CHECKLIST_ERR_MEMORY;
