@@ -1,7 +1,6 @@
 #include <cstdlib>
 #include <cwchar>
 
-#include "fileio/fileio.h"
 #include "hash/hash.h"
 #include "jobs/jobs.h"
 
@@ -30,9 +29,6 @@ Entry *CreateSingleEntryTable()
 // True when the file was measured and read: its digest text is filled in.
 bool DigestEntryFile(Entry *entry)
 {
-    uint64_t size = 0;
-    if (QueryFileSize(entry->path, &size) != FILE_OK)
-        return false;
     entry->kind = kind_from_hash_choice(g_app.hash_choice);
     file_digest_text(utf16(entry->kind), entry->path, entry->digest);
     return entry->digest[0] != 0;
