@@ -12,10 +12,11 @@ namespace {
 
 constexpr int32_t RING_TASKS = 256;
 constexpr int32_t MAX_DIGEST_THREADS = 64;
-// Tasks in flight per hashing thread: enough that no thread waits while the
-// worker takes results, few enough that an Options change reaches the files
-// right after it.
-constexpr int32_t TASKS_PER_THREAD = 4;
+// Tasks in flight: two per hashing thread and a few more, enough that no
+// thread waits while the worker takes results, few enough that an Options
+// change reaches the files right after it.
+constexpr int32_t TASKS_PER_THREAD = 2;
+constexpr int32_t TASKS_BEYOND_THREADS = 2;
 // The worker's wait for the oldest task breaks off this often, so that rows
 // queued behind a long file are shown.
 constexpr DWORD WAIT_SLICE_MS = 50;
@@ -193,7 +194,7 @@ int32_t RunDigestPipeline(const utf16 *target, int32_t count, HandOutTask hand_o
     HANDLE threads[MAX_DIGEST_THREADS];
     int32_t wanted = ChooseDigestThreads(UsableCores(), seek_penalty, forced);
     int32_t started = StartHashingThreads(pipeline, wanted, threads);
-    pipeline->lead = started > 0 ? TASKS_PER_THREAD * started : 1;
+    pipeline->lead = started > 0 ? TASKS_PER_THREAD * started + TASKS_BEYOND_THREADS : 1;
     if (pipeline->lead > RING_TASKS)
         pipeline->lead = RING_TASKS;
 
