@@ -132,38 +132,35 @@ void AddRowsNow(const void *args)
     ShowRowCount(ResultListHandle());
 }
 
-// One block holds the three texts; it belongs to the row store from here on.
-// Null when memory ran out (nothing is kept).
-wchar_t *CopyRowTexts(const RowBatch *batch)
+// One block holds the three texts; it belongs to the row store from here on
+// and `copy` points into it. False when memory ran out (nothing is kept).
+bool CopyRowTexts(const DisplayRow *row, DisplayRow *copy)
 {
-    const DisplayRow *row = batch->rows;
     size_t path = std::wcslen(row->path) + 1;
     size_t digest = std::wcslen(row->digest) + 1;
     size_t status = std::wcslen(row->status) + 1;
     wchar_t *block = static_cast<wchar_t *>(std::malloc((path + digest + status) * sizeof(wchar_t)));
     if (!block || !ReserveOwned(int64_t(g_rows.owned_count) + 1)) {
         std::free(block);
-        return nullptr;
+        return false;
     }
     std::wmemcpy(block, row->path, path);
     std::wmemcpy(block + path, row->digest, digest);
     std::wmemcpy(block + path + digest, row->status, status);
     g_rows.owned[g_rows.owned_count++] = block;
-    return block;
+    *copy = DisplayRow{block, block + path, block + path + digest};
+    return true;
 }
 
 // The caller's texts may be gone once it returns, so they are copied here,
 // on the user-interface thread, while the caller waits.
 void AddOwnedRowNow(const void *args)
 {
-    const RowBatch *batch = static_cast<const RowBatch *>(args);
-    wchar_t *block = CopyRowTexts(batch);
-    if (!block)
+    DisplayRow copy;
+    if (!CopyRowTexts(static_cast<const DisplayRow *>(args), &copy))
         return;
-    size_t path = std::wcslen(block) + 1;
-    DisplayRow row = {block, block + path, block + path + std::wcslen(block + path) + 1};
-    RowBatch copied = {&row, 1, false};
-    AddRowsNow(&copied);
+    RowBatch batch = {&copy, 1, false};
+    AddRowsNow(&batch);
 }
 
 void SetStatusTextNow(const void *args)
@@ -204,8 +201,7 @@ void ClearResultList()
 void AddResultRow(const wchar_t *path, const wchar_t *digest, const wchar_t *status)
 {
     DisplayRow row = {path, digest, status};
-    RowBatch batch = {&row, 1, false};
-    RunOnUiThread(AddOwnedRowNow, &batch);
+    RunOnUiThread(AddOwnedRowNow, &row);
 }
 
 bool AddResultRows(const DisplayRow *rows, int32_t count)
