@@ -1,112 +1,147 @@
 #!/usr/bin/env bash
-# Folder scan, end to end under Wine: the program started with -dir= until
-# its status bar reads "Ready" with phase "OK", for 10,000 and 100,000 small
-# files and for a few large ones. Prints files/s, MB/s, peak memory, the
-# 100k/10k time ratio and the ratio against native rhash on the same tree.
-# Not a test: a benchmark whose reference is measured in the same run.
+# Folder scans end to end under Wine, each against a reference measured in
+# the same run: the program started with -dir= until its status bar reads
+# "Ready", launch included.
+#
+#   small  20,000 files of 1-4 KB, CRC-32C, against the floor: walk_floor.exe
+#          (FindFirstFileW, then open, read whole, close each file) in the
+#          same Wine session. Goal: floor/ours >= 0.5.
+#   many   100,000 files of 1 KiB: bytes of peak memory per file above the
+#          idle window. Goal: <= 1000.
+#   large  4 files of 256 MiB, SHA3-256, against one `openssl dgst -sha3-256`
+#          over the same files. Goal: openssl/ours >= 1.8 on two cores.
+#   million (SCAN_BENCH_MILLION=1) 1,000,000 files of 1 KiB: time against
+#          the 100,000 above (goal <= 11) and memory per file.
+# Not a test: speed shows only as ratios against the references.
 #
 #   bench/scan_bench.sh [BUILD_DIR]     (default: build-win; keeps no data)
 #
-# SCAN_BENCH_SMALL="10000 100000" sets the two small-file counts (the ratio
-# is taken between them).
+# SCAN_BENCH_SMALL, SCAN_BENCH_MANY and SCAN_BENCH_LARGE_MIB change the
+# sizes (20000, 100000, 256).
 set -euo pipefail
 root=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
 build=$(cd "${1:-$root/build-win}" && pwd)
 data="$root/bench-data/scan"
 . "$root/scripts/wine-env.sh"
 
-cmake --build "$build" --target TalvorCrcCheck talvor_driver >/dev/null
+cmake --build "$build" --target TalvorCrcCheck talvor_driver walk_floor >/dev/null
 app="$build/app/TalvorCrcCheck.exe"
 driver="$build/tests/e2e/talvor_driver.exe"
+floor="$build/bench/walk_floor.exe"
 
 cleanup() { rm -rf "$data"; rmdir "$root/bench-data" 2>/dev/null || true; }
 trap cleanup EXIT
 
-# COUNT files of SIZE bytes, 100 to a folder, a few levels deep.
+# COUNT files of MIN..MAX bytes, 100 to a folder: top/dNNN/fNNNNNN.txt.
 make_tree() {
-    python3 - "$1" "$2" "$3" <<'PY'
+    python3 - "$@" <<'PY'
 import os, sys
-top, count, size = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
-block = os.urandom(size)
+top, count, low, high = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
+block = os.urandom(high + 7)
 for i in range(count):
-    folder = os.path.join(top, "d%03d" % (i // 10000), "e%03d" % (i // 100 % 100))
+    folder = os.path.join(top, "d%04d" % (i // 100))
     if i % 100 == 0:
         os.makedirs(folder, exist_ok=True)
-    with open(os.path.join(folder, "f%06d.bin" % i), "wb") as f:
-        f.write(block[i % 7:] + block[:i % 7])
+    size = low + (i * 797) % (high - low + 1)
+    with open(os.path.join(folder, "f%06d.txt" % i), "wb") as f:
+        f.write(block[i % 7:i % 7 + size])
 PY
 }
 
 make_large() {
     mkdir -p "$1"
     for i in 1 2 3 4; do
-        head -c $((128 * 1024 * 1024)) /dev/urandom > "$1/large$i.bin"
+        head -c $(($2 * 1024 * 1024)) /dev/urandom > "$1/large$i.bin"
     done
 }
 
 now() { date +%s.%N; }
+calc() { echo "$1" | bc -l; }
+windows_path() { local p="Z:${1//\//\\}"; echo "$p"; }
 
-# Runs one scan; prints "seconds peak_kib". The clock runs from the start of
-# the program to the "Ready" that ends the scan.
-scan_once() {
-    local folder="Z:${1//\//\\}"
+# Runs the program with ARGS until "Ready"; prints "seconds peak_kib".
+run_app() {
     local start end pid peak
     start=$(now)
-    wine "$app" "-dir=$folder" </dev/null >/dev/null 2>&1 &
+    wine "$app" "$@" </dev/null >/dev/null 2>&1 &
     pid=$!
     wine "$driver" --timeout 3600000 --phase OK --phase BAD wait-ready </dev/null >/dev/null 2>&1
     end=$(now)
     peak=$(awk '/VmHWM/ {print $2}' "/proc/$pid/status" 2>/dev/null || echo 0)
     wine "$driver" close </dev/null >/dev/null 2>&1 || true
     wait "$pid" 2>/dev/null || true
-    echo "$(echo "$end - $start" | bc -l) ${peak:-0}"
+    echo "$(calc "$end - $start") ${peak:-0}"
 }
 
-rhash_once() {
-    local start end
+# Seconds from launch to the idle window and the peak memory (KiB) then.
+idle_run() {
+    local start seconds pid peak
     start=$(now)
-    rhash -r --sha3-256 "$1" >/dev/null
-    end=$(now)
-    echo "$end - $start" | bc -l
+    wine "$app" </dev/null >/dev/null 2>&1 &
+    pid=$!
+    wine "$driver" --timeout 60000 wait-window </dev/null >/dev/null 2>&1
+    seconds=$(calc "$(now) - $start")
+    sleep 1
+    peak=$(awk '/VmHWM/ {print $2}' "/proc/$pid/status" 2>/dev/null || echo 0)
+    wine "$driver" close </dev/null >/dev/null 2>&1 || true
+    wait "$pid" 2>/dev/null || true
+    echo "$seconds ${peak:-0}"
 }
 
-report() {
-    local name=$1 folder=$2
-    local files bytes result seconds peak reference
-    files=$(find "$folder" -type f | wc -l)
-    bytes=$(du -sb --apparent-size "$folder" | cut -f1)
-    sync
-    rhash_once "$folder" >/dev/null   # warm the page cache for both sides
-    result=$(scan_once "$folder")
-    seconds=${result% *}
-    peak=${result#* }
-    reference=$(rhash_once "$folder")
-    printf '%-8s %7d files %9.1f MB  %7.2f s  %9.0f files/s  %8.1f MB/s  peak %7.1f MB  rhash %6.2f s  ratio %5.2f\n' \
-        "$name" "$files" "$(echo "$bytes / 1000000" | bc -l)" "$seconds" \
-        "$(echo "$files / $seconds" | bc -l)" "$(echo "$bytes / 1000000 / $seconds" | bc -l)" \
-        "$(echo "$peak / 1024" | bc -l)" "$reference" "$(echo "$seconds / $reference" | bc -l)"
-    eval "seconds_$name=$seconds"
+timed() {
+    local start
+    start=$(now)
+    "$@" </dev/null >/dev/null 2>&1
+    calc "$(now) - $start"
 }
 
 talvor_wine_start "$build"
 mkdir -p "$data"
-read -r few many <<<"${SCAN_BENCH_SMALL:-10000 100000}"
-make_tree "$data/few" "$few" 1024
-make_tree "$data/many" "$many" 1024
-make_large "$data/large"
+small=${SCAN_BENCH_SMALL:-20000}
+many=${SCAN_BENCH_MANY:-100000}
+large_mib=${SCAN_BENCH_LARGE_MIB:-256}
+echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')"
 
-# Start-up alone, for reading the figures below: an empty folder ends at
-# "Files not found", so time the program up to its first window instead.
-start=$(now)
-wine "$app" </dev/null >/dev/null 2>&1 &
-pid=$!
-wine "$driver" --timeout 60000 wait-window </dev/null >/dev/null 2>&1
-echo "start-up to window: $(echo "$(now) - $start" | bc -l | cut -c1-5) s"
-wine "$driver" close </dev/null >/dev/null 2>&1 || true
-wait "$pid" 2>/dev/null || true
+idle_run >/dev/null   # the first start sets Wine up
+read -r startup idle <<<"$(idle_run)"
+printf 'start-up to idle window %.2f s, peak %.1f MB\n' "$startup" "$(calc "$idle / 1024")"
 
-report few "$data/few"
-report many "$data/many"
-report large "$data/large"
-printf 'time ratio %d/%d files: %.2f (linear: %.2f)\n' "$many" "$few" \
-    "$(echo "$seconds_many / $seconds_few" | bc -l)" "$(echo "$many / $few" | bc -l)"
+# small: against the floor, both warm in the page cache.
+make_tree "$data/small" "$small" 1024 4096
+timed wine "$floor" "$(windows_path "$data/small")" >/dev/null
+floor_s=$(timed wine "$floor" "$(windows_path "$data/small")")
+read -r ours_s _ <<<"$(run_app -crc "-dir=$(windows_path "$data/small")")"
+printf 'small   %6d files CRC-32C   ours %7.2f s %8.0f files/s   floor %6.2f s %8.0f files/s   floor/ours %.2f (goal >= 0.5)\n' \
+    "$small" "$ours_s" "$(calc "$small / $ours_s")" "$floor_s" "$(calc "$small / $floor_s")" \
+    "$(calc "$floor_s / $ours_s")"
+rm -rf "$data/small"
+
+# many: memory per file above the idle window.
+per_file() { calc "($1 - $idle) * 1024 / $2"; }
+make_tree "$data/many" "$many" 1024 1024
+timed wine "$floor" "$(windows_path "$data/many")" >/dev/null
+read -r many_s many_peak <<<"$(run_app "-dir=$(windows_path "$data/many")")"
+printf 'many    %6d files SHA3-256  ours %7.2f s %8.0f files/s   peak %7.1f MB   %6.0f bytes/file (goal <= 1000)\n' \
+    "$many" "$many_s" "$(calc "$many / $many_s")" "$(calc "$many_peak / 1024")" \
+    "$(per_file "$many_peak" "$many")"
+rm -rf "$data/many"
+
+# large: against one openssl over the same files, warm.
+make_large "$data/large" "$large_mib"
+openssl dgst -sha3-256 "$data"/large/*.bin >/dev/null
+openssl_s=$(timed openssl dgst -sha3-256 "$data"/large/large1.bin "$data"/large/large2.bin \
+    "$data"/large/large3.bin "$data"/large/large4.bin)
+read -r large_s _ <<<"$(run_app -sha256 "-dir=$(windows_path "$data/large")")"
+printf 'large   4 x %d MiB SHA3-256   ours %7.2f s %7.0f MB/s   openssl %6.2f s   openssl/ours %.2f (goal >= 1.8), %.2f after start-up\n' \
+    "$large_mib" "$large_s" "$(calc "4 * $large_mib * 1.048576 / $large_s")" "$openssl_s" \
+    "$(calc "$openssl_s / $large_s")" "$(calc "$openssl_s / ($large_s - $startup)")"
+rm -rf "$data/large"
+
+if [ "${SCAN_BENCH_MILLION:-0}" = 1 ]; then
+    make_tree "$data/million" 1000000 1024 1024
+    timed wine "$floor" "$(windows_path "$data/million")" >/dev/null
+    read -r million_s million_peak <<<"$(run_app "-dir=$(windows_path "$data/million")")"
+    printf 'million 1000000 files SHA3-256  ours %7.2f s   peak %7.1f MB   %6.0f bytes/file   time 1M/%d %.2f (goal <= %.0f)\n' \
+        "$million_s" "$(calc "$million_peak / 1024")" "$(per_file "$million_peak" 1000000)" \
+        "$many" "$(calc "$million_s / $many_s")" "$(calc "1000000 / $many * 1.1")"
+fi

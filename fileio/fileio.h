@@ -68,6 +68,9 @@ int OpenFileForReading(const wchar_t *path, sOpenFile *file);
 // beyond the end), or FILE_ERR_IO with *length untouched.
 int ReadOpenFileAt(sOpenFile *file, void *dest, uint64_t offset, uint32_t *length);
 void CloseOpenFile(sOpenFile *file);
+// The size of an open file into *size (may be null), as QueryFileSize
+// measures it: FILE_OK, or FILE_ERR_IO with *size untouched.
+int QueryOpenFileSize(sOpenFile *file, uint64_t *size);
 // A new buffer with the whole file (free() it), or null. `limit`: in, the
 // largest size accepted; out, the size read. An empty file gives a buffer.
 void *ReadFileWhole(const wchar_t *path, uint32_t *limit);
@@ -79,8 +82,13 @@ int WriteFileAt(const void *src, const wchar_t *path, uint64_t offset, uint32_t 
 // FILE_ERR_IO when the seek fails or a size counted by reading stays 0.
 int QueryFileSize(const wchar_t *path, uint64_t *size);
 
+// 1 when the drive holding `path` reports a seek penalty (a spinning disk),
+// 0 when it reports none, -1 when it cannot be asked or does not answer.
+int QuerySeekPenalty(const wchar_t *path);
+
 // ---- Directory walker -------------------------------------------------------
 
+// `name` points into `full_path`, the item's one allocation.
 struct sDirItem {
     uint32_t attributes;
     uint64_t creation_time;
@@ -106,6 +114,9 @@ struct sListDir {
 };
 
 int ListDirInit(sListDir *list);
+// Hands the item's full path to the caller, who frees it; the item keeps
+// neither path nor name.
+wchar_t *TakeItemPath(sDirItem *item);
 // 0 after releasing the items; -1 (nothing to release) when count is 0.
 int ListDirFree(sListDir *list);
 // 1 and the text after the first dot; 0 and `extension` untouched without one.

@@ -370,31 +370,35 @@ int WriteFileAt(const void *src, const wchar_t *path, uint64_t offset, uint32_t 
     return _close(fd) == 0 ? FILE_OK : FILE_ERR_IO;
 }
 
-int QueryFileSize(const wchar_t *path, uint64_t *size)
+int QueryOpenFileSize(sOpenFile *file, uint64_t *size)
 {
-    int fd = -1;
-    int opened = OpenByLongPath(path, &fd);
-    if (opened != FILE_OK)
-        return opened;
-
-    int64_t end = _lseeki64(fd, 0, SEEK_END);
-    if (end < 0) {
-        _close(fd);
+    // The seek to the end (and any counting read) moves the descriptor.
+    file->position = OPEN_FILE_POSITION_UNKNOWN;
+    int64_t end = _lseeki64(file->fd, 0, SEEK_END);
+    if (end < 0)
         return FILE_ERR_IO;
-    }
     uint64_t found = static_cast<uint64_t>(end);
     if (found == 0) {
         // Some files report no size to the seek; their bytes are counted.
         int read_any = 0;
-        if (CountByReading(fd, UINT64_MAX, &found, &read_any) != 0 || (read_any && found == 0)) {
-            _close(fd);
+        if (_lseeki64(file->fd, 0, SEEK_SET) != 0 ||
+            CountByReading(file->fd, UINT64_MAX, &found, &read_any) != 0 || (read_any && found == 0))
             return FILE_ERR_IO;
-        }
     }
     if (size)
         *size = found;
-    _close(fd);
     return FILE_OK;
+}
+
+int QueryFileSize(const wchar_t *path, uint64_t *size)
+{
+    sOpenFile file;
+    int result = OpenFileForReading(path, &file);
+    if (result != FILE_OK)
+        return result;
+    result = QueryOpenFileSize(&file, size);
+    CloseOpenFile(&file);
+    return result;
 }
 
 int IsDevicePath(const wchar_t *path)

@@ -73,25 +73,24 @@ int MakeRoomForOneMore(sListDir *list)
     return 0;
 }
 
-// Appends one item; 2 when memory runs out, with the listing as it was.
+// Appends one item; 2 when memory runs out, with the listing as it was. The
+// name is the tail of the full path: one allocation per file.
 int AppendItem(sListDir *list, const WIN32_FIND_DATAW *c_file, const wchar_t *base)
 {
     size_t base_units = std::wcslen(base);
     size_t name_units = std::wcslen(c_file->cFileName) + 1;
-    size_t path_units = name_units + base_units + 2;
-    wchar_t *name = static_cast<wchar_t *>(std::malloc(name_units * sizeof(wchar_t)));
+    size_t path_units = name_units + base_units + 1;
     wchar_t *full_path = static_cast<wchar_t *>(std::malloc(path_units * sizeof(wchar_t)));
-    if (!name || !full_path || MakeRoomForOneMore(list) != 0) {
-        std::free(name);
+    if (!full_path || MakeRoomForOneMore(list) != 0) {
         std::free(full_path);
         return 2;
     }
-    std::wmemcpy(name, c_file->cFileName, name_units);
     std::wmemcpy(full_path, base, base_units);
     size_t at = base_units;
     if (base_units == 0 || base[base_units - 1] != L'\\')
         full_path[at++] = L'\\';
-    std::wmemcpy(full_path + at, c_file->cFileName, name_units);
+    wchar_t *name = full_path + at;
+    std::wmemcpy(name, c_file->cFileName, name_units);
 
     sDirItem *item = &list->items[list->count];
     item->attributes = c_file->dwFileAttributes;
@@ -184,18 +183,14 @@ int AppendUnlistedFolder(sListDir *list, const wchar_t *folder)
 {
     if (MakeRoomForOneMore(list) != 0)
         return 2;
-    wchar_t *name = _wcsdup(folder);
     wchar_t *full_path = _wcsdup(folder);
-    if (!name || !full_path) {
-        std::free(name);
-        std::free(full_path);
+    if (!full_path)
         return 2;
-    }
     sDirItem *item = &list->items[list->count];
     *item = {};
     item->attributes = FILE_ATTRIBUTE_DIRECTORY;
-    item->name_length = static_cast<int32_t>(std::wcslen(name) + 1);
-    item->name = name;
+    item->name_length = static_cast<int32_t>(std::wcslen(full_path) + 1);
+    item->name = full_path;
     item->path_capacity = item->name_length;
     item->full_path = full_path;
     list->count += 1;
@@ -374,7 +369,6 @@ int ListDirFree(sListDir *list)
     if (list->count == 0)
         return -1;
     for (int32_t i = 0; i < list->count; ++i) {
-        std::free(list->items[i].name);
         std::free(list->items[i].full_path);
     }
     std::free(list->items);
@@ -382,6 +376,15 @@ int ListDirFree(sListDir *list)
     list->count = 0;
     list->capacity = 0;
     return 0;
+}
+
+wchar_t *TakeItemPath(sDirItem *item)
+{
+    wchar_t *path = item->full_path;
+    item->full_path = nullptr;
+    item->name = nullptr;
+    item->path_capacity = 0;
+    return path;
 }
 
 int GetExtension(const wchar_t *name, const wchar_t **extension)

@@ -46,23 +46,38 @@ static int feed_open_file_blocks(sOpenFile *file, uint8_t *block, uint64_t size,
     return 0;
 }
 
-static int feed_file_blocks(const utf16 *path, uint64_t size, uint32_t i_buffer, block_sink sink,
-                            void *state)
+// The block grows to what the file needs and stays for the next file, so a
+// hashing thread faults its pages in once, not once per file.
+static uint8_t *reserve_block(file_digest_buffer *buffer, uint32_t bytes)
 {
-    if (size == 0)
-        return 0;
-    if (size < i_buffer)
-        i_buffer = static_cast<uint32_t>(size);
-    uint8_t *block = static_cast<uint8_t *>(std::malloc(i_buffer));
-    if (!block)
-        return -1;
+    if (buffer->capacity >= bytes)
+        return buffer->block;
+    uint8_t *grown = static_cast<uint8_t *>(std::malloc(bytes));
+    if (!grown)
+        return nullptr;
+    std::free(buffer->block);
+    buffer->block = grown;
+    buffer->capacity = bytes;
+    return grown;
+}
+
+// The one open of the file: its size comes from the open descriptor and every
+// read goes through it (another open per file cost as much as reading it).
+static int feed_file_blocks(const utf16 *path, uint32_t i_buffer, block_sink sink, void *state,
+                            file_digest_buffer *buffer)
+{
     sOpenFile file;
-    int result = -1;
-    if (OpenFileForReading(path, &file) == FILE_OK) {
-        result = feed_open_file_blocks(&file, block, size, i_buffer, sink, state);
-        CloseOpenFile(&file);
+    if (OpenFileForReading(path, &file) != FILE_OK)
+        return -1;
+    uint64_t size = 0;
+    int result = QueryOpenFileSize(&file, &size) == FILE_OK ? 0 : -1;
+    if (result == 0 && size > 0) {
+        if (size < i_buffer)
+            i_buffer = static_cast<uint32_t>(size);
+        uint8_t *block = reserve_block(buffer, i_buffer);
+        result = block ? feed_open_file_blocks(&file, block, size, i_buffer, sink, state) : -1;
     }
-    std::free(block);
+    CloseOpenFile(&file);
     return result;
 }
 
@@ -76,32 +91,34 @@ static void sha3_sink(void *state, const uint8_t *block, uint32_t count)
     digest_update(block, static_cast<digest_context *>(state), count);
 }
 
-int crc32c_file_text(const utf16 *path, utf16 *out)
+static int crc32c_file_text_with(const utf16 *path, utf16 *out, file_digest_buffer *buffer)
 {
-    uint64_t len = 0;
-    if (QueryFileSize(path, &len) != FILE_OK)
-        return -1;
     uint32_t crc = 0;
     crc32c_init(&crc);
-    if (feed_file_blocks(path, len, CRC_READ_BYTES, crc32c_sink, &crc) != 0)
+    if (feed_file_blocks(path, CRC_READ_BYTES, crc32c_sink, &crc, buffer) != 0)
         return -1;
     crc32c_to_text(crc32c_final(&crc), out);
     return 0;
 }
 
-void file_digest_text(utf16 kind, const utf16 *path, utf16 *out)
+int crc32c_file_text(const utf16 *path, utf16 *out)
 {
-    uint64_t size = 0;
-    if (QueryFileSize(path, &size) != FILE_OK)
-        return;
+    file_digest_buffer buffer = {};
+    int result = crc32c_file_text_with(path, out, &buffer);
+    release_file_digest_buffer(&buffer);
+    return result;
+}
+
+void file_digest_text_with(utf16 kind, const utf16 *path, utf16 *out, file_digest_buffer *buffer)
+{
     if (kind == L'C') {
-        crc32c_file_text(path, out);
+        crc32c_file_text_with(path, out, buffer);
         return;
     }
     digest_context ctx;
     if (digest_init_kind(&ctx, kind) != 0)
         return;
-    if (feed_file_blocks(path, size, SHA3_READ_BYTES, sha3_sink, &ctx) != 0)
+    if (feed_file_blocks(path, SHA3_READ_BYTES, sha3_sink, &ctx, buffer) != 0)
         return;
     digest_final(&ctx);
     digest_to_text(&ctx);
@@ -109,4 +126,18 @@ void file_digest_text(utf16 kind, const utf16 *path, utf16 *out)
     do {
         out[i] = ctx.text[i];
     } while (ctx.text[i++] != 0);
+}
+
+void file_digest_text(utf16 kind, const utf16 *path, utf16 *out)
+{
+    file_digest_buffer buffer = {};
+    file_digest_text_with(kind, path, out, &buffer);
+    release_file_digest_buffer(&buffer);
+}
+
+void release_file_digest_buffer(file_digest_buffer *buffer)
+{
+    std::free(buffer->block);
+    buffer->block = nullptr;
+    buffer->capacity = 0;
 }

@@ -70,4 +70,14 @@ void crc32c_to_text(uint32_t crc, utf16 *out);
 void file_digest_text(utf16 kind, const utf16 *path, utf16 *out);
 // CRC-32C of the whole file as text; 0, or -1 with `out` untouched.
 int crc32c_file_text(const utf16 *path, utf16 *out);
+
+// A read block kept from one file digest to the next (one per hashing
+// thread); starts zeroed, grows as files need, freed by its release.
+struct file_digest_buffer {
+    uint8_t *block;
+    uint32_t capacity;
+};
+// file_digest_text reading through `buffer`.
+void file_digest_text_with(utf16 kind, const utf16 *path, utf16 *out, file_digest_buffer *buffer);
+void release_file_digest_buffer(file_digest_buffer *buffer);
 #endif

@@ -7,6 +7,8 @@
 #include "checklist/checklist.h"
 #include "fileio/fileio.h"
 #include "hash/hash.h"
+#include "pipeline.h"
+#include "row_queue.h"
 
 namespace {
 
@@ -53,19 +55,42 @@ void ShowListWithoutEntries()
     AddResultRow(g_app.target_path, L"", L"ERROR");
 }
 
-// An unreadable file leaves the computed text empty, which never matches,
-// not even a stored digest field that starts with a NUL. A device is never
-// opened: a port can block the job for ever, a raw disk reads for hours.
-bool DigestMatches(const Entry *entry)
+struct CheckRun {
+    const Entry *entries;
+    uint64_t mismatches;
+    RowQueue rows;
+};
+
+// A device is never opened: a port can block the job for ever, a raw disk
+// reads for hours. Its task keeps its place with nothing to read.
+bool HandOutListedEntry(void *job, int32_t index, DigestTask *task)
 {
-    if (IsDevicePath(entry->path))
-        return false;
-    utf16 computed[DIGEST_TEXT_CAPACITY] = {};
-    file_digest_text(utf16(entry->kind), entry->path, computed);
-    return computed[0] != 0 && std::wcscmp(computed, entry->digest) == 0;
+    const Entry *entry = &static_cast<CheckRun *>(job)->entries[index];
+    task->path = IsDevicePath(entry->path) ? nullptr : entry->path;
+    task->kind = utf16(entry->kind);
+    return true;
 }
 
-// Digests every entry's file again; JOB_OUTCOME_OK or JOB_OUTCOME_BAD.
+// An unreadable file leaves the computed text empty, which never matches,
+// not even a stored digest field that starts with a NUL.
+bool TakeCheckedEntry(void *job, int32_t index, const DigestTask *task)
+{
+    CheckRun *run = static_cast<CheckRun *>(job);
+    const Entry *entry = &run->entries[index];
+    bool match = task->digest[0] != 0 && std::wcscmp(task->digest, entry->digest) == 0;
+    if (!match)
+        ++run->mismatches;
+    QueueRow(&run->rows, entry->path, entry->digest, match ? L"OK" : L"MISMATCH");
+    return !run->rows.lost;
+}
+
+void ShowQueuedCheckRows(void *job)
+{
+    PublishRows(&static_cast<CheckRun *>(job)->rows);
+}
+
+// Digests every entry's file again; JOB_OUTCOME_OK or JOB_OUTCOME_BAD, or
+// JOB_OUTCOME_NO_MEMORY when the rows could not be kept.
 int32_t VerifyEntries(const Entry *entries, int32_t n)
 {
     SetProgressRange(n);
@@ -74,16 +99,14 @@ int32_t VerifyEntries(const Entry *entries, int32_t n)
     SetStatusText(STATUS_COUNT, count_text, false);
     SetStatusText(STATUS_PHASE, L"Checking CRC", true);
 
-    uint64_t mismatches = 0;
-    for (int32_t l = 0; l < n; ++l) {
-        bool match = DigestMatches(&entries[l]);
-        AddResultRow(entries[l].path, entries[l].digest, match ? L"OK" : L"MISMATCH");
-        if (!match)
-            ++mismatches;
-        ReportItemProgress(l, n);
-    }
+    CheckRun run = {entries, 0, {}};
+    StartRowQueue(&run.rows, n);
+    RunDigestPipeline(g_app.target_path, n, HandOutListedEntry, TakeCheckedEntry, ShowQueuedCheckRows, &run);
+    PublishRows(&run.rows);
+    if (run.rows.lost)
+        return JOB_OUTCOME_NO_MEMORY;
     SetProgressPos(n);
-    return mismatches ? JOB_OUTCOME_BAD : JOB_OUTCOME_OK;
+    return run.mismatches ? JOB_OUTCOME_BAD : JOB_OUTCOME_OK;
 }
 
 // Units of `path` up to and including its last separator; 0 without one.
@@ -222,7 +245,7 @@ int32_t CheckListFile()
         return JOB_OUTCOME_FAILED;
     }
     int32_t outcome = VerifyEntries(g_app.entries, g_app.entry_count);
-    return listing_errors ? JOB_OUTCOME_BAD : outcome;
+    return listing_errors && outcome == JOB_OUTCOME_OK ? JOB_OUTCOME_BAD : outcome;
 }
 
 } // namespace

@@ -32,12 +32,14 @@ Entry *CreateSingleEntryTable()
 // file), JOB_OUTCOME_BAD when it could not be read.
 int32_t DigestEntryFile(Entry *entry)
 {
-    uint64_t size = 0;
-    if (QueryFileSize(entry->path, &size) != FILE_OK)
-        return JOB_OUTCOME_FAILED;
     entry->kind = kind_from_hash_choice(g_app.hash_choice);
     file_digest_text(utf16(entry->kind), entry->path, entry->digest);
-    return entry->digest[0] != 0 ? JOB_OUTCOME_OK : JOB_OUTCOME_BAD;
+    if (entry->digest[0] != 0)
+        return JOB_OUTCOME_OK;
+    // Only a failure opens the file again: one that is not there at all is
+    // a job that could not run, one that could not be read a failed digest.
+    uint64_t size = 0;
+    return QueryFileSize(entry->path, &size) == FILE_OK ? JOB_OUTCOME_BAD : JOB_OUTCOME_FAILED;
 }
 
 // Runs on the user-interface thread; the window handles no messages until

@@ -38,12 +38,18 @@ enum JobOutcome : int32_t {
     JOB_OUTCOME_NO_MEMORY = -1,  // not an end by itself: EndJobWithOutcome ends it as FAILED
 };
 
+// ---- Digest pipeline ------------------------------------------------------------
+// Hashing threads for a scan or check: `forced` when above 0, one on a drive
+// with a seek penalty (a spinning disk is read one file at a time), else one
+// per core the process may use (also when the drive does not answer).
+int32_t ChooseDigestThreads(int32_t cores, int seek_penalty, int32_t forced);
+// Forces the count of hashing threads of the next jobs; 0 lets the drive and
+// the cores decide again.
+void ForceDigestThreads(int32_t count);
+
 // ---- What every job does on its way -----------------------------------------------
 // "Work" in the activity part and `phase` in the phase part.
 void BeginJob(const wchar_t *phase);
-// After item `index` of `total`: every fifth item (index 3, 8, 13, ...) moves
-// the progress bar and shows the percentage.
-void ReportItemProgress(int32_t index, int32_t total);
 // "Work " and the share of items done (index / total, single precision,
 // truncated) in the activity part.
 void ShowWorkPercentage(int32_t index, int32_t total);

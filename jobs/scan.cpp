@@ -5,37 +5,65 @@
 
 #include "fileio/fileio.h"
 #include "hash/hash.h"
+#include "pipeline.h"
+#include "row_queue.h"
 
 namespace {
 
-// Fills one entry and digests its file; an unlisted folder gets an entry
-// with an empty digest text and is not read. Returns 1 when the file was
-// read, 0 when it was not (the digest text stays empty), -1 without memory.
-int DigestListedFile(Entry *entry, const sDirItem *item)
+struct ScanRun {
+    sListDir *listing;
+    Entry *table;
+    int32_t failed;
+    bool out_of_memory;
+    RowQueue rows;
+};
+
+// Fills the entry of a listed file as it is handed out: the path moves from
+// the listing, the kind follows the hash choice of this moment (an Options
+// change applies from the next file handed out). An unlisted folder keeps
+// an empty digest text and is not read.
+bool HandOutListedFile(void *job, int32_t index, DigestTask *task)
 {
-    entry->path = DuplicateText(item->full_path);
+    ScanRun *run = static_cast<ScanRun *>(job);
+    Entry *entry = &run->table[index];
+    sDirItem *item = &run->listing->items[index];
     entry->kind = kind_from_hash_choice(LoadHashChoice());
     entry->digest = static_cast<utf16 *>(
         std::calloc(size_t(kind_digest_length(utf16(entry->kind))) + 1, sizeof(utf16)));
-    if (!entry->path || !entry->digest)
-        return -1;
-    if (IsUnlistedFolder(item))
-        return 0;
-    file_digest_text(utf16(entry->kind), entry->path, entry->digest);
-    return entry->digest[0] != 0 ? 1 : 0;
+    if (!entry->digest) {
+        run->out_of_memory = true;
+        return false;
+    }
+    bool unlisted = IsUnlistedFolder(item) != 0;
+    entry->path = TakeItemPath(item);
+    task->path = unlisted ? nullptr : entry->path;
+    task->kind = utf16(entry->kind);
+    task->digest = entry->digest;
+    return true;
 }
 
-void ReleaseEntryTexts(Entry *entry)
+bool TakeScannedFile(void *job, int32_t index, const DigestTask *)
 {
-    std::free(entry->path);
-    std::free(entry->digest);
-    entry->path = nullptr;
-    entry->digest = nullptr;
+    ScanRun *run = static_cast<ScanRun *>(job);
+    const Entry *entry = &run->table[index];
+    bool read = entry->digest[0] != 0;
+    if (!read)
+        ++run->failed;
+    QueueRow(&run->rows, entry->path, entry->digest, read ? L"Created" : L"ERROR");
+    if (run->rows.lost)
+        run->out_of_memory = true;
+    return !run->out_of_memory;
 }
 
-// Digests every listed file into a new entry table, a row each. The outcome,
-// or JOB_OUTCOME_NO_MEMORY: the rows made so far stay, counted.
-int32_t DigestListing(const sListDir *listing)
+void ShowQueuedScanRows(void *job)
+{
+    PublishRows(&static_cast<ScanRun *>(job)->rows);
+}
+
+// Digests every listed file into a new entry table, a row each, in listing
+// order. The outcome, or JOB_OUTCOME_NO_MEMORY: the rows made so far stay,
+// counted.
+int32_t DigestListing(sListDir *listing)
 {
     int32_t n = listing->count;
     Entry *table = static_cast<Entry *>(std::calloc(size_t(n), sizeof(Entry)));
@@ -45,23 +73,16 @@ int32_t DigestListing(const sListDir *listing)
     SetProgressRange(n);
     SetStatusText(STATUS_PHASE, L"Creating CRC", true);
 
-    int32_t failed = 0;
-    for (int32_t done = 0; done < n; ++done) {
-        int read = DigestListedFile(&table[done], &listing->items[done]);
-        if (read < 0) {
-            // The entry that ran out of memory may hold one of its texts.
-            ReleaseEntryTexts(&table[done]);
-            g_app.entry_count = done;
-            return JOB_OUTCOME_NO_MEMORY;
-        }
-        if (read == 0)
-            ++failed;
-        AddResultRow(table[done].path, table[done].digest, read ? L"Created" : L"ERROR");
-        ReportItemProgress(done, n);
-    }
+    ScanRun run = {listing, table, 0, false, {}};
+    StartRowQueue(&run.rows, n);
+    int32_t handed = RunDigestPipeline(g_app.target_path, n, HandOutListedFile, TakeScannedFile, ShowQueuedScanRows, &run);
+    PublishRows(&run.rows);
+    // An entry whose digest text could not be had holds nothing to release.
+    g_app.entry_count = handed;
+    if (run.out_of_memory || run.rows.lost)
+        return JOB_OUTCOME_NO_MEMORY;
     SetProgressPos(n);
-    g_app.entry_count = n;
-    return failed ? JOB_OUTCOME_BAD : JOB_OUTCOME_OK;
+    return run.failed ? JOB_OUTCOME_BAD : JOB_OUTCOME_OK;
 }
 
 // Ends the scan of the target folder.

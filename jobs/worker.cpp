@@ -2,6 +2,8 @@
 
 #include <cwchar>
 
+#include "row_queue.h"
+
 JobThreads g_job_threads;
 
 void BeginJob(const wchar_t *phase)
@@ -10,12 +12,43 @@ void BeginJob(const wchar_t *phase)
     SetStatusText(STATUS_PHASE, phase, true);
 }
 
-void ReportItemProgress(int32_t index, int32_t total)
+void StartRowQueue(RowQueue *queue, int32_t total)
 {
-    if (index % 5 != 3)
+    queue->count = 0;
+    queue->done = 0;
+    queue->total = total;
+    queue->published_at = GetTickCount64();
+    queue->lost = false;
+    queue->progress_shown = -1;
+}
+
+void QueueRow(RowQueue *queue, const wchar_t *path, const wchar_t *digest, const wchar_t *status)
+{
+    queue->rows[queue->count++] = DisplayRow{path, digest, status};
+    ++queue->done;
+    if (queue->count == ROW_BATCH_ROWS ||
+        GetTickCount64() - queue->published_at >= ROW_BATCH_DELAY_MS)
+        PublishRows(queue);
+}
+
+// The progress bar and the percentage stop at every fifth item (index 3, 8,
+// 13, ...), showing the latest one reached each time rows are published.
+void PublishRows(RowQueue *queue)
+{
+    // After a lost batch no later row may take its place in the list.
+    if (!queue->lost && !AddResultRows(queue->rows, queue->count))
+        queue->lost = true;
+    queue->count = 0;
+    queue->published_at = GetTickCount64();
+    int32_t latest = queue->done - 1;
+    if (latest < 3)
         return;
-    SetProgressPos(index);
-    ShowWorkPercentage(index, total);
+    int32_t stop = latest - (latest - 3) % 5;
+    if (stop <= queue->progress_shown)
+        return;
+    queue->progress_shown = stop;
+    SetProgressPos(stop);
+    ShowWorkPercentage(stop, queue->total);
 }
 
 void ShowWorkPercentage(int32_t index, int32_t total)

@@ -4,16 +4,34 @@
 #include "window/display.h"
 #include "window/window.h"
 
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+
 // Every operation runs on the user-interface thread as one synchronous call
 // (RunOnUiThread), so a worker waits for it and no control is touched from
 // two threads. The argument records live on the caller's stack for that wait.
+// The rows below are touched on that thread only.
 
 namespace {
 
-struct RowTexts {
-    const wchar_t *path;
-    const wchar_t *digest;
-    const wchar_t *status;
+// The rows the list shows, oldest first. Rows added one at a time own their
+// texts: one block each, kept in `owned` until the list is cleared.
+struct RowStore {
+    DisplayRow *rows;
+    int32_t count;
+    int32_t capacity;
+    wchar_t **owned;
+    int32_t owned_count;
+    int32_t owned_capacity;
+};
+
+RowStore g_rows;
+
+struct RowBatch {
+    const DisplayRow *rows;
+    int32_t count;
+    bool kept;
 };
 
 struct StatusText {
@@ -26,14 +44,6 @@ template <typename T>
 LPARAM AsLParam(T *pointer)
 {
     return reinterpret_cast<LPARAM>(pointer);
-}
-
-void SetCellText(HWND list, WPARAM row, int sub_item, const wchar_t *text)
-{
-    LVITEMW item = {};
-    item.iSubItem = sub_item;
-    item.pszText = const_cast<wchar_t *>(text);
-    SendMessageW(list, LVM_SETITEMTEXTW, row, AsLParam(&item));
 }
 
 // Redraw off until the main window's redraw timer turns it on again. Armed
@@ -49,29 +59,108 @@ void HoldListRedraw(HWND list)
     g_win.list_redraw_held = true;
 }
 
+// Doubling keeps a million rows linear in time. False when memory ran out.
+bool Reserve(void **items, int32_t *capacity, int64_t wanted, size_t item_bytes)
+{
+    if (wanted <= *capacity)
+        return true;
+    int64_t grown = *capacity ? 2 * int64_t(*capacity) : 256;
+    while (grown < wanted)
+        grown *= 2;
+    if (grown > INT32_MAX)
+        grown = INT32_MAX;
+    if (grown < wanted)
+        return false;
+    void *moved = std::realloc(*items, size_t(grown) * item_bytes);
+    if (!moved)
+        return false;
+    *items = moved;
+    *capacity = int32_t(grown);
+    return true;
+}
+
+bool ReserveRows(int64_t wanted)
+{
+    void *rows = g_rows.rows;
+    bool kept = Reserve(&rows, &g_rows.capacity, wanted, sizeof(DisplayRow));
+    g_rows.rows = static_cast<DisplayRow *>(rows);
+    return kept;
+}
+
+bool ReserveOwned(int64_t wanted)
+{
+    void *owned = g_rows.owned;
+    bool kept = Reserve(&owned, &g_rows.owned_capacity, wanted, sizeof(wchar_t *));
+    g_rows.owned = static_cast<wchar_t **>(owned);
+    return kept;
+}
+
+void ReleaseRows()
+{
+    for (int32_t i = 0; i < g_rows.owned_count; ++i)
+        std::free(g_rows.owned[i]);
+    std::free(g_rows.owned);
+    std::free(g_rows.rows);
+    g_rows = RowStore{};
+}
+
+// The list learns the new count and repaints what it shows; `count` is
+// always below INT32_MAX here.
+void ShowRowCount(HWND list)
+{
+    HoldListRedraw(list);
+    SendMessageW(list, LVM_SETITEMCOUNT, WPARAM(g_rows.count), LVSICF_NOSCROLL);
+}
+
+// The list forgets its rows before their texts go.
 void ClearRowsNow(const void *)
 {
     HWND list = ResultListHandle();
     HoldListRedraw(list);
     SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+    ReleaseRows();
 }
 
-// Row 0 every time: the newest row is on top. The texts go to the row the
-// list reports as inserted; a refused insert must not rewrite another file's
-// row.
-void AddRowNow(const void *args)
+void AddRowsNow(const void *args)
 {
-    const RowTexts *row = static_cast<const RowTexts *>(args);
-    HWND list = ResultListHandle();
-    HoldListRedraw(list);
-    LVITEMW item = {};
-    LRESULT inserted = SendMessageW(list, LVM_INSERTITEMW, 0, AsLParam(&item));
-    if (inserted < 0)
+    RowBatch *batch = static_cast<RowBatch *>(const_cast<void *>(args));
+    batch->kept = ReserveRows(int64_t(g_rows.count) + batch->count);
+    if (!batch->kept)
         return;
-    WPARAM at = WPARAM(inserted);
-    SetCellText(list, at, 0, row->path);
-    SetCellText(list, at, 1, row->digest);
-    SetCellText(list, at, 2, row->status);
+    std::memcpy(g_rows.rows + g_rows.count, batch->rows, size_t(batch->count) * sizeof(DisplayRow));
+    g_rows.count += batch->count;
+    ShowRowCount(ResultListHandle());
+}
+
+// One block holds the three texts; it belongs to the row store from here on
+// and `copy` points into it. False when memory ran out (nothing is kept).
+bool CopyRowTexts(const DisplayRow *row, DisplayRow *copy)
+{
+    size_t path = std::wcslen(row->path) + 1;
+    size_t digest = std::wcslen(row->digest) + 1;
+    size_t status = std::wcslen(row->status) + 1;
+    wchar_t *block = static_cast<wchar_t *>(std::malloc((path + digest + status) * sizeof(wchar_t)));
+    if (!block || !ReserveOwned(int64_t(g_rows.owned_count) + 1)) {
+        std::free(block);
+        return false;
+    }
+    std::wmemcpy(block, row->path, path);
+    std::wmemcpy(block + path, row->digest, digest);
+    std::wmemcpy(block + path + digest, row->status, status);
+    g_rows.owned[g_rows.owned_count++] = block;
+    *copy = DisplayRow{block, block + path, block + path + digest};
+    return true;
+}
+
+// The caller's texts may be gone once it returns, so they are copied here,
+// on the user-interface thread, while the caller waits.
+void AddOwnedRowNow(const void *args)
+{
+    DisplayRow copy;
+    if (!CopyRowTexts(static_cast<const DisplayRow *>(args), &copy))
+        return;
+    RowBatch batch = {&copy, 1, false};
+    AddRowsNow(&batch);
 }
 
 void SetStatusTextNow(const void *args)
@@ -111,8 +200,31 @@ void ClearResultList()
 
 void AddResultRow(const wchar_t *path, const wchar_t *digest, const wchar_t *status)
 {
-    RowTexts row = {path, digest, status};
-    RunOnUiThread(AddRowNow, &row);
+    DisplayRow row = {path, digest, status};
+    RunOnUiThread(AddOwnedRowNow, &row);
+}
+
+bool AddResultRows(const DisplayRow *rows, int32_t count)
+{
+    if (count <= 0)
+        return true;
+    RowBatch batch = {rows, count, true};
+    RunOnUiThread(AddRowsNow, &batch);
+    return batch.kept;
+}
+
+void ForgetResultRows()
+{
+    ReleaseRows();
+}
+
+const wchar_t *ResultCellText(int row, int column)
+{
+    if (row < 0 || row >= g_rows.count)
+        return L"";
+    const DisplayRow *shown = &g_rows.rows[g_rows.count - 1 - row];
+    const wchar_t *text = column == 0 ? shown->path : column == 1 ? shown->digest : shown->status;
+    return column >= 0 && column <= 2 && text ? text : L"";
 }
 
 void SetStatusText(int part, const wchar_t *text, bool popout)

@@ -7,8 +7,22 @@
 
 #include "window/ids.h"
 
+// The result list reads its texts from the rows it is given (an owner-data
+// list view): newest row on top, no text copied into the control.
+struct DisplayRow {
+    const wchar_t *path;
+    const wchar_t *digest;
+    const wchar_t *status;
+};
+
 void ClearResultList();
+// One row with texts of any lifetime: the display keeps its own copy.
 void AddResultRow(const wchar_t *path, const wchar_t *digest, const wchar_t *status);
+// `count` rows in one hand-over, the last on top. Only the records are
+// copied: their texts (the job's entry table, static status texts) must stay
+// unchanged until the next ClearResultList. False when the rows could not be
+// kept for want of memory.
+bool AddResultRows(const DisplayRow *rows, int32_t count);
 void SetStatusText(int part, const wchar_t *text, bool popout);
 void SetProgressRange(int32_t maximum);
 void SetProgressPos(int32_t position);

@@ -182,7 +182,7 @@ int CreateResultList()
     SetWindowLongPtrW(g_win.main_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(record));
     RECT client = MainClientRect();
     RECT place = {0, 0, client.right - client.left, client.bottom - client.top};
-    record->result_list = CreateChild(WC_LISTVIEWW, L"", WS_BORDER | LVS_REPORT | LVS_SHOWSELALWAYS, place,
+    record->result_list = CreateChild(WC_LISTVIEWW, L"", WS_BORDER | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_OWNERDATA, place,
                                       ID_RESULT_LIST);
     if (!record->result_list)
         return 0;
@@ -290,6 +290,26 @@ void ResumeResultListRedraw(HWND window)
     SendMessageW(record->result_list, WM_SETREDRAW, TRUE, 0);
     RedrawWindow(record->result_list, nullptr, nullptr,
                  RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
+// The result list holds no texts: it asks for each cell it draws or is asked
+// for (LVM_GETITEMTEXTW from any process included). The text is copied into
+// the list's buffer, which serves both the drawing and the callers.
+void AnswerCellText(NMLVDISPINFOW *info)
+{
+    LVITEMW *item = &info->item;
+    if (!(item->mask & LVIF_TEXT) || !item->pszText || item->cchTextMax <= 0)
+        return;
+    lstrcpynW(item->pszText, ResultCellText(item->iItem, item->iSubItem), item->cchTextMax);
+}
+
+LRESULT HandleNotify(HWND window, WPARAM wparam, LPARAM lparam)
+{
+    NMHDR *header = reinterpret_cast<NMHDR *>(lparam);
+    if (header->idFrom != ID_RESULT_LIST || header->code != LVN_GETDISPINFOW)
+        return DefWindowProcW(window, WM_NOTIFY, wparam, lparam);
+    AnswerCellText(reinterpret_cast<NMLVDISPINFOW *>(lparam));
+    return 0;
 }
 
 void PaintNothing(HWND window)
@@ -439,6 +459,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
             return DefWindowProcW(window, message, wparam, lparam);
         ShowResultListMenu(POINT{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)});
         return 0;
+    case WM_NOTIFY:
+        return HandleNotify(window, wparam, lparam);
     case WM_SIZE:
         LayOutForClientSize(window, lparam);
         return 0;
@@ -463,6 +485,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
         return 0;
     case WM_NCDESTROY:
         ReleaseMainRecord(window);
+        ForgetResultRows();
         ReleaseControlFonts();
         return DefWindowProcW(window, message, wparam, lparam);
     default:

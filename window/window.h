@@ -63,6 +63,10 @@ struct AppWindows {
 extern AppWindows g_win;
 
 HWND ResultListHandle();
+// The text of a result-list cell, row 0 on top; "" for a cell not shown.
+const wchar_t *ResultCellText(int row, int column);
+// Drops the rows of a result list that is gone.
+void ForgetResultRows();
 
 // Where the main window sends its menu and accelerator commands, the ends of
 // jobs and dropped files. The window accepts drops from its creation on.

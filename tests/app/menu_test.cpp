@@ -15,6 +15,7 @@
 #include "app/app.h"
 #include "window/window.h"
 #include "tests/support/gui_harness.h"
+#include "tests/support/job_harness.h"
 #include "tests/support/scratch.h"
 
 namespace {
@@ -307,6 +308,9 @@ TEST(Menu, JobCommandsAreGreyedForAWholeScanWhileOptionsAndAboutStayUsable)
         std::wstring name = L"f" + std::to_wstring(i) + L".txt";
         files.push_back(PutFileIn(folder, name.c_str(), "file " + std::to_string(i)));
     }
+    // The scan stays at its twentieth file until the commands below have
+    // been tried.
+    HoldDigestOf(GetBytes(ListingOrder(folder).at(20)));
     ASSERT_EQ(gui::Start((L"talvor.exe \"-dir=" + folder + L"\"").c_str()), 1);
     ASSERT_TRUE(gui::PumpUntil([] { return g_app.pending_job == JOB_NONE; }));
     // The worker waits for the window at its first report, so it is running.
@@ -323,7 +327,7 @@ TEST(Menu, JobCommandsAreGreyedForAWholeScanWhileOptionsAndAboutStayUsable)
     EXPECT_FALSE(RunCommandWithDialog(ID_FILE_CHECK, L"Open", PressCancel));
     EXPECT_FALSE(RunCommandWithDialog(ID_FILE_SAVE, L"Save As", PressCancel));
 
-    ASSERT_TRUE(gui::PumpUntil([] { return gui::RowCount() >= 20; }));
+    ASSERT_TRUE(gui::PumpUntil([] { return DigestHeld() && gui::RowCount() >= 20; }));
     SendCommand(ID_OPTIONS_CRC32);
     EXPECT_EQ(g_app.hash_choice, HASH_CRC32C);
     EXPECT_EQ(CheckedAlgorithmItems(), std::vector<UINT>{ID_OPTIONS_CRC32});
@@ -337,6 +341,7 @@ TEST(Menu, JobCommandsAreGreyedForAWholeScanWhileOptionsAndAboutStayUsable)
     EXPECT_TRUE(question_during_job);
     EXPECT_TRUE(slash_during_job);
 
+    ReleaseHeldDigest();
     ASSERT_TRUE(gui::PumpUntilJobEnded());
     for (UINT command : kJobCommands)
         EXPECT_FALSE(Greyed(command)) << command;

@@ -547,3 +547,73 @@ TEST(EndToEnd, ListsMadeByRhashCheckOkAndAChangedFileEndsBad) {
     EXPECT_EQ(L"BAD", check.parts[2]);
     EXPECT_EQ(1u, RunUnattended(Quoted(L"-chk=", changed)));
 }
+
+namespace {
+
+// Waits until the list shows at least one row, read from outside; the table
+// stays with the caller.
+bool WaitForRows(DriverTarget *target, ResultTable *table) {
+    for (DWORD waited = 0; waited < WAIT_MS; waited += 50) {
+        if (ReadResultTable(target, table) != DRIVER_OK) return false;
+        if (table->row_count > 0) return true;
+        ReleaseResultTable(table);
+        Sleep(50);
+    }
+    return false;
+}
+
+// Starts the program on `arguments`, reads its first rows and the status bar
+// while the job runs, closes it and returns its exit code.
+DWORD CloseDuringJob(const std::wstring &arguments, const std::wstring &folder) {
+    PROCESS_INFORMATION info;
+    if (!Launch(AppPath(), arguments, nullptr, nullptr, &info)) {
+        ADD_FAILURE() << "cannot start the program";
+        return STILL_ACTIVE;
+    }
+    DriverTarget target;
+    AppRun run;
+    EXPECT_EQ(DRIVER_OK, AttachDriver(info.dwProcessId, WAIT_MS, &target));
+    ResultTable table;
+    if (WaitForRows(&target, &table)) {
+        EXPECT_EQ(3, table.column_count);
+        std::wstring path = ResultCell(&table, table.row_count - 1, 0);
+        std::wstring status = ResultCell(&table, table.row_count - 1, 2);
+        EXPECT_EQ(folder, path.substr(0, folder.size()));
+        EXPECT_TRUE(status == L"Created" || status == L"MISMATCH") << status.c_str();
+        ReleaseResultTable(&table);
+        StatusBarState state;
+        if (ReadStatusBar(&target, &state) == DRIVER_OK) {
+            EXPECT_EQ(0, wcsncmp(state.parts[3].text, L"Work", 4)) << "the job ended before the close";
+            ReleaseStatusBar(&state);
+        }
+    } else {
+        ADD_FAILURE() << "no rows appeared";
+    }
+    CloseAndReap(&target, &info, &run);
+    DetachDriver(&target);
+    return run.exit_code;
+}
+
+}  // namespace
+
+// Four files of a gigabyte (sparse, so quick to make) behind small ones: the
+// close comes while every hashing thread is busy with them.
+TEST(EndToEnd, ClosingDuringAParallelScanOrCheckExitsWithZero) {
+    NamedFolder folder = MakeNamedFolder(TempParent(), L"talvor_e2e_close_");
+    std::wstring list_text;
+    for (int i = 0; i < 20; ++i) {
+        std::wstring small = PutFileIn(folder.path, L"s" + std::to_wstring(i) + L".txt", "small");
+        list_text += L"C\t00000000\t" + small + L"\r\n";
+    }
+    std::wstring big = MakeSubFolder(folder.path, L"big");
+    for (int i = 0; i < 4; ++i) {
+        std::wstring path = PutFileIn(big, L"g" + std::to_wstring(i) + L".bin", "");
+        ASSERT_TRUE(CutFile(path, 1u << 30));
+        list_text += L"H\t" + std::wstring(128, L'0') + L"\t" + path + L"\r\n";
+    }
+    std::wstring list = WriteChecksumListFile(folder, L"exit.qcx", list_text);
+
+    EXPECT_EQ(0u, CloseDuringJob(L"-sha512 \"-dir=" + folder.path + L"\"", folder.path));
+    EXPECT_EQ(0u, CloseDuringJob(L"\"-chk=" + list + L"\"", folder.path));
+    RemoveTree(folder.path);
+}

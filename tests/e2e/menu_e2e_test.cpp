@@ -348,12 +348,18 @@ TEST(MenuEndToEnd, DuringAScanOptionsAndAboutStayUsableAndTheCloseBoxEndsTheProg
     ASSERT_EQ(DRIVER_OK, WaitForReady(&app.target, phases, 1, LARGE_SCAN_WAIT_MS));
     std::vector<std::vector<std::wstring>> rows = ReadRows(&app);
     ASSERT_EQ((size_t)(2 * group_size + 1), rows.size());
-    // The switch applies from the next file on: the large file keeps the
-    // algorithm it was started with.
-    for (const std::vector<std::wstring> &row : rows) {
-        bool after_switch = row[0].find(L"\\deeper\\") != std::wstring::npos;
-        EXPECT_EQ(after_switch ? 8u : 64u, row[1].size()) << row[0].c_str();
+    // The switch applies to the files not yet handed to the hashing threads:
+    // the large file and those handed out with it keep the algorithm they
+    // were started with, every later file has the new one.
+    bool switched = false;
+    for (size_t at = rows.size(); at-- > 0;) {
+        const std::vector<std::wstring> &row = rows[at];
+        bool deeper = row[0].find(L"\\deeper\\") != std::wstring::npos;
+        switched = switched || row[1].size() == 8u;
+        EXPECT_TRUE(deeper || !switched) << row[0].c_str();
+        EXPECT_EQ(switched ? 8u : 64u, row[1].size()) << row[0].c_str();
     }
+    EXPECT_EQ(8u, rows[0][1].size());
 
     EXPECT_TRUE(PostMessageW(app.target.main_window, WM_SYSCOMMAND, SC_CLOSE, 0));
     EXPECT_EQ(0u, AwaitExit(&app));

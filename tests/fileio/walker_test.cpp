@@ -105,7 +105,7 @@ TEST_F(Tree, FilesComeOutLevelByLevelWithTheirDetails)
     const sDirItem &x = list.items[0];
     EXPECT_STREQ(x.name, L"x.bin");
     EXPECT_EQ(x.name_length, 6);
-    EXPECT_EQ(x.path_capacity, static_cast<int32_t>(6 + dir.size() + 2));
+    EXPECT_EQ(x.path_capacity, static_cast<int32_t>(dir.size() + 1 + 6));
     EXPECT_EQ(x.fsize, 10u);
     EXPECT_EQ(x.attributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
     WIN32_FILE_ATTRIBUTE_DATA data;

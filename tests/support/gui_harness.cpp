@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "app/app.h"
+#include "window/display.h"
 #include "window/window.h"
 
 namespace gui {
@@ -28,6 +29,7 @@ bool PumpOne()
 
 void ResetAppState()
 {
+    ClearResultList();
     ReleaseEntryTable();
     g_app.pending_job = 0;
     g_app.hash_choice = 0;

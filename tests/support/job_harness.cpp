@@ -4,9 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 
 #include "app/app.h"
+#include "fileio/fileio.h"
+#include "hash/file_digest_reader.h"
+#include "window/display.h"
 #include "window/window.h"
 #include "tests/support/gui_harness.h"
 
@@ -107,9 +111,63 @@ void StopErrorBoxWatch(ErrorBoxWatch *watch)
 
 void SetEntryTable(const std::vector<TestEntry> &entries)
 {
+    // Rows shown read their texts from the table about to go.
+    ClearResultList();
     ReleaseEntryTable();
     g_app.entries = static_cast<Entry *>(std::calloc(entries.size() + 1, sizeof(Entry)));
     for (size_t i = 0; i < entries.size(); ++i)
         g_app.entries[i] = {entries[i].kind, DuplicateText(entries[i].digest.c_str()), DuplicateText(entries[i].path.c_str())};
     g_app.entry_count = int32_t(entries.size());
+}
+
+namespace {
+
+std::string g_held_content;
+HANDLE g_hold_released;
+volatile LONG g_digest_held;
+
+int HoldingReader(sOpenFile *file, void *dest, uint64_t offset, uint32_t *length)
+{
+    int result = ReadOpenFileAt(file, dest, offset, length);
+    if (result == FILE_OK && offset == 0 && *length == g_held_content.size() &&
+        std::memcmp(dest, g_held_content.data(), *length) == 0) {
+        InterlockedExchange(&g_digest_held, 1);
+        WaitForSingleObject(g_hold_released, INFINITE);
+    }
+    return result;
+}
+
+} // namespace
+
+void HoldDigestOf(const std::string &content)
+{
+    if (!g_hold_released)
+        g_hold_released = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ResetEvent(g_hold_released);
+    g_held_content = content;
+    g_digest_held = 0;
+    file_digest_read_block = HoldingReader;
+}
+
+bool DigestHeld()
+{
+    return InterlockedCompareExchange(&g_digest_held, 0, 0) != 0;
+}
+
+void ReleaseHeldDigest()
+{
+    SetEvent(g_hold_released);
+    file_digest_read_block = ReadOpenFileAt;
+}
+
+std::vector<std::wstring> ListingOrder(const std::wstring &folder)
+{
+    sListDir listing;
+    ListDirInit(&listing);
+    std::vector<std::wstring> paths;
+    if (ListDirRecursive(folder.c_str(), &listing) == 0)
+        for (int32_t i = 0; i < listing.count; ++i)
+            paths.push_back(listing.items[i].full_path);
+    ListDirFree(&listing);
+    return paths;
 }

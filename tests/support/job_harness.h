@@ -47,3 +47,14 @@ struct TestEntry {
 };
 // Replaces the entry table by copies of `entries`, count included.
 void SetEntryTable(const std::vector<TestEntry> &entries);
+
+// Holds every file digest that reads a file whose whole content is `content`
+// until ReleaseHeldDigest: the job goes on around it, as around a file that
+// takes long. A job's later files can then be seen in a known state.
+void HoldDigestOf(const std::string &content);
+// True once a digest waits at the hold.
+bool DigestHeld();
+// Lets the held digests go on and reads files plainly again.
+void ReleaseHeldDigest();
+// The paths a scan of `folder` lists, in its order.
+std::vector<std::wstring> ListingOrder(const std::wstring &folder);

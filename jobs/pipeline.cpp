@@ -1,0 +1,220 @@
+#include "pipeline.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+
+#include "fileio/fileio.h"
+#include "hash/hash.h"
+#include "jobs/jobs.h"
+
+namespace {
+
+constexpr int32_t RING_TASKS = 256;
+constexpr int32_t MAX_DIGEST_THREADS = 64;
+// Tasks in flight: two per hashing thread and a few more, enough that no
+// thread waits while the worker takes results, few enough that an Options
+// change reaches the files right after it.
+constexpr int32_t TASKS_PER_THREAD = 2;
+constexpr int32_t TASKS_BEYOND_THREADS = 2;
+// The worker's wait for the oldest task breaks off this often, so that rows
+// queued behind a long file are shown.
+constexpr DWORD WAIT_SLICE_MS = 50;
+
+struct RingSlot {
+    DigestTask task;
+    bool done;
+};
+
+// Counters grow from 0 and never wrap (a listing has fewer than 2^31
+// files): handed >= claimed >= taken, handed - taken <= RING_TASKS.
+struct Pipeline {
+    SRWLOCK lock;
+    CONDITION_VARIABLE work_ready;  // a task was handed out, or closing
+    CONDITION_VARIABLE task_done;   // the task the worker waits for is done
+    int32_t handed;
+    int32_t claimed;
+    int32_t taken;
+    int32_t lead;   // most tasks handed out and not yet taken
+    bool closing;
+    RingSlot ring[RING_TASKS];
+};
+
+int32_t g_forced_digest_threads;
+
+RingSlot *SlotOf(Pipeline *pipeline, int32_t index)
+{
+    return &pipeline->ring[index % RING_TASKS];
+}
+
+void DigestTaskFile(DigestTask *task, file_digest_buffer *buffer)
+{
+    if (task->path)
+        file_digest_text_with(task->kind, task->path, task->digest, buffer);
+}
+
+// Claims the next task handed out; null once the pipeline closes with
+// nothing left to claim. Called with the lock held.
+RingSlot *ClaimTask(Pipeline *pipeline)
+{
+    while (!pipeline->closing && pipeline->claimed == pipeline->handed)
+        SleepConditionVariableSRW(&pipeline->work_ready, &pipeline->lock, INFINITE, 0);
+    if (pipeline->claimed == pipeline->handed)
+        return nullptr;
+    return SlotOf(pipeline, pipeline->claimed++);
+}
+
+DWORD WINAPI HashingThread(LPVOID parameter)
+{
+    Pipeline *pipeline = static_cast<Pipeline *>(parameter);
+    file_digest_buffer buffer = {};
+    AcquireSRWLockExclusive(&pipeline->lock);
+    for (RingSlot *slot; (slot = ClaimTask(pipeline)) != nullptr;) {
+        ReleaseSRWLockExclusive(&pipeline->lock);
+        DigestTaskFile(&slot->task, &buffer);
+        AcquireSRWLockExclusive(&pipeline->lock);
+        slot->done = true;
+        if (slot == SlotOf(pipeline, pipeline->taken))
+            WakeConditionVariable(&pipeline->task_done);
+    }
+    ReleaseSRWLockExclusive(&pipeline->lock);
+    release_file_digest_buffer(&buffer);
+    return 0;
+}
+
+int32_t UsableCores()
+{
+    DWORD_PTR process = 0;
+    DWORD_PTR system = 0;
+    if (!GetProcessAffinityMask(GetCurrentProcess(), &process, &system) || process == 0)
+        return 1;
+    int32_t cores = 0;
+    for (; process; process &= process - 1)
+        ++cores;
+    return cores;
+}
+
+int32_t StartHashingThreads(Pipeline *pipeline, int32_t wanted, HANDLE *threads)
+{
+    int32_t started = 0;
+    for (int32_t i = 0; i < wanted; ++i) {
+        HANDLE thread = CreateThread(nullptr, 0, HashingThread, pipeline, 0, nullptr);
+        if (!thread)
+            break;
+        SetThreadPriority(thread, THREAD_PRIORITY_IDLE);
+        threads[started++] = thread;
+    }
+    return started;
+}
+
+void StopHashingThreads(Pipeline *pipeline, HANDLE *threads, int32_t count)
+{
+    AcquireSRWLockExclusive(&pipeline->lock);
+    pipeline->closing = true;
+    ReleaseSRWLockExclusive(&pipeline->lock);
+    WakeAllConditionVariable(&pipeline->work_ready);
+    for (int32_t i = 0; i < count; ++i) {
+        WaitForSingleObject(threads[i], INFINITE);
+        CloseHandle(threads[i]);
+    }
+}
+
+// Hands out tasks until the ring is full, the listing is through or the
+// job stops it. Each task is filled before the threads can see it.
+bool HandOutTasks(Pipeline *pipeline, int32_t count, HandOutTask hand_out, void *job)
+{
+    while (pipeline->handed < count && pipeline->handed - pipeline->taken < pipeline->lead) {
+        RingSlot *slot = SlotOf(pipeline, pipeline->handed);
+        slot->done = false;
+        slot->task.path = nullptr;
+        slot->task.digest = slot->task.text;
+        slot->task.text[0] = 0;
+        if (!hand_out(job, pipeline->handed, &slot->task))
+            return false;
+        AcquireSRWLockExclusive(&pipeline->lock);
+        ++pipeline->handed;
+        ReleaseSRWLockExclusive(&pipeline->lock);
+        WakeConditionVariable(&pipeline->work_ready);
+    }
+    return true;
+}
+
+// Waits until the oldest task not yet taken is done, calling `waiting`
+// every slice it is not. Without hashing threads the worker digests it
+// itself.
+RingSlot *WaitForOldest(Pipeline *pipeline, int32_t threads, file_digest_buffer *own_buffer,
+                        WhileWaiting waiting, void *job)
+{
+    RingSlot *slot = SlotOf(pipeline, pipeline->taken);
+    if (threads == 0) {
+        DigestTaskFile(&slot->task, own_buffer);
+        return slot;
+    }
+    AcquireSRWLockExclusive(&pipeline->lock);
+    while (!slot->done) {
+        if (SleepConditionVariableSRW(&pipeline->task_done, &pipeline->lock, WAIT_SLICE_MS, 0) ||
+            slot->done)
+            continue;
+        ReleaseSRWLockExclusive(&pipeline->lock);
+        waiting(job);
+        AcquireSRWLockExclusive(&pipeline->lock);
+    }
+    ReleaseSRWLockExclusive(&pipeline->lock);
+    return slot;
+}
+
+} // namespace
+
+int32_t ChooseDigestThreads(int32_t cores, int seek_penalty, int32_t forced)
+{
+    if (forced > 0)
+        return forced < MAX_DIGEST_THREADS ? forced : MAX_DIGEST_THREADS;
+    if (seek_penalty == 1 || cores < 1)
+        return 1;
+    return cores < MAX_DIGEST_THREADS ? cores : MAX_DIGEST_THREADS;
+}
+
+void ForceDigestThreads(int32_t count)
+{
+    g_forced_digest_threads = count;
+}
+
+int32_t RunDigestPipeline(const utf16 *target, int32_t count, HandOutTask hand_out,
+                          TakeDigest take, WhileWaiting waiting, void *job)
+{
+    Pipeline *pipeline = static_cast<Pipeline *>(std::calloc(1, sizeof(Pipeline)));
+    if (!pipeline)
+        return 0;
+    InitializeSRWLock(&pipeline->lock);
+    InitializeConditionVariable(&pipeline->work_ready);
+    InitializeConditionVariable(&pipeline->task_done);
+    // The drive is asked only when the count is not forced.
+    int32_t forced = g_forced_digest_threads;
+    int seek_penalty = forced > 0 ? -1 : QuerySeekPenalty(target);
+    HANDLE threads[MAX_DIGEST_THREADS];
+    int32_t wanted = ChooseDigestThreads(UsableCores(), seek_penalty, forced);
+    int32_t started = StartHashingThreads(pipeline, wanted, threads);
+    pipeline->lead = started > 0 ? TASKS_PER_THREAD * started + TASKS_BEYOND_THREADS : 1;
+    if (pipeline->lead > RING_TASKS)
+        pipeline->lead = RING_TASKS;
+
+    file_digest_buffer own_buffer = {};
+    bool handing = true;
+    for (;;) {
+        if (handing)
+            handing = HandOutTasks(pipeline, count, hand_out, job);
+        if (pipeline->taken == pipeline->handed)
+            break;
+        RingSlot *slot = WaitForOldest(pipeline, started, &own_buffer, waiting, job);
+        if (!take(job, pipeline->taken, &slot->task))
+            handing = false;
+        AcquireSRWLockExclusive(&pipeline->lock);
+        ++pipeline->taken;
+        ReleaseSRWLockExclusive(&pipeline->lock);
+    }
+    StopHashingThreads(pipeline, threads, started);
+    release_file_digest_buffer(&own_buffer);
+    int32_t taken = pipeline->taken;
+    std::free(pipeline);
+    return taken;
+}

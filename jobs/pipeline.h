@@ -1,0 +1,32 @@
+// The digest pipeline of the scan and check workers: the worker hands files
+// out in listing order to a pool of hashing threads and takes the results
+// back in that same order, whatever order they finish in.
+#pragma once
+
+#include <cstdint>
+
+#include "core/core.h"
+
+struct DigestTask {
+    const utf16 *path;   // null: nothing to read, the task only keeps its place
+    utf16 kind;
+    utf16 *digest;       // room for the kind's text; left as given on failure
+    utf16 text[DIGEST_TEXT_CAPACITY];  // a digest buffer the task may point at
+};
+
+// Fills task `index` as it is handed out, on the worker, in listing order: a
+// setting read here applies to every file not yet handed out. False stops
+// the hand-out (memory ran out); the tasks handed out before are still taken.
+typedef bool (*HandOutTask)(void *job, int32_t index, DigestTask *task);
+// Takes task `index` back once digested, on the worker, in listing order.
+// False stops the hand-out; every task handed out is still taken.
+typedef bool (*TakeDigest)(void *job, int32_t index, const DigestTask *task);
+
+// Called on the worker while it waits for a file that takes long.
+typedef void (*WhileWaiting)(void *job);
+
+// Digests `count` tasks on as many threads as ChooseDigestThreads gives for
+// the drive holding `target`. Returns how many were handed out (and taken);
+// below `count` only when a callback stopped the hand-out.
+int32_t RunDigestPipeline(const utf16 *target, int32_t count, HandOutTask hand_out,
+                          TakeDigest take, WhileWaiting waiting, void *job);

@@ -1,0 +1,29 @@
+// Rows on their way to the result list: a worker queues them and they go to
+// the window in batches, with the progress, so that no worker waits for the
+// user-interface thread for every row.
+#pragma once
+
+#include <cstdint>
+
+#include "window/display.h"
+
+constexpr int32_t ROW_BATCH_ROWS = 256;
+// Rows that arrive slowly still appear within this delay.
+constexpr uint64_t ROW_BATCH_DELAY_MS = 50;
+
+struct RowQueue {
+    DisplayRow rows[ROW_BATCH_ROWS];
+    int32_t count;
+    int32_t done;       // items through, the queued ones included
+    int32_t total;
+    uint64_t published_at;
+    int32_t progress_shown;  // item index the progress shows; -1: none yet
+    bool lost;          // a batch could not be kept for want of memory
+};
+
+void StartRowQueue(RowQueue *queue, int32_t total);
+// Queues the row of the next item; the texts must stay until the list is
+// cleared (entry texts, static status texts). Publishes when due.
+void QueueRow(RowQueue *queue, const wchar_t *path, const wchar_t *digest, const wchar_t *status);
+// Shows the queued rows and the progress of the latest item now.
+void PublishRows(RowQueue *queue);

@@ -1,0 +1,162 @@
+// The scan and check on a pool of hashing threads: rows in listing order
+// whatever order the files finish in, failures kept to their own rows.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fileio/fileio.h"
+#include "hash/hash.h"
+#include "jobs/jobs.h"
+#include "window/window.h"
+#include "tests/support/gui_harness.h"
+#include "tests/support/job_harness.h"
+#include "tests/support/scratch.h"
+
+namespace {
+
+// More threads than this machine has cores, so that files finish out of
+// order even on one core.
+constexpr int32_t FORCED_THREADS = 8;
+
+class ParallelJob : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        StartTestWindow();
+        g_app.hash_choice = HASH_AUTO;
+        ForceDigestThreads(FORCED_THREADS);
+        folder = MakeScratchFolder();
+    }
+    void TearDown() override
+    {
+        ForceDigestThreads(0);
+        RemoveTree(folder);
+    }
+
+    // Small files in the folder itself, a few of some megabytes in `deep`.
+    std::wstring MakeMixedTree(int small)
+    {
+        std::wstring top = MakeSubFolder(folder, L"mixed");
+        for (int i = 0; i < small; ++i)
+            PutFileIn(top, L"s" + std::to_wstring(i) + L".txt", "small " + std::to_string(i));
+        std::wstring deep = MakeSubFolder(top, L"deep");
+        for (int i = 0; i < 3; ++i)
+            PutFileIn(deep, L"big" + std::to_wstring(i) + L".bin",
+                      std::string(size_t(3 + i) << 20, char('a' + i)));
+        return top;
+    }
+
+    std::wstring folder;
+};
+
+std::wstring DigestOf(char kind, const std::wstring &path)
+{
+    utf16 text[DIGEST_TEXT_CAPACITY] = {};
+    file_digest_text(utf16(kind), path.c_str(), text);
+    return text;
+}
+
+// Rows bottom up are the listing; `status` on every row.
+void ExpectRowsInListingOrder(const std::vector<std::wstring> &listing, const wchar_t *status)
+{
+    std::vector<ResultRow> rows = ReadResultRows();
+    ASSERT_EQ(rows.size(), listing.size());
+    for (size_t i = 0; i < listing.size(); ++i) {
+        const ResultRow &row = rows[rows.size() - 1 - i];
+        EXPECT_EQ(row.path, listing[i]) << i;
+        EXPECT_EQ(row.digest, DigestOf('S', listing[i])) << i;
+        EXPECT_EQ(row.status, status) << i;
+    }
+}
+
+bool LaterFilesDigested()
+{
+    if (!g_app.entries)
+        return false;
+    for (int i = 1; i < FORCED_THREADS; ++i) {
+        const utf16 *digest = g_app.entries[i].digest;
+        if (!digest || digest[0] == 0)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+TEST(DigestThreads, OnePerCoreOneOnASpinningDiskOrAsForced)
+{
+    EXPECT_EQ(ChooseDigestThreads(2, -1, 0), 2);   // the drive does not answer
+    EXPECT_EQ(ChooseDigestThreads(2, 0, 0), 2);
+    EXPECT_EQ(ChooseDigestThreads(16, 1, 0), 1);
+    EXPECT_EQ(ChooseDigestThreads(2, 1, 8), 8);
+    EXPECT_EQ(ChooseDigestThreads(0, -1, 0), 1);
+    EXPECT_EQ(ChooseDigestThreads(1000, 0, 0), 64);
+}
+
+// The first file is held until the files after it are digested; the rows
+// still come in listing order, and the check of the saved list likewise.
+TEST_F(ParallelJob, RowsKeepListingOrderWhileFilesFinishOutOfOrder)
+{
+    std::wstring top = MakeMixedTree(40);
+    std::vector<std::wstring> listing = ListingOrder(top);
+    ASSERT_EQ(listing.size(), 43u);
+    HoldDigestOf(GetBytes(listing[0]));
+    ASSERT_EQ(SetTargetPath(top.c_str(), 0), 0);
+    g_app.pending_job = JOB_FOLDER_SCAN;
+    PostMessageW(g_win.main_window, WM_NULL, 0, 0);
+    ASSERT_TRUE(gui::PumpUntil(DigestHeld, 60000));
+    bool overtaken = gui::PumpUntil(LaterFilesDigested, 60000);
+    ReleaseHeldDigest();
+    ASSERT_TRUE(overtaken);
+    ASSERT_TRUE(gui::PumpUntilJobEnded());
+    EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"OK");
+    ExpectRowsInListingOrder(listing, L"Created");
+
+    std::wstring list = folder + L"\\mixed.qcx";
+    ASSERT_EQ(SaveChecksumListTo(list.c_str()), FILE_OK);
+    RunJobAndWait(JOB_CHECK, list);
+    EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"OK");
+    ExpectRowsInListingOrder(listing, L"OK");
+}
+
+TEST_F(ParallelJob, UnreadableFilesAndDevicesFailOnlyTheirOwnRows)
+{
+    std::wstring top = MakeMixedTree(30);
+    std::vector<std::wstring> listing = ListingOrder(top);
+    const std::wstring &locked = listing[17];
+    HANDLE held = CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    RunJobAndWait(JOB_FOLDER_SCAN, top);
+    CloseHandle(held);
+    std::vector<ResultRow> rows = ReadResultRows();
+    ASSERT_EQ(rows.size(), listing.size());
+    for (size_t i = 0; i < listing.size(); ++i) {
+        const ResultRow &row = rows[rows.size() - 1 - i];
+        EXPECT_EQ(row.path, listing[i]);
+        EXPECT_EQ(row.status, listing[i] == locked ? L"ERROR" : L"Created") << i;
+    }
+    EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"BAD");
+
+    // Devices between readable files: never opened, each a mismatch.
+    std::wstring text;
+    std::vector<std::wstring> paths;
+    for (size_t i = 0; i < listing.size(); ++i) {
+        paths.push_back(i % 10 == 5 ? (i % 20 == 5 ? L"NUL" : L"\\\\.\\NUL") : listing[i]);
+        text += L"C\t" + (i % 10 == 5 ? std::wstring(L"00000000") : DigestOf('C', listing[i])) +
+                L"\t" + paths.back() + L"\r\n";
+    }
+    std::wstring list = folder + L"\\devices.qcx";
+    PutBytes(list, ListBytes(text));
+    RunJobAndWait(JOB_CHECK, list);
+    rows = ReadResultRows();
+    ASSERT_EQ(rows.size(), paths.size());
+    for (size_t i = 0; i < paths.size(); ++i) {
+        const ResultRow &row = rows[rows.size() - 1 - i];
+        EXPECT_EQ(row.path, paths[i]);
+        EXPECT_EQ(row.status, i % 10 == 5 ? L"MISMATCH" : L"OK") << i;
+    }
+    EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"BAD");
+}
