@@ -24,8 +24,8 @@ bool IsKindLetter(uint8_t byte)
 bool StartsLikeQcxLine(const uint8_t *bytes, size_t size)
 {
     size_t at = size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE ? 2 : 0;
-    return size >= at + 4 && IsKindLetter(bytes[at]) && bytes[at + 1] == 0 && bytes[at + 2] == '\t'
-           && bytes[at + 3] == 0;
+    return size >= at + 4 && IsKindLetter(bytes[at]) && bytes[at + 1] == 0 &&
+           bytes[at + 2] == '\t' && bytes[at + 3] == 0;
 }
 
 // The head cut after its last complete line: a line cut off by the head's
@@ -73,14 +73,15 @@ int32_t JobForDroppedPath(const wchar_t *path)
     uint32_t length = LIST_HEAD_BYTES;
     int32_t job = JOB_SINGLE_FILE;
     uint64_t size = 0;
-    if (head && ReadFileAt(head, path, 0, &length) == FILE_OK && QueryFileSize(path, &size) == FILE_OK
-        && LooksLikeChecksumList(head, length, size <= length))
+    if (head && ReadFileAt(head, path, 0, &length) == FILE_OK &&
+        QueryFileSize(path, &size) == FILE_OK &&
+        LooksLikeChecksumList(head, length, size <= length))
         job = JOB_CHECK;
     std::free(head);
     return job;
 }
 
-} // namespace
+}  // namespace
 
 bool LooksLikeChecksumList(const uint8_t *bytes, size_t size, bool whole)
 {

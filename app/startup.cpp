@@ -51,7 +51,8 @@ void ForgetUnattendedRun()
 // stands, like a path option's.
 void SetSavePath(const wchar_t *path)
 {
-    wchar_t *copy = JoinUnits(path, std::wcslen(path), SaveNameExtension(path) ? L"" : QCX_EXTENSION);
+    wchar_t *copy =
+        JoinUnits(path, std::wcslen(path), SaveNameExtension(path) ? L"" : QCX_EXTENSION);
     if (!copy)
         return;
     std::free(g_unattended.save_path);
@@ -107,7 +108,7 @@ void ShowEngineText(int has_sse42)
     SetStatusText(STATUS_ENGINE, has_sse42 == 1 ? L"SSE4.2 HW" : L"SSE4.2 SW", true);
 }
 
-} // namespace
+}  // namespace
 
 int ApplyCommandLine(const wchar_t *command_line)
 {

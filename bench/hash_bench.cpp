@@ -37,10 +37,22 @@ static void evp_sha3(const uint8_t *buf, uint32_t len, uint8_t *out, const EVP_M
     EVP_Digest(buf, len, out, &out_len, md, nullptr);
 }
 
-static void our_sha3_256(const uint8_t *b, uint32_t n, uint8_t *o) { our_sha3(b, n, o, 256); }
-static void our_sha3_512(const uint8_t *b, uint32_t n, uint8_t *o) { our_sha3(b, n, o, 512); }
-static void evp_sha3_256(const uint8_t *b, uint32_t n, uint8_t *o) { evp_sha3(b, n, o, EVP_sha3_256()); }
-static void evp_sha3_512(const uint8_t *b, uint32_t n, uint8_t *o) { evp_sha3(b, n, o, EVP_sha3_512()); }
+static void our_sha3_256(const uint8_t *b, uint32_t n, uint8_t *o)
+{
+    our_sha3(b, n, o, 256);
+}
+static void our_sha3_512(const uint8_t *b, uint32_t n, uint8_t *o)
+{
+    our_sha3(b, n, o, 512);
+}
+static void evp_sha3_256(const uint8_t *b, uint32_t n, uint8_t *o)
+{
+    evp_sha3(b, n, o, EVP_sha3_256());
+}
+static void evp_sha3_512(const uint8_t *b, uint32_t n, uint8_t *o)
+{
+    evp_sha3(b, n, o, EVP_sha3_512());
+}
 
 static uint32_t our_crc32c(const uint8_t *buf, uint32_t len)
 {
@@ -55,16 +67,26 @@ static uint32_t isal_crc32c(const uint8_t *buf, uint32_t len)
     return ~crc32_iscsi(const_cast<uint8_t *>(buf), static_cast<int>(len), 0xFFFFFFFFu);
 }
 
-static void store_crc(uint32_t crc, uint8_t *out) { std::memcpy(out, &crc, sizeof crc); }
-static void our_crc(const uint8_t *b, uint32_t n, uint8_t *o) { store_crc(our_crc32c(b, n), o); }
-static void isal_crc(const uint8_t *b, uint32_t n, uint8_t *o) { store_crc(isal_crc32c(b, n), o); }
+static void store_crc(uint32_t crc, uint8_t *out)
+{
+    std::memcpy(out, &crc, sizeof crc);
+}
+static void our_crc(const uint8_t *b, uint32_t n, uint8_t *o)
+{
+    store_crc(our_crc32c(b, n), o);
+}
+static void isal_crc(const uint8_t *b, uint32_t n, uint8_t *o)
+{
+    store_crc(isal_crc32c(b, n), o);
+}
 
 static double seconds_for_one_buffer(bench_fn fn, const uint8_t *buf)
 {
     uint8_t out[64];
     auto start = std::chrono::steady_clock::now();
     fn(buf, BUFFER_BYTES, out);
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     g_sink = out[0];
     return seconds;
 }
@@ -104,7 +126,8 @@ static int compare(const char *name, bench_fn ours, bench_fn reference, const ch
 }
 
 static int compare_path(const char *engine, const engine_path &path, bench_fn ours,
-                        bench_fn reference, const char *ref_name, const uint8_t *buf, size_t out_len)
+                        bench_fn reference, const char *ref_name, const uint8_t *buf,
+                        size_t out_len)
 {
     char name[48];
     std::snprintf(name, sizeof name, "%s %s", engine, path.name);
@@ -132,9 +155,11 @@ int main(int argc, char **argv)
     }
     int failures = 0;
     for (const engine_path &path : SHA3_PATHS)
-        failures += compare_path("SHA3-256", path, our_sha3_256, evp_sha3_256, "OpenSSL EVP", buf, 32);
+        failures +=
+            compare_path("SHA3-256", path, our_sha3_256, evp_sha3_256, "OpenSSL EVP", buf, 32);
     for (const engine_path &path : SHA3_PATHS)
-        failures += compare_path("SHA3-512", path, our_sha3_512, evp_sha3_512, "OpenSSL EVP", buf, 64);
+        failures +=
+            compare_path("SHA3-512", path, our_sha3_512, evp_sha3_512, "OpenSSL EVP", buf, 64);
     for (const engine_path &path : CRC32C_PATHS)
         failures += compare_path("CRC-32C", path, our_crc, isal_crc, "ISA-L crc32_iscsi", buf, 4);
     std::free(buf);

@@ -21,8 +21,8 @@ struct Totals {
 
 void ReadWhole(const std::wstring &path, std::vector<char> *buffer, Totals *totals)
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return;
     DWORD got = 0;
@@ -55,7 +55,7 @@ void WalkTree(const std::wstring &top, Totals *totals)
     }
 }
 
-} // namespace
+}  // namespace
 
 int wmain(int argc, wchar_t **argv)
 {

@@ -19,11 +19,12 @@ size_t RecordDigestUnits(utf16 unit)
     return kind ? size_t(kind->digest_digits) : 0;
 }
 
-} // namespace
+}  // namespace
 
 int GrowParsedList(ParsedList *list, int32_t capacity)
 {
-    Entry *grown = static_cast<Entry *>(std::realloc(list->entries, sizeof(Entry) * size_t(capacity)));
+    Entry *grown =
+        static_cast<Entry *>(std::realloc(list->entries, sizeof(Entry) * size_t(capacity)));
     if (!grown)
         return CHECKLIST_ERR_MEMORY;
     list->entries = grown;
@@ -80,7 +81,8 @@ int ParseChecksumList(const utf16 *text, size_t units, ParsedList *list)
                 ++path_end;
             size_t path_units = path_end - path_start;
             const utf16 *path = path_units ? text + path_start : text;
-            if (AppendRecord(list, text[i], text + i + 2, digest_units, path, path_units) != CHECKLIST_OK)
+            if (AppendRecord(list, text[i], text + i + 2, digest_units, path, path_units) !=
+                CHECKLIST_OK)
                 return CHECKLIST_ERR_MEMORY;
             i = path_end;
         }

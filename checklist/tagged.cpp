@@ -16,8 +16,14 @@ constexpr int32_t PROBLEMS_INITIAL_CAPACITY = 16;
 // " (", ") = " and the LF around the path and the digest.
 constexpr uint64_t TAGGED_LINE_OVERHEAD = 7;
 
-bool IsHighSurrogate(utf16 u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool IsLowSurrogate(utf16 u) { return u >= 0xDC00 && u <= 0xDFFF; }
+bool IsHighSurrogate(utf16 u)
+{
+    return u >= 0xD800 && u <= 0xDBFF;
+}
+bool IsLowSurrogate(utf16 u)
+{
+    return u >= 0xDC00 && u <= 0xDFFF;
+}
 
 // ---- Composing ------------------------------------------------------------------
 
@@ -272,12 +278,13 @@ int SplitTaggedLine(const utf16 *u, size_t n, TaggedLine *out)
 
 // ---- The parse ----------------------------------------------------------------------
 
-int AddProblem(ListProblems *problems, int32_t line, int32_t problem, const utf16 *text, size_t units)
+int AddProblem(ListProblems *problems, int32_t line, int32_t problem, const utf16 *text,
+               size_t units)
 {
     if (problems->count == problems->capacity) {
         int32_t capacity = problems->capacity ? problems->capacity * 2 : PROBLEMS_INITIAL_CAPACITY;
-        ListProblem *grown =
-            static_cast<ListProblem *>(std::realloc(problems->items, sizeof(ListProblem) * size_t(capacity)));
+        ListProblem *grown = static_cast<ListProblem *>(
+            std::realloc(problems->items, sizeof(ListProblem) * size_t(capacity)));
         if (!grown)
             return CHECKLIST_ERR_MEMORY;
         problems->items = grown;
@@ -311,8 +318,8 @@ int TakeTaggedLine(const LineBuffer *line, int32_t number, ParsedList *list, Lis
     utf16 digest[DIGEST_TEXT_CAPACITY];
     for (size_t i = 0; i < fields.hex_units; ++i)
         digest[i] = UpperAscii(line->units[fields.hex_start + i]);
-    if (AppendRecord(list, utf16(fields.kind->letter), digest, fields.hex_units, path, fields.path_units)
-        != CHECKLIST_OK)
+    if (AppendRecord(list, utf16(fields.kind->letter), digest, fields.hex_units, path,
+                     fields.path_units) != CHECKLIST_OK)
         return CHECKLIST_ERR_MEMORY;
     if (NeedsGrowth(list) && GrowParsedList(list, list->capacity * 2) != CHECKLIST_OK)
         return CHECKLIST_ERR_MEMORY;
@@ -328,7 +335,8 @@ int ParseTaggedList(const uint8_t *bytes, size_t size, ParsedList *list, ListPro
     for (int32_t number = 1; at < size && result == CHECKLIST_OK; ++number) {
         size_t next = size;
         size_t n = LineBytes(bytes, size, at, wide, &next);
-        bool decoded = wide ? DecodeUtf16Line(bytes + at, n, &line) : DecodeUtf8Line(bytes + at, n, &line);
+        bool decoded =
+            wide ? DecodeUtf16Line(bytes + at, n, &line) : DecodeUtf8Line(bytes + at, n, &line);
         at = next;
         if (!decoded) {
             result = CHECKLIST_ERR_MEMORY;
@@ -373,10 +381,16 @@ const KindInfo *KindOfEntry(const Entry *entry)
     return FindKind(utf16(static_cast<unsigned char>(entry->kind)));
 }
 
-bool IsSeparator(utf16 u) { return u == u'\\' || u == u'/'; }
-bool IsDriveLetter(utf16 u) { return (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z'); }
+bool IsSeparator(utf16 u)
+{
+    return u == u'\\' || u == u'/';
+}
+bool IsDriveLetter(utf16 u)
+{
+    return (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z');
+}
 
-} // namespace
+}  // namespace
 
 bool EntryFitsTaggedList(const Entry *entry)
 {
@@ -393,8 +407,8 @@ uint64_t TaggedListBytes(const Entry *entries, int32_t count)
         if (!EntryFitsTaggedList(entry))
             continue;
         bool fits = false;
-        total += std::strlen(KindOfEntry(entry)->name) + PathUtf8Bytes(entry->path, &fits)
-                 + TextUnits(entry->digest) + TAGGED_LINE_OVERHEAD;
+        total += std::strlen(KindOfEntry(entry)->name) + PathUtf8Bytes(entry->path, &fits) +
+                 TextUnits(entry->digest) + TAGGED_LINE_OVERHEAD;
     }
     return total;
 }

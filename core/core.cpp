@@ -4,10 +4,8 @@
 #include <cstring>
 
 const KindInfo g_kinds[KIND_COUNT] = {
-    {'C', HASH_CRC32C, 0, 8, "CRC32C"},
-    {'E', HASH_SHA3_224, 224, 56, "SHA3-224"},
-    {'S', HASH_SHA3_256, 256, 64, "SHA3-256"},
-    {'M', HASH_SHA3_384, 384, 96, "SHA3-384"},
+    {'C', HASH_CRC32C, 0, 8, "CRC32C"},         {'E', HASH_SHA3_224, 224, 56, "SHA3-224"},
+    {'S', HASH_SHA3_256, 256, 64, "SHA3-256"},  {'M', HASH_SHA3_384, 384, 96, "SHA3-384"},
     {'H', HASH_SHA3_512, 512, 128, "SHA3-512"},
 };
 
@@ -64,7 +62,8 @@ utf16 *DuplicateText(const utf16 *text)
 utf16 *JoinUnits(const utf16 *head, size_t head_units, const utf16 *tail)
 {
     size_t tail_units = TextUnits(tail);
-    utf16 *joined = static_cast<utf16 *>(std::malloc((head_units + tail_units + 1) * sizeof(utf16)));
+    utf16 *joined =
+        static_cast<utf16 *>(std::malloc((head_units + tail_units + 1) * sizeof(utf16)));
     if (!joined)
         return nullptr;
     std::memcpy(joined, head, head_units * sizeof(utf16));

@@ -15,10 +15,10 @@ struct AppState {
     int32_t hash_choice;
     int32_t hidden_files;
     int32_t entry_count;
-    utf16 *target_path;     // points into target_buffer (after a command-line prefix)
-    Entry *entries;         // null or a live array
+    utf16 *target_path;  // points into target_buffer (after a command-line prefix)
+    Entry *entries;      // null or a live array
     int32_t sse42;
-    utf16 *target_buffer;   // the allocation target_path points into; owned
+    utf16 *target_buffer;  // the allocation target_path points into; owned
 };
 
 extern AppState g_app;

@@ -16,7 +16,8 @@ int DriveDeviceOf(const wchar_t *volume, wchar_t device[7])
 {
     if (std::wcsncmp(volume, L"\\\\?\\", 4) == 0)
         volume += 4;
-    bool letter = (volume[0] >= L'A' && volume[0] <= L'Z') || (volume[0] >= L'a' && volume[0] <= L'z');
+    bool letter =
+        (volume[0] >= L'A' && volume[0] <= L'Z') || (volume[0] >= L'a' && volume[0] <= L'z');
     if (!letter || volume[1] != L':' || (volume[2] != 0 && (volume[2] != L'\\' || volume[3] != 0)))
         return -1;
     std::wmemcpy(device, L"\\\\.\\", 4);
@@ -46,7 +47,7 @@ int AskSeekPenalty(const wchar_t *device)
     return answer.IncursSeekPenalty ? 1 : 0;
 }
 
-} // namespace
+}  // namespace
 
 int QuerySeekPenalty(const wchar_t *path)
 {

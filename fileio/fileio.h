@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cwchar>
 
-
 enum FileResult : int {
     FILE_OK = 0,
     FILE_ERR_OPEN = 64,
@@ -95,7 +94,7 @@ struct sDirItem {
     uint64_t last_access_time;
     uint64_t last_write_time;
     uint64_t fsize;
-    int32_t name_length;    // units, terminator included
+    int32_t name_length;  // units, terminator included
     wchar_t *name;
     int32_t path_capacity;  // units
     wchar_t *full_path;

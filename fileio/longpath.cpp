@@ -39,7 +39,9 @@ int OpenForWriting(const wchar_t *path, int *fd)
 int CreateForWriting(const wchar_t *path, int *fd)
 {
     return _wsopen_s(fd, path, _O_BINARY | _O_RDWR | _O_CREAT | _O_TRUNC, _SH_DENYNO,
-                     _S_IREAD | _S_IWRITE) == 0 ? 0 : -1;
+                     _S_IREAD | _S_IWRITE) == 0
+               ? 0
+               : -1;
 }
 
 int SeekFromStart(int fd, uint64_t offset)
@@ -158,8 +160,8 @@ int IsSlash(wchar_t unit)
 // a drive or a share behind them names files.
 int IsDeviceNamespacePath(const wchar_t *path)
 {
-    int device_prefix = IsSlash(path[0]) && IsSlash(path[1]) && (path[2] == L'.' || path[2] == L'?') &&
-                        IsSlash(path[3]);
+    int device_prefix = IsSlash(path[0]) && IsSlash(path[1]) &&
+                        (path[2] == L'.' || path[2] == L'?') && IsSlash(path[3]);
     if (!device_prefix)
         return 0;
     const wchar_t *rest = path + 4;
@@ -363,7 +365,8 @@ int WriteFileAt(const void *src, const wchar_t *path, uint64_t offset, uint32_t 
     if (result != FILE_OK)
         return result;
 
-    if (SeekFromStart(fd, offset) != 0 || WriteFully(fd, static_cast<const uint8_t *>(src), length) != 0) {
+    if (SeekFromStart(fd, offset) != 0 ||
+        WriteFully(fd, static_cast<const uint8_t *>(src), length) != 0) {
         _close(fd);
         return FILE_ERR_IO;
     }
@@ -382,7 +385,8 @@ int QueryOpenFileSize(sOpenFile *file, uint64_t *size)
         // Some files report no size to the seek; their bytes are counted.
         int read_any = 0;
         if (_lseeki64(file->fd, 0, SEEK_SET) != 0 ||
-            CountByReading(file->fd, UINT64_MAX, &found, &read_any) != 0 || (read_any && found == 0))
+            CountByReading(file->fd, UINT64_MAX, &found, &read_any) != 0 ||
+            (read_any && found == 0))
             return FILE_ERR_IO;
     }
     if (size)

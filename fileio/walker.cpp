@@ -60,7 +60,8 @@ int MakeRoomForOneMore(sListDir *list)
 {
     if (list->count < list->capacity)
         return 0;
-    int64_t wanted = list->capacity == 0 ? FIRST_CAPACITY : 2 * static_cast<int64_t>(list->capacity);
+    int64_t wanted =
+        list->capacity == 0 ? FIRST_CAPACITY : 2 * static_cast<int64_t>(list->capacity);
     if (wanted > INT32_MAX)
         wanted = INT32_MAX;
     if (wanted <= list->count)
@@ -94,9 +95,12 @@ int AppendItem(sListDir *list, const WIN32_FIND_DATAW *c_file, const wchar_t *ba
 
     sDirItem *item = &list->items[list->count];
     item->attributes = c_file->dwFileAttributes;
-    item->creation_time = JoinHalves(c_file->ftCreationTime.dwHighDateTime, c_file->ftCreationTime.dwLowDateTime);
-    item->last_access_time = JoinHalves(c_file->ftLastAccessTime.dwHighDateTime, c_file->ftLastAccessTime.dwLowDateTime);
-    item->last_write_time = JoinHalves(c_file->ftLastWriteTime.dwHighDateTime, c_file->ftLastWriteTime.dwLowDateTime);
+    item->creation_time =
+        JoinHalves(c_file->ftCreationTime.dwHighDateTime, c_file->ftCreationTime.dwLowDateTime);
+    item->last_access_time =
+        JoinHalves(c_file->ftLastAccessTime.dwHighDateTime, c_file->ftLastAccessTime.dwLowDateTime);
+    item->last_write_time =
+        JoinHalves(c_file->ftLastWriteTime.dwHighDateTime, c_file->ftLastWriteTime.dwLowDateTime);
     item->fsize = JoinHalves(c_file->nFileSizeHigh, c_file->nFileSizeLow);
     item->name_length = static_cast<int32_t>(name_units);
     item->name = name;
@@ -206,7 +210,7 @@ struct FolderIdentity {
 };
 
 enum FolderFollow : uint8_t {
-    FOLDER_LOOP = 0,    // leads back to an ancestor: listed, not walked
+    FOLDER_LOOP = 0,  // leads back to an ancestor: listed, not walked
     FOLDER_WALK = 1,
     FOLDER_BROKEN = 2,  // walked, but its sub-folders could not all be listed
 };
@@ -215,8 +219,8 @@ enum FolderFollow : uint8_t {
 struct FolderTrail {
     FolderIdentity root;
     FolderIdentity *identity;
-    int32_t *parent;        // queue position of the folder it was found in; -1 the target
-    uint8_t *follow;        // a FolderFollow
+    int32_t *parent;  // queue position of the folder it was found in; -1 the target
+    uint8_t *follow;  // a FolderFollow
     int32_t capacity;
 };
 
@@ -230,8 +234,9 @@ int QueryFolderIdentity(const wchar_t *folder, FolderIdentity *id)
         return 2;
     HANDLE handle = INVALID_HANDLE_VALUE;
     if (BuildLongPath(folder, tmp_Path, LONG_PATH_UNITS) == 0)
-        handle = CreateFileW(tmp_Path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        handle = CreateFileW(tmp_Path, FILE_READ_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     std::free(tmp_Path);
     if (handle == INVALID_HANDLE_VALUE)
         return 0;
@@ -263,7 +268,8 @@ int GrowTrail(FolderTrail *trail, int32_t needed)
     if (needed <= trail->capacity)
         return 0;
     int32_t wanted = needed;
-    void *identity = std::realloc(trail->identity, static_cast<size_t>(wanted) * sizeof(FolderIdentity));
+    void *identity =
+        std::realloc(trail->identity, static_cast<size_t>(wanted) * sizeof(FolderIdentity));
     if (identity)
         trail->identity = static_cast<FolderIdentity *>(identity);
     void *parent = std::realloc(trail->parent, static_cast<size_t>(wanted) * sizeof(int32_t));
@@ -295,7 +301,8 @@ int RecordFoundFolders(FolderTrail *trail, const sListDir *queue, int32_t first,
         if (QueryFolderIdentity(queue->items[at].full_path, &trail->identity[at]) != 0)
             return 2;
         trail->parent[at] = parent;
-        trail->follow[at] = LeadsBackToAncestor(trail, &trail->identity[at], parent) ? FOLDER_LOOP : FOLDER_WALK;
+        trail->follow[at] =
+            LeadsBackToAncestor(trail, &trail->identity[at], parent) ? FOLDER_LOOP : FOLDER_WALK;
     }
     return 0;
 }
@@ -304,7 +311,8 @@ int RecordFoundFolders(FolderTrail *trail, const sListDir *queue, int32_t first,
 // folder whose sub-folders cannot all be listed is marked FOLDER_BROKEN and
 // the others are still walked. *target_listed: the target's own result.
 // Returns 0, or 2 when memory runs out.
-int DiscoverFolders(const wchar_t *folder, sListDir *tempp_sListDir, FolderTrail *trail, int *target_listed)
+int DiscoverFolders(const wchar_t *folder, sListDir *tempp_sListDir, FolderTrail *trail,
+                    int *target_listed)
 {
     if (QueryFolderIdentity(folder, &trail->root) != 0)
         return 2;
@@ -344,7 +352,8 @@ int ListQueuedFiles(const sListDir *tempp_sListDir, const FolderTrail *trail, sL
         int listed = ListFiles(folder, list);
         if (listed == 2)
             return 2;
-        if ((listed != 0 || trail->follow[position] == FOLDER_BROKEN) && AppendUnlistedFolder(list, folder) != 0)
+        if ((listed != 0 || trail->follow[position] == FOLDER_BROKEN) &&
+            AppendUnlistedFolder(list, folder) != 0)
             return 2;
     }
     return 0;
@@ -414,7 +423,8 @@ int ListDirRecursive(const wchar_t *folder, sListDir *list)
 
     int files_listed = ListFiles(folder, list);
     int folders_listed = -1;
-    int result = files_listed == 2 ? 2 : DiscoverFolders(folder, &tempp_sListDir, &trail, &folders_listed);
+    int result =
+        files_listed == 2 ? 2 : DiscoverFolders(folder, &tempp_sListDir, &trail, &folders_listed);
     if (result == 0 && TargetListingBroke(files_listed, folders_listed))
         result = AppendUnlistedFolder(list, folder);
     if (result == 0)

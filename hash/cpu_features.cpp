@@ -34,7 +34,10 @@ uint64_t read_xcr0()
 #endif
 }
 
-bool all_set(uint32_t word, uint32_t bits) { return (word & bits) == bits; }
+bool all_set(uint32_t word, uint32_t bits)
+{
+    return (word & bits) == bits;
+}
 
 uint32_t probe_cpu_features()
 {
@@ -74,7 +77,7 @@ uint32_t probe_cpu_features()
 
 uint32_t g_allowed_features = ~0u;
 
-} // namespace
+}  // namespace
 
 uint32_t cpu_features_probed()
 {
@@ -82,6 +85,12 @@ uint32_t cpu_features_probed()
     return probed;
 }
 
-uint32_t cpu_features() { return cpu_features_probed() & g_allowed_features; }
+uint32_t cpu_features()
+{
+    return cpu_features_probed() & g_allowed_features;
+}
 
-void cpu_features_limit(uint32_t allowed) { g_allowed_features = allowed; }
+void cpu_features_limit(uint32_t allowed)
+{
+    g_allowed_features = allowed;
+}

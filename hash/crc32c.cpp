@@ -48,7 +48,10 @@ int detect_sse42()
     return (cpu_features() & CPU_SSE42) ? 1 : 0;
 }
 
-void crc32c_init(uint32_t *crc) { *crc = ~*crc; }
+void crc32c_init(uint32_t *crc)
+{
+    *crc = ~*crc;
+}
 
 static inline uint32_t crc32c_table_byte(uint32_t crc, uint8_t b)
 {

@@ -21,9 +21,12 @@ inline __m128i fold(__m128i acc, __m128i k, __m128i next)
     return _mm_xor_si128(_mm_xor_si128(low, high), next);
 }
 
-inline __m128i load(const uint8_t *p) { return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p)); }
+inline __m128i load(const uint8_t *p)
+{
+    return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+}
 
-} // namespace
+}  // namespace
 
 uint32_t crc32c_fold_pclmul(uint32_t crc, const uint8_t *data, uint32_t count, uint32_t *done)
 {
@@ -47,5 +50,6 @@ uint32_t crc32c_fold_pclmul(uint32_t crc, const uint8_t *data, uint32_t count, u
         r = fold(r, by_16, load(data + at));
     *done = at;
     uint64_t folded = _mm_crc32_u64(0, static_cast<uint64_t>(_mm_cvtsi128_si64(r)));
-    return static_cast<uint32_t>(_mm_crc32_u64(folded, static_cast<uint64_t>(_mm_extract_epi64(r, 1))));
+    return static_cast<uint32_t>(
+        _mm_crc32_u64(folded, static_cast<uint64_t>(_mm_extract_epi64(r, 1))));
 }

@@ -101,8 +101,8 @@ static_assert(zero_bytes_matrix(4).col[5] ==
 
 inline uint32_t shift_past_lane(const crc32c_shift_table &shift, uint32_t crc)
 {
-    return shift.t[0][crc & 0xFF] ^ shift.t[1][(crc >> 8) & 0xFF] ^
-           shift.t[2][(crc >> 16) & 0xFF] ^ shift.t[3][crc >> 24];
+    return shift.t[0][crc & 0xFF] ^ shift.t[1][(crc >> 8) & 0xFF] ^ shift.t[2][(crc >> 16) & 0xFF] ^
+           shift.t[3][crc >> 24];
 }
 
 inline uint64_t load_le64(const uint8_t *p)
@@ -135,7 +135,7 @@ inline uint32_t crc32c_three_lanes(uint32_t *crc, const uint8_t *data, uint32_t 
     return done;
 }
 
-} // namespace
+}  // namespace
 
 uint32_t crc32c_update_sse42(uint32_t crc, const uint8_t *data, uint32_t count)
 {

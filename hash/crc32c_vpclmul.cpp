@@ -27,15 +27,19 @@ inline __m512i fold(__m512i acc, __m512i k, __m512i next)
 
 inline __m128i fold128(__m128i acc, const crc32c_fold_constant &c, __m128i next)
 {
-    __m128i k = _mm_set_epi64x(static_cast<long long>(c.high_half), static_cast<long long>(c.low_half));
+    __m128i k =
+        _mm_set_epi64x(static_cast<long long>(c.high_half), static_cast<long long>(c.low_half));
     __m128i low = _mm_clmulepi64_si128(acc, k, 0x00);
     __m128i high = _mm_clmulepi64_si128(acc, k, 0x11);
     return _mm_ternarylogic_epi64(low, high, next, 0x96);
 }
 
-inline __m512i load(const uint8_t *p) { return _mm512_loadu_si512(p); }
+inline __m512i load(const uint8_t *p)
+{
+    return _mm512_loadu_si512(p);
+}
 
-} // namespace
+}  // namespace
 
 uint32_t crc32c_fold_vpclmul(uint32_t crc, const uint8_t *data, uint32_t count, uint32_t *done)
 {
@@ -50,7 +54,8 @@ uint32_t crc32c_fold_vpclmul(uint32_t crc, const uint8_t *data, uint32_t count, 
     __m512i acc[REGISTERS];
     for (uint32_t i = 0; i < REGISTERS; ++i)
         acc[i] = load(data + 64 * i);
-    acc[0] = _mm512_xor_si512(acc[0], _mm512_castsi128_si512(_mm_cvtsi32_si128(static_cast<int>(crc))));
+    acc[0] =
+        _mm512_xor_si512(acc[0], _mm512_castsi128_si512(_mm_cvtsi32_si128(static_cast<int>(crc))));
     uint32_t at = STRIDE;
     for (; count - at >= STRIDE; at += STRIDE)
         for (uint32_t i = 0; i < REGISTERS; ++i)
@@ -71,5 +76,6 @@ uint32_t crc32c_fold_vpclmul(uint32_t crc, const uint8_t *data, uint32_t count, 
     last = fold128(_mm_load_si128(reinterpret_cast<const __m128i *>(parts + 16)), BY_32, last);
     last = fold128(_mm_load_si128(reinterpret_cast<const __m128i *>(parts + 32)), BY_16, last);
     uint64_t folded = _mm_crc32_u64(0, static_cast<uint64_t>(_mm_cvtsi128_si64(last)));
-    return static_cast<uint32_t>(_mm_crc32_u64(folded, static_cast<uint64_t>(_mm_extract_epi64(last, 1))));
+    return static_cast<uint32_t>(
+        _mm_crc32_u64(folded, static_cast<uint64_t>(_mm_extract_epi64(last, 1))));
 }

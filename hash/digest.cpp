@@ -22,10 +22,22 @@ static int digest_init_type(digest_context *ctx, int8_t type, unsigned bits)
     return 0;
 }
 
-int digest_init_224(digest_context *ctx) { return digest_init_type(ctx, 0, 224); }
-int digest_init_256(digest_context *ctx) { return digest_init_type(ctx, 1, 256); }
-int digest_init_384(digest_context *ctx) { return digest_init_type(ctx, 2, 384); }
-int digest_init_512(digest_context *ctx) { return digest_init_type(ctx, 3, 512); }
+int digest_init_224(digest_context *ctx)
+{
+    return digest_init_type(ctx, 0, 224);
+}
+int digest_init_256(digest_context *ctx)
+{
+    return digest_init_type(ctx, 1, 256);
+}
+int digest_init_384(digest_context *ctx)
+{
+    return digest_init_type(ctx, 2, 384);
+}
+int digest_init_512(digest_context *ctx)
+{
+    return digest_init_type(ctx, 3, 512);
+}
 
 int digest_init_kind(digest_context *ctx, utf16 kind)
 {
@@ -75,6 +87,7 @@ int digest_to_text(digest_context *ctx)
 
 void crc32c_to_text(uint32_t crc, utf16 *out)
 {
-    const uint8_t bytes[4] = {uint8_t(crc >> 24), uint8_t(crc >> 16), uint8_t(crc >> 8), uint8_t(crc)};
+    const uint8_t bytes[4] = {uint8_t(crc >> 24), uint8_t(crc >> 16), uint8_t(crc >> 8),
+                              uint8_t(crc)};
     WriteHexUpper(bytes, sizeof bytes, out);
 }

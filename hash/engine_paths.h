@@ -7,8 +7,8 @@
 
 struct engine_path {
     const char *name;
-    uint32_t needs;     // features the path cannot run without
-    uint32_t allowed;   // features left on to force it
+    uint32_t needs;    // features the path cannot run without
+    uint32_t allowed;  // features left on to force it
 };
 
 inline constexpr engine_path SHA3_PATHS[] = {

@@ -15,7 +15,7 @@ static const uint32_t SHA3_READ_BYTES = 0x600000;  // 6 MiB
 // CRC-32C folds faster than Wine copies out of the page cache, so its reads
 // set the pace: 1 MiB blocks keep the read count low and still sit in the
 // second-level cache when the engine goes over them (6 MiB blocks did not).
-static const uint32_t CRC_READ_BYTES = 0x100000;   // 1 MiB
+static const uint32_t CRC_READ_BYTES = 0x100000;  // 1 MiB
 
 // `i_buffer` holds the bytes each read asks for and then the bytes it
 // delivered, so each read asks for what the previous one delivered. A read

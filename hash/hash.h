@@ -21,7 +21,7 @@ uint32_t crc32c_final(uint32_t *crc);
 struct sha3_context {
     uint64_t lanes[25];
     alignas(8) uint64_t block[24];
-    uint32_t fill;          // bit 31 alone: finalised
+    uint32_t fill;  // bit 31 alone: finalised
     uint32_t block_size;
 };
 
@@ -40,10 +40,9 @@ char kind_from_hash_choice(int32_t choice);
 // Digest text length in hex digits for a kind letter; 0 for an unknown one.
 int32_t kind_digest_length(utf16 kind);
 
-
 struct digest_context {
     sha3_context sha3_ctx;
-    int8_t type;            // 0 SHA3-224, 1 SHA3-256, 2 SHA3-384, 3 SHA3-512
+    int8_t type;  // 0 SHA3-224, 1 SHA3-256, 2 SHA3-384, 3 SHA3-512
     utf16 text[257];
     char ascii[129];
     uint8_t digest[64];

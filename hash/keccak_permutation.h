@@ -36,11 +36,13 @@ static KECCAK_INLINE void keccak_theta(uint64_t *a)
     uint64_t d2 = c1 ^ rotl64(c3, 1);
     uint64_t d3 = c2 ^ rotl64(c4, 1);
     uint64_t d4 = c3 ^ rotl64(c0, 1);
+    // clang-format off
     a[0] ^= d0; a[5] ^= d0; a[10] ^= d0; a[15] ^= d0; a[20] ^= d0;
     a[1] ^= d1; a[6] ^= d1; a[11] ^= d1; a[16] ^= d1; a[21] ^= d1;
     a[2] ^= d2; a[7] ^= d2; a[12] ^= d2; a[17] ^= d2; a[22] ^= d2;
     a[3] ^= d3; a[8] ^= d3; a[13] ^= d3; a[18] ^= d3; a[23] ^= d3;
     a[4] ^= d4; a[9] ^= d4; a[14] ^= d4; a[19] ^= d4; a[24] ^= d4;
+    // clang-format on
 }
 
 static KECCAK_INLINE void keccak_rho(uint64_t *a)

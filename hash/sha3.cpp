@@ -12,7 +12,8 @@
 #include "cpu_features.h"
 #include "sha3_paths.h"
 
-typedef void (*sha3_absorb_fn)(uint64_t *lanes, const uint8_t *in, size_t blocks, uint32_t block_size);
+typedef void (*sha3_absorb_fn)(uint64_t *lanes, const uint8_t *in, size_t blocks,
+                               uint32_t block_size);
 
 // Asked at every update, so a path taken away for a test takes effect at once.
 static sha3_absorb_fn sha3_absorb_path()
@@ -35,10 +36,22 @@ void sha3_init(sha3_context *ctx, unsigned bits)
     assert(rate <= 1600 && (rate % 64) == 0);
 }
 
-void sha3_224_init(sha3_context *ctx) { sha3_init(ctx, 224); }
-void sha3_256_init(sha3_context *ctx) { sha3_init(ctx, 256); }
-void sha3_384_init(sha3_context *ctx) { sha3_init(ctx, 384); }
-void sha3_512_init(sha3_context *ctx) { sha3_init(ctx, 512); }
+void sha3_224_init(sha3_context *ctx)
+{
+    sha3_init(ctx, 224);
+}
+void sha3_256_init(sha3_context *ctx)
+{
+    sha3_init(ctx, 256);
+}
+void sha3_384_init(sha3_context *ctx)
+{
+    sha3_init(ctx, 384);
+}
+void sha3_512_init(sha3_context *ctx)
+{
+    sha3_init(ctx, 512);
+}
 
 // Every path reads its input at any alignment, so whole blocks are absorbed
 // straight from the caller's bytes and only a partial block is copied.

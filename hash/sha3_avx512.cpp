@@ -33,7 +33,10 @@
 
 namespace {
 
-constexpr int mod5(int v) { return ((v % 5) + 5) % 5; }
+constexpr int mod5(int v)
+{
+    return ((v % 5) + 5) % 5;
+}
 
 constexpr int inverse_mod5(int v)
 {
@@ -48,7 +51,10 @@ struct lane_family {
     int a, b;
 };
 
-constexpr int row_in_family(lane_family f, int c, int x) { return mod5(inverse_mod5(f.b) * (c - f.a * x)); }
+constexpr int row_in_family(lane_family f, int c, int x)
+{
+    return mod5(inverse_mod5(f.b) * (c - f.a * x));
+}
 
 constexpr lane_family ROWS = {0, 1};
 constexpr lane_family FAMILY_CYCLE[4] = {{0, 1}, {1, 2}, {1, 1}, {1, 4}};
@@ -127,18 +133,22 @@ constexpr void fill_column_round(column_round_tables &t)
         t.pairs01[2 * c + 1] = static_cast<uint64_t>(8 + row_in_family(target, c, 1));
         t.pairs23[2 * c] = static_cast<uint64_t>(row_in_family(target, c, 2));
         t.pairs23[2 * c + 1] = static_cast<uint64_t>(8 + row_in_family(target, c, 3));
+        // clang-format off
         const uint64_t pick[8] = {uint64_t(2 * c), uint64_t(2 * c + 1), uint64_t(8 + 2 * c),
                                   uint64_t(9 + 2 * c), 4, 5, 6, 7};
+        // clang-format on
         for (int slot = 0; slot < 8; ++slot)
             t.pick[c][slot] = pick[slot];
     }
     for (int c = 0; c < 5; ++c)
         for (int slot = 0; slot < 8; ++slot)
             t.slot4[c][slot] = static_cast<uint64_t>(row_in_family(target, c, 4));
+    // clang-format off
     const uint64_t low[8] = {uint64_t(row_in_family(target, 4, 0)),
                              uint64_t(8 + row_in_family(target, 4, 1)), 2, 3, 4, 5, 6, 7};
     const uint64_t high[8] = {0, 1, uint64_t(row_in_family(target, 4, 2)),
                               uint64_t(8 + row_in_family(target, 4, 3)), 4, 5, 6, 7};
+    // clang-format on
     for (int slot = 0; slot < 8; ++slot) {
         t.last_low[slot] = low[slot];
         t.last_high[slot] = high[slot];
@@ -150,7 +160,8 @@ constexpr keccak_tables make_tables()
     keccak_tables t{};
     t.consistent = true;
     for (int s = 1; s < 4; ++s)
-        t.consistent = fill_round(t.step[s], FAMILY_CYCLE[s], FAMILY_CYCLE[(s + 1) % 4]) && t.consistent;
+        t.consistent =
+            fill_round(t.step[s], FAMILY_CYCLE[s], FAMILY_CYCLE[(s + 1) % 4]) && t.consistent;
     fill_column_round(t.column);
     fill_rho(t.rho_rows, ROWS);
     const uint64_t prev[8] = {4, 0, 1, 2, 3, 5, 6, 7};
@@ -163,12 +174,16 @@ constexpr keccak_tables make_tables()
 }
 
 alignas(64) constexpr keccak_tables TABLES = make_tables();
-static_assert(TABLES.consistent, "pi maps every register of one family into one register of the next");
+static_assert(TABLES.consistent,
+              "pi maps every register of one family into one register of the next");
 
 constexpr int XOR3 = 0x96;        // a ^ b ^ c
 constexpr int XOR_ANDNOT = 0xD2;  // a ^ (~b & c)
 
-inline __m512i vec(const uint64_t *v) { return _mm512_load_si512(v); }
+inline __m512i vec(const uint64_t *v)
+{
+    return _mm512_load_si512(v);
+}
 
 // Theta and rho, in any family with one lane of each column per register.
 inline void theta_rho(__m512i r[5], const uint64_t (*rho)[8])
@@ -178,7 +193,8 @@ inline void theta_rho(__m512i r[5], const uint64_t (*rho)[8])
     __m512i c_prev = _mm512_permutexvar_epi64(vec(TABLES.prev), c);
     __m512i c_next = _mm512_rol_epi64(_mm512_permutexvar_epi64(vec(TABLES.next), c), 1);
     for (int i = 0; i < 5; ++i)
-        r[i] = _mm512_rolv_epi64(_mm512_ternarylogic_epi64(r[i], c_prev, c_next, XOR3), vec(rho[i]));
+        r[i] =
+            _mm512_rolv_epi64(_mm512_ternarylogic_epi64(r[i], c_prev, c_next, XOR3), vec(rho[i]));
 }
 
 inline __m512i iota(__m512i lane0_register, const uint64_t *round_constant)
@@ -236,9 +252,10 @@ inline void keccak_permutation_rows(__m512i r[5])
     }
 }
 
-} // namespace
+}  // namespace
 
-void sha3_absorb_blocks_avx512(uint64_t *lanes, const uint8_t *in, size_t blocks, uint32_t block_size)
+void sha3_absorb_blocks_avx512(uint64_t *lanes, const uint8_t *in, size_t blocks,
+                               uint32_t block_size)
 {
     __mmask8 rate_mask[5];
     int rate_lanes = static_cast<int>(block_size / 8);

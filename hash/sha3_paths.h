@@ -8,6 +8,9 @@
 #include <cstddef>
 #include <cstdint>
 
-void sha3_absorb_blocks_portable(uint64_t *lanes, const uint8_t *in, size_t blocks, uint32_t block_size);
-void sha3_absorb_blocks_bmi2(uint64_t *lanes, const uint8_t *in, size_t blocks, uint32_t block_size);
-void sha3_absorb_blocks_avx512(uint64_t *lanes, const uint8_t *in, size_t blocks, uint32_t block_size);
+void sha3_absorb_blocks_portable(uint64_t *lanes, const uint8_t *in, size_t blocks,
+                                 uint32_t block_size);
+void sha3_absorb_blocks_bmi2(uint64_t *lanes, const uint8_t *in, size_t blocks,
+                             uint32_t block_size);
+void sha3_absorb_blocks_avx512(uint64_t *lanes, const uint8_t *in, size_t blocks,
+                               uint32_t block_size);

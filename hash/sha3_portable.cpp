@@ -2,7 +2,8 @@
 #include "keccak_permutation.h"
 #include "sha3_paths.h"
 
-void sha3_absorb_blocks_portable(uint64_t *lanes, const uint8_t *in, size_t blocks, uint32_t block_size)
+void sha3_absorb_blocks_portable(uint64_t *lanes, const uint8_t *in, size_t blocks,
+                                 uint32_t block_size)
 {
     keccak_absorb_blocks(lanes, in, blocks, block_size);
 }

@@ -101,7 +101,8 @@ int32_t VerifyEntries(const Entry *entries, int32_t n)
 
     CheckRun run = {entries, 0, {}};
     StartRowQueue(&run.rows, n);
-    RunDigestPipeline(g_app.target_path, n, HandOutListedEntry, TakeCheckedEntry, ShowQueuedCheckRows, &run);
+    RunDigestPipeline(g_app.target_path, n, HandOutListedEntry, TakeCheckedEntry,
+                      ShowQueuedCheckRows, &run);
     PublishRows(&run.rows);
     if (run.rows.lost)
         return JOB_OUTCOME_NO_MEMORY;
@@ -180,7 +181,8 @@ int32_t AnchorListedPaths(const wchar_t *list_path)
         wchar_t *path = AnchorListedPath(list_path, entry.path, &anchored);
         if (!path) {
             // Close the gap left by dropped entries before giving up.
-            std::memmove(&g_app.entries[kept], &g_app.entries[i], sizeof(Entry) * size_t(g_app.entry_count - i));
+            std::memmove(&g_app.entries[kept], &g_app.entries[i],
+                         sizeof(Entry) * size_t(g_app.entry_count - i));
             g_app.entry_count -= dropped;
             return -1;
         }
@@ -248,7 +250,7 @@ int32_t CheckListFile()
     return listing_errors && outcome == JOB_OUTCOME_OK ? JOB_OUTCOME_BAD : outcome;
 }
 
-} // namespace
+}  // namespace
 
 DWORD WINAPI CheckJob(LPVOID)
 {

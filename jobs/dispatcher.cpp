@@ -65,7 +65,7 @@ void RunSingleFileJob()
     g_app.pending_job = JOB_NONE;
 }
 
-} // namespace
+}  // namespace
 
 void DispatchPendingJob()
 {

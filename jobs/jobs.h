@@ -32,9 +32,9 @@ void StartJobWorker(int32_t job);
 
 // How a job ended; the values are the exit codes of an unattended run (-exit).
 enum JobOutcome : int32_t {
-    JOB_OUTCOME_OK = 0,      // phase "OK"
-    JOB_OUTCOME_BAD = 1,     // phase "BAD": a mismatch, an unreadable file, a listing error
-    JOB_OUTCOME_FAILED = 2,  // the job could not run: no list, no file, no memory
+    JOB_OUTCOME_OK = 0,          // phase "OK"
+    JOB_OUTCOME_BAD = 1,         // phase "BAD": a mismatch, an unreadable file, a listing error
+    JOB_OUTCOME_FAILED = 2,      // the job could not run: no list, no file, no memory
     JOB_OUTCOME_NO_MEMORY = -1,  // not an end by itself: EndJobWithOutcome ends it as FAILED
 };
 

@@ -35,7 +35,7 @@ struct Pipeline {
     int32_t handed;
     int32_t claimed;
     int32_t taken;
-    int32_t lead;   // most tasks handed out and not yet taken
+    int32_t lead;  // most tasks handed out and not yet taken
     bool closing;
     RingSlot ring[RING_TASKS];
 };
@@ -163,7 +163,7 @@ RingSlot *WaitForOldest(Pipeline *pipeline, int32_t threads, file_digest_buffer 
     return slot;
 }
 
-} // namespace
+}  // namespace
 
 int32_t ChooseDigestThreads(int32_t cores, int seek_penalty, int32_t forced)
 {
@@ -179,8 +179,8 @@ void ForceDigestThreads(int32_t count)
     g_forced_digest_threads = count;
 }
 
-int32_t RunDigestPipeline(const utf16 *target, int32_t count, HandOutTask hand_out,
-                          TakeDigest take, WhileWaiting waiting, void *job)
+int32_t RunDigestPipeline(const utf16 *target, int32_t count, HandOutTask hand_out, TakeDigest take,
+                          WhileWaiting waiting, void *job)
 {
     Pipeline *pipeline = static_cast<Pipeline *>(std::calloc(1, sizeof(Pipeline)));
     if (!pipeline)

@@ -8,9 +8,9 @@
 #include "core/core.h"
 
 struct DigestTask {
-    const utf16 *path;   // null: nothing to read, the task only keeps its place
+    const utf16 *path;  // null: nothing to read, the task only keeps its place
     utf16 kind;
-    utf16 *digest;       // room for the kind's text; left as given on failure
+    utf16 *digest;                     // room for the kind's text; left as given on failure
     utf16 text[DIGEST_TEXT_CAPACITY];  // a digest buffer the task may point at
 };
 
@@ -28,5 +28,5 @@ typedef void (*WhileWaiting)(void *job);
 // Digests `count` tasks on as many threads as ChooseDigestThreads gives for
 // the drive holding `target`. Returns how many were handed out (and taken);
 // below `count` only when a callback stopped the hand-out.
-int32_t RunDigestPipeline(const utf16 *target, int32_t count, HandOutTask hand_out,
-                          TakeDigest take, WhileWaiting waiting, void *job);
+int32_t RunDigestPipeline(const utf16 *target, int32_t count, HandOutTask hand_out, TakeDigest take,
+                          WhileWaiting waiting, void *job);

@@ -14,11 +14,11 @@ constexpr uint64_t ROW_BATCH_DELAY_MS = 50;
 struct RowQueue {
     DisplayRow rows[ROW_BATCH_ROWS];
     int32_t count;
-    int32_t done;       // items through, the queued ones included
+    int32_t done;  // items through, the queued ones included
     int32_t total;
     uint64_t published_at;
     int32_t progress_shown;  // item index the progress shows; -1: none yet
-    bool lost;          // a batch could not be kept for want of memory
+    bool lost;               // a batch could not be kept for want of memory
 };
 
 void StartRowQueue(RowQueue *queue, int32_t total);

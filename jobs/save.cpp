@@ -113,8 +113,8 @@ int ReplaceWithTemporary(const wchar_t *temporary, const wchar_t *path, const vo
         // A leftover of an interrupted save would keep its tail otherwise.
         DeleteFileW(long_temporary);
         result = WritePieces(temporary, text, bytes);
-        if (result == FILE_OK
-            && !MoveFileExW(long_temporary, long_path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        if (result == FILE_OK && !MoveFileExW(long_temporary, long_path,
+                                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             result = FILE_ERR_CREATE;
         if (result != FILE_OK)
             DeleteFileW(long_temporary);
@@ -124,7 +124,7 @@ int ReplaceWithTemporary(const wchar_t *temporary, const wchar_t *path, const vo
     return result;
 }
 
-} // namespace
+}  // namespace
 
 const wchar_t *SaveNameExtension(const wchar_t *path)
 {
@@ -170,7 +170,8 @@ int SaveChecksumListTo(const wchar_t *path, int32_t *left_out)
     } else if (unwritten > 0) {
         wchar_t text[160];
         std::swprintf(text, 160,
-                      L"ERROR: %ld files were left out of the list: their names cannot be written in this list format!",
+                      L"ERROR: %ld files were left out of the list: their names cannot be written "
+                      L"in this list format!",
                       long(unwritten));
         ShowErrorMessage(text);
     }

@@ -75,7 +75,8 @@ int32_t DigestListing(sListDir *listing)
 
     ScanRun run = {listing, table, 0, false, {}};
     StartRowQueue(&run.rows, n);
-    int32_t handed = RunDigestPipeline(g_app.target_path, n, HandOutListedFile, TakeScannedFile, ShowQueuedScanRows, &run);
+    int32_t handed = RunDigestPipeline(g_app.target_path, n, HandOutListedFile, TakeScannedFile,
+                                       ShowQueuedScanRows, &run);
     PublishRows(&run.rows);
     // An entry whose digest text could not be had holds nothing to release.
     g_app.entry_count = handed;
@@ -97,7 +98,7 @@ void ScanFolder(sListDir *listing)
         EndJobWithOutcome(DigestListing(listing));
 }
 
-} // namespace
+}  // namespace
 
 DWORD WINAPI FolderScanJob(LPVOID)
 {

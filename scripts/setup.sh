@@ -6,7 +6,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
 
 packages=(
-    cmake ninja-build g++ clang libclang-rt-14-dev
+    cmake ninja-build g++ clang clang-format libclang-rt-14-dev
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     wine wine64 fonts-wine xvfb x11-apps x11-utils imagemagick xdotool
     googletest libssl-dev openssl libisal-dev rhash zip unzip

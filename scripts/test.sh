@@ -9,6 +9,7 @@ cmake --build "$root/build-host" || exit 1
 cmake --build "$root/build-win" || exit 1
 
 status=0
+"$root/scripts/format.sh" --check || { echo "test: run scripts/format.sh" >&2; status=1; }
 ctest --test-dir "$root/build-host" --output-on-failure || status=1
 
 talvor_wine_start "$root/build-win" || exit 1

@@ -25,7 +25,8 @@ bool Append(CopyText *text, const wchar_t *units, size_t count)
         size_t capacity = text->capacity ? text->capacity : TEXT_INITIAL_UNITS;
         while (text->count + count + 1 > capacity)
             capacity *= 2;
-        wchar_t *grown = static_cast<wchar_t *>(std::realloc(text->units, capacity * sizeof(wchar_t)));
+        wchar_t *grown =
+            static_cast<wchar_t *>(std::realloc(text->units, capacity * sizeof(wchar_t)));
         if (!grown)
             return false;
         text->units = grown;
@@ -43,7 +44,8 @@ bool AppendCell(CopyText *text, HWND list, int row, int column, wchar_t *cell)
     item.iSubItem = column;
     item.pszText = cell;
     item.cchTextMax = CELL_UNITS;
-    LRESULT units = SendMessageW(list, LVM_GETITEMTEXTW, WPARAM(row), reinterpret_cast<LPARAM>(&item));
+    LRESULT units =
+        SendMessageW(list, LVM_GETITEMTEXTW, WPARAM(row), reinterpret_cast<LPARAM>(&item));
     return Append(text, cell, units > 0 ? size_t(units) : 0);
 }
 
@@ -54,9 +56,9 @@ bool AppendRow(CopyText *text, HWND list, int row, bool first, int columns, wcha
         return false;
     if (columns == COPY_DIGESTS_ONLY)
         return AppendCell(text, list, row, 1, cell);
-    return AppendCell(text, list, row, 0, cell) && Append(text, L"\t", 1)
-           && AppendCell(text, list, row, 1, cell) && Append(text, L"\t", 1)
-           && AppendCell(text, list, row, 2, cell);
+    return AppendCell(text, list, row, 0, cell) && Append(text, L"\t", 1) &&
+           AppendCell(text, list, row, 1, cell) && Append(text, L"\t", 1) &&
+           AppendCell(text, list, row, 2, cell);
 }
 
 int NextSelectedRow(HWND list, int after)
@@ -111,7 +113,7 @@ bool AnyRowSelected(HWND list)
     return NextSelectedRow(list, -1) >= 0;
 }
 
-} // namespace
+}  // namespace
 
 void SelectAllResultRows()
 {
@@ -150,8 +152,10 @@ void ShowResultListMenu(POINT screen)
     // Shift+F10 or the menu key gives no point: open below the focused row.
     if (screen.x == -1 && screen.y == -1) {
         RECT row = {LVIR_BOUNDS, 0, 0, 0};
-        int focused = int(SendMessageW(list, LVM_GETNEXTITEM, WPARAM(-1), MAKELPARAM(LVNI_FOCUSED, 0)));
-        if (focused < 0 || !SendMessageW(list, LVM_GETITEMRECT, WPARAM(focused), reinterpret_cast<LPARAM>(&row)))
+        int focused =
+            int(SendMessageW(list, LVM_GETNEXTITEM, WPARAM(-1), MAKELPARAM(LVNI_FOCUSED, 0)));
+        if (focused < 0 ||
+            !SendMessageW(list, LVM_GETITEMRECT, WPARAM(focused), reinterpret_cast<LPARAM>(&row)))
             GetClientRect(list, &row);
         screen = POINT{row.left, row.bottom};
         ClientToScreen(list, &screen);

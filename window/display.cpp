@@ -139,7 +139,8 @@ bool CopyRowTexts(const DisplayRow *row, DisplayRow *copy)
     size_t path = std::wcslen(row->path) + 1;
     size_t digest = std::wcslen(row->digest) + 1;
     size_t status = std::wcslen(row->status) + 1;
-    wchar_t *block = static_cast<wchar_t *>(std::malloc((path + digest + status) * sizeof(wchar_t)));
+    wchar_t *block =
+        static_cast<wchar_t *>(std::malloc((path + digest + status) * sizeof(wchar_t)));
     if (!block || !ReserveOwned(int64_t(g_rows.owned_count) + 1)) {
         std::free(block);
         return false;
@@ -191,7 +192,7 @@ void EnableJobCommandsNow(const void *args)
     DrawMenuBar(g_win.main_window);
 }
 
-} // namespace
+}  // namespace
 
 void ClearResultList()
 {

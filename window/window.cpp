@@ -133,10 +133,10 @@ int CreateProgressBar()
 {
     if (!InitControlClass(ICC_PROGRESS_CLASS))
         return 0;
-    g_win.progress_bar = CreateChild(PROGRESS_CLASSW, nullptr, PBS_SMOOTH,
-                                     RECT{0, 0, ScaleForWindowDpi(300),
-                                          ScaleForWindowDpi(PROGRESS_BAR_HEIGHT)},
-                                     ID_PROGRESS_BAR);
+    g_win.progress_bar =
+        CreateChild(PROGRESS_CLASSW, nullptr, PBS_SMOOTH,
+                    RECT{0, 0, ScaleForWindowDpi(300), ScaleForWindowDpi(PROGRESS_BAR_HEIGHT)},
+                    ID_PROGRESS_BAR);
     return g_win.progress_bar ? 1 : 0;
 }
 
@@ -182,8 +182,9 @@ int CreateResultList()
     SetWindowLongPtrW(g_win.main_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(record));
     RECT client = MainClientRect();
     RECT place = {0, 0, client.right - client.left, client.bottom - client.top};
-    record->result_list = CreateChild(WC_LISTVIEWW, L"", WS_BORDER | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_OWNERDATA, place,
-                                      ID_RESULT_LIST);
+    record->result_list =
+        CreateChild(WC_LISTVIEWW, L"", WS_BORDER | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_OWNERDATA,
+                    place, ID_RESULT_LIST);
     if (!record->result_list)
         return 0;
     InsertResultColumns(record->result_list, place.right);
@@ -266,8 +267,7 @@ void SizeForWindowDpi(HWND window)
     if (g_win.dpi == DESIGN_DPI)
         return;
     SetWindowPos(window, nullptr, 0, 0, ScaleForWindowDpi(MIN_WINDOW_WIDTH),
-                 ScaleForWindowDpi(MIN_WINDOW_HEIGHT),
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+                 ScaleForWindowDpi(MIN_WINDOW_HEIGHT), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void ReleaseControlFonts()
@@ -343,7 +343,7 @@ void ReleaseMainRecord(HWND window)
     SetWindowLongPtrW(window, GWLP_USERDATA, 0);
 }
 
-} // namespace
+}  // namespace
 
 HWND ResultListHandle()
 {
@@ -422,9 +422,9 @@ int CreateMainWindow(HINSTANCE instance, int show)
 {
     g_win.instance = instance;
     g_win.dpi = DESIGN_DPI;
-    g_win.main_window = CreateWindowExW(0, g_win.class_name, g_win.title, WS_OVERLAPPEDWINDOW,
-                                        CW_USEDEFAULT, 0, MIN_WINDOW_WIDTH, MIN_WINDOW_HEIGHT,
-                                        nullptr, nullptr, instance, nullptr);
+    g_win.main_window =
+        CreateWindowExW(0, g_win.class_name, g_win.title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
+                        MIN_WINDOW_WIDTH, MIN_WINDOW_HEIGHT, nullptr, nullptr, instance, nullptr);
     if (!g_win.main_window)
         return 0;
     SizeForWindowDpi(g_win.main_window);

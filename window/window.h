@@ -45,18 +45,18 @@ struct AppWindows {
     HINSTANCE instance;
     wchar_t title[TITLE_UNITS];
     wchar_t class_name[TITLE_UNITS];
-    HWND main_window;       // null again once the window is being destroyed
+    HWND main_window;  // null again once the window is being destroyed
     HWND status_bar;
     HWND progress_bar;
     HACCEL accelerators;
     CommandHandler command_handler;  // null: commands go to DefWindowProcW
     JobEndHandler job_end_handler;   // null: a job's end changes nothing more
     DropHandler drop_handler;        // null: drops are ignored
-    bool error_boxes_off;   // ShowErrorMessage shows nothing (an unattended run)
-    int exit_code;          // carried by the quit message when the window is destroyed
-    bool list_redraw_held;  // the result list's redraw is off, the timer armed
-    UINT dpi;               // the main window's DPI, which every pixel size follows
-    HFONT list_font;        // the controls' fonts at that DPI; owned
+    bool error_boxes_off;            // ShowErrorMessage shows nothing (an unattended run)
+    int exit_code;                   // carried by the quit message when the window is destroyed
+    bool list_redraw_held;           // the result list's redraw is off, the timer armed
+    UINT dpi;                        // the main window's DPI, which every pixel size follows
+    HFONT list_font;                 // the controls' fonts at that DPI; owned
     HFONT status_font;
 };
 
@@ -95,8 +95,8 @@ void ComputeStatusPartEdges(int client_width, int edges[4]);
 void SelectAllResultRows();
 // What CopyResultRows puts on the clipboard for each selected row.
 enum CopyColumns : int {
-    COPY_WHOLE_ROWS = 0,   // path TAB digest TAB status
-    COPY_DIGESTS_ONLY = 1, // the digest
+    COPY_WHOLE_ROWS = 0,    // path TAB digest TAB status
+    COPY_DIGESTS_ONLY = 1,  // the digest
 };
 // Puts the selected rows, top first, on the clipboard as Unicode text, one
 // row a line with CR LF between lines. 1 when copied; 0 when nothing is

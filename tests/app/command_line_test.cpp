@@ -76,10 +76,10 @@ TEST(CommandLine, LaterArgumentsWinEachKindIndependently)
 TEST(CommandLine, AnythingNotExactlyAKnownFormChangesNothing)
 {
     const wchar_t *const ignored[] = {
-        L"t.exe -SHA256",      L"t.exe -sha2560",  L"t.exe -sha256x",  L"t.exe -crc32",
-        L"t.exe -CRC",         L"t.exe -File=C:\\a", L"t.exe -FILE=C:\\a", L"t.exe -file C:\\a",
-        L"t.exe -mp",          L"t.exe -mp=8",     L"t.exe -mp=-file=x", L"t.exe file=C:\\a",
-        L"t.exe --dir=C:\\a",  L"t.exe /crc",      L"t.exe -sha",      L"t.exe -dir",
+        L"t.exe -SHA256",     L"t.exe -sha2560",    L"t.exe -sha256x",    L"t.exe -crc32",
+        L"t.exe -CRC",        L"t.exe -File=C:\\a", L"t.exe -FILE=C:\\a", L"t.exe -file C:\\a",
+        L"t.exe -mp",         L"t.exe -mp=8",       L"t.exe -mp=-file=x", L"t.exe file=C:\\a",
+        L"t.exe --dir=C:\\a", L"t.exe /crc",        L"t.exe -sha",        L"t.exe -dir",
     };
     for (const wchar_t *command_line : ignored)
         ExpectRequest(command_line, 0, 0, L"(none)");
@@ -120,7 +120,8 @@ TEST(CommandLine, SaveAndExitSwitchesFollowTheSameRules)
     EXPECT_EQ(std::wstring(g_unattended.save_path), L"C:\\out.d\\list.qcx");
     EXPECT_TRUE(g_unattended.exit_when_done);
 
-    const wchar_t *kept[] = {L"t.exe -save=l.TXT", L"t.exe -save=l.qcx", L"t.exe \"-save=C:\\a b\\l.\""};
+    const wchar_t *kept[] = {L"t.exe -save=l.TXT", L"t.exe -save=l.qcx",
+                             L"t.exe \"-save=C:\\a b\\l.\""};
     const wchar_t *expected[] = {L"l.TXT", L"l.qcx", L"C:\\a b\\l."};
     for (int i = 0; i < 3; ++i) {
         Read(kept[i]);
@@ -130,7 +131,8 @@ TEST(CommandLine, SaveAndExitSwitchesFollowTheSameRules)
     }
 
     // Each command line starts afresh; other spellings are unknown switches.
-    for (const wchar_t *ignored : {L"t.exe -EXIT -Save=x.qcx", L"t.exe -exit2 -save x.qcx", L"t.exe /exit"}) {
+    for (const wchar_t *ignored :
+         {L"t.exe -EXIT -Save=x.qcx", L"t.exe -exit2 -save x.qcx", L"t.exe /exit"}) {
         Read(ignored);
         EXPECT_EQ(g_unattended.save_path, nullptr) << ignored;
         EXPECT_FALSE(g_unattended.exit_when_done) << ignored;

@@ -28,7 +28,8 @@ HDROP MakeDrop(const std::vector<std::wstring> &paths)
     size_t units = 1;
     for (const std::wstring &path : paths)
         units += path.size() + 1;
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + units * sizeof(wchar_t));
+    HGLOBAL memory =
+        GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + units * sizeof(wchar_t));
     DROPFILES *drop = static_cast<DROPFILES *>(GlobalLock(memory));
     drop->pFiles = sizeof(DROPFILES);
     drop->fWide = TRUE;
@@ -73,7 +74,7 @@ protected:
     std::wstring folder, tree, a, b;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(DropTest, AFolderScansAListChecksAnyOtherFileIsDigested)
 {
@@ -86,7 +87,8 @@ TEST_F(DropTest, AFolderScansAListChecksAnyOtherFileIsDigested)
 
     // Lists of both formats, whatever their names: checked.
     std::wstring lists = MakeSubFolder(folder, L"lists");
-    const std::wstring names[] = {L"\\list.qcx", L"\\list.txt", L"\\qcx-named.dat", L"\\tagged-named.bin"};
+    const std::wstring names[] = {L"\\list.qcx", L"\\list.txt", L"\\qcx-named.dat",
+                                  L"\\tagged-named.bin"};
     ASSERT_EQ(SaveChecksumListTo((lists + names[0]).c_str()), FILE_OK);
     ASSERT_EQ(SaveChecksumListTo((lists + names[1]).c_str()), FILE_OK);
     PutBytes(lists + names[2], GetBytes(lists + names[0]));
@@ -101,8 +103,9 @@ TEST_F(DropTest, AFolderScansAListChecksAnyOtherFileIsDigested)
 
     // Any other file, text that merely looks like a list line included: one
     // digest row, like -file=.
-    const std::wstring others[] = {a, PutFileIn(folder, L"utf16.txt", "\xFF\xFE" + Utf16Bytes(L"hello")),
-                                   PutFileIn(folder, L"near.txt", "CRC32C a.txt 364B3FB7\nnot a list\n")};
+    const std::wstring others[] = {
+        a, PutFileIn(folder, L"utf16.txt", "\xFF\xFE" + Utf16Bytes(L"hello")),
+        PutFileIn(folder, L"near.txt", "CRC32C a.txt 364B3FB7\nnot a list\n")};
     for (const std::wstring &other : others) {
         ASSERT_TRUE(DropAndWait({other}));
         rows = ReadResultRows();

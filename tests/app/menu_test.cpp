@@ -163,7 +163,8 @@ std::wstring ChecksumListText(const std::wstring &text)
 
 std::string AsBytes(const std::wstring &units)
 {
-    return std::string(reinterpret_cast<const char *>(units.data()), units.size() * sizeof(wchar_t));
+    return std::string(reinterpret_cast<const char *>(units.data()),
+                       units.size() * sizeof(wchar_t));
 }
 
 // Alt with the key of `character`, typed on the keyboard of the main window
@@ -247,7 +248,7 @@ TEST(Menu, CancelledOrPathlessPickersRequestNothingAndConfirmedOnesRequestTheirJ
     std::wstring folder = MakeScratchFolder();
     std::wstring data = PutFileIn(folder, L"check.txt", "123456789");
     std::wstring list = PutFileIn(folder, L"list.qcx",
-                                       AsBytes(ChecksumListText(L"C\tE3069283\t" + data + L"\r\n")));
+                                  AsBytes(ChecksumListText(L"C\tE3069283\t" + data + L"\r\n")));
     ASSERT_EQ(gui::Start(L"talvor.exe"), 1);
     SetPreviousTarget(L"C:\\previous");
 

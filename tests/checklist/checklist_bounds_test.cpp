@@ -20,7 +20,8 @@ struct GuardedText {
         SYSTEM_INFO info;
         GetSystemInfo(&info);
         page = info.dwPageSize;
-        base = static_cast<char *>(VirtualAlloc(nullptr, 2 * page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        base = static_cast<char *>(
+            VirtualAlloc(nullptr, 2 * page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
         DWORD old = 0;
         VirtualProtect(base + page, page, PAGE_NOACCESS, &old);
     }
@@ -45,14 +46,19 @@ int ParseGuarded(GuardedText &guard, const std::wstring &text)
     return result == CHECKLIST_OK ? count : -1;
 }
 
-} // namespace
+}  // namespace
 
 TEST(ChecklistBounds, EveryCutOfEveryKindStaysInsideTheText)
 {
     GuardedText guard;
     const std::wstring kinds = L"CESMH";
     for (wchar_t kind : kinds) {
-        std::wstring digest(kind == L'C' ? 8 : kind == L'E' ? 56 : kind == L'S' ? 64 : kind == L'M' ? 96 : 128, L'7');
+        std::wstring digest(kind == L'C'   ? 8
+                            : kind == L'E' ? 56
+                            : kind == L'S' ? 64
+                            : kind == L'M' ? 96
+                                           : 128,
+                            L'7');
         std::wstring line = std::wstring(1, kind) + L"\t" + digest + L"\tC:\\p.bin\r\n";
         for (size_t cut = 0; cut <= line.size(); ++cut) {
             std::wstring text = L"\xFEFF" + line.substr(0, cut);

@@ -33,15 +33,15 @@ void Parse(const Text &text, Parsed *parsed)
     parsed->result = ParseChecksumList(text.data(), text.size(), &parsed->list);
 }
 
-} // namespace
+}  // namespace
 
 TEST(ChecklistCompose, ByteExactLinesAndSkippedEntries)
 {
     std::vector<Entry> entries;
     entries.push_back(MakeEntry('C', T(u"E3069283"), T(u"C:\\data\\a.txt")));
     std::vector<uint8_t> bytes = LittleEndianBytes(Compose(entries));
-    const uint8_t head[] = {0x43, 0, 0x09, 0, 0x45, 0, 0x33, 0, 0x30, 0, 0x36, 0, 0x39, 0, 0x32, 0,
-                            0x38, 0, 0x33, 0, 0x09, 0, 0x43, 0, 0x3A, 0, 0x5C, 0};
+    const uint8_t head[] = {0x43, 0, 0x09, 0, 0x45, 0, 0x33, 0, 0x30, 0, 0x36, 0, 0x39, 0,
+                            0x32, 0, 0x38, 0, 0x33, 0, 0x09, 0, 0x43, 0, 0x3A, 0, 0x5C, 0};
     ASSERT_EQ(bytes.size(), 2u * (1 + 1 + 8 + 1 + 13 + 2));
     EXPECT_TRUE(std::equal(std::begin(head), std::end(head), bytes.begin()));
     EXPECT_EQ(bytes[bytes.size() - 4], 0x0D);
@@ -151,7 +151,10 @@ TEST(ChecklistParse, NeverReadsPastTheTextAndCutsLongPaths)
 TEST(ChecklistParse, TableGrowsByDoublingWithMargin)
 {
     const Text line = T(u"C\t00000000\tf\r\n");
-    struct Case { int lines; int capacity; };
+    struct Case {
+        int lines;
+        int capacity;
+    };
     const Case cases[] = {{1279, 2048}, {1280, 4096}, {3327, 4096}, {3328, 8192}};
     for (const Case &c : cases) {
         Text text;
@@ -168,7 +171,8 @@ TEST(ChecklistRoundTrip, ComposedListParsesBack)
 {
     std::vector<Entry> entries;
     entries.push_back(MakeEntry('C', DigestOf('C', u'0'), T(u"C:\\data\\a.txt")));
-    entries.push_back(MakeEntry('E', DigestOf('E', u'A'), T(u"r\u00e9sum\u00e9\\\u65e5\u672c.txt")));
+    entries.push_back(
+        MakeEntry('E', DigestOf('E', u'A'), T(u"r\u00e9sum\u00e9\\\u65e5\u672c.txt")));
     entries.push_back(MakeEntry('S', DigestOf('S', u'B'), Text()));
     entries.push_back(MakeEntry('M', DigestOf('M', u'C'), T(u"SMEHC with\nline feed")));
     entries.push_back(MakeEntry('H', DigestOf('H', u'D'), Text(300, utf16('z'))));

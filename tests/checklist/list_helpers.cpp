@@ -47,6 +47,15 @@ void ParseFile(const std::string &bytes, Parsed *parsed)
                                    &parsed->list, &parsed->problems);
 }
 
-Text PathOf(const Parsed &p, int i) { return Text(p.list.entries[i].path); }
-Text DigestAt(const Parsed &p, int i) { return Text(p.list.entries[i].digest); }
-Text ProblemText(const Parsed &p, int i) { return Text(p.problems.items[i].text); }
+Text PathOf(const Parsed &p, int i)
+{
+    return Text(p.list.entries[i].path);
+}
+Text DigestAt(const Parsed &p, int i)
+{
+    return Text(p.list.entries[i].digest);
+}
+Text ProblemText(const Parsed &p, int i)
+{
+    return Text(p.problems.items[i].text);
+}

@@ -81,7 +81,8 @@ protected:
     Text DigestByRhash(const KindInfo &kind, const std::string &name)
     {
         int status = 0;
-        std::string out = RunShell("cd '" + dir + "' && rhash --printf '%{" + LowerName(kind) + "}' '" + name + "'",
+        std::string out = RunShell("cd '" + dir + "' && rhash --printf '%{" + LowerName(kind) +
+                                       "}' '" + name + "'",
                                    &status);
         EXPECT_EQ(status, 0) << name;
         Text digest;
@@ -103,7 +104,7 @@ protected:
     std::string last_output;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(RhashTest, RhashVerifiesComposedLists)
 {
@@ -132,9 +133,10 @@ TEST_F(RhashTest, ListsWrittenByRhashParseToItsDigests)
         names += " '" + std::string(f.name) + "'";
     names += " '" + dir + "/a.txt'";
     int status = 0;
-    std::string list = RunShell("cd '" + dir + "' && rhash --bsd --sha3-224 --sha3-256 --sha3-384 --sha3-512 --crc32c" +
-                                    names,
-                                &status);
+    std::string list = RunShell(
+        "cd '" + dir + "' && rhash --bsd --sha3-224 --sha3-256 --sha3-384 --sha3-512 --crc32c" +
+            names,
+        &status);
     ASSERT_EQ(status, 0);
     Parsed p;
     ParseFile(list, &p);

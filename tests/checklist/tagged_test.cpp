@@ -38,7 +38,7 @@ std::string Ascii(const Text &text)
 const char CRC_LINE[] = "CRC32C (a.txt) = 364b3fb7";
 const char NUL_LINE[] = "CRC32C (h\0i) = 364b3fb7";
 
-} // namespace
+}  // namespace
 
 TEST(TaggedCompose, Utf8LinesWithLineFeedsAndLeftOutEntries)
 {
@@ -53,8 +53,10 @@ TEST(TaggedCompose, Utf8LinesWithLineFeedsAndLeftOutEntries)
     EXPECT_TRUE(EntryFitsTaggedList(&entries[0]));
     for (int i = 1; i <= 4; ++i)
         EXPECT_FALSE(EntryFitsTaggedList(&entries[size_t(i)])) << i;
-    EXPECT_EQ(ComposeTagged(entries), "CRC32C (C:\\d\\r\xC3\xA9\xE6\x97\xA5\xF0\x9F\x98\x80.txt) = 364B3FB7\n"
-                                      "SHA3-512 (C:\\p (1)) = q) = " + Ascii(DigestOf('H', u'C')) + "\n");
+    EXPECT_EQ(ComposeTagged(entries),
+              "CRC32C (C:\\d\\r\xC3\xA9\xE6\x97\xA5\xF0\x9F\x98\x80.txt) = 364B3FB7\n"
+              "SHA3-512 (C:\\p (1)) = q) = " +
+                  Ascii(DigestOf('H', u'C')) + "\n");
     EXPECT_EQ(TaggedListBytes(entries.data(), 0), 0u);
     FreeEntries(entries);
 }
@@ -63,7 +65,8 @@ TEST(TaggedParse, EveryKindRoundTripsThroughEachEncoding)
 {
     std::vector<Entry> entries;
     entries.push_back(MakeEntry('C', DigestOf('C', u'0'), T(u"C:\\data\\a.txt")));
-    entries.push_back(MakeEntry('E', DigestOf('E', u'A'), T(u"r\u00e9sum\u00e9\\\u65e5\u672c\U0001F600.txt")));
+    entries.push_back(
+        MakeEntry('E', DigestOf('E', u'A'), T(u"r\u00e9sum\u00e9\\\u65e5\u672c\U0001F600.txt")));
     entries.push_back(MakeEntry('S', DigestOf('S', u'B'), T(u"odd (name)) = x.bin")));
     entries.push_back(MakeEntry('M', DigestOf('M', u'C'), T(u"\\\\server\\share\\m")));
     entries.push_back(MakeEntry('H', DigestOf('H', u'D'), Text(300, utf16('z'))));
@@ -75,8 +78,8 @@ TEST(TaggedParse, EveryKindRoundTripsThroughEachEncoding)
     Text wide;
     for (const Entry &e : entries) {
         const char *name = FindKind(utf16(e.kind))->name;
-        wide += Text(name, name + std::char_traits<char>::length(name)) + T(u" (") + Text(e.path) + T(u") = ") +
-                Text(e.digest) + T(u"\r\n");
+        wide += Text(name, name + std::char_traits<char>::length(name)) + T(u" (") + Text(e.path) +
+                T(u") = ") + Text(e.digest) + T(u"\r\n");
     }
     const std::string forms[] = {lf, crlf, "\xEF\xBB\xBF" + lf, "\xEF\xBB\xBF" + crlf,
                                  "\xFF\xFE" + Utf16LeBytes(wide)};
@@ -123,7 +126,8 @@ TEST(TaggedParse, QcxListsAndEmptyFilesKeepTheirOldReading)
         EXPECT_EQ(PathOf(p, 0), T(u"C:\\a.txt"));
         EXPECT_EQ(DigestAt(p, 1), DigestOf('S', u'1'));
     }
-    const std::string empty[] = {"", "\xFF\xFE", "\xEF\xBB\xBF", "\n\r\n", std::string("\xFF\xFE\n\0", 4)};
+    const std::string empty[] = {"", "\xFF\xFE", "\xEF\xBB\xBF", "\n\r\n",
+                                 std::string("\xFF\xFE\n\0", 4)};
     for (const std::string &bytes : empty) {
         Parsed p;
         ParseFile(bytes, &p);
@@ -150,7 +154,8 @@ TEST(TaggedParse, BadLinesBecomeProblemsAndTheRestIsKept)
         {"CRC32C", LIST_LINE_MALFORMED, T(u"CRC32C")},
         {"(g) = 364b3fb7", LIST_LINE_MALFORMED, T(u"(g) = 364b3fb7")},
         {std::string(NUL_LINE, sizeof NUL_LINE - 1), LIST_LINE_INVALID_TEXT, T(u"h\uFFFDi")},
-        {"CRC32C (\xC3(j\xED\xA0\x80) = 364b3fb7", LIST_LINE_INVALID_TEXT, T(u"\uFFFD(j\uFFFD\uFFFD\uFFFD")},
+        {"CRC32C (\xC3(j\xED\xA0\x80) = 364b3fb7", LIST_LINE_INVALID_TEXT,
+         T(u"\uFFFD(j\uFFFD\uFFFD\uFFFD")},
     };
     std::string file = std::string(CRC_LINE) + "\n# a comment\n; another\n\n";
     for (const Case &c : cases)
@@ -200,13 +205,20 @@ TEST(TaggedParse, PathAnchoringFollowsWindowsRules)
         int kind;
     };
     const Case cases[] = {
-        {u"C:\\x", LIST_PATH_ABSOLUTE},        {u"z:/x", LIST_PATH_ABSOLUTE},
-        {u"\\\\server\\share\\x", LIST_PATH_ABSOLUTE}, {u"\\\\?\\C:\\x", LIST_PATH_ABSOLUTE},
-        {u"//server/share", LIST_PATH_ABSOLUTE}, {u"\\x", LIST_PATH_ROOTED},
-        {u"/x", LIST_PATH_ROOTED},             {u"C:x", LIST_PATH_DRIVE_RELATIVE},
-        {u"C:", LIST_PATH_DRIVE_RELATIVE},     {u"x", LIST_PATH_RELATIVE},
-        {u".\\x", LIST_PATH_RELATIVE},         {u"..\\x", LIST_PATH_RELATIVE},
-        {u"1:\\x", LIST_PATH_RELATIVE},        {u"", LIST_PATH_RELATIVE},
+        {u"C:\\x", LIST_PATH_ABSOLUTE},
+        {u"z:/x", LIST_PATH_ABSOLUTE},
+        {u"\\\\server\\share\\x", LIST_PATH_ABSOLUTE},
+        {u"\\\\?\\C:\\x", LIST_PATH_ABSOLUTE},
+        {u"//server/share", LIST_PATH_ABSOLUTE},
+        {u"\\x", LIST_PATH_ROOTED},
+        {u"/x", LIST_PATH_ROOTED},
+        {u"C:x", LIST_PATH_DRIVE_RELATIVE},
+        {u"C:", LIST_PATH_DRIVE_RELATIVE},
+        {u"x", LIST_PATH_RELATIVE},
+        {u".\\x", LIST_PATH_RELATIVE},
+        {u"..\\x", LIST_PATH_RELATIVE},
+        {u"1:\\x", LIST_PATH_RELATIVE},
+        {u"", LIST_PATH_RELATIVE},
     };
     for (const Case &c : cases) {
         Text path = T(c.path);

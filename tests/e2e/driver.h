@@ -105,7 +105,8 @@ int ReadProgress(const DriverTarget *target, ProgressState *progress);
 
 // Waits until the activity part reads "Ready" and, when phase_count > 0, the
 // phase part reads one of `phases`.
-int WaitForReady(DriverTarget *target, const wchar_t *const *phases, int phase_count, DWORD timeout_ms);
+int WaitForReady(DriverTarget *target, const wchar_t *const *phases, int phase_count,
+                 DWORD timeout_ms);
 // Waits until the job requested at start-up has ended in any of the ways the
 // program ends one, including the exits that leave the activity part at "Work".
 int WaitForJobEnd(DriverTarget *target, DWORD timeout_ms);

@@ -61,7 +61,7 @@ int TypeFileName(HWND dialog, const wchar_t *name);
 // is names[0] (or, for a drive, ends in "(names[0])"), then names[1] below
 // it, and so on, and selects the last one. The first name may be null to
 // search every top-level item for names[1].
-int SelectBrowserFolder(const DriverTarget *target, HWND dialog, const wchar_t *const *names, int count,
-                        DWORD timeout_ms);
+int SelectBrowserFolder(const DriverTarget *target, HWND dialog, const wchar_t *const *names,
+                        int count, DWORD timeout_ms);
 // The text of the folder browser's selected item into `text`.
 int ReadBrowserSelection(const DriverTarget *target, HWND dialog, wchar_t *text, int units);

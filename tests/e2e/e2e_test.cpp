@@ -18,12 +18,15 @@ namespace {
 
 constexpr DWORD WAIT_MS = 60000;
 
-std::wstring WriteChecksumListFile(const NamedFolder &folder, const std::wstring &name, const std::wstring &text) {
+std::wstring WriteChecksumListFile(const NamedFolder &folder, const std::wstring &name,
+                                   const std::wstring &text)
+{
     return PutFileIn(folder.path, name, ListBytes(text));
 }
 
 bool Launch(const std::wstring &exe, const std::wstring &arguments, const wchar_t *folder,
-            HANDLE output, PROCESS_INFORMATION *info) {
+            HANDLE output, PROCESS_INFORMATION *info)
+{
     std::wstring command = L"\"" + exe + L"\" " + arguments;
     STARTUPINFOW startup;
     ZeroMemory(&startup, sizeof(startup));
@@ -34,8 +37,8 @@ bool Launch(const std::wstring &exe, const std::wstring &arguments, const wchar_
         startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
         startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     }
-    return CreateProcessW(exe.c_str(), &command[0], nullptr, nullptr, output != nullptr, 0, nullptr, folder,
-                          &startup, info) != 0;
+    return CreateProcessW(exe.c_str(), &command[0], nullptr, nullptr, output != nullptr, 0, nullptr,
+                          folder, &startup, info) != 0;
 }
 
 // What the window showed once the job requested on the command line ended,
@@ -53,12 +56,14 @@ struct AppRun {
 constexpr size_t COLUMNS = 3;
 constexpr size_t PARTS = 4;
 
-void CaptureWindow(DriverTarget *target, AppRun *run) {
+void CaptureWindow(DriverTarget *target, AppRun *run)
+{
     ResultTable table;
     ASSERT_EQ(DRIVER_OK, ReadResultTable(target, &table));
     for (int row = 0; row < table.row_count; ++row) {
         std::vector<std::wstring> cells;
-        for (int column = 0; column < table.column_count; ++column) cells.push_back(ResultCell(&table, row, column));
+        for (int column = 0; column < table.column_count; ++column)
+            cells.push_back(ResultCell(&table, row, column));
         EXPECT_EQ(COLUMNS, cells.size());
         cells.resize(COLUMNS);
         run->rows.push_back(cells);
@@ -76,18 +81,21 @@ void CaptureWindow(DriverTarget *target, AppRun *run) {
     run->popout.resize(PARTS);
 }
 
-void CloseAndReap(DriverTarget *target, PROCESS_INFORMATION *info, AppRun *run) {
+void CloseAndReap(DriverTarget *target, PROCESS_INFORMATION *info, AppRun *run)
+{
     EXPECT_EQ(DRIVER_OK, PostClose(target));
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(info->hProcess, WAIT_MS));
     GetExitCodeProcess(info->hProcess, &run->exit_code);
-    if (run->exit_code == STILL_ACTIVE) TerminateProcess(info->hProcess, 1);
+    if (run->exit_code == STILL_ACTIVE)
+        TerminateProcess(info->hProcess, 1);
     CloseHandle(info->hThread);
     CloseHandle(info->hProcess);
 }
 
 // Starts the program, waits until its job ended, records the window and
 // closes it.
-AppRun RunApp(const std::wstring &arguments, const wchar_t *folder = nullptr) {
+AppRun RunApp(const std::wstring &arguments, const wchar_t *folder = nullptr)
+{
     AppRun run;
     PROCESS_INFORMATION info;
     if (!Launch(AppPath(), arguments, folder, nullptr, &info)) {
@@ -98,7 +106,8 @@ AppRun RunApp(const std::wstring &arguments, const wchar_t *folder = nullptr) {
     run.wait_result = AttachDriver(info.dwProcessId, WAIT_MS, &target);
     if (run.wait_result == DRIVER_OK) {
         run.wait_result = WaitForJobEnd(&target, WAIT_MS);
-        if (run.wait_result == DRIVER_OK) CaptureWindow(&target, &run);
+        if (run.wait_result == DRIVER_OK)
+            CaptureWindow(&target, &run);
         CloseAndReap(&target, &info, &run);
         DetachDriver(&target);
     } else {
@@ -109,15 +118,17 @@ AppRun RunApp(const std::wstring &arguments, const wchar_t *folder = nullptr) {
     return run;
 }
 
-void ExpectRow(const std::vector<std::wstring> &row, const std::wstring &path, const std::wstring &digest,
-               const std::wstring &status) {
+void ExpectRow(const std::vector<std::wstring> &row, const std::wstring &path,
+               const std::wstring &digest, const std::wstring &status)
+{
     EXPECT_EQ(path, row[0]);
     EXPECT_EQ(digest, row[1]);
     EXPECT_EQ(status, row[2]);
 }
 
 void ExpectSingleRow(const AppRun &run, const std::wstring &path, const std::wstring &digest,
-                     const std::wstring &status) {
+                     const std::wstring &status)
+{
     ASSERT_EQ(DRIVER_OK, run.wait_result);
     ASSERT_EQ(1u, run.rows.size());
     ExpectRow(run.rows[0], path, digest, status);
@@ -126,7 +137,8 @@ void ExpectSingleRow(const AppRun &run, const std::wstring &path, const std::wst
 
 // Runs the program with -exit in front of `arguments`; its exit code, or
 // STILL_ACTIVE when it did not end by itself in time (it is ended then).
-DWORD RunUnattended(const std::wstring &arguments, const wchar_t *folder = nullptr) {
+DWORD RunUnattended(const std::wstring &arguments, const wchar_t *folder = nullptr)
+{
     PROCESS_INFORMATION info;
     if (!Launch(AppPath(), L"-exit " + arguments, folder, nullptr, &info)) {
         ADD_FAILURE() << "cannot start " << AppPath().c_str();
@@ -142,28 +154,33 @@ DWORD RunUnattended(const std::wstring &arguments, const wchar_t *folder = nullp
     return exit_code;
 }
 
-std::wstring Quoted(const std::wstring &option, const std::wstring &path) {
+std::wstring Quoted(const std::wstring &option, const std::wstring &path)
+{
     return L"\"" + option + path + L"\"";
 }
 
-bool IsEngineText(const std::wstring &text) {
+bool IsEngineText(const std::wstring &text)
+{
     return text == L"SSE4.2 HW" || text == L"SSE4.2 SW";
 }
 
 const char SHA3_256_ABC[] = "3A985DA74FE225B2045C172D6BD390BD855F086E3E9D525B46BFE24511431532";
 
-std::wstring Wide(const char *text) {
+std::wstring Wide(const char *text)
+{
     return std::wstring(text, text + strlen(text));
 }
 
 }  // namespace
 
-TEST(EndToEnd, NoArgumentsComesUpIdleWithItsLayoutAndExitsWithZero) {
+TEST(EndToEnd, NoArgumentsComesUpIdleWithItsLayoutAndExitsWithZero)
+{
     PROCESS_INFORMATION info;
     ASSERT_TRUE(Launch(AppPath(), L"", nullptr, nullptr, &info));
     DriverTarget target;
     int attached = AttachDriver(info.dwProcessId, WAIT_MS, &target);
-    if (attached != DRIVER_OK) TerminateProcess(info.hProcess, 1);
+    if (attached != DRIVER_OK)
+        TerminateProcess(info.hProcess, 1);
     ASSERT_EQ(DRIVER_OK, attached);
     AppRun run;
     WindowLayout layout;
@@ -222,7 +239,8 @@ TEST(EndToEnd, NoArgumentsComesUpIdleWithItsLayoutAndExitsWithZero) {
     EXPECT_EQ(100, progress.maximum);
 }
 
-TEST(EndToEnd, SingleFileGivesOneCreatedRowWithTheChosenAlgorithmsDigest) {
+TEST(EndToEnd, SingleFileGivesOneCreatedRowWithTheChosenAlgorithmsDigest)
+{
     NamedFolder folder = MakeNamedFolder(TempParent(), L"talvor_e2e_file_");
     std::wstring abc = PutFileIn(folder.path, L"abc.txt", "abc");
     std::wstring check = PutFileIn(folder.path, L"check.txt", "123456789");
@@ -233,10 +251,12 @@ TEST(EndToEnd, SingleFileGivesOneCreatedRowWithTheChosenAlgorithmsDigest) {
         const char *digest;
     } cases[] = {
         {L"\"-file=" + abc + L"\"", abc, SHA3_256_ABC},
-        {L"-sha224 \"-file=" + abc + L"\"", abc, "E642824C3F8CF24AD09234EE7D3C766FC9A3A5168D0C94AD73B46FDF"},
+        {L"-sha224 \"-file=" + abc + L"\"", abc,
+         "E642824C3F8CF24AD09234EE7D3C766FC9A3A5168D0C94AD73B46FDF"},
         {L"\"-file=" + abc + L"\" -sha256", abc, SHA3_256_ABC},
         {L"-sha384 \"-file=" + abc + L"\"", abc,
-         "EC01498288516FC926459F58E2C6AD8DF9B473CB0FC08C2596DA7CF0E49BE4B298D88CEA927AC7F539F1EDF228376D25"},
+         "EC01498288516FC926459F58E2C6AD8DF9B473CB0FC08C2596DA7CF0E49BE4B298D88CEA927AC7F539F1EDF22"
+         "8376D25"},
         {L"-sha512 \"-file=" + abc + L"\"", abc,
          "B751850B1A57168A5693CD924B6B096E08F621827444F70D884F5D0240D2712E"
          "10E116E9192AF3C91A7EC57647E3934057340B4CF408D5A56592F8274EEC53F0"},
@@ -258,7 +278,8 @@ TEST(EndToEnd, SingleFileGivesOneCreatedRowWithTheChosenAlgorithmsDigest) {
     RemoveTree(folder.path);
 }
 
-TEST(EndToEnd, SingleFileThatIsMissingShowsAnErrorRowAndBad) {
+TEST(EndToEnd, SingleFileThatIsMissingShowsAnErrorRowAndBad)
+{
     NamedFolder folder = MakeNamedFolder(TempParent(), L"talvor_e2e_missing_");
     std::wstring missing = folder.path + L"\\missing.txt";
     AppRun run = RunApp(L"\"-file=" + missing + L"\"");
@@ -270,7 +291,8 @@ TEST(EndToEnd, SingleFileThatIsMissingShowsAnErrorRowAndBad) {
 
 // The driver program's own output: one tab-separated UTF-8 line per row and
 // per status part, read here through a pipe as a script would.
-TEST(EndToEnd, DriverProgramPrintsRowsAndStatusAsUtf8) {
+TEST(EndToEnd, DriverProgramPrintsRowsAndStatusAsUtf8)
+{
     NamedFolder folder = MakeNamedFolder(TempParent(), L"talvor_e2e_driver_");
     std::wstring path = PutFileIn(folder.path, L"pr\u00fcf \u2713.txt", "abc");
     PROCESS_INFORMATION app;
@@ -281,13 +303,15 @@ TEST(EndToEnd, DriverProgramPrintsRowsAndStatusAsUtf8) {
     ASSERT_TRUE(CreatePipe(&read_end, &write_end, &inherit, 0));
     SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
     PROCESS_INFORMATION driver;
-    std::wstring arguments = L"--pid " + std::to_wstring(app.dwProcessId) + L" wait-job rows status close";
+    std::wstring arguments =
+        L"--pid " + std::to_wstring(app.dwProcessId) + L" wait-job rows status close";
     ASSERT_TRUE(Launch(ExeFolder() + L"talvor_driver.exe", arguments, nullptr, write_end, &driver));
     CloseHandle(write_end);
     std::string output;
     char chunk[4096];
     DWORD got = 0;
-    while (ReadFile(read_end, chunk, sizeof(chunk), &got, nullptr) && got > 0) output.append(chunk, got);
+    while (ReadFile(read_end, chunk, sizeof(chunk), &got, nullptr) && got > 0)
+        output.append(chunk, got);
     CloseHandle(read_end);
     DWORD driver_exit = 1;
     WaitForSingleObject(driver.hProcess, WAIT_MS);
@@ -297,7 +321,8 @@ TEST(EndToEnd, DriverProgramPrintsRowsAndStatusAsUtf8) {
     DWORD app_exit = 1;
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(app.hProcess, driver_exit == 0 ? WAIT_MS : 0));
     GetExitCodeProcess(app.hProcess, &app_exit);
-    if (app_exit == STILL_ACTIVE) TerminateProcess(app.hProcess, 1);
+    if (app_exit == STILL_ACTIVE)
+        TerminateProcess(app.hProcess, 1);
     CloseHandle(app.hThread);
     CloseHandle(app.hProcess);
     RemoveTree(folder.path);
@@ -312,10 +337,12 @@ TEST(EndToEnd, DriverProgramPrintsRowsAndStatusAsUtf8) {
     bool engine_hw = rest.rfind("SSE4.2 HW\tpopout\n", 0) == 0;
     bool engine_sw = rest.rfind("SSE4.2 SW\tpopout\n", 0) == 0;
     ASSERT_TRUE(engine_hw || engine_sw) << output;
-    EXPECT_EQ("\tpopout\nOK\tpopout\nReady\tpopout\nexit\t0\n", rest.substr(strlen("SSE4.2 HW\tpopout\n")));
+    EXPECT_EQ("\tpopout\nOK\tpopout\nReady\tpopout\nexit\t0\n",
+              rest.substr(strlen("SSE4.2 HW\tpopout\n")));
 }
 
-TEST(EndToEnd, FolderScanAndCheckOfItsListRoundTrip) {
+TEST(EndToEnd, FolderScanAndCheckOfItsListRoundTrip)
+{
     NamedFolder folder = MakeNamedFolder(TempParent(), L"talvor_e2e_scan_");
     std::wstring abc = PutFileIn(folder.path, L"abc.txt", "abc");
     std::wstring check = PutFileIn(folder.path, L"check.txt", "123456789");
@@ -329,7 +356,8 @@ TEST(EndToEnd, FolderScanAndCheckOfItsListRoundTrip) {
     // Sub-folders come after the folder's own files; the newest row is on top.
     EXPECT_EQ(hello, scan.rows[0][0]);
     EXPECT_EQ(L"9A71BB4C", scan.rows[0][1]);
-    for (const std::vector<std::wstring> &row : scan.rows) EXPECT_EQ(L"Created", row[2]);
+    for (const std::vector<std::wstring> &row : scan.rows)
+        EXPECT_EQ(L"Created", row[2]);
     // The folder's own files come in the order the file system lists them.
     size_t abc_row = scan.rows[1][0] == abc ? 1 : 2;
     size_t check_row = 3 - abc_row;
@@ -352,16 +380,18 @@ TEST(EndToEnd, FolderScanAndCheckOfItsListRoundTrip) {
     EXPECT_EQ(L"Files not found", nothing.parts[2]);
     EXPECT_EQ(L"Ready", nothing.parts[3]);
 
-    std::wstring good = WriteChecksumListFile(
-        folder, L"good.qcx",
-        L"C\tE3069283\t" + check + L"\r\nS\t" + Wide(SHA3_256_ABC) + L"\t" + abc + L"\r\nC\t9A71BB4C\t" + hello + L"\r\n");
+    std::wstring good =
+        WriteChecksumListFile(folder, L"good.qcx",
+                              L"C\tE3069283\t" + check + L"\r\nS\t" + Wide(SHA3_256_ABC) + L"\t" +
+                                  abc + L"\r\nC\t9A71BB4C\t" + hello + L"\r\n");
     AppRun verified = RunApp(L"\"-chk=" + good + L"\"");
     ASSERT_EQ(DRIVER_OK, verified.wait_result);
     ASSERT_EQ(3u, verified.rows.size());
     EXPECT_EQ(hello, verified.rows[0][0]);
     EXPECT_EQ(abc, verified.rows[1][0]);
     EXPECT_EQ(Wide(SHA3_256_ABC), verified.rows[1][1]);
-    for (const std::vector<std::wstring> &row : verified.rows) EXPECT_EQ(L"OK", row[2]);
+    for (const std::vector<std::wstring> &row : verified.rows)
+        EXPECT_EQ(L"OK", row[2]);
     EXPECT_EQ(L"", verified.parts[0]);
     EXPECT_EQ(L"Files: 3", verified.parts[1]);
     EXPECT_FALSE(verified.popout[1]);
@@ -395,21 +425,25 @@ TEST(EndToEnd, FolderScanAndCheckOfItsListRoundTrip) {
     RemoveTree(folder.path);
 }
 
-std::wstring WithSlashes(std::wstring path) {
+std::wstring WithSlashes(std::wstring path)
+{
     for (wchar_t &unit : path)
-        if (unit == L'\\') unit = L'/';
+        if (unit == L'\\')
+            unit = L'/';
     return path;
 }
 
 // Slashes, `.` and `..` as people type them: the rows keep the typed text
 // and every file is read.
-TEST(EndToEnd, TypedPathFormsDigestEveryFile) {
+TEST(EndToEnd, TypedPathFormsDigestEveryFile)
+{
     NamedFolder folder = MakeNamedFolder(TempParent(), L"talvor_e2e_typed_");
     std::wstring abc = PutFileIn(folder.path, L"abc.txt", "abc");
     MakeSubFolder(folder.path, L"sub");
     PutFileIn(folder.path, L"sub\\hello.txt", "hello");
     std::wstring up = folder.path + L"\\sub\\..\\..\\" + folder.name;
-    for (const std::wstring &typed : {WithSlashes(folder.path), folder.path + L"\\.", folder.path + L"\\sub\\..", up}) {
+    for (const std::wstring &typed :
+         {WithSlashes(folder.path), folder.path + L"\\.", folder.path + L"\\sub\\..", up}) {
         AppRun scan = RunApp(L"-crc \"-dir=" + typed + L"\"");
         ASSERT_EQ(DRIVER_OK, scan.wait_result) << typed.c_str();
         ASSERT_EQ(2u, scan.rows.size()) << typed.c_str();
@@ -426,13 +460,15 @@ TEST(EndToEnd, TypedPathFormsDigestEveryFile) {
 }
 
 // No end reads "OK" unless every file was read and matched.
-TEST(EndToEnd, UnlistableFoldersListsWithoutEntriesAndDevicesEndBad) {
+TEST(EndToEnd, UnlistableFoldersListsWithoutEntriesAndDevicesEndBad)
+{
     NamedFolder folder = MakeNamedFolder(TempParent(), L"talvor_e2e_truth_");
     std::wstring abc = PutFileIn(folder.path, L"abc.txt", "abc");
     std::wstring shut = MakeSubFolder(folder.path, L"shut");
     PutFileIn(folder.path, L"shut\\inside.txt", "inside");
     // Held exclusively by this process, the folder cannot be listed.
-    HANDLE lock = CreateFileW(shut.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE lock = CreateFileW(shut.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, lock);
     AppRun scan = RunApp(L"-crc \"-dir=" + folder.path + L"\"");
     CloseHandle(lock);
@@ -443,8 +479,10 @@ TEST(EndToEnd, UnlistableFoldersListsWithoutEntriesAndDevicesEndBad) {
     EXPECT_EQ(L"BAD", scan.parts[2]);
     EXPECT_EQ(L"Ready", scan.parts[3]);
 
-    std::string utf8 = "\xEF\xBB\xBF" "C\t364B3FB7\t";
-    for (wchar_t unit : abc) utf8 += char(unit);
+    std::string utf8 = "\xEF\xBB\xBF"
+                       "C\t364B3FB7\t";
+    for (wchar_t unit : abc)
+        utf8 += char(unit);
     std::wstring resaved = PutFileIn(folder.path, L"resaved.qcx", utf8 + "\r\n");
     AppRun check = RunApp(L"\"-chk=" + resaved + L"\"");
     // UTF-8 is read as a tagged list: the line of another shape is an error
@@ -457,19 +495,23 @@ TEST(EndToEnd, UnlistableFoldersListsWithoutEntriesAndDevicesEndBad) {
     EXPECT_EQ(L"BAD", check.parts[2]);
     EXPECT_EQ(L"Ready", check.parts[3]);
 
-    std::wstring devices = WriteChecksumListFile(
-        folder, L"devices.qcx",
-        L"C\t00000000\tNUL\r\nC\t00000000\t\\\\.\\COM1\r\nC\t00000000\t\\\\.\\PhysicalDrive0\r\nC\t364B3FB7\t" + abc + L"\r\n");
+    std::wstring devices =
+        WriteChecksumListFile(folder, L"devices.qcx",
+                              L"C\t00000000\tNUL\r\nC\t00000000\t\\\\.\\COM1\r\nC\t00000000\t\\\\."
+                              L"\\PhysicalDrive0\r\nC\t364B3FB7\t" +
+                                  abc + L"\r\n");
     check = RunApp(L"\"-chk=" + devices + L"\"");
     ASSERT_EQ(DRIVER_OK, check.wait_result);
     ASSERT_EQ(4u, check.rows.size());
     EXPECT_EQ(L"OK", check.rows[0][2]);
-    for (size_t row = 1; row < 4; ++row) EXPECT_EQ(L"MISMATCH", check.rows[row][2]) << check.rows[row][0].c_str();
+    for (size_t row = 1; row < 4; ++row)
+        EXPECT_EQ(L"MISMATCH", check.rows[row][2]) << check.rows[row][0].c_str();
     EXPECT_EQ(L"BAD", check.parts[2]);
     RemoveTree(folder.path);
 }
 
-TEST(EndToEnd, UnattendedRunsTellTheResultByTheirExitCode) {
+TEST(EndToEnd, UnattendedRunsTellTheResultByTheirExitCode)
+{
     NamedFolder folder = MakeNamedFolder(TempParent(), L"talvor_e2e_exit_");
     std::wstring tree = MakeSubFolder(folder.path, L"tree");
     PutFileIn(tree, L"a.txt", "abc");
@@ -479,8 +521,9 @@ TEST(EndToEnd, UnattendedRunsTellTheResultByTheirExitCode) {
 
     // A scan that ends "OK" saves its list (.qcx added) and exits with 0;
     // the last -save= wins.
-    EXPECT_EQ(0u, RunUnattended(Quoted(L"-dir=", tree) + L" " + Quoted(L"-save=", folder.path + L"\\first.qcx")
-                                + L" " + Quoted(L"-save=", list)));
+    EXPECT_EQ(0u, RunUnattended(Quoted(L"-dir=", tree) + L" " +
+                                Quoted(L"-save=", folder.path + L"\\first.qcx") + L" " +
+                                Quoted(L"-save=", list)));
     EXPECT_FALSE(Exists(folder.path + L"\\first.qcx"));
     ASSERT_TRUE(Exists(list + L".qcx"));
     EXPECT_EQ(0u, RunUnattended(Quoted(L"-chk=", list + L".qcx")));
@@ -497,36 +540,42 @@ TEST(EndToEnd, UnattendedRunsTellTheResultByTheirExitCode) {
     // for anybody to dismiss its error box; nor does a job that could not
     // run replace a list that is there.
     EXPECT_EQ(2u, RunUnattended(Quoted(L"-chk=", folder.path + L"\\missing.qcx")));
-    EXPECT_EQ(2u, RunUnattended(Quoted(L"-dir=", empty) + L" " + Quoted(L"-save=", list + L".qcx")));
+    EXPECT_EQ(2u,
+              RunUnattended(Quoted(L"-dir=", empty) + L" " + Quoted(L"-save=", list + L".qcx")));
     EXPECT_NE(std::string::npos, GetBytes(list + L".qcx").find(Utf16Bytes(L"a.txt")));
     EXPECT_EQ(2u, RunUnattended(Quoted(L"-file=", folder.path + L"\\missing.bin")));
     EXPECT_EQ(2u, RunUnattended(L""));
-    EXPECT_EQ(2u, RunUnattended(Quoted(L"-dir=", tree) + L" "
-                                + Quoted(L"-save=", folder.path + L"\\no\\such\\folder\\list.qcx")));
+    EXPECT_EQ(2u, RunUnattended(Quoted(L"-dir=", tree) + L" " +
+                                Quoted(L"-save=", folder.path + L"\\no\\such\\folder\\list.qcx")));
 
     // A list that reads with errors: the lines it could read are checked,
     // the rest are listing errors, 1.
-    std::wstring broken = PutFileIn(folder.path, L"broken.txt", "CRC32C (tree/a.txt) = 364b3fb7\nMD5 (tree/a.txt) = 0\n");
+    std::wstring broken = PutFileIn(folder.path, L"broken.txt",
+                                    "CRC32C (tree/a.txt) = 364b3fb7\nMD5 (tree/a.txt) = 0\n");
     EXPECT_EQ(1u, RunUnattended(Quoted(L"-chk=", broken)));
     RemoveTree(folder.path);
 }
 
 // The host's rhash wrote these lists (tests/e2e/make_rhash_lists.sh); Wine
 // reaches them under Z:.
-TEST(EndToEnd, ListsMadeByRhashCheckOkAndAChangedFileEndsBad) {
+TEST(EndToEnd, ListsMadeByRhashCheckOkAndAChangedFileEndsBad)
+{
     const wchar_t *prepared = _wgetenv(L"TALVOR_RHASH_LISTS");
-    if (!prepared) GTEST_SKIP() << "TALVOR_RHASH_LISTS is not set";
+    if (!prepared)
+        GTEST_SKIP() << "TALVOR_RHASH_LISTS is not set";
     std::wstring lists = prepared;
     struct Expected {
         const wchar_t *list;
         size_t rows;
     };
-    const Expected fine[] = {{L"\\tree\\relative.txt", 15}, {L"\\tree\\absolute.txt", 4}, {L"\\tree\\drive.txt", 4}};
+    const Expected fine[] = {
+        {L"\\tree\\relative.txt", 15}, {L"\\tree\\absolute.txt", 4}, {L"\\tree\\drive.txt", 4}};
     for (const Expected &expected : fine) {
         AppRun check = RunApp(Quoted(L"-chk=", lists + expected.list));
         ASSERT_EQ(DRIVER_OK, check.wait_result) << expected.list;
         EXPECT_EQ(expected.rows, check.rows.size()) << expected.list;
-        for (const std::vector<std::wstring> &row : check.rows) EXPECT_EQ(L"OK", row[2]) << row[0].c_str();
+        for (const std::vector<std::wstring> &row : check.rows)
+            EXPECT_EQ(L"OK", row[2]) << row[0].c_str();
         EXPECT_EQ(L"OK", check.parts[2]) << expected.list;
         EXPECT_EQ(0u, RunUnattended(Quoted(L"-chk=", lists + expected.list))) << expected.list;
     }
@@ -552,10 +601,13 @@ namespace {
 
 // Waits until the list shows at least one row, read from outside; the table
 // stays with the caller.
-bool WaitForRows(DriverTarget *target, ResultTable *table) {
+bool WaitForRows(DriverTarget *target, ResultTable *table)
+{
     for (DWORD waited = 0; waited < WAIT_MS; waited += 50) {
-        if (ReadResultTable(target, table) != DRIVER_OK) return false;
-        if (table->row_count > 0) return true;
+        if (ReadResultTable(target, table) != DRIVER_OK)
+            return false;
+        if (table->row_count > 0)
+            return true;
         ReleaseResultTable(table);
         Sleep(50);
     }
@@ -564,7 +616,8 @@ bool WaitForRows(DriverTarget *target, ResultTable *table) {
 
 // Starts the program on `arguments`, reads its first rows and the status bar
 // while the job runs, closes it and returns its exit code.
-DWORD CloseDuringJob(const std::wstring &arguments, const std::wstring &folder) {
+DWORD CloseDuringJob(const std::wstring &arguments, const std::wstring &folder)
+{
     PROCESS_INFORMATION info;
     if (!Launch(AppPath(), arguments, nullptr, nullptr, &info)) {
         ADD_FAILURE() << "cannot start the program";
@@ -583,7 +636,8 @@ DWORD CloseDuringJob(const std::wstring &arguments, const std::wstring &folder) 
         ReleaseResultTable(&table);
         StatusBarState state;
         if (ReadStatusBar(&target, &state) == DRIVER_OK) {
-            EXPECT_EQ(0, wcsncmp(state.parts[3].text, L"Work", 4)) << "the job ended before the close";
+            EXPECT_EQ(0, wcsncmp(state.parts[3].text, L"Work", 4))
+                << "the job ended before the close";
             ReleaseStatusBar(&state);
         }
     } else {
@@ -598,7 +652,8 @@ DWORD CloseDuringJob(const std::wstring &arguments, const std::wstring &folder) 
 
 // Four files of a gigabyte (sparse, so quick to make) behind small ones: the
 // close comes while every hashing thread is busy with them.
-TEST(EndToEnd, ClosingDuringAParallelScanOrCheckExitsWithZero) {
+TEST(EndToEnd, ClosingDuringAParallelScanOrCheckExitsWithZero)
+{
     NamedFolder folder = MakeNamedFolder(TempParent(), L"talvor_e2e_close_");
     std::wstring list_text;
     for (int i = 0; i < 20; ++i) {

@@ -55,8 +55,8 @@ void StartApp(const std::wstring &arguments, RunningApp *app, const wchar_t *fol
     std::wstring command = L"\"" + exe + L"\" " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
-    ASSERT_TRUE(CreateProcessW(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, folder, &startup,
-                               &app->info));
+    ASSERT_TRUE(CreateProcessW(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                               folder, &startup, &app->info));
     ASSERT_EQ(DRIVER_OK, AttachDriver(app->info.dwProcessId, WAIT_MS, &app->target));
     app->attached = true;
 }
@@ -74,9 +74,12 @@ DWORD AwaitExit(RunningApp *app)
 
 void EndApp(RunningApp *app)
 {
-    if (!app->info.hProcess) return;
-    if (WaitForSingleObject(app->info.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(app->info.hProcess, 1);
-    if (app->attached) DetachDriver(&app->target);
+    if (!app->info.hProcess)
+        return;
+    if (WaitForSingleObject(app->info.hProcess, 0) != WAIT_OBJECT_0)
+        TerminateProcess(app->info.hProcess, 1);
+    if (app->attached)
+        DetachDriver(&app->target);
     app->attached = false;
     CloseHandle(app->info.hThread);
     CloseHandle(app->info.hProcess);
@@ -87,10 +90,12 @@ std::vector<std::vector<std::wstring>> ReadRows(RunningApp *app)
 {
     std::vector<std::vector<std::wstring>> rows;
     ResultTable table;
-    if (ReadResultTable(&app->target, &table) != DRIVER_OK) return rows;
+    if (ReadResultTable(&app->target, &table) != DRIVER_OK)
+        return rows;
     for (int row = 0; row < table.row_count; ++row) {
         std::vector<std::wstring> cells;
-        for (int column = 0; column < table.column_count; ++column) cells.push_back(ResultCell(&table, row, column));
+        for (int column = 0; column < table.column_count; ++column)
+            cells.push_back(ResultCell(&table, row, column));
         rows.push_back(cells);
     }
     ReleaseResultTable(&table);
@@ -100,7 +105,8 @@ std::vector<std::vector<std::wstring>> ReadRows(RunningApp *app)
 std::wstring StatusPartText(RunningApp *app, int part)
 {
     StatusBarState state;
-    if (ReadStatusBar(&app->target, &state) != DRIVER_OK) return L"?";
+    if (ReadStatusBar(&app->target, &state) != DRIVER_OK)
+        return L"?";
     std::wstring text = part < state.part_count ? state.parts[part].text : L"?";
     ReleaseStatusBar(&state);
     return text;
@@ -117,7 +123,8 @@ int WaitForRowCount(RunningApp *app, int count)
 {
     ULONGLONG deadline = GetTickCount64() + WAIT_MS;
     while (RowCount(app) < count) {
-        if (GetTickCount64() >= deadline) return DRIVER_ERR_TIMEOUT;
+        if (GetTickCount64() >= deadline)
+            return DRIVER_ERR_TIMEOUT;
         Sleep(20);
     }
     return DRIVER_OK;
@@ -134,7 +141,8 @@ int WaitForPhase(RunningApp *app, const wchar_t *phase)
 bool WaitForStatusText(RunningApp *app, int part, const wchar_t *text)
 {
     for (DWORD waited = 0; waited < WAIT_MS; waited += 50) {
-        if (StatusPartText(app, part) == text) return true;
+        if (StatusPartText(app, part) == text)
+            return true;
         Sleep(50);
     }
     return false;
@@ -143,7 +151,8 @@ bool WaitForStatusText(RunningApp *app, int part, const wchar_t *text)
 // Chooses a menu item and returns the dialog it opened, or null.
 HWND OpenDialogFromMenu(RunningApp *app, WORD command, const wchar_t *caption)
 {
-    if (ChooseMenuItem(&app->target, command, WAIT_MS) != DRIVER_OK) return nullptr;
+    if (ChooseMenuItem(&app->target, command, WAIT_MS) != DRIVER_OK)
+        return nullptr;
     return WaitForDialog(&app->target, caption, WAIT_MS);
 }
 
@@ -164,7 +173,8 @@ void ExpectMenuItemGreyed(RunningApp *app, WORD command, const wchar_t *caption)
     EXPECT_FALSE(DialogAppears(&app->target, caption, NO_DIALOG_MS)) << caption;
 }
 
-void UseFileDialogFromMenu(RunningApp *app, WORD command, const wchar_t *caption, const std::wstring &name)
+void UseFileDialogFromMenu(RunningApp *app, WORD command, const wchar_t *caption,
+                           const std::wstring &name)
 {
     HWND dialog = OpenDialogFromMenu(app, command, caption);
     ASSERT_NE(nullptr, dialog) << caption;
@@ -178,7 +188,8 @@ void UseFileDialogFromMenu(RunningApp *app, WORD command, const wchar_t *caption
 std::string ExpectedChecksumList(const std::vector<std::vector<std::wstring>> &rows, wchar_t kind)
 {
     std::wstring text;
-    for (size_t i = rows.size(); i > 0; --i) text += std::wstring(1, kind) + L"\t" + rows[i - 1][1] + L"\t" + rows[i - 1][0] + L"\r\n";
+    for (size_t i = rows.size(); i > 0; --i)
+        text += std::wstring(1, kind) + L"\t" + rows[i - 1][1] + L"\t" + rows[i - 1][0] + L"\r\n";
     return ListBytes(text);
 }
 
@@ -228,7 +239,8 @@ TEST(MenuEndToEnd, ScanSaveAndCheckThroughTheMenuAndItsDialogs)
     ASSERT_EQ(DRIVER_OK, WaitForPhase(&app, L"OK"));
     std::vector<std::vector<std::wstring>> checked = ReadRows(&app);
     ASSERT_EQ(2u, checked.size());
-    for (const std::vector<std::wstring> &row : checked) EXPECT_EQ(L"OK", row[2]);
+    for (const std::vector<std::wstring> &row : checked)
+        EXPECT_EQ(L"OK", row[2]);
     EXPECT_EQ(L"Files: 2", StatusPartText(&app, 1));
 
     PutFileIn(folder.path, L"digits.txt", "123456780");
@@ -267,13 +279,15 @@ TEST(MenuEndToEnd, ARelativeListChecksAgainstTheStartFolderAfterEveryDialog)
 
     // Twice: the open dialog and the folder browser must not move it either.
     for (int round = 0; round < 2; ++round) {
-        if (round == 1) CancelDialogFromMenu(&app, DRIVER_CMD_SCAN, L"Browse for Folder");
+        if (round == 1)
+            CancelDialogFromMenu(&app, DRIVER_CMD_SCAN, L"Browse for Folder");
         UseFileDialogFromMenu(&app, DRIVER_CMD_CHECK, L"Open", list);
         ASSERT_TRUE(WaitForStatusText(&app, 1, L"Files: 2"));
         ASSERT_EQ(DRIVER_OK, WaitForReady(&app.target, nullptr, 0, WAIT_MS));
         std::vector<std::vector<std::wstring>> checked = ReadRows(&app);
         ASSERT_EQ(2u, checked.size());
-        for (const std::vector<std::wstring> &row : checked) EXPECT_EQ(L"OK", row[2]) << row[0].c_str();
+        for (const std::vector<std::wstring> &row : checked)
+            EXPECT_EQ(L"OK", row[2]) << row[0].c_str();
         EXPECT_EQ(L"OK", StatusPartText(&app, STATUS_PHASE)) << round;
     }
     EXPECT_EQ(DRIVER_OK, ChooseMenuItem(&app.target, DRIVER_CMD_EXIT, WAIT_MS));
@@ -296,7 +310,8 @@ TEST(MenuEndToEnd, SaveSwitchWritesWhatFileSaveWritesInBothFormats)
         RunningApp app;
         StartApp(L"-crc \"-dir=" + tree + L"\" \"-save=" + by_switch + L"\"", &app);
         ASSERT_EQ(DRIVER_OK, WaitForPhase(&app, L"OK"));
-        for (DWORD waited = 0; waited < WAIT_MS && !Exists(by_switch); waited += 50) Sleep(50);
+        for (DWORD waited = 0; waited < WAIT_MS && !Exists(by_switch); waited += 50)
+            Sleep(50);
         UseFileDialogFromMenu(&app, DRIVER_CMD_SAVE, L"Save As", by_menu);
         ASSERT_EQ(DRIVER_OK, WaitForReady(&app.target, nullptr, 0, WAIT_MS));
         std::string written = GetBytes(by_switch);
@@ -304,8 +319,10 @@ TEST(MenuEndToEnd, SaveSwitchWritesWhatFileSaveWritesInBothFormats)
         if (std::wstring(extension) == L".qcx") {
             EXPECT_EQ(ExpectedChecksumList(ReadRows(&app), L'C'), written);
         } else {
-            EXPECT_NE(std::string::npos, written.find("CRC32C (C:\\talvor-save-switch-")) << written;
-            EXPECT_NE(std::string::npos, written.find("r\xC3\xA9sum\xC3\xA9.txt) = E3069283\n")) << written;
+            EXPECT_NE(std::string::npos, written.find("CRC32C (C:\\talvor-save-switch-"))
+                << written;
+            EXPECT_NE(std::string::npos, written.find("r\xC3\xA9sum\xC3\xA9.txt) = E3069283\n"))
+                << written;
         }
         EXPECT_EQ(DRIVER_OK, ChooseMenuItem(&app.target, DRIVER_CMD_EXIT, WAIT_MS));
         EXPECT_EQ(0u, AwaitExit(&app));
@@ -320,12 +337,14 @@ TEST(MenuEndToEnd, DuringAScanOptionsAndAboutStayUsableAndTheCloseBoxEndsTheProg
     // the menu and the accelerators are used.
     NamedFolder folder = MakeNamedFolder(L"C:\\", L"talvor-menu-long-");
     const int group_size = 40;
-    for (int i = 0; i < group_size; ++i) PutFileIn(folder.path, L"r" + std::to_wstring(i) + L".txt", "r" + std::to_string(i));
+    for (int i = 0; i < group_size; ++i)
+        PutFileIn(folder.path, L"r" + std::to_wstring(i) + L".txt", "r" + std::to_string(i));
     MakeSubFolder(folder.path, L"sub");
     WriteLargeSparseFile(folder.path, L"sub\\large.bin", LARGE_FILE_BYTES);
     MakeSubFolder(folder.path, L"sub\\deeper");
     for (int i = 0; i < group_size; ++i)
-        PutFileIn(folder.path, L"sub\\deeper\\d" + std::to_wstring(i) + L".txt", "d" + std::to_string(i));
+        PutFileIn(folder.path, L"sub\\deeper\\d" + std::to_wstring(i) + L".txt",
+                  "d" + std::to_string(i));
     RunningApp app;
     StartApp(L"\"-dir=" + folder.path + L"\"", &app);
     ASSERT_EQ(DRIVER_OK, WaitForRowCount(&app, group_size));

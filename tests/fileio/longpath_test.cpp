@@ -27,8 +27,9 @@ std::wstring LongForm(const std::wstring &path)
 TEST(LongPathForm, NormalisesDrivePathsBeforePrefixingThemAndFitsTheBuffer)
 {
     const std::wstring want = L"\\\\?\\C:\\data\\a.bin";
-    for (const wchar_t *typed : {L"C:\\data\\a.bin", L"C:/data/a.bin", L"C:\\data\\.\\a.bin",
-                                 L"C:\\x\\..\\data\\a.bin", L"C:\\data\\sub\\..\\a.bin", L"C:\\data/./a.bin"})
+    for (const wchar_t *typed :
+         {L"C:\\data\\a.bin", L"C:/data/a.bin", L"C:\\data\\.\\a.bin", L"C:\\x\\..\\data\\a.bin",
+          L"C:\\data\\sub\\..\\a.bin", L"C:\\data/./a.bin"})
         EXPECT_EQ(LongForm(typed), want) << typed;
     EXPECT_EQ(LongForm(L"C:\\data\\."), L"\\\\?\\C:\\data");
     EXPECT_EQ(LongForm(L"C:\\data\\sub\\.."), L"\\\\?\\C:\\data");
@@ -74,15 +75,18 @@ TEST_F(Scratch, RelativeRootedAndDriveRelativePathsResolveAgainstTheCurrentFolde
 TEST(DevicePath, DevicesAreToldApartFromFilesAndShares)
 {
     for (const wchar_t *device :
-         {L"\\\\.\\COM1", L"\\\\.\\PhysicalDrive0", L"\\\\?\\GLOBALROOT\\Device\\Harddisk0\\Partition0", L"//./COM1",
-          L"\\\\?\\Volume{01234567-89ab-cdef-0123-456789abcdef}", L"C:\\data\\CON", L"C:\\data\\nul.txt", L"C:/data/Aux",
-          L"C:\\data\\prn ", L"C:\\data\\COM9", L"C:\\data\\lpt1.log", L"C:\\data\\COM\u00b9", L"C:NUL", L"con",
+         {L"\\\\.\\COM1", L"\\\\.\\PhysicalDrive0",
+          L"\\\\?\\GLOBALROOT\\Device\\Harddisk0\\Partition0", L"//./COM1",
+          L"\\\\?\\Volume{01234567-89ab-cdef-0123-456789abcdef}", L"C:\\data\\CON",
+          L"C:\\data\\nul.txt", L"C:/data/Aux", L"C:\\data\\prn ", L"C:\\data\\COM9",
+          L"C:\\data\\lpt1.log", L"C:\\data\\COM\u00b9", L"C:NUL", L"con",
           L"\\\\server\\share\\LPT2", L"C:\\data\\CONOUT$"})
         EXPECT_TRUE(IsDevicePath(device)) << device;
     for (const wchar_t *file :
-         {L"C:\\data\\a.bin", L"\\\\server\\share\\a.bin", L"\\\\?\\C:\\data\\a.bin", L"\\\\?\\UNC\\server\\share\\a.bin",
-          L"\\\\.\\C:\\data\\a.bin", L"C:\\data\\CONFIG.SYS", L"C:\\data\\COM10", L"C:\\data\\console",
-          L"C:\\CON\\a.bin", L"sub\\NULL.txt", L"C:\\data\\lpt.txt"})
+         {L"C:\\data\\a.bin", L"\\\\server\\share\\a.bin", L"\\\\?\\C:\\data\\a.bin",
+          L"\\\\?\\UNC\\server\\share\\a.bin", L"\\\\.\\C:\\data\\a.bin", L"C:\\data\\CONFIG.SYS",
+          L"C:\\data\\COM10", L"C:\\data\\console", L"C:\\CON\\a.bin", L"sub\\NULL.txt",
+          L"C:\\data\\lpt.txt"})
         EXPECT_FALSE(IsDevicePath(file)) << file;
 }
 

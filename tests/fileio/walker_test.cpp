@@ -110,8 +110,9 @@ TEST_F(Tree, FilesComeOutLevelByLevelWithTheirDetails)
     EXPECT_EQ(x.attributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
     WIN32_FILE_ATTRIBUTE_DATA data;
     ASSERT_TRUE(GetFileAttributesExW(At(L"x.bin").c_str(), GetFileExInfoStandard, &data));
-    EXPECT_EQ(x.last_write_time, (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-                                     data.ftLastWriteTime.dwLowDateTime);
+    EXPECT_EQ(x.last_write_time,
+              (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                  data.ftLastWriteTime.dwLowDateTime);
     EXPECT_NE(x.creation_time, 0u);
     EXPECT_EQ(list.items[4].fsize, s_first ? 50u : 30u);
 
@@ -153,7 +154,8 @@ TEST_F(Tree, RelativeDotAndDotDotTextsGivePathsThatOpenTheFiles)
 TEST_F(Tree, HiddenAndSystemFilesAreListedAndFoldersWithoutFilesGiveNothing)
 {
     ASSERT_TRUE(SetFileAttributesW(At(L"x.bin").c_str(), FILE_ATTRIBUTE_HIDDEN));
-    ASSERT_TRUE(SetFileAttributesW(At(L"s\\y.bin").c_str(), FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(
+        SetFileAttributesW(At(L"s\\y.bin").c_str(), FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN));
     ASSERT_TRUE(SetFileAttributesW(At(L"u").c_str(), FILE_ATTRIBUTE_HIDDEN));
     std::vector<std::wstring> paths = Walk(dir);
     EXPECT_EQ(paths, Expected(dir + L"\\"));
@@ -184,7 +186,8 @@ TEST_F(Tree, HiddenAndSystemFilesAreListedAndFoldersWithoutFilesGiveNothing)
 // vanished folder would.
 HANDLE LockFolder(const std::wstring &folder)
 {
-    return CreateFileW(folder.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    return CreateFileW(folder.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
 TEST_F(Tree, AFolderThatCannotBeEnumeratedIsReportedInPlaceOfItsContents)
@@ -197,12 +200,16 @@ TEST_F(Tree, AFolderThatCannotBeEnumeratedIsReportedInPlaceOfItsContents)
     result = ListDirRecursive(dir.c_str(), &list);
     CloseHandle(lock);
     EXPECT_EQ(result, 0);
-    std::vector<std::wstring> want = s_first
-        ? std::vector<std::wstring>{At(L"x.bin"), At(L"s"), At(L"u\\w.bin"), At(L"u\\v\\q.bin")}
-        : std::vector<std::wstring>{At(L"x.bin"), At(L"u\\w.bin"), At(L"s"), At(L"u\\v\\q.bin")};
+    std::vector<std::wstring> want =
+        s_first
+            ? std::vector<std::wstring>{At(L"x.bin"), At(L"s"), At(L"u\\w.bin"), At(L"u\\v\\q.bin")}
+            : std::vector<std::wstring>{At(L"x.bin"), At(L"u\\w.bin"), At(L"s"),
+                                        At(L"u\\v\\q.bin")};
     EXPECT_EQ(Paths(list), want);
     for (int32_t i = 0; i < list.count; ++i)
-        EXPECT_EQ(IsUnlistedFolder(&list.items[i]), std::wstring(list.items[i].full_path) == At(L"s")) << i;
+        EXPECT_EQ(IsUnlistedFolder(&list.items[i]),
+                  std::wstring(list.items[i].full_path) == At(L"s"))
+            << i;
     ListDirFree(&list);
 
     // The target itself unlistable: nothing at all, which the scan reports
@@ -377,8 +384,8 @@ TEST(Walker, FolderLinksBackToAnAncestorAreNotWalkedAgain)
     EXPECT_EQ(result, 0);
     std::set<std::wstring> found(paths.begin(), paths.end());
     EXPECT_EQ(paths.size(), 4u);
-    EXPECT_EQ(found, (std::set<std::wstring>{dir + L"\\x.bin", dir + L"\\s\\y.bin", dir + L"\\u\\w.bin",
-                                             dir + L"\\s\\side\\w.bin"}));
+    EXPECT_EQ(found, (std::set<std::wstring>{dir + L"\\x.bin", dir + L"\\s\\y.bin",
+                                             dir + L"\\u\\w.bin", dir + L"\\s\\side\\w.bin"}));
     EXPECT_EQ(paths[0], dir + L"\\x.bin");
     EXPECT_EQ(paths[3], dir + L"\\s\\side\\w.bin");
 

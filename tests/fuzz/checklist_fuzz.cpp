@@ -21,12 +21,18 @@ size_t Units(const utf16 *text)
 size_t ExpectedDigestUnits(char kind)
 {
     switch (kind) {
-    case 'C': return 8;
-    case 'E': return 56;
-    case 'S': return 64;
-    case 'M': return 96;
-    case 'H': return 128;
-    default: std::abort();
+    case 'C':
+        return 8;
+    case 'E':
+        return 56;
+    case 'S':
+        return 64;
+    case 'M':
+        return 96;
+    case 'H':
+        return 128;
+    default:
+        std::abort();
     }
 }
 
@@ -63,15 +69,16 @@ void CheckRoundTrip(const ParsedList &parsed)
     for (int32_t i = 0; i < again.count; ++i) {
         const Entry &a = again.entries[i];
         const Entry &b = saveable[size_t(i)];
-        if (a.kind != b.kind || Units(a.digest) != Units(b.digest) || Units(a.path) != Units(b.path)
-            || std::memcmp(a.digest, b.digest, Units(a.digest) * sizeof(utf16)) != 0
-            || std::memcmp(a.path, b.path, Units(a.path) * sizeof(utf16)) != 0)
+        if (a.kind != b.kind || Units(a.digest) != Units(b.digest) ||
+            Units(a.path) != Units(b.path) ||
+            std::memcmp(a.digest, b.digest, Units(a.digest) * sizeof(utf16)) != 0 ||
+            std::memcmp(a.path, b.path, Units(a.path) * sizeof(utf16)) != 0)
             std::abort();
     }
     ReleaseParsedList(&again);
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -86,7 +93,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         std::abort();
     for (int32_t i = 0; i < parsed.count; ++i) {
         const Entry &e = parsed.entries[i];
-        if (Units(e.digest) > ExpectedDigestUnits(e.kind) || Units(e.path) > size_t(CHECKLIST_MAX_PATH_UNITS))
+        if (Units(e.digest) > ExpectedDigestUnits(e.kind) ||
+            Units(e.path) > size_t(CHECKLIST_MAX_PATH_UNITS))
             std::abort();
     }
     if (parsed.count >= parsed.capacity - CHECKLIST_GROWTH_MARGIN)

@@ -22,14 +22,15 @@ void CheckBounds(const ParsedList &parsed, const ListProblems &problems, int for
         const Entry &e = parsed.entries[i];
         const KindInfo *kind = FindKind(utf16(static_cast<unsigned char>(e.kind)));
         size_t digest_units = TextUnits(e.digest);
-        if (!kind || digest_units > size_t(kind->digest_digits)
-            || TextUnits(e.path) > size_t(CHECKLIST_MAX_PATH_UNITS))
+        if (!kind || digest_units > size_t(kind->digest_digits) ||
+            TextUnits(e.path) > size_t(CHECKLIST_MAX_PATH_UNITS))
             std::abort();
         if (format == LIST_FORMAT_TAGGED) {
             if (digest_units != size_t(kind->digest_digits))
                 std::abort();
             for (size_t k = 0; k < digest_units; ++k)
-                if (!((e.digest[k] >= '0' && e.digest[k] <= '9') || (e.digest[k] >= 'A' && e.digest[k] <= 'F')))
+                if (!((e.digest[k] >= '0' && e.digest[k] <= '9') ||
+                      (e.digest[k] >= 'A' && e.digest[k] <= 'F')))
                     std::abort();
         }
     }
@@ -37,8 +38,8 @@ void CheckBounds(const ParsedList &parsed, const ListProblems &problems, int for
         std::abort();
     for (int32_t i = 0; i < problems.count; ++i) {
         const ListProblem &p = problems.items[i];
-        if (p.line < 1 || p.problem < LIST_LINE_MALFORMED || p.problem > LIST_LINE_INVALID_TEXT
-            || TextUnits(p.text) > size_t(CHECKLIST_MAX_PATH_UNITS))
+        if (p.line < 1 || p.problem < LIST_LINE_MALFORMED || p.problem > LIST_LINE_INVALID_TEXT ||
+            TextUnits(p.text) > size_t(CHECKLIST_MAX_PATH_UNITS))
             std::abort();
         if (i > 0 && p.line <= problems.items[i - 1].line)
             std::abort();
@@ -55,9 +56,9 @@ void CheckRoundTrip(const ParsedList &parsed)
     uint64_t bytes = ComposeTaggedList(fitting.data(), int32_t(fitting.size()), body.data());
     ParsedList again = {};
     ListProblems problems = {};
-    if (ParseListFile(reinterpret_cast<const uint8_t *>(body.data()), size_t(bytes), &again, &problems)
-            != CHECKLIST_OK
-        || problems.count != 0 || again.count != int32_t(fitting.size()))
+    if (ParseListFile(reinterpret_cast<const uint8_t *>(body.data()), size_t(bytes), &again,
+                      &problems) != CHECKLIST_OK ||
+        problems.count != 0 || again.count != int32_t(fitting.size()))
         std::abort();
     for (int32_t i = 0; i < again.count; ++i) {
         const Entry &a = again.entries[i];
@@ -69,7 +70,7 @@ void CheckRoundTrip(const ParsedList &parsed)
     ReleaseListProblems(&problems);
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

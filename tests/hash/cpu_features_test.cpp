@@ -17,4 +17,4 @@ TEST(CpuFeatures, LimitKeepsOnlyTheAllowedProbedFeatures)
     EXPECT_EQ(cpu_features(), probed);
 }
 
-} // namespace
+}  // namespace

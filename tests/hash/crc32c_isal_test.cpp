@@ -20,7 +20,8 @@ TEST_P(Crc32cAgainstIsal, RandomInputs)
         uint32_t ours = 0;
         crc32c_init(&ours);
         crc32c_update(&ours, start, n);
-        uint32_t theirs = ~crc32_iscsi(const_cast<uint8_t *>(start), static_cast<int>(n), 0xFFFFFFFFu);
+        uint32_t theirs =
+            ~crc32_iscsi(const_cast<uint8_t *>(start), static_cast<int>(n), 0xFFFFFFFFu);
         ASSERT_EQ(crc32c_final(&ours), theirs) << n << " bytes";
     }
 }
@@ -28,4 +29,4 @@ TEST_P(Crc32cAgainstIsal, RandomInputs)
 INSTANTIATE_TEST_SUITE_P(EveryPath, Crc32cAgainstIsal, ::testing::ValuesIn(CRC32C_PATHS),
                          engine_path_name);
 
-} // namespace
+}  // namespace

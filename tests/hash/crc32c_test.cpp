@@ -56,7 +56,8 @@ std::vector<uint32_t> lengths_around_path_edges()
     for (uint32_t long_rounds = 0; long_rounds <= 4; ++long_rounds)
         for (uint32_t short_rounds : {0u, 1u, 2u, 15u})
             for (int delta = -17; delta <= 17; ++delta) {
-                int64_t n = int64_t(long_rounds) * long_round + int64_t(short_rounds) * short_round + delta;
+                int64_t n =
+                    int64_t(long_rounds) * long_round + int64_t(short_rounds) * short_round + delta;
                 if (n >= 0)
                     lengths.push_back(uint32_t(n));
             }
@@ -144,13 +145,15 @@ TEST_P(Crc32cPath, LongInputsWholeAndInPieces)
     const uint32_t n = 5 * 12288 + 7 * 768 + 13;
     for (size_t piece : {size_t(255), size_t(257), size_t(767), size_t(769), size_t(12283),
                          size_t(12291), size_t(24583), size_t(65536)})
-        EXPECT_EQ(crc32c_of_pieces(start, even_split(n, piece)), expected[n]) << "pieces of " << piece;
+        EXPECT_EQ(crc32c_of_pieces(start, even_split(n, piece)), expected[n])
+            << "pieces of " << piece;
     for (int trial = 0; trial < 20; ++trial)
         EXPECT_EQ(crc32c_of_pieces(start, random_split(rng, n, 2 * 12288)), expected[n])
             << "random split " << trial;
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryPath, Crc32cPath, ::testing::ValuesIn(CRC32C_PATHS), engine_path_name);
+INSTANTIATE_TEST_SUITE_P(EveryPath, Crc32cPath, ::testing::ValuesIn(CRC32C_PATHS),
+                         engine_path_name);
 
 // The status bar's "SSE4.2 HW"/"SSE4.2 SW" follows the same answer the
 // engine goes by, taken-away features included.
@@ -163,4 +166,4 @@ TEST(Crc32cEngineText, FollowsTheDispatcher)
     EXPECT_EQ(detect_sse42(), has);
 }
 
-} // namespace
+}  // namespace

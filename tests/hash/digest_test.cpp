@@ -67,4 +67,4 @@ TEST(DigestSelection, CrcTextKeepsLeadingZeros)
     EXPECT_EQ(out[9], u'#') << "nothing past the terminator";
 }
 
-} // namespace
+}  // namespace

@@ -25,7 +25,7 @@ bool is_read_block_size(size_t size)
     return size == 0x100000 || size == 0x600000;
 }
 
-} // namespace
+}  // namespace
 
 extern "C" void *__wrap_malloc(size_t size)
 {
@@ -64,4 +64,4 @@ TEST(FileDigestAlloc, RefusedBlockLeavesTheBufferAsItWas)
     RemoveTree(folder);
 }
 
-} // namespace
+}  // namespace

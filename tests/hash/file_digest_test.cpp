@@ -125,7 +125,8 @@ TEST_F(FileDigest, EveryKindGivesItsTextAndEmptyFilesNeedNoRead)
 {
     std::wstring empty = put(L"empty.bin", {});
     EXPECT_EQ(digest(L'C', empty), "00000000");
-    EXPECT_EQ(digest(L'S', empty), "A7FFC6F8BF1ED76651C14756A061D662F580FF4DE43B49FA82D80A4B80F8434A");
+    EXPECT_EQ(digest(L'S', empty),
+              "A7FFC6F8BF1ED76651C14756A061D662F580FF4DE43B49FA82D80A4B80F8434A");
     EXPECT_TRUE(g_reads.empty());
 
     std::wstring check = put(L"check.txt", {'1', '2', '3', '4', '5', '6', '7', '8', '9'});
@@ -174,7 +175,7 @@ TEST_F(FileDigest, ReadsAskForFixedBlocksAndThenWhatTheLastDelivered)
     path = put(L"1024.bin", bytes);
     for (wchar_t kind : {L'C', L'S', L'H'}) {
         g_reads.clear();
-        EXPECT_EQ(digest(kind, path), kind == L'C' ? crc_text(bytes)
+        EXPECT_EQ(digest(kind, path), kind == L'C'   ? crc_text(bytes)
                                       : kind == L'S' ? sha3_text(256, bytes)
                                                      : sha3_text(512, bytes));
         ASSERT_EQ(g_reads.size(), 1u) << "kind " << char(kind);
@@ -331,4 +332,4 @@ TEST_F(FileDigest, FilesOf4GiBAndMoreAreDigestedToTheEnd)
     EXPECT_EQ(g_reads.size(), (size + CRC_BLOCK - 1) / CRC_BLOCK);
 }
 
-} // namespace
+}  // namespace

@@ -80,4 +80,7 @@ inline std::string engine_path_name(const ::testing::TestParamInfo<engine_path> 
     return info.param.name;
 }
 
-inline void PrintTo(const engine_path &path, std::ostream *out) { *out << path.name; }
+inline void PrintTo(const engine_path &path, std::ostream *out)
+{
+    *out << path.name;
+}

@@ -36,4 +36,4 @@ TEST_P(Sha3AgainstOpenSsl, RandomMessages)
 INSTANTIATE_TEST_SUITE_P(EveryPath, Sha3AgainstOpenSsl, ::testing::ValuesIn(SHA3_PATHS),
                          engine_path_name);
 
-} // namespace
+}  // namespace

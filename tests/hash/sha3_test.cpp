@@ -11,7 +11,10 @@ namespace {
 
 const unsigned kBits[4] = {224, 256, 384, 512};
 
-uint32_t block_size_of(unsigned bits) { return (1600 - 2 * bits) / 8; }
+uint32_t block_size_of(unsigned bits)
+{
+    return (1600 - 2 * bits) / 8;
+}
 
 std::string sha3_hex(unsigned bits, const void *data, uint64_t n)
 {
@@ -133,8 +136,9 @@ TEST_P(Sha3Path, SplitFeedingAtAnyAlignmentMatchesOneShot)
                 message[i] = static_cast<uint8_t>(rng());
             std::string one_shot = sha3_hex(bits, message, n);
 
-            std::vector<size_t> ends = trial < 3 ? even_split(n, fixed_pieces[trial])
-                                                 : random_split(rng, n, 1 + rng() % (2 * block_size));
+            std::vector<size_t> ends = trial < 3
+                                           ? even_split(n, fixed_pieces[trial])
+                                           : random_split(rng, n, 1 + rng() % (2 * block_size));
             sha3_context ctx;
             sha3_init(&ctx, bits);
             size_t at = 0;
@@ -150,7 +154,8 @@ TEST_P(Sha3Path, SplitFeedingAtAnyAlignmentMatchesOneShot)
 }
 
 // The oracle's digests of every length, computed once for all paths.
-const std::vector<std::string> &oracle_digests(int size_index, const uint8_t *message, size_t longest)
+const std::vector<std::string> &oracle_digests(int size_index, const uint8_t *message,
+                                               size_t longest)
 {
     static std::vector<std::string> digests[4];
     std::vector<std::string> &cached = digests[size_index];
@@ -197,4 +202,4 @@ TEST(Sha3DeathTest, ConsistencyChecksStopTheProgram)
 }
 #endif
 
-} // namespace
+}  // namespace

@@ -44,7 +44,7 @@ protected:
     std::wstring folder;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(JobTest, ScanShowsProgressAndEndsReady)
 {
@@ -88,7 +88,8 @@ TEST_F(JobTest, ScanShowsProgressAndEndsReady)
 TEST_F(JobTest, ScanMarksUnreadableFilesAndTakesHashChoicePerFile)
 {
     std::wstring dir = MakeFiles(L"locked", 4);
-    HANDLE held = CreateFileW((dir + L"\\f2.bin").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE held = CreateFileW((dir + L"\\f2.bin").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     RunJobAndWait(JOB_FOLDER_SCAN, dir);
     CloseHandle(held);
@@ -141,8 +142,8 @@ TEST_F(JobTest, ScanReportsAFolderItCannotListAndSavesOnlyTheFilesItRead)
     CreateDirectoryW(shut.c_str(), nullptr);
     PutBytes(shut + L"\\hidden.bin", "never listed");
     // An exclusive handle keeps the enumeration out, as a denied folder would.
-    HANDLE lock = CreateFileW(shut.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                              nullptr);
+    HANDLE lock = CreateFileW(shut.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
     RunJobAndWait(JOB_FOLDER_SCAN, dir);
     CloseHandle(lock);
@@ -167,7 +168,8 @@ TEST_F(JobTest, TypedFolderFormsScanAndCheckTheSameFiles)
     for (wchar_t &unit : slashed)
         if (unit == L'\\')
             unit = L'/';
-    for (const std::wstring &typed : {slashed, dir + L"\\.", dir + L"\\sub\\..", folder + L"\\x\\..\\typed"}) {
+    for (const std::wstring &typed :
+         {slashed, dir + L"\\.", dir + L"\\sub\\..", folder + L"\\x\\..\\typed"}) {
         RunJobAndWait(JOB_FOLDER_SCAN, typed);
         std::vector<ResultRow> rows = ReadResultRows();
         ASSERT_EQ(rows.size(), 2u) << typed;
@@ -246,7 +248,9 @@ TEST_F(JobTest, CheckReadsHandEditedAndBrokenLists)
                 sha3_of_a = g_app.entries[i].digest;
     }
     ASSERT_EQ(sha3_of_a.size(), 56u);
-    PutBytes(mixed, ListBytes(L"C\tE3069283\t" + a + L"\r\nE\t" + sha3_of_a + L"\t" + a + L"\r\n").substr(2));
+    PutBytes(
+        mixed,
+        ListBytes(L"C\tE3069283\t" + a + L"\r\nE\t" + sha3_of_a + L"\t" + a + L"\r\n").substr(2));
     RunJobAndWait(JOB_CHECK, mixed);
     EXPECT_EQ(CountStatus(ReadResultRows(), L"OK"), 2);
     EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"OK");
@@ -281,10 +285,12 @@ TEST_F(JobTest, CheckReadsHandEditedAndBrokenLists)
         std::string bytes;
         size_t rows;
     };
-    const NoEntries no_entries[] = {
-        {"\xEF\xBB\xBF" "C\tE3069283\t" + std::string(a.begin(), a.end()) + "\r\n", 2},
-        {ListBytes(L"\r\n\r\n"), 1},
-        {std::string("x"), 2}};
+    const NoEntries no_entries[] = {{"\xEF\xBB\xBF"
+                                     "C\tE3069283\t" +
+                                         std::string(a.begin(), a.end()) + "\r\n",
+                                     2},
+                                    {ListBytes(L"\r\n\r\n"), 1},
+                                    {std::string("x"), 2}};
     for (const NoEntries &list : no_entries) {
         std::wstring odd = folder + L"\\odd.qcx";
         PutBytes(odd, list.bytes);
@@ -303,9 +309,13 @@ TEST_F(JobTest, CheckReadsHandEditedAndBrokenLists)
     // Entries naming devices are never opened: the null device would read
     // as an empty file and match the digest of nothing.
     std::wstring devices = folder + L"\\devices.qcx";
-    PutBytes(devices, ListBytes(L"C\t00000000\tNUL\r\nC\t00000000\t" + folder + L"\\nul.txt\r\n"
-                                     L"C\t00000000\t\\\\.\\NUL\r\nC\t00000000\t\\\\?\\GLOBALROOT\\Device\\Null\r\n"
-                                     L"C\tE3069283\t" + a + L"\r\n"));
+    PutBytes(
+        devices,
+        ListBytes(L"C\t00000000\tNUL\r\nC\t00000000\t" + folder +
+                  L"\\nul.txt\r\n"
+                  L"C\t00000000\t\\\\.\\NUL\r\nC\t00000000\t\\\\?\\GLOBALROOT\\Device\\Null\r\n"
+                  L"C\tE3069283\t" +
+                  a + L"\r\n"));
     RunJobAndWait(JOB_CHECK, devices);
     rows = ReadResultRows();
     ASSERT_EQ(rows.size(), 5u);
@@ -349,7 +359,8 @@ TEST_F(JobTest, SaveWritesExactBytesAndNeverLosesTheOldList)
 
     const std::string old_list = ListBytes(L"C\t00000000\told\r\n");
     auto expect_save_failure = [&](const std::wstring &target) {
-        SCOPED_TRACE(testing::Message() << "saving over " << std::string(target.begin(), target.end()));
+        SCOPED_TRACE(testing::Message()
+                     << "saving over " << std::string(target.begin(), target.end()));
         ErrorBoxWatch watch;
         StartErrorBoxWatch(&watch);
         EXPECT_NE(SaveChecksumListTo(target.c_str()), FILE_OK);
@@ -373,7 +384,8 @@ TEST_F(JobTest, SaveWritesExactBytesAndNeverLosesTheOldList)
 
     std::wstring held_path = folder + L"\\held.qcx";
     PutBytes(held_path, old_list);
-    HANDLE held = CreateFileW(held_path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE held =
+        CreateFileW(held_path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     expect_save_failure(held_path);
     CloseHandle(held);
@@ -402,8 +414,10 @@ TEST_F(JobTest, SingleRowsKeepTheirOwnTextsAndBatchesTheirOrder)
 
     std::vector<ResultRow> rows = ReadResultRows();
     ASSERT_EQ(rows.size(), 4u);
-    const wchar_t *expected[4][3] = {{L"b2", L"C2", L"MISMATCH"}, {L"b1", L"C1", L"OK"},
-                                     {L"second", L"BBBB", L"ERROR"}, {L"first", L"AAAA", L"OK"}};
+    const wchar_t *expected[4][3] = {{L"b2", L"C2", L"MISMATCH"},
+                                     {L"b1", L"C1", L"OK"},
+                                     {L"second", L"BBBB", L"ERROR"},
+                                     {L"first", L"AAAA", L"OK"}};
     for (size_t i = 0; i < 4; ++i) {
         EXPECT_EQ(rows[i].path, expected[i][0]) << i;
         EXPECT_EQ(rows[i].digest, expected[i][1]) << i;
@@ -429,14 +443,15 @@ TEST_F(JobTest, WorkersLeaveNoThreadHandlesBehind)
 
 namespace {
 
-const char SHA3_256_ABC_LOWER[] = "3a985da74fe225b2045c172d6bd390bd855f086e3e9d525b46bfe24511431532";
+const char SHA3_256_ABC_LOWER[] =
+    "3a985da74fe225b2045c172d6bd390bd855f086e3e9d525b46bfe24511431532";
 
 std::string Narrow(const std::wstring &text)
 {
     return std::string(text.begin(), text.end());
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(JobTest, CheckTakesTaggedListPathsFromTheListsOwnFolder)
 {
@@ -445,26 +460,32 @@ TEST_F(JobTest, CheckTakesTaggedListPathsFromTheListsOwnFolder)
     std::wstring b = PutFileIn(folder, L"b.txt", "123456789");
     // Lower-case hex, a path up and a path down, in UTF-8 and as UTF-16 with
     // CR LF: the same two entries, both found from the list's folder.
-    std::string utf8 = std::string("SHA3-256 (a.txt) = ") + SHA3_256_ABC_LOWER + "\nCRC32C (../b.txt) = e3069283\n";
+    std::string utf8 = std::string("SHA3-256 (a.txt) = ") + SHA3_256_ABC_LOWER +
+                       "\nCRC32C (../b.txt) = e3069283\n";
     std::wstring list = PutFileIn(sub, L"list.txt", utf8);
-    std::wstring wide_list = PutFileIn(sub, L"wide.sha3",
-                                       "\xFF\xFE" + Utf16Bytes(L"SHA3-256 (./a.txt) = " + std::wstring(SHA3_256_ABC_LOWER,
-                                                   SHA3_256_ABC_LOWER + 64) + L"\r\nCRC32C (..\\b.txt) = E3069283\r\n"));
+    std::wstring wide_list = PutFileIn(
+        sub, L"wide.sha3",
+        "\xFF\xFE" + Utf16Bytes(L"SHA3-256 (./a.txt) = " +
+                                std::wstring(SHA3_256_ABC_LOWER, SHA3_256_ABC_LOWER + 64) +
+                                L"\r\nCRC32C (..\\b.txt) = E3069283\r\n"));
     for (const std::wstring &tagged : {list, wide_list}) {
         RunJobAndWait(JOB_CHECK, tagged);
         std::vector<ResultRow> rows = ReadResultRows();
         ASSERT_EQ(rows.size(), 2u);
-        EXPECT_EQ(CountStatus(rows, L"OK"), 2) << Narrow(rows[0].path) << " " << Narrow(rows[1].path);
+        EXPECT_EQ(CountStatus(rows, L"OK"), 2)
+            << Narrow(rows[0].path) << " " << Narrow(rows[1].path);
         EXPECT_EQ(rows[1].path, sub + L"\\" + (tagged == list ? L"a.txt" : L"./a.txt"));
-        EXPECT_EQ(rows[1].digest, L"3A985DA74FE225B2045C172D6BD390BD855F086E3E9D525B46BFE24511431532");
+        EXPECT_EQ(rows[1].digest,
+                  L"3A985DA74FE225B2045C172D6BD390BD855F086E3E9D525B46BFE24511431532");
         EXPECT_EQ(gui::StatusText(STATUS_COUNT), L"Files: 2");
         EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"OK");
     }
 
     // A rooted path continues the list's drive; a drive-relative one has no
     // folder the check may assume: an error row with its digest, and "BAD".
-    std::wstring rooted = PutFileIn(folder, L"rooted.txt",
-                                    "CRC32C (" + Narrow(b.substr(2)) + ") = E3069283\nCRC32C (C:b.txt) = E3069283\n");
+    std::wstring rooted =
+        PutFileIn(folder, L"rooted.txt",
+                  "CRC32C (" + Narrow(b.substr(2)) + ") = E3069283\nCRC32C (C:b.txt) = E3069283\n");
     RunJobAndWait(JOB_CHECK, rooted);
     std::vector<ResultRow> rows = ReadResultRows();
     ASSERT_EQ(rows.size(), 2u);
@@ -482,14 +503,16 @@ TEST_F(JobTest, HostileTaggedListGivesAnErrorRowPerBadLineAndTheWindowLives)
     PutFileIn(folder, L"a.txt", "abc");
     std::string overlong(40000, 'x');
     std::string lines = "CRC32C (a.txt) = 364B3FB7\n"
-                        "SHA3-256 (a.tx\n"                                     // cut
-                        "MD5 (a.txt) = 900150983cd24fb0d6963f7d28e17f72\n"     // unknown algorithm
-                        "CRC32C (a.txt) = 364B3F\n"                            // digest too short
-                        "SHA3-224 (a.txt) = 364B3FB7\n"                        // another kind's length
-                        "CRC32C (" + overlong + ") = 00000000\n"               // path beyond any limit
-                        "CRC32C (\xFF\xFE.txt) = 00000000\n"                   // not UTF-8
+                        "SHA3-256 (a.tx\n"                                  // cut
+                        "MD5 (a.txt) = 900150983cd24fb0d6963f7d28e17f72\n"  // unknown algorithm
+                        "CRC32C (a.txt) = 364B3F\n"                         // digest too short
+                        "SHA3-224 (a.txt) = 364B3FB7\n"                     // another kind's length
+                        "CRC32C (" +
+                        overlong +
+                        ") = 00000000\n"                      // path beyond any limit
+                        "CRC32C (\xFF\xFE.txt) = 00000000\n"  // not UTF-8
                         "# a comment\n\n"
-                        "SHA3-512 (a";                                          // cut at the end
+                        "SHA3-512 (a";  // cut at the end
     std::wstring list = PutFileIn(folder, L"hostile.txt", lines);
     RunJobAndWait(JOB_CHECK, list);
     // The overlong path is cut like a .qcx path and names no file.
@@ -530,9 +553,13 @@ TEST_F(JobTest, SaveWritesATaggedListForAnyOtherExtensionAndTellsWhatItLeftOut)
                    {'C', L"364B3FB7", std::wstring(L"C:\\d\\odd") + wchar_t(0xD800) + L".txt"},
                    {'C', L"364B3FB7", L"C:\\d\\line\nbreak.txt"}});
     const std::string tagged = "CRC32C (C:\\d\\b.txt) = E3069283\n"
-                               "SHA3-256 (C:\\d\\\xC3\xA9\xF0\x9F\x98\x80.txt) = " + Narrow(sha3) + "\n";
-    const std::string qcx = ListBytes(L"C\tE3069283\tC:\\d\\b.txt\r\nS\t" + sha3 + L"\tC:\\d\\\u00e9\U0001F600.txt\r\n"
-                                      L"C\t364B3FB7\tC:\\d\\odd" + std::wstring(1, wchar_t(0xD800)) + L".txt\r\n"
+                               "SHA3-256 (C:\\d\\\xC3\xA9\xF0\x9F\x98\x80.txt) = " +
+                               Narrow(sha3) + "\n";
+    const std::string qcx = ListBytes(L"C\tE3069283\tC:\\d\\b.txt\r\nS\t" + sha3 +
+                                      L"\tC:\\d\\\u00e9\U0001F600.txt\r\n"
+                                      L"C\t364B3FB7\tC:\\d\\odd" +
+                                      std::wstring(1, wchar_t(0xD800)) +
+                                      L".txt\r\n"
                                       L"C\t364B3FB7\tC:\\d\\line\nbreak.txt\r\n");
 
     // Unwritable names are left out of a tagged list, never silently.
@@ -552,7 +579,10 @@ TEST_F(JobTest, SaveWritesATaggedListForAnyOtherExtensionAndTellsWhatItLeftOut)
         const wchar_t *name;
         bool tagged;
     };
-    const Named names[] = {{L"\\l.sha3", true}, {L"\\l.QCX", false}, {L"\\l.Qcx.bak", true}, {L"\\dir.d\\plain", false}};
+    const Named names[] = {{L"\\l.sha3", true},
+                           {L"\\l.QCX", false},
+                           {L"\\l.Qcx.bak", true},
+                           {L"\\dir.d\\plain", false}};
     CreateDirectoryW((folder + L"\\dir.d").c_str(), nullptr);
     StartErrorBoxWatch(&watch);
     for (const Named &named : names) {

@@ -84,11 +84,11 @@ bool LaterFilesDigested()
     return true;
 }
 
-} // namespace
+}  // namespace
 
 TEST(DigestThreads, OnePerCoreOneOnASpinningDiskOrAsForced)
 {
-    EXPECT_EQ(ChooseDigestThreads(2, -1, 0), 2);   // the drive does not answer
+    EXPECT_EQ(ChooseDigestThreads(2, -1, 0), 2);  // the drive does not answer
     EXPECT_EQ(ChooseDigestThreads(2, 0, 0), 2);
     EXPECT_EQ(ChooseDigestThreads(16, 1, 0), 1);
     EXPECT_EQ(ChooseDigestThreads(2, 1, 8), 8);

@@ -30,10 +30,18 @@ std::wstring EngineDigest(char kind, const std::string &bytes)
     }
     digest_context ctx;
     switch (kind) {
-    case 'E': digest_init_224(&ctx); break;
-    case 'S': digest_init_256(&ctx); break;
-    case 'M': digest_init_384(&ctx); break;
-    default: digest_init_512(&ctx); break;
+    case 'E':
+        digest_init_224(&ctx);
+        break;
+    case 'S':
+        digest_init_256(&ctx);
+        break;
+    case 'M':
+        digest_init_384(&ctx);
+        break;
+    default:
+        digest_init_512(&ctx);
+        break;
     }
     digest_update(bytes.data(), &ctx, static_cast<uint32_t>(bytes.size()));
     digest_final(&ctx);
@@ -139,8 +147,7 @@ TEST(Dispatcher, ANewJobClearsTheOldResultAndNoJobTouchesNothing)
     ASSERT_EQ(gui::Start(command_line.c_str(), SW_HIDE), 1);
     ASSERT_TRUE(gui::PumpUntilJobEnded());
     ASSERT_EQ(gui::RowCount(), 1);
-    EXPECT_EQ(gui::Cell(0, 1),
-              L"3A985DA74FE225B2045C172D6BD390BD855F086E3E9D525B46BFE24511431532");
+    EXPECT_EQ(gui::Cell(0, 1), L"3A985DA74FE225B2045C172D6BD390BD855F086E3E9D525B46BFE24511431532");
     Entry *old_table = g_app.entries;
     ASSERT_NE(old_table, nullptr);
 

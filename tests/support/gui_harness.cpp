@@ -73,7 +73,8 @@ bool JobCommandsEnabled()
 
 bool JobEnded()
 {
-    return g_app.pending_job == 0 && StatusText(STATUS_ACTIVITY) == L"Ready" && JobCommandsEnabled();
+    return g_app.pending_job == 0 && StatusText(STATUS_ACTIVITY) == L"Ready" &&
+           JobCommandsEnabled();
 }
 
 bool PumpUntilJobEnded(DWORD timeout_ms)

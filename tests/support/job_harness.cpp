@@ -47,7 +47,7 @@ DWORD WINAPI WatchErrorBoxes(LPVOID parameter)
     return 0;
 }
 
-} // namespace
+}  // namespace
 
 void StartTestWindow()
 {
@@ -83,8 +83,14 @@ int CountStatus(const std::vector<ResultRow> &rows, const wchar_t *status)
     return n;
 }
 
-void ClearStatusLog() { g_status_log.clear(); }
-const std::vector<StatusChange> &StatusLog() { return g_status_log; }
+void ClearStatusLog()
+{
+    g_status_log.clear();
+}
+const std::vector<StatusChange> &StatusLog()
+{
+    return g_status_log;
+}
 
 bool StatusLogHas(int part, const std::wstring &text)
 {
@@ -116,7 +122,8 @@ void SetEntryTable(const std::vector<TestEntry> &entries)
     ReleaseEntryTable();
     g_app.entries = static_cast<Entry *>(std::calloc(entries.size() + 1, sizeof(Entry)));
     for (size_t i = 0; i < entries.size(); ++i)
-        g_app.entries[i] = {entries[i].kind, DuplicateText(entries[i].digest.c_str()), DuplicateText(entries[i].path.c_str())};
+        g_app.entries[i] = {entries[i].kind, DuplicateText(entries[i].digest.c_str()),
+                            DuplicateText(entries[i].path.c_str())};
     g_app.entry_count = int32_t(entries.size());
 }
 
@@ -137,7 +144,7 @@ int HoldingReader(sOpenFile *file, void *dest, uint64_t offset, uint32_t *length
     return result;
 }
 
-} // namespace
+}  // namespace
 
 void HoldDigestOf(const std::string &content)
 {

@@ -116,7 +116,7 @@ protected:
     }
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(CopyTest, ControlAAndControlCCopyEveryRowInTheOrderShown)
 {
@@ -127,7 +127,9 @@ TEST_F(CopyTest, ControlAAndControlCCopyEveryRowInTheOrderShown)
     PressControlWith('A');
     EXPECT_EQ(SelectedCount(), 3);
     PressControlWith('C');
-    EXPECT_EQ(ClipboardText(), L"C:\\c.txt\t\tERROR\r\nC:\\b \u00e9.txt\tE3069283\tOK\r\nC:\\a.txt\t364B3FB7\tCreated");
+    EXPECT_EQ(
+        ClipboardText(),
+        L"C:\\c.txt\t\tERROR\r\nC:\\b \u00e9.txt\tE3069283\tOK\r\nC:\\a.txt\t364B3FB7\tCreated");
 }
 
 TEST_F(CopyTest, TheContextMenuCopiesRowsOrDigestsOfTheSelection)
@@ -156,8 +158,9 @@ TEST_F(CopyTest, AHundredThousandRowsCopyWhole)
         wchar_t path[64];
         std::swprintf(path, 64, L"C:\\data\\folder %06d\\file.bin", i);
         paths[i] = path;
-        records[rows - 1 - i] = {paths[i].c_str(),
-                                 L"3A985DA74FE225B2045C172D6BD390BD855F086E3E9D525B46BFE24511431532", L"OK"};
+        records[rows - 1 - i] = {
+            paths[i].c_str(), L"3A985DA74FE225B2045C172D6BD390BD855F086E3E9D525B46BFE24511431532",
+            L"OK"};
     }
     ClearResultList();
     ASSERT_TRUE(AddResultRows(records.data(), rows));
@@ -175,9 +178,11 @@ TEST_F(CopyTest, AHundredThousandRowsCopyWhole)
     std::wstring text = ClipboardText();
     const size_t line = std::wstring(L"C:\\data\\folder 000000\\file.bin\t").size() + 64 + 3;
     EXPECT_EQ(text.size(), rows * (line + 2) - 2);
-    EXPECT_EQ(text.substr(0, line), L"C:\\data\\folder 000000\\file.bin\t"
-                                    L"3A985DA74FE225B2045C172D6BD390BD855F086E3E9D525B46BFE24511431532\tOK");
-    EXPECT_EQ(text.substr(text.size() - line), L"C:\\data\\folder 099999\\file.bin\t"
-                                               L"3A985DA74FE225B2045C172D6BD390BD855F086E3E9D525B46BFE24511431532\tOK");
+    EXPECT_EQ(text.substr(0, line),
+              L"C:\\data\\folder 000000\\file.bin\t"
+              L"3A985DA74FE225B2045C172D6BD390BD855F086E3E9D525B46BFE24511431532\tOK");
+    EXPECT_EQ(text.substr(text.size() - line),
+              L"C:\\data\\folder 099999\\file.bin\t"
+              L"3A985DA74FE225B2045C172D6BD390BD855F086E3E9D525B46BFE24511431532\tOK");
     ClearResultList();
 }

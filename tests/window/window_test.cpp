@@ -184,9 +184,9 @@ TEST(MainWindow, ComesUpWithItsControlsSizedFromTheClientWidth)
 TEST(MainWindow, MenuStartsWithTheResourceStates)
 {
     ASSERT_EQ(gui::Start(L"talvor.exe", SW_HIDE), 1);
-    for (UINT id : {ID_FILE_SCAN, ID_FILE_CHECK, ID_FILE_SAVE, IDM_EXIT, IDM_ABOUT,
-                    ID_OPTIONS_SHA3_224, ID_OPTIONS_SHA3_384, ID_OPTIONS_SHA3_512,
-                    ID_OPTIONS_CRC32})
+    for (UINT id :
+         {ID_FILE_SCAN, ID_FILE_CHECK, ID_FILE_SAVE, IDM_EXIT, IDM_ABOUT, ID_OPTIONS_SHA3_224,
+          ID_OPTIONS_SHA3_384, ID_OPTIONS_SHA3_512, ID_OPTIONS_CRC32})
         EXPECT_EQ(gui::MenuState(id) & (MF_GRAYED | MF_CHECKED), 0u) << id;
     EXPECT_EQ(gui::MenuState(ID_OPTIONS_SHA3_256) & (MF_GRAYED | MF_CHECKED), UINT(MF_CHECKED));
     EXPECT_EQ(gui::MenuState(ID_OPTIONS_AUTOMODE) & (MF_GRAYED | MF_CHECKED), UINT(MF_GRAYED));
@@ -250,8 +250,8 @@ LRESULT CALLBACK CountingListProc(HWND window, UINT message, WPARAM wparam, LPAR
 {
     if (message == WM_PAINT) {
         ++g_list_paints;
-        g_rows_at_last_paint = static_cast<int>(
-            CallWindowProcW(g_list_procedure, window, LVM_GETITEMCOUNT, 0, 0));
+        g_rows_at_last_paint =
+            static_cast<int>(CallWindowProcW(g_list_procedure, window, LVM_GETITEMCOUNT, 0, 0));
     }
     return CallWindowProcW(g_list_procedure, window, message, wparam, lparam);
 }
@@ -437,12 +437,12 @@ LONG FontHeight(HWND control)
 void ExpectFontsFor(UINT dpi)
 {
     LOGFONTW icon_title = {};
-    ASSERT_TRUE(SystemParametersInfoForDpi(SPI_GETICONTITLELOGFONT, sizeof icon_title,
-                                           &icon_title, 0, dpi));
+    ASSERT_TRUE(SystemParametersInfoForDpi(SPI_GETICONTITLELOGFONT, sizeof icon_title, &icon_title,
+                                           0, dpi));
     NONCLIENTMETRICSW metrics = {};
     metrics.cbSize = sizeof metrics;
-    ASSERT_TRUE(SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0,
-                                           dpi));
+    ASSERT_TRUE(
+        SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi));
     EXPECT_EQ(FontHeight(gui::ResultList()), icon_title.lfHeight) << dpi;
     EXPECT_EQ(FontHeight(g_win.status_bar), metrics.lfStatusFont.lfHeight) << dpi;
 }
@@ -473,8 +473,7 @@ TEST(WindowDpi, SizesAndFontsFollowTheScreenDpi)
     ExpectLayoutFor(gui::ClientSize(), *sizes);
     ExpectFontsFor(sizes->dpi);
 
-    MoveWindow(gui::MainWindow(), 0, 0, sizes->min_frame.cx + 300, sizes->min_frame.cy + 200,
-               TRUE);
+    MoveWindow(gui::MainWindow(), 0, 0, sizes->min_frame.cx + 300, sizes->min_frame.cy + 200, TRUE);
     gui::PumpFor(50);
     ExpectLayoutFor(gui::ClientSize(), *sizes);
     SetWindowPos(gui::MainWindow(), nullptr, 0, 0, 200, 150, SWP_NOZORDER | SWP_NOMOVE);
