@@ -26,6 +26,25 @@ int BuildLongPath(const wchar_t *path, wchar_t *out, uint32_t capacity);
 // The long-path form in a fresh LONG_PATH_UNITS buffer the caller frees; null
 // when no memory could be had or the form does not fit.
 wchar_t *NewLongPath(const wchar_t *path);
+// A long-path form (or search pattern) held in the record itself when it is
+// short, as nearly every path is, and on the heap only when it is not. The
+// calls made once per file and per folder use it: under Wine a
+// LONG_PATH_UNITS heap block per file grows costlier as the heap fills with
+// a listing's paths.
+constexpr uint32_t SHORT_PATH_UNITS = 1024;
+
+struct sLongPath {
+    const wchar_t *text;  // the form, or null
+    wchar_t *heap;
+    wchar_t local[SHORT_PATH_UNITS];
+};
+
+// FILE_OK with `text` set; FILE_ERR_OPEN when the path has no long form (as
+// BuildLongPath gives -1), FILE_ERR_IO when the heap buffer a long one needs
+// could not be had. ReleaseLongPath after either.
+int FormLongPath(const wchar_t *path, sLongPath *form);
+int FormSearchPattern(const wchar_t *folder, sLongPath *form);
+void ReleaseLongPath(sLongPath *form);
 // The enumeration pattern of a folder: its long-path form less one trailing
 // backslash, then \*. 0, or -1 as for BuildLongPath.
 int BuildSearchPattern(const wchar_t *folder, wchar_t *out, uint32_t capacity);

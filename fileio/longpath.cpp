@@ -207,14 +207,32 @@ int IsReservedDeviceName(const wchar_t *name)
 // FILE_ERR_IO when no buffer for the long form could be had.
 int OpenByLongPath(const wchar_t *path, int *fd)
 {
-    wchar_t *tmp_Path = AllocPathBuffer();
-    if (!tmp_Path)
-        return FILE_ERR_IO;
-    int result = FILE_ERR_OPEN;
-    if (BuildLongPath(path, tmp_Path, LONG_PATH_UNITS) == 0 && OpenForReading(tmp_Path, fd) == 0)
-        result = FILE_OK;
-    std::free(tmp_Path);
+    sLongPath form;
+    int result = FormLongPath(path, &form);
+    if (result == FILE_OK && OpenForReading(form.text, fd) != 0)
+        result = FILE_ERR_OPEN;
+    ReleaseLongPath(&form);
     return result;
+}
+
+typedef int (*BuildForm)(const wchar_t *path, wchar_t *out, uint32_t capacity);
+
+// A form that does not fit the record is built again in a full-size buffer.
+int FormWith(BuildForm build, const wchar_t *path, sLongPath *form)
+{
+    form->text = nullptr;
+    form->heap = nullptr;
+    if (build(path, form->local, SHORT_PATH_UNITS) == 0) {
+        form->text = form->local;
+        return FILE_OK;
+    }
+    form->heap = AllocPathBuffer();
+    if (!form->heap)
+        return FILE_ERR_IO;
+    if (build(path, form->heap, LONG_PATH_UNITS) != 0)
+        return FILE_ERR_OPEN;
+    form->text = form->heap;
+    return FILE_OK;
 }
 
 }  // namespace
@@ -265,6 +283,23 @@ wchar_t *NewLongPath(const wchar_t *path)
         return nullptr;
     }
     return tmp_Path;
+}
+
+int FormLongPath(const wchar_t *path, sLongPath *form)
+{
+    return FormWith(BuildLongPath, path, form);
+}
+
+int FormSearchPattern(const wchar_t *folder, sLongPath *form)
+{
+    return FormWith(BuildSearchPattern, folder, form);
+}
+
+void ReleaseLongPath(sLongPath *form)
+{
+    std::free(form->heap);
+    form->heap = nullptr;
+    form->text = nullptr;
 }
 
 int OpenFileForReading(const wchar_t *path, sOpenFile *file)

@@ -140,30 +140,24 @@ int ResolveBase(const wchar_t *folder, const wchar_t **base, wchar_t **owned)
     return 0;
 }
 
-wchar_t *AllocPathBuffer()
-{
-    return static_cast<wchar_t *>(std::malloc(LONG_PATH_UNITS * sizeof(wchar_t)));
-}
-
 // The enumeration goes through the long-path form, so folders deeper than
 // the classic limit are listed too; the items keep the folder text as given.
 int ListOneFolder(const wchar_t *folder, sListDir *list, ListMode mode)
 {
-    wchar_t *pattern = AllocPathBuffer();
-    if (!pattern)
-        return 2;
-    if (BuildSearchPattern(folder, pattern, LONG_PATH_UNITS) != 0) {
-        std::free(pattern);
-        return -1;
+    sLongPath pattern;
+    int formed = FormSearchPattern(folder, &pattern);
+    if (formed != FILE_OK) {
+        ReleaseLongPath(&pattern);
+        return formed == FILE_ERR_IO ? 2 : -1;
     }
     const wchar_t *base = nullptr;
     wchar_t *owned_base = nullptr;
     if (ResolveBase(folder, &base, &owned_base) != 0) {
-        std::free(pattern);
+        ReleaseLongPath(&pattern);
         return 2;
     }
     WIN32_FIND_DATAW c_file;
-    HANDLE find = FindFirstFileW(pattern, &c_file);
+    HANDLE find = FindFirstFileW(pattern.text, &c_file);
     int result = -1;
     if (find != INVALID_HANDLE_VALUE) {
         result = 0;
@@ -176,7 +170,7 @@ int ListOneFolder(const wchar_t *folder, sListDir *list, ListMode mode)
         FindClose(find);
     }
     std::free(owned_base);
-    std::free(pattern);
+    ReleaseLongPath(&pattern);
     return result;
 }
 
@@ -229,15 +223,16 @@ struct FolderTrail {
 int QueryFolderIdentity(const wchar_t *folder, FolderIdentity *id)
 {
     *id = {0, 0, 0};
-    wchar_t *tmp_Path = AllocPathBuffer();
-    if (!tmp_Path)
-        return 2;
+    sLongPath form;
+    int formed = FormLongPath(folder, &form);
     HANDLE handle = INVALID_HANDLE_VALUE;
-    if (BuildLongPath(folder, tmp_Path, LONG_PATH_UNITS) == 0)
-        handle = CreateFileW(tmp_Path, FILE_READ_ATTRIBUTES,
+    if (formed == FILE_OK)
+        handle = CreateFileW(form.text, FILE_READ_ATTRIBUTES,
                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    std::free(tmp_Path);
+    ReleaseLongPath(&form);
+    if (formed == FILE_ERR_IO)
+        return 2;
     if (handle == INVALID_HANDLE_VALUE)
         return 0;
     BY_HANDLE_FILE_INFORMATION info;

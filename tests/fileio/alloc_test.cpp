@@ -109,79 +109,90 @@ int RefuseEachAllocation(Attempt attempt)
 
 TEST_F(Refused, FileHelpersFailCleanlyAtEveryAllocation)
 {
-    std::wstring ten = At(L"ten.bin"), empty = At(L"empty.bin"), fresh = At(L"sub\\fresh.bin");
-    ASSERT_TRUE(PutFile(ten, 10));
-    ASSERT_TRUE(PutFile(empty, 0));
+    // A short path is formed in place; one beyond the short buffer takes a
+    // path buffer from the heap, which may be refused like any other block.
+    std::wstring deep = MakeDeepFolder(dir, SHORT_PATH_UNITS + 100);
+    ASSERT_FALSE(deep.empty());
+    std::wstring fresh = At(L"sub\\fresh.bin");
+    struct Case {
+        std::wstring ten, empty;
+        int path_buffers;
+    };
+    for (const Case &c : {Case{At(L"ten.bin"), At(L"empty.bin"), 0},
+                          Case{deep + L"\\ten.bin", deep + L"\\empty.bin", 1}}) {
+        ASSERT_TRUE(PutFile(LongForm(c.ten), 10));
+        ASSERT_TRUE(PutFile(LongForm(c.empty), 0));
 
-    int refusals = RefuseEachAllocation([&](int n) {
-        char buf[4] = {'k', 'e', 'e', 'p'};
-        uint32_t length = 4;
-        Arm(n);
-        int result = ReadFileAt(buf, ten.c_str(), 0, &length);
-        bool refused = Disarm();
-        if (refused) {
-            EXPECT_EQ(result, FILE_ERR_IO) << n;
-            EXPECT_EQ(length, 4u);
-            EXPECT_EQ(buf[0], 'k');
-        } else {
-            EXPECT_EQ(result, FILE_OK);
-        }
-        return refused;
-    });
-    EXPECT_EQ(refusals, 1);
-
-    refusals = RefuseEachAllocation([&](int n) {
-        sOpenFile file = {12345, 77};
-        Arm(n);
-        int result = OpenFileForReading(ten.c_str(), &file);
-        bool refused = Disarm();
-        if (refused) {
-            EXPECT_EQ(result, FILE_ERR_IO) << n;
-            EXPECT_EQ(file.fd, 12345);
-            EXPECT_EQ(file.position, 77u);
-        } else {
-            EXPECT_EQ(result, FILE_OK);
-            CloseOpenFile(&file);
-        }
-        return refused;
-    });
-    EXPECT_EQ(refusals, 1);
-
-    for (const std::wstring &path : {ten, empty}) {
-        refusals = RefuseEachAllocation([&](int n) {
-            uint32_t limit = 100;
+        int refusals = RefuseEachAllocation([&](int n) {
+            char buf[4] = {'k', 'e', 'e', 'p'};
+            uint32_t length = 4;
             Arm(n);
-            void *data = ReadFileWhole(path.c_str(), &limit);
-            bool refused = Disarm();
-            if (refused) {
-                EXPECT_EQ(data, nullptr) << n;
-                EXPECT_EQ(limit, 100u);
-            } else {
-                EXPECT_NE(data, nullptr);
-            }
-            std::free(data);
-            return refused;
-        });
-        EXPECT_EQ(refusals, 3);
-
-        refusals = RefuseEachAllocation([&](int n) {
-            uint64_t size = 77;
-            Arm(n);
-            int result = QueryFileSize(path.c_str(), &size);
+            int result = ReadFileAt(buf, c.ten.c_str(), 0, &length);
             bool refused = Disarm();
             if (refused) {
                 EXPECT_EQ(result, FILE_ERR_IO) << n;
-                EXPECT_EQ(size, 77u);
+                EXPECT_EQ(length, 4u);
+                EXPECT_EQ(buf[0], 'k');
             } else {
                 EXPECT_EQ(result, FILE_OK);
             }
             return refused;
         });
-        // The scratch block is taken only when the seek shows no size.
-        EXPECT_EQ(refusals, path == ten ? 1 : 2);
+        EXPECT_EQ(refusals, c.path_buffers);
+
+        refusals = RefuseEachAllocation([&](int n) {
+            sOpenFile file = {12345, 77};
+            Arm(n);
+            int result = OpenFileForReading(c.ten.c_str(), &file);
+            bool refused = Disarm();
+            if (refused) {
+                EXPECT_EQ(result, FILE_ERR_IO) << n;
+                EXPECT_EQ(file.fd, 12345);
+                EXPECT_EQ(file.position, 77u);
+            } else {
+                EXPECT_EQ(result, FILE_OK);
+                CloseOpenFile(&file);
+            }
+            return refused;
+        });
+        EXPECT_EQ(refusals, c.path_buffers);
+
+        for (const std::wstring &path : {c.ten, c.empty}) {
+            refusals = RefuseEachAllocation([&](int n) {
+                uint32_t limit = 100;
+                Arm(n);
+                void *data = ReadFileWhole(path.c_str(), &limit);
+                bool refused = Disarm();
+                if (refused) {
+                    EXPECT_EQ(data, nullptr) << n;
+                    EXPECT_EQ(limit, 100u);
+                } else {
+                    EXPECT_NE(data, nullptr);
+                }
+                std::free(data);
+                return refused;
+            });
+            EXPECT_EQ(refusals, c.path_buffers + 2);
+
+            refusals = RefuseEachAllocation([&](int n) {
+                uint64_t size = 77;
+                Arm(n);
+                int result = QueryFileSize(path.c_str(), &size);
+                bool refused = Disarm();
+                if (refused) {
+                    EXPECT_EQ(result, FILE_ERR_IO) << n;
+                    EXPECT_EQ(size, 77u);
+                } else {
+                    EXPECT_EQ(result, FILE_OK);
+                }
+                return refused;
+            });
+            // The scratch block is taken only when the seek shows no size.
+            EXPECT_EQ(refusals, c.path_buffers + (path == c.ten ? 0 : 1));
+        }
     }
 
-    refusals = RefuseEachAllocation([&](int n) {
+    int refusals = RefuseEachAllocation([&](int n) {
         Arm(n);
         int result = WriteFileAt("abc", fresh.c_str(), 0, 3);
         bool refused = Disarm();

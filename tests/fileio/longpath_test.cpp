@@ -310,12 +310,8 @@ TEST_F(Scratch, NonAsciiNamesRoundTripThroughEveryOperation)
 
 TEST_F(Scratch, DrivePathsBeyondTheClassicLimitWork)
 {
-    std::wstring path = dir;
-    const std::wstring segment(60, L'd');
-    while (path.size() < 400) {
-        path += L"\\" + segment;
-        ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + path).c_str(), nullptr));
-    }
+    std::wstring path = MakeDeepFolder(dir, 400);
+    ASSERT_FALSE(path.empty());
     path += L"\\deep.bin";
     ASSERT_GT(path.size(), 260u);
 

@@ -244,12 +244,10 @@ TEST_F(Tree, FoldersAreEnumeratedThroughTheirNormalisedLongPathForm)
     EXPECT_EQ(Walk(slashed + L"/s/.."), Expected(slashed + L"/s/..\\"));
     EXPECT_EQ(Walk(dir + L"\\."), Expected(dir + L"\\.\\"));
 
-    // A folder beyond the classic limit is listed like any other.
-    std::wstring deep = dir;
-    while (deep.size() < 400) {
-        deep += L"\\" + std::wstring(60, L'd');
-        ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + deep).c_str(), nullptr));
-    }
+    // A folder beyond the classic limit, and beyond the short path buffer,
+    // is listed like any other.
+    std::wstring deep = MakeDeepFolder(dir, SHORT_PATH_UNITS + 100);
+    ASSERT_FALSE(deep.empty());
     ASSERT_TRUE(PutFile(L"\\\\?\\" + deep + L"\\deep.bin", 3));
     EXPECT_EQ(Walk(deep), (std::vector<std::wstring>{deep + L"\\deep.bin"}));
 }

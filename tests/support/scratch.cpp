@@ -64,6 +64,17 @@ NamedFolder MakeNamedFolder(const std::wstring &parent, const std::wstring &pref
     return folder;
 }
 
+std::wstring MakeDeepFolder(const std::wstring &parent, size_t units)
+{
+    std::wstring path = parent;
+    while (path.size() < units) {
+        path += L"\\" + std::wstring(60, L'd');
+        if (!CreateDirectoryW(LongForm(path).c_str(), nullptr))
+            return std::wstring();
+    }
+    return path;
+}
+
 std::wstring MakeSubFolder(const std::wstring &folder, const std::wstring &name)
 {
     std::wstring path = folder + L"\\" + name;

@@ -22,6 +22,9 @@ struct NamedFolder {
 NamedFolder MakeNamedFolder(const std::wstring &parent, const std::wstring &prefix);
 // folder\name made as a folder; its path.
 std::wstring MakeSubFolder(const std::wstring &folder, const std::wstring &name);
+// Nested folders of 60-unit names below `parent` until the path has at
+// least `units` units; its path, or empty when a level cannot be made.
+std::wstring MakeDeepFolder(const std::wstring &parent, size_t units);
 // Removes a folder tree; links to folders are removed, not followed.
 void RemoveTree(const std::wstring &folder);
 // \\?\ in front of a drive path, for paths beyond the classic limit.
