@@ -458,6 +458,14 @@ const DpiSizes *SizesAtScreenDpi()
     return dpi == 96 ? &kAt96Dpi : dpi == 144 ? &kAt144Dpi : nullptr;
 }
 
+// The X server confirms a new window's first placement a moment after it is
+// shown; under load that confirmation could otherwise arrive after the move a
+// test makes and put the old size back.
+void LetFirstPlacementSettle()
+{
+    gui::PumpFor(300);
+}
+
 // Also run with the prefix at 144 DPI, where the manifest's DPI awareness
 // gets the window drawn at that DPI rather than stretched from 96.
 TEST(WindowDpi, SizesAndFontsFollowTheScreenDpi)
@@ -473,6 +481,7 @@ TEST(WindowDpi, SizesAndFontsFollowTheScreenDpi)
     ExpectLayoutFor(gui::ClientSize(), *sizes);
     ExpectFontsFor(sizes->dpi);
 
+    LetFirstPlacementSettle();
     MoveWindow(gui::MainWindow(), 0, 0, sizes->min_frame.cx + 300, sizes->min_frame.cy + 200, TRUE);
     gui::PumpFor(50);
     ExpectLayoutFor(gui::ClientSize(), *sizes);
@@ -495,6 +504,7 @@ TEST(WindowDpi, MovingToAScreenOfAnotherDpiRescalesTheWindow)
     int widths[3] = {gui::ColumnWidth(0), gui::ColumnWidth(1), gui::ColumnWidth(2)};
     std::vector<int> parts = gui::StatusPartEdges();
 
+    LetFirstPlacementSettle();
     RECT suggested = {30, 40, 30 + to->min_frame.cx + 90, 40 + to->min_frame.cy + 60};
     SendMessageW(main, WM_DPICHANGED, MAKEWPARAM(to->dpi, to->dpi),
                  reinterpret_cast<LPARAM>(&suggested));
