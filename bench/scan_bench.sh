@@ -12,7 +12,8 @@
 #          over the same files, best of three turns each. Goal:
 #          openssl/ours >= 1.8 on two cores.
 #   million (SCAN_BENCH_MILLION=1) 1,000,000 files of 1 KiB: time against
-#          the 100,000 above (goal <= 11) and memory per file.
+#          the 100,000 above (goal <= 11) and memory per file; beside it the
+#          CPU ratio and the floor's own time ratio, which show the drift.
 # Not a test: speed shows only as ratios against the references.
 #
 #   bench/scan_bench.sh [BUILD_DIR]     (default: build-win; keeps no data)
@@ -61,18 +62,25 @@ now() { date +%s.%N; }
 calc() { echo "$1" | bc -l; }
 windows_path() { local p="Z:${1//\//\\}"; echo "$p"; }
 
-# Runs the program with ARGS until "Ready"; prints "seconds peak_kib".
+# CPU seconds a process has used so far (user and system).
+cpu_of() { awk -v hz="$(getconf CLK_TCK)" '{print ($14 + $15) / hz}' "/proc/$1/stat" 2>/dev/null || echo 0; }
+
+# Runs the program with ARGS until "Ready"; prints "seconds peak_kib
+# cpu_seconds", the CPU being the program's and the wineserver's.
 run_app() {
-    local start end pid peak
+    local start end pid peak server server_before cpu
+    server=$(pgrep -n wineserver || echo 0)
+    server_before=$(cpu_of "$server")
     start=$(now)
     wine "$app" "$@" </dev/null >/dev/null 2>&1 &
     pid=$!
     wine "$driver" --timeout 3600000 --phase OK --phase BAD wait-ready </dev/null >/dev/null 2>&1
     end=$(now)
     peak=$(awk '/VmHWM/ {print $2}' "/proc/$pid/status" 2>/dev/null || echo 0)
+    cpu=$(calc "$(cpu_of "$pid") + $(cpu_of "$server") - $server_before")
     wine "$driver" close </dev/null >/dev/null 2>&1 || true
     wait "$pid" 2>/dev/null || true
-    echo "$(calc "$end - $start") ${peak:-0}"
+    echo "$(calc "$end - $start") ${peak:-0} $cpu"
 }
 
 # Seconds from launch to the idle window and the peak memory (KiB) then.
@@ -121,8 +129,8 @@ rm -rf "$data/small"
 # many: memory per file above the idle window.
 per_file() { calc "($1 - $idle) * 1024 / $2"; }
 make_tree "$data/many" "$many" 1024 1024
-timed wine "$floor" "$(windows_path "$data/many")" >/dev/null
-read -r many_s many_peak <<<"$(run_app "-dir=$(windows_path "$data/many")")"
+floor_many_s=$(timed wine "$floor" "$(windows_path "$data/many")")
+read -r many_s many_peak many_cpu <<<"$(run_app "-dir=$(windows_path "$data/many")")"
 printf 'many    %6d files SHA3-256  ours %7.2f s %8.0f files/s   peak %7.1f MB   %6.0f bytes/file (goal <= 1000)\n' \
     "$many" "$many_s" "$(calc "$many / $many_s")" "$(calc "$many_peak / 1024")" \
     "$(per_file "$many_peak" "$many")"
@@ -149,9 +157,13 @@ rm -rf "$data/large"
 
 if [ "${SCAN_BENCH_MILLION:-0}" = 1 ]; then
     make_tree "$data/million" 1000000 1024 1024
-    timed wine "$floor" "$(windows_path "$data/million")" >/dev/null
-    read -r million_s million_peak <<<"$(run_app "-dir=$(windows_path "$data/million")")"
+    floor_million_s=$(timed wine "$floor" "$(windows_path "$data/million")")
+    read -r million_s million_peak million_cpu <<<"$(run_app "-dir=$(windows_path "$data/million")")"
     printf 'million 1000000 files SHA3-256  ours %7.2f s   peak %7.1f MB   %6.0f bytes/file   time 1M/%d %.2f (goal <= %.0f)\n' \
         "$million_s" "$(calc "$million_peak / 1024")" "$(per_file "$million_peak" 1000000)" \
         "$many" "$(calc "$million_s / $many_s")" "$(calc "1000000 / $many * 1.1")"
+    # The machine's pace drifts between runs minutes apart; the floor's own
+    # ratio and the CPU spent show how much of the time ratio is that drift.
+    printf '        for comparison: CPU 1M/%d %.2f (program and wineserver), floor time 1M/%d %.2f\n' \
+        "$many" "$(calc "$million_cpu / $many_cpu")" "$many" "$(calc "$floor_million_s / $floor_many_s")"
 fi

@@ -2,10 +2,10 @@
 // sha3_portable.cpp compiles it for any x86-64, sha3_bmi2.cpp for processors
 // with BMI1/BMI2 (ANDN for chi, RORX for the rotations).
 //
-// Every step names its lanes by constant index and the permutation works on a
-// local copy, so the compiler keeps the lanes in registers. Two rounds per
-// loop pass let pi's lane moves become register renaming without the code
-// bloat (and spilling) of unrolling all 24 rounds.
+// Every step names its lanes by constant index and the permutation works on
+// local copies. Each round goes from one copy into the other, row by row, so
+// pi is only a choice of lanes; two rounds per loop pass bring the lanes back
+// without the code bloat (and spilling) of unrolling all 24 rounds.
 #pragma once
 
 #include <cstdint>
@@ -24,121 +24,66 @@ static KECCAK_INLINE uint64_t rotl64(uint64_t v, unsigned n)
     return (v << n) | (v >> ((64 - n) & 63));
 }
 
-static KECCAK_INLINE void keccak_theta(uint64_t *a)
+// Theta's column parities folded into the value each column's lanes take up.
+static KECCAK_INLINE void keccak_theta_effect(const uint64_t *a, uint64_t *d)
 {
     uint64_t c0 = a[0] ^ a[5] ^ a[10] ^ a[15] ^ a[20];
     uint64_t c1 = a[1] ^ a[6] ^ a[11] ^ a[16] ^ a[21];
     uint64_t c2 = a[2] ^ a[7] ^ a[12] ^ a[17] ^ a[22];
     uint64_t c3 = a[3] ^ a[8] ^ a[13] ^ a[18] ^ a[23];
     uint64_t c4 = a[4] ^ a[9] ^ a[14] ^ a[19] ^ a[24];
-    uint64_t d0 = c4 ^ rotl64(c1, 1);
-    uint64_t d1 = c0 ^ rotl64(c2, 1);
-    uint64_t d2 = c1 ^ rotl64(c3, 1);
-    uint64_t d3 = c2 ^ rotl64(c4, 1);
-    uint64_t d4 = c3 ^ rotl64(c0, 1);
-    // clang-format off
-    a[0] ^= d0; a[5] ^= d0; a[10] ^= d0; a[15] ^= d0; a[20] ^= d0;
-    a[1] ^= d1; a[6] ^= d1; a[11] ^= d1; a[16] ^= d1; a[21] ^= d1;
-    a[2] ^= d2; a[7] ^= d2; a[12] ^= d2; a[17] ^= d2; a[22] ^= d2;
-    a[3] ^= d3; a[8] ^= d3; a[13] ^= d3; a[18] ^= d3; a[23] ^= d3;
-    a[4] ^= d4; a[9] ^= d4; a[14] ^= d4; a[19] ^= d4; a[24] ^= d4;
-    // clang-format on
+    d[0] = c4 ^ rotl64(c1, 1);
+    d[1] = c0 ^ rotl64(c2, 1);
+    d[2] = c1 ^ rotl64(c3, 1);
+    d[3] = c2 ^ rotl64(c4, 1);
+    d[4] = c3 ^ rotl64(c0, 1);
 }
 
-static KECCAK_INLINE void keccak_rho(uint64_t *a)
+// Lane S of `a` after theta and rho.
+template <int S>
+static KECCAK_INLINE uint64_t keccak_theta_rho_lane(const uint64_t *a, const uint64_t *d)
 {
-    a[1] = rotl64(a[1], 1);
-    a[2] = rotl64(a[2], 62);
-    a[3] = rotl64(a[3], 28);
-    a[4] = rotl64(a[4], 27);
-    a[5] = rotl64(a[5], 36);
-    a[6] = rotl64(a[6], 44);
-    a[7] = rotl64(a[7], 6);
-    a[8] = rotl64(a[8], 55);
-    a[9] = rotl64(a[9], 20);
-    a[10] = rotl64(a[10], 3);
-    a[11] = rotl64(a[11], 10);
-    a[12] = rotl64(a[12], 43);
-    a[13] = rotl64(a[13], 25);
-    a[14] = rotl64(a[14], 39);
-    a[15] = rotl64(a[15], 41);
-    a[16] = rotl64(a[16], 45);
-    a[17] = rotl64(a[17], 15);
-    a[18] = rotl64(a[18], 21);
-    a[19] = rotl64(a[19], 8);
-    a[20] = rotl64(a[20], 18);
-    a[21] = rotl64(a[21], 2);
-    a[22] = rotl64(a[22], 61);
-    a[23] = rotl64(a[23], 56);
-    a[24] = rotl64(a[24], 14);
+    return rotl64(a[S] ^ d[S % 5], KECCAK_RHO_OFFSETS[S]);
 }
 
-// One cycle through all 24 moving lanes: lane (x, y) takes lane (x + 3y, x).
-static KECCAK_INLINE void keccak_pi(uint64_t *a)
+// One output row of a round: pi brings lanes S0 to S4 into it (lane (x, y)
+// takes lane (x + 3y, x)), each after theta and rho, and chi runs along it.
+template <int S0, int S1, int S2, int S3, int S4>
+static KECCAK_INLINE void keccak_row(const uint64_t *a, const uint64_t *d, uint64_t *row)
 {
-    uint64_t saved = a[1];
-    a[1] = a[6];
-    a[6] = a[9];
-    a[9] = a[22];
-    a[22] = a[14];
-    a[14] = a[20];
-    a[20] = a[2];
-    a[2] = a[12];
-    a[12] = a[13];
-    a[13] = a[19];
-    a[19] = a[23];
-    a[23] = a[15];
-    a[15] = a[4];
-    a[4] = a[24];
-    a[24] = a[21];
-    a[21] = a[8];
-    a[8] = a[16];
-    a[16] = a[5];
-    a[5] = a[3];
-    a[3] = a[18];
-    a[18] = a[17];
-    a[17] = a[11];
-    a[11] = a[7];
-    a[7] = a[10];
-    a[10] = saved;
+    uint64_t b0 = keccak_theta_rho_lane<S0>(a, d);
+    uint64_t b1 = keccak_theta_rho_lane<S1>(a, d);
+    uint64_t b2 = keccak_theta_rho_lane<S2>(a, d);
+    uint64_t b3 = keccak_theta_rho_lane<S3>(a, d);
+    uint64_t b4 = keccak_theta_rho_lane<S4>(a, d);
+    row[0] = b0 ^ (~b1 & b2);
+    row[1] = b1 ^ (~b2 & b3);
+    row[2] = b2 ^ (~b3 & b4);
+    row[3] = b3 ^ (~b4 & b0);
+    row[4] = b4 ^ (~b0 & b1);
 }
 
-// The row's last two lanes need its first two as they were before the step.
-static KECCAK_INLINE void keccak_chi_row(uint64_t *row)
+// A round reads every lane of `a` once and writes every lane of `e` once;
+// with pi done by choosing which lanes feed which row, no lane is moved.
+static KECCAK_INLINE void keccak_round_into(const uint64_t *a, uint64_t *e, uint64_t round_constant)
 {
-    uint64_t b0 = row[0], b1 = row[1];
-    row[0] ^= ~row[1] & row[2];
-    row[1] ^= ~row[2] & row[3];
-    row[2] ^= ~row[3] & row[4];
-    row[3] ^= ~row[4] & b0;
-    row[4] ^= ~b0 & b1;
-}
-
-static KECCAK_INLINE void keccak_chi(uint64_t *a)
-{
-    keccak_chi_row(a);
-    keccak_chi_row(a + 5);
-    keccak_chi_row(a + 10);
-    keccak_chi_row(a + 15);
-    keccak_chi_row(a + 20);
-}
-
-static KECCAK_INLINE void keccak_round(uint64_t *a, uint64_t round_constant)
-{
-    keccak_theta(a);
-    keccak_rho(a);
-    keccak_pi(a);
-    keccak_chi(a);
-    a[0] ^= round_constant;
+    uint64_t d[5];
+    keccak_theta_effect(a, d);
+    keccak_row<0, 6, 12, 18, 24>(a, d, e);
+    keccak_row<3, 9, 10, 16, 22>(a, d, e + 5);
+    keccak_row<1, 7, 13, 19, 20>(a, d, e + 10);
+    keccak_row<4, 5, 11, 17, 23>(a, d, e + 15);
+    keccak_row<2, 8, 14, 15, 21>(a, d, e + 20);
+    e[0] ^= round_constant;
 }
 
 static KECCAK_INLINE void keccak_permutation(uint64_t *lanes)
 {
-    uint64_t a[25];
+    uint64_t a[25], e[25];
     std::memcpy(a, lanes, sizeof a);
     for (int round = 0; round < 24; round += 2) {
-        keccak_round(a, KECCAK_ROUND_CONSTANTS[round]);
-        keccak_round(a, KECCAK_ROUND_CONSTANTS[round + 1]);
+        keccak_round_into(a, e, KECCAK_ROUND_CONSTANTS[round]);
+        keccak_round_into(e, a, KECCAK_ROUND_CONSTANTS[round + 1]);
     }
     std::memcpy(lanes, a, sizeof a);
 }
