@@ -57,28 +57,42 @@ bool ParsesAsTaggedList(const uint8_t *bytes, size_t size)
     return is_list;
 }
 
+bool IsFolder(const wchar_t *path)
+{
+    sLongPath form;
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    if (FormLongPath(path, &form) == FILE_OK)
+        attributes = GetFileAttributesW(form.text);
+    ReleaseLongPath(&form);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The file's size and head come through one open.
+bool HoldsChecksumList(const wchar_t *path)
+{
+    uint8_t *head = static_cast<uint8_t *>(std::malloc(LIST_HEAD_BYTES));
+    sOpenFile file;
+    if (!head || OpenFileForReading(path, &file) != FILE_OK) {
+        std::free(head);
+        return false;
+    }
+    uint64_t size = 0;
+    uint32_t length = LIST_HEAD_BYTES;
+    bool is_list = QueryOpenFileSize(&file, &size) == FILE_OK &&
+                   ReadOpenFileAt(&file, head, 0, &length) == FILE_OK &&
+                   LooksLikeChecksumList(head, length, size <= length);
+    CloseOpenFile(&file);
+    std::free(head);
+    return is_list;
+}
+
 // A folder scans, a checksum list checks, anything else is digested; a path
 // that cannot be read at all is digested too, so the user sees its error row.
 int32_t JobForDroppedPath(const wchar_t *path)
 {
-    wchar_t *long_path = static_cast<wchar_t *>(std::malloc(LONG_PATH_UNITS * sizeof(wchar_t)));
-    DWORD attributes = INVALID_FILE_ATTRIBUTES;
-    if (long_path && BuildLongPath(path, long_path, LONG_PATH_UNITS) == 0)
-        attributes = GetFileAttributesW(long_path);
-    std::free(long_path);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    if (IsFolder(path))
         return JOB_FOLDER_SCAN;
-
-    uint8_t *head = static_cast<uint8_t *>(std::malloc(LIST_HEAD_BYTES));
-    uint32_t length = LIST_HEAD_BYTES;
-    int32_t job = JOB_SINGLE_FILE;
-    uint64_t size = 0;
-    if (head && ReadFileAt(head, path, 0, &length) == FILE_OK &&
-        QueryFileSize(path, &size) == FILE_OK &&
-        LooksLikeChecksumList(head, length, size <= length))
-        job = JOB_CHECK;
-    std::free(head);
-    return job;
+    return HoldsChecksumList(path) ? JOB_CHECK : JOB_SINGLE_FILE;
 }
 
 }  // namespace

@@ -3,13 +3,12 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 
 #include "window/window.h"
 
 namespace {
 
-// A cell holds at most a long path: 32767 units and its NUL.
-constexpr int CELL_UNITS = 32768;
 constexpr size_t TEXT_INITIAL_UNITS = 4096;
 
 // The clipboard text as it grows, NUL-terminated whenever it is handed on.
@@ -38,27 +37,22 @@ bool Append(CopyText *text, const wchar_t *units, size_t count)
     return true;
 }
 
-bool AppendCell(CopyText *text, HWND list, int row, int column, wchar_t *cell)
+// The texts come from the rows the list shows, as the list itself gets them.
+bool AppendCell(CopyText *text, int row, int column)
 {
-    LVITEMW item = {};
-    item.iSubItem = column;
-    item.pszText = cell;
-    item.cchTextMax = CELL_UNITS;
-    LRESULT units =
-        SendMessageW(list, LVM_GETITEMTEXTW, WPARAM(row), reinterpret_cast<LPARAM>(&item));
-    return Append(text, cell, units > 0 ? size_t(units) : 0);
+    const wchar_t *cell = ResultCellText(row, column);
+    return Append(text, cell, std::wcslen(cell));
 }
 
 // A row after the first starts a new line, even after an empty one.
-bool AppendRow(CopyText *text, HWND list, int row, bool first, int columns, wchar_t *cell)
+bool AppendRow(CopyText *text, int row, bool first, int columns)
 {
     if (!first && !Append(text, L"\r\n", 2))
         return false;
     if (columns == COPY_DIGESTS_ONLY)
-        return AppendCell(text, list, row, 1, cell);
-    return AppendCell(text, list, row, 0, cell) && Append(text, L"\t", 1) &&
-           AppendCell(text, list, row, 1, cell) && Append(text, L"\t", 1) &&
-           AppendCell(text, list, row, 2, cell);
+        return AppendCell(text, row, 1);
+    return AppendCell(text, row, 0) && Append(text, L"\t", 1) && AppendCell(text, row, 1) &&
+           Append(text, L"\t", 1) && AppendCell(text, row, 2);
 }
 
 int NextSelectedRow(HWND list, int after)
@@ -69,15 +63,11 @@ int NextSelectedRow(HWND list, int after)
 // The selected rows in the order shown; false when memory ran out.
 bool ComposeSelectedRows(HWND list, int columns, CopyText *text)
 {
-    wchar_t *cell = static_cast<wchar_t *>(std::malloc(CELL_UNITS * sizeof(wchar_t)));
-    if (!cell)
-        return false;
     // The text exists, terminated, even when every copied cell is empty.
     bool complete = Append(text, L"", 0);
     int first = NextSelectedRow(list, -1);
     for (int row = first; row >= 0 && complete; row = NextSelectedRow(list, row))
-        complete = AppendRow(text, list, row, row == first, columns, cell);
-    std::free(cell);
+        complete = AppendRow(text, row, row == first, columns);
     return complete;
 }
 
