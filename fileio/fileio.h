@@ -96,6 +96,12 @@ void *ReadFileWhole(const wchar_t *path, uint32_t *limit);
 // folder when needed; never truncates. FILE_OK, FILE_ERR_CREATE, or
 // FILE_ERR_IO when the seek, a write or the close fails.
 int WriteFileAt(const void *src, const wchar_t *path, uint64_t offset, uint32_t length);
+// Replaces the file at `path` (or creates it) with `size` bytes, atomically:
+// they go to a temporary file beside it first, which is renamed over it only
+// once complete, so a reader never sees a partial file and a failed write
+// leaves the old one as it was. A read-only file is not replaced. FILE_OK,
+// FILE_ERR_CREATE, or FILE_ERR_IO.
+int ReplaceFileWhole(const wchar_t *path, const void *bytes, uint64_t size);
 // The file's size into *size (may be null). FILE_OK, FILE_ERR_OPEN, or
 // FILE_ERR_IO when the seek fails or a size counted by reading stays 0.
 int QueryFileSize(const wchar_t *path, uint64_t *size);

@@ -10,8 +10,6 @@
 namespace {
 
 constexpr wchar_t BYTE_ORDER_MARK = 0xFEFF;
-// WriteFileAt takes a 32-bit length; larger lists go out in pieces.
-constexpr uint64_t WRITE_PIECE_BYTES = 0x40000000ull;
 
 // BOM and body in one buffer, so the temporary file gets written in one go.
 void *ComposeQcxFile(uint64_t *bytes)
@@ -68,62 +66,6 @@ bool SameTextIgnoringAsciiCase(const wchar_t *a, const wchar_t *b)
     return *a == *b;
 }
 
-// The temporary file sits beside the chosen one, so the final rename stays
-// within one folder and one volume; the process id keeps two instances that
-// save the same name apart.
-wchar_t *TemporaryNameFor(const wchar_t *path)
-{
-    wchar_t suffix[32];
-    std::swprintf(suffix, 32, L".%lu.saving", static_cast<unsigned long>(GetCurrentProcessId()));
-    return JoinUnits(path, std::wcslen(path), suffix);
-}
-
-// WriteFileAt neither truncates nor reports a short write, so the result is
-// judged by the size that ends up on disk.
-int WritePieces(const wchar_t *path, const void *text, uint64_t bytes)
-{
-    const char *source = static_cast<const char *>(text);
-    for (uint64_t offset = 0; offset < bytes; offset += WRITE_PIECE_BYTES) {
-        uint64_t piece = bytes - offset < WRITE_PIECE_BYTES ? bytes - offset : WRITE_PIECE_BYTES;
-        int written = WriteFileAt(source + offset, path, offset, uint32_t(piece));
-        if (written != FILE_OK)
-            return written;
-    }
-    uint64_t size = 0;
-    if (QueryFileSize(path, &size) != FILE_OK || size != bytes)
-        return FILE_ERR_IO;
-    return FILE_OK;
-}
-
-// Replacing a read-only file is refused by Windows itself; checking first
-// keeps that rule where the file system would let the rename through.
-bool IsReadOnlyFile(const wchar_t *long_path)
-{
-    DWORD attributes = GetFileAttributesW(long_path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
-}
-
-int ReplaceWithTemporary(const wchar_t *temporary, const wchar_t *path, const void *text,
-                         uint64_t bytes)
-{
-    wchar_t *long_temporary = NewLongPath(temporary);
-    wchar_t *long_path = NewLongPath(path);
-    int result = FILE_ERR_CREATE;
-    if (long_temporary && long_path && !IsReadOnlyFile(long_path)) {
-        // A leftover of an interrupted save would keep its tail otherwise.
-        DeleteFileW(long_temporary);
-        result = WritePieces(temporary, text, bytes);
-        if (result == FILE_OK && !MoveFileExW(long_temporary, long_path,
-                                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            result = FILE_ERR_CREATE;
-        if (result != FILE_OK)
-            DeleteFileW(long_temporary);
-    }
-    std::free(long_temporary);
-    std::free(long_path);
-    return result;
-}
-
 }  // namespace
 
 const wchar_t *SaveNameExtension(const wchar_t *path)
@@ -148,11 +90,7 @@ int WriteChecksumList(const wchar_t *path, int32_t *left_out)
         *left_out = tagged ? CountLeftOutOfTaggedList() : 0;
     uint64_t bytes = 0;
     void *text = tagged ? ComposeTaggedFile(&bytes) : ComposeQcxFile(&bytes);
-    wchar_t *temporary = TemporaryNameFor(path);
-    int result = FILE_ERR_IO;
-    if (text && temporary)
-        result = ReplaceWithTemporary(temporary, path, text, bytes);
-    std::free(temporary);
+    int result = text ? ReplaceFileWhole(path, text, bytes) : FILE_ERR_IO;
     std::free(text);
     return result;
 }
