@@ -9,10 +9,17 @@ add_subdirectory(${TALVOR_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_F
 
 if(CMAKE_CROSSCOMPILING)
   # CTest starts every Windows test binary through Wine, with the prefix kept
-  # inside this build folder.
+  # inside this build folder, or inside another one whose session a second
+  # build of the same program shares.
+  set(TALVOR_WINE_BUILD_DIR ${CMAKE_BINARY_DIR} CACHE PATH "build folder whose Wine prefix the tests use")
   set(CMAKE_CROSSCOMPILING_EMULATOR
-      ${CMAKE_SOURCE_DIR}/scripts/wine-exec.sh ${CMAKE_BINARY_DIR})
+      ${CMAKE_SOURCE_DIR}/scripts/wine-exec.sh ${TALVOR_WINE_BUILD_DIR})
 endif()
+
+# The tests labelled "smoke", which a second build of the program runs
+# instead of the whole suite: `cmake --build DIR --target talvor_smoke`,
+# then `ctest --test-dir DIR -L smoke`.
+add_custom_target(talvor_smoke)
 
 # talvor_add_test(NAME name SOURCES ... LIBS ... [LABELS ...] [TIMEOUT s])
 # One executable per group of related cases, registered as one CTest test.
@@ -28,6 +35,9 @@ function(talvor_add_test)
   endif()
   set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT}
                        LABELS "${T_LABELS}")
+  if("smoke" IN_LIST T_LABELS)
+    add_dependencies(talvor_smoke ${T_NAME})
+  endif()
 endfunction()
 
 # talvor_add_host_tree(NAME setup_test SCRIPT script.sh FOLDER dir TEST test VARIABLE env)

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Idempotent setup on a Debian machine: installs what is missing and
-# configures both build folders (build-win: the Windows program and its tests;
-# build-host: the platform-neutral code under sanitizers, fuzzer, benchmarks).
+# configures the build folders (build-win: the Windows program and its tests;
+# build-host: the platform-neutral code under sanitizers, fuzzer, benchmarks;
+# build-clang: the Windows program built by clang, for its smoke test, using
+# build-win's Wine prefix).
 set -euo pipefail
 root=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
 
 packages=(
-    cmake ninja-build g++ clang clang-format libclang-rt-14-dev
-    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+    cmake ninja-build g++ clang clang-format libclang-rt-14-dev lld
+    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 nsis
     wine wine64 fonts-wine xvfb x11-apps x11-utils imagemagick xdotool
     googletest libssl-dev openssl libisal-dev rhash zip unzip
     util-linux procps bc
@@ -35,3 +37,5 @@ configure() {
 }
 configure build-win -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake"
 configure build-host -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+configure build-clang -DCMAKE_TOOLCHAIN_FILE="$root/cmake/clang-mingw-w64-x86_64.cmake" \
+    -DTALVOR_WINE_BUILD_DIR="$root/build-win"
