@@ -27,18 +27,30 @@ int RunMessageLoop();
 // What -save= and -exit ask for the job requested on the command line. Acted
 // on once, when that job has ended (HandleJobEnd); a later job is the user's.
 struct UnattendedRun {
-    wchar_t *save_path;   // owned; null without -save=; .qcx appended when it had no extension
-    bool exit_when_done;  // -exit: close with the job's outcome as exit code
+    wchar_t *save_path;    // owned; null without -save=; .qcx appended when it had no extension
+    wchar_t *report_path;  // owned; null without -report=
+    bool exit_when_done;   // -exit: close with the job's outcome as exit code
 };
 
 extern UnattendedRun g_unattended;
 
 // The job-end handler of the main window: saves to the -save= path (not
 // after a job that could not run, which would replace a good list by an
-// empty one) and, with -exit, closes the window with the exit code: the
-// job's outcome, 2 when the save failed, at least 1 when the save left
-// entries out.
+// empty one), writes the -report= file and, with -exit, closes the window
+// with the exit code: the job's outcome, 2 when the save or the report
+// failed, at least 1 when the save left entries out.
 void HandleJobEnd(int32_t outcome);
+
+// ---- Reports (report.cpp) -------------------------------------------------------
+
+// The report of the job that has just ended, as UTF-8 text with CR LF line
+// ends: the summary line, then one line per result row that is not "OK" or
+// "Created" (status TAB path), in the order the job made them. A new buffer
+// of *bytes bytes (free() it), or null when memory ran out.
+char *ComposeJobReport(int32_t outcome, size_t *bytes);
+// Writes that report to `path`, replacing the file atomically (a reader sees
+// the old report or the new one, never a part). FILE_OK or a file error.
+int WriteJobReport(const wchar_t *path, int32_t outcome);
 
 // ---- Drag and drop (drop.cpp) ------------------------------------------------------
 

@@ -17,6 +17,8 @@ namespace {
 
 constexpr wchar_t SAVE_PREFIX[] = L"-save=";
 constexpr int32_t SAVE_PREFIX_UNITS = 6;
+constexpr wchar_t REPORT_PREFIX[] = L"-report=";
+constexpr int32_t REPORT_PREFIX_UNITS = 8;
 constexpr wchar_t QCX_EXTENSION[] = L".qcx";
 
 struct PathOption {
@@ -44,19 +46,25 @@ const HashSwitch kHashSwitches[] = {
 void ForgetUnattendedRun()
 {
     std::free(g_unattended.save_path);
+    std::free(g_unattended.report_path);
     g_unattended = {};
 }
 
-// The -save= path as Save will write it; without memory the previous one
-// stands, like a path option's.
-void SetSavePath(const wchar_t *path)
+// A new -save= or -report= path replaces the previous one; without memory
+// for it (a null copy) the previous one stands, like a path option's.
+void KeepPath(wchar_t **slot, wchar_t *copy)
 {
-    wchar_t *copy =
-        JoinUnits(path, std::wcslen(path), SaveNameExtension(path) ? L"" : QCX_EXTENSION);
     if (!copy)
         return;
-    std::free(g_unattended.save_path);
-    g_unattended.save_path = copy;
+    std::free(*slot);
+    *slot = copy;
+}
+
+// The -save= path as Save will write it.
+void SetSavePath(const wchar_t *path)
+{
+    KeepPath(&g_unattended.save_path,
+             JoinUnits(path, std::wcslen(path), SaveNameExtension(path) ? L"" : QCX_EXTENSION));
 }
 
 // The unattended-run switches; false for any other argument.
@@ -64,6 +72,10 @@ bool ApplyUnattendedSwitch(const wchar_t *argument)
 {
     if (std::wcsncmp(argument, SAVE_PREFIX, SAVE_PREFIX_UNITS) == 0) {
         SetSavePath(argument + SAVE_PREFIX_UNITS);
+        return true;
+    }
+    if (std::wcsncmp(argument, REPORT_PREFIX, REPORT_PREFIX_UNITS) == 0) {
+        KeepPath(&g_unattended.report_path, DuplicateText(argument + REPORT_PREFIX_UNITS));
         return true;
     }
     if (std::wcscmp(argument, L"-exit") == 0) {
@@ -168,7 +180,12 @@ void HandleJobEnd(int32_t outcome)
         else if (left_out > 0 && exit_code == JOB_OUTCOME_OK)
             exit_code = JOB_OUTCOME_BAD;
     }
+    if (run.report_path && WriteJobReport(run.report_path, outcome) != FILE_OK) {
+        exit_code = JOB_OUTCOME_FAILED;
+        ShowErrorMessage(L"ERROR: Could not write the report!");
+    }
     std::free(run.save_path);
+    std::free(run.report_path);
     if (run.exit_when_done)
         CloseWithExitCode(exit_code);
 }

@@ -14,3 +14,9 @@ std::wstring AppPath()
 {
     return ExeFolder() + TALVOR_E2E_APP_RELATIVE;
 }
+
+std::wstring ConsolePath()
+{
+    std::wstring path = AppPath();
+    return path.substr(0, path.size() - 4) + L".com";
+}

@@ -7,3 +7,5 @@
 std::wstring ExeFolder();
 // TalvorCrcCheck.exe, found relative to the test executable.
 std::wstring AppPath();
+// Its console companion TalvorCrcCheck.com, beside it.
+std::wstring ConsolePath();

@@ -278,6 +278,45 @@ static int CommandWindows(DriverSession *session, const wchar_t *)
     return DRIVER_OK;
 }
 
+// "VERB|PATH": has the shell carry out VERB (empty: the default verb, as a
+// double-click does) on PATH, as Explorer would, and makes the program it
+// started the one the following commands drive.
+static int CommandShell(DriverSession *session, const wchar_t *argument)
+{
+    const wchar_t *bar = wcschr(argument, L'|');
+    if (!bar || session->attached) {
+        PrintError("talvor_driver: shell takes VERB|PATH, before any other command");
+        return EXIT_USAGE;
+    }
+    size_t verb_units = (size_t)(bar - argument);
+    wchar_t verb[64] = L"";
+    if (verb_units >= 64)
+        return EXIT_USAGE;
+    wmemcpy(verb, argument, verb_units);
+    verb[verb_units] = L'\0';
+    SHELLEXECUTEINFOW info;
+    memset(&info, 0, sizeof(info));
+    info.cbSize = sizeof(info);
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = verb_units ? verb : nullptr;
+    info.lpFile = bar + 1;
+    // A folder's verbs are those of the Directory class, which Explorer
+    // knows its item to be; Wine's shell would not look there by itself.
+    DWORD attributes = GetFileAttributesW(info.lpFile);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        info.fMask |= SEE_MASK_CLASSNAME;
+        info.lpClass = L"Directory";
+    }
+    info.nShow = SW_SHOWNORMAL;
+    if (!ShellExecuteExW(&info) || !info.hProcess) {
+        PrintError("talvor_driver: the shell started no program");
+        return DRIVER_ERR_NOT_FOUND;
+    }
+    session->options.process_id = GetProcessId(info.hProcess);
+    CloseHandle(info.hProcess);
+    return DRIVER_OK;
+}
+
 struct DriverCommand {
     const wchar_t *name;
     bool takes_argument;
@@ -296,6 +335,7 @@ static const DriverCommand COMMANDS[] = {
     {L"windows", false, CommandWindows},
     {L"command", true, CommandMenu},
     {L"close", false, CommandClose},
+    {L"shell", true, CommandShell},
 };
 
 static const DriverCommand *FindCommand(const wchar_t *name)
@@ -389,7 +429,7 @@ static void PrintUsage()
     PrintError("usage: talvor_driver [--pid N] [--desktop NAME] [--timeout MS] [--phase TEXT]...\n"
                "                     COMMAND [ARGUMENT]...\n"
                "commands: wait-window wait-ready wait-job rows columns status progress layout\n    "
-               "      windows command ID close");
+               "      windows command ID close shell VERB|PATH");
 }
 
 int main()
