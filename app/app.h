@@ -44,13 +44,14 @@ void HandleJobEnd(int32_t outcome);
 // ---- Reports (report.cpp) -------------------------------------------------------
 
 // The report of the job that has just ended, as UTF-8 text with CR LF line
-// ends: the summary line, then one line per result row that is not "OK" or
-// "Created" (status TAB path), in the order the job made them. A new buffer
-// of *bytes bytes (free() it), or null when memory ran out.
-char *ComposeJobReport(int32_t outcome, size_t *bytes);
+// ends: its summary line (ComposeJobSummary), then one line per result row
+// that is a problem, not "OK" or "Created" (status TAB path), in the order
+// the job made them, whatever the list shows. A new buffer of *bytes bytes
+// (free() it), or null when memory ran out.
+char *ComposeJobReport(size_t *bytes);
 // Writes that report to `path`, replacing the file atomically (a reader sees
 // the old report or the new one, never a part). FILE_OK or a file error.
-int WriteJobReport(const wchar_t *path, int32_t outcome);
+int WriteJobReport(const wchar_t *path);
 
 // ---- Drag and drop (drop.cpp) ------------------------------------------------------
 

@@ -1,5 +1,4 @@
 #include <windows.h>
-#include <commctrl.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -12,12 +11,8 @@
 
 namespace {
 
-constexpr int PATH_COLUMN = 0;
-constexpr int STATUS_COLUMN = 2;
-constexpr int SUMMARY_UNITS = 200;
-
-// Appends text to a growing UTF-8 buffer; false once memory ran out, after
-// which it takes nothing more.
+// A growing UTF-8 text; `failed` once memory ran out, after which it takes
+// nothing more.
 struct Utf8Text {
     char *bytes;
     size_t used;
@@ -48,40 +43,24 @@ void AppendUtf8(Utf8Text *text, const wchar_t *units)
                                        int(text->capacity - text->used), nullptr, nullptr));
 }
 
-bool IsGoodStatus(const wchar_t *status)
-{
-    return std::wcscmp(status, L"OK") == 0 || std::wcscmp(status, L"Created") == 0;
-}
-
-// The job's summary line for the report.
-void ComposeSummaryLine(int32_t outcome, int rows, wchar_t summary[SUMMARY_UNITS])
-{
-    int good = 0;
-    for (int row = 0; row < rows; ++row)
-        if (IsGoodStatus(ResultCellText(row, STATUS_COLUMN)))
-            ++good;
-    std::swprintf(summary, SUMMARY_UNITS, L"%ls: %d OK, %d not OK",
-                  outcome == JOB_OUTCOME_OK ? L"OK" : L"BAD", good, rows - good);
-}
-
 }  // namespace
 
-char *ComposeJobReport(int32_t outcome, size_t *bytes)
+char *ComposeJobReport(size_t *bytes)
 {
-    int rows = int(SendMessageW(ResultListHandle(), LVM_GETITEMCOUNT, 0, 0));
-    wchar_t summary[SUMMARY_UNITS];
-    ComposeSummaryLine(outcome, rows, summary);
+    wchar_t summary[JOB_SUMMARY_UNITS];
+    ComposeJobSummary(&g_app.tally, summary, JOB_SUMMARY_UNITS);
     Utf8Text text = {};
     AppendUtf8(&text, summary);
     AppendUtf8(&text, L"\r\n");
-    // The rows in the order the job made them: the oldest is at the bottom.
-    for (int row = rows - 1; row >= 0; --row) {
-        const wchar_t *status = ResultCellText(row, STATUS_COLUMN);
-        if (IsGoodStatus(status))
+    int32_t count = StoredResultRowCount();
+    for (int32_t index = 0; index < count; ++index) {
+        RowStatus status = ROW_OK;
+        const DisplayRow *row = StoredResultRow(index, &status);
+        if (!IsProblemStatus(status))
             continue;
-        AppendUtf8(&text, status);
+        AppendUtf8(&text, row->status);
         AppendUtf8(&text, L"\t");
-        AppendUtf8(&text, ResultCellText(row, PATH_COLUMN));
+        AppendUtf8(&text, row->path);
         AppendUtf8(&text, L"\r\n");
     }
     if (text.failed) {
@@ -92,10 +71,10 @@ char *ComposeJobReport(int32_t outcome, size_t *bytes)
     return text.bytes;
 }
 
-int WriteJobReport(const wchar_t *path, int32_t outcome)
+int WriteJobReport(const wchar_t *path)
 {
     size_t bytes = 0;
-    char *report = ComposeJobReport(outcome, &bytes);
+    char *report = ComposeJobReport(&bytes);
     int result = report ? ReplaceFileWhole(path, report, bytes) : FILE_ERR_IO;
     std::free(report);
     return result;

@@ -180,7 +180,7 @@ void HandleJobEnd(int32_t outcome)
         else if (left_out > 0 && exit_code == JOB_OUTCOME_OK)
             exit_code = JOB_OUTCOME_BAD;
     }
-    if (run.report_path && WriteJobReport(run.report_path, outcome) != FILE_OK) {
+    if (run.report_path && WriteJobReport(run.report_path) != FILE_OK) {
         exit_code = JOB_OUTCOME_FAILED;
         ShowErrorMessage(L"ERROR: Could not write the report!");
     }

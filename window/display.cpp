@@ -221,6 +221,20 @@ RowStatus StatusOfRow(const DisplayRow *row)
     return ROW_ERROR;
 }
 
+int32_t StoredResultRowCount()
+{
+    return g_rows.count;
+}
+
+const DisplayRow *StoredResultRow(int32_t index, RowStatus *status)
+{
+    if (index < 0 || index >= g_rows.count)
+        return nullptr;
+    if (status)
+        *status = StatusOfRow(&g_rows.rows[index]);
+    return &g_rows.rows[index];
+}
+
 void SetTitleDetail(const wchar_t *detail)
 {
     RunOnUiThread(SetTitleDetailNow, detail);

@@ -93,10 +93,7 @@ struct RowOrder {
         return descending ? -result : result;
     }
 
-    bool operator()(uint32_t a, uint32_t b) const
-    {
-        return Compare(a, b) < 0;
-    }
+    bool operator()(uint32_t a, uint32_t b) const { return Compare(a, b) < 0; }
 };
 
 bool ReserveOrder(int64_t wanted)

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "core/core.h"
+#include "window/display.h"
 #include "window/ids.h"
 
 constexpr int TITLE_UNITS = 100;
@@ -69,6 +70,11 @@ HWND ResultListHandle();
 const wchar_t *ResultCellText(int row, int column);
 // Drops the rows of a result list that is gone.
 void ForgetResultRows();
+// The rows stored in the order they came (0 the oldest), whatever the view
+// shows or hides: a job's whole result. StoredResultRow is null past the
+// end; *status (may be null) gets the row's RowStatus.
+int32_t StoredResultRowCount();
+const DisplayRow *StoredResultRow(int32_t index, RowStatus *status);
 
 // Where the main window sends its menu and accelerator commands, the ends of
 // jobs and dropped files. The window accepts drops from its creation on.

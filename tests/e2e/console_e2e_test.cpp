@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -111,7 +112,7 @@ bool StartsWith(const std::string &text, const char *head)
 // A folder with two files and its list, made by the companion itself.
 struct CheckedTree {
     NamedFolder folder;
-    std::wstring tree, changed, list;
+    std::wstring tree, kept, changed, list;
 };
 
 CheckedTree MakeCheckedTree(const wchar_t *prefix)
@@ -119,7 +120,7 @@ CheckedTree MakeCheckedTree(const wchar_t *prefix)
     CheckedTree made;
     made.folder = MakeNamedFolder(TempParent(), prefix);
     made.tree = MakeSubFolder(made.folder.path, L"tr\u00e9e");
-    PutFileIn(made.tree, L"a.txt", "abc");
+    made.kept = PutFileIn(made.tree, L"a.txt", "abc");
     made.changed = PutFileIn(made.tree, L"\u00e4nderung.txt", "123456789");
     made.list = made.folder.path + L"\\list.qcx";
     ConsoleRun scan = RunRedirected(ConsolePath(), Quoted(L"-dir=", made.tree) + L" " +
@@ -141,14 +142,20 @@ TEST(Console, RelaysTheReportAndExitCodeOfOkBadAndCouldNotRun)
     ASSERT_EQ(1u, ok_lines.size()) << ok.output;
     EXPECT_TRUE(StartsWith(ok_lines[0], "OK")) << ok.output;
 
-    // One line per row that is not OK, status and path, paths in UTF-8.
+    // The summary, then one line per row that is not OK, status and path,
+    // paths in UTF-8.
     PutBytes(made.changed, "123456780");
+    ASSERT_TRUE(DeleteFileW(made.kept.c_str()));
     ConsoleRun bad = RunRedirected(ConsolePath(), Quoted(L"-chk=", made.list) + L" -exit");
     EXPECT_EQ(1u, bad.exit_code);
     std::vector<std::string> bad_lines = Lines(bad.output);
-    ASSERT_EQ(2u, bad_lines.size()) << bad.output;
-    EXPECT_TRUE(StartsWith(bad_lines[0], "BAD")) << bad.output;
-    EXPECT_EQ("MISMATCH\t" + Utf8(made.changed), bad_lines[1]);
+    ASSERT_EQ(3u, bad_lines.size()) << bad.output;
+    EXPECT_TRUE(StartsWith(bad_lines[0], "BAD: 1 MISMATCH, 1 MISSING, 0 ERROR, 0 OK; "))
+        << bad.output;
+    std::vector<std::string> rows(bad_lines.begin() + 1, bad_lines.end());
+    std::sort(rows.begin(), rows.end());
+    EXPECT_EQ("MISMATCH\t" + Utf8(made.changed), rows[0]);
+    EXPECT_EQ("MISSING\t" + Utf8(made.kept), rows[1]);
 
     std::wstring missing = made.folder.path + L"\\missing.qcx";
     ConsoleRun failed = RunRedirected(ConsolePath(), Quoted(L"-chk=", missing) + L" -exit");
@@ -188,7 +195,7 @@ TEST(Console, ReportFilesAreWrittenWholeWithOrWithoutExit)
     EXPECT_EQ(relayed.output, written);
     std::vector<std::string> lines = Lines(written);
     ASSERT_EQ(2u, lines.size()) << written;
-    EXPECT_TRUE(StartsWith(lines[0], "BAD")) << written;
+    EXPECT_TRUE(StartsWith(lines[0], "BAD: 1 MISMATCH, 0 MISSING, 0 ERROR, 1 OK; ")) << written;
     EXPECT_EQ("MISMATCH\t" + Utf8(made.changed), lines[1]);
 
     // The program alone, without -exit: the report is there once the job
@@ -205,7 +212,10 @@ TEST(Console, ReportFilesAreWrittenWholeWithOrWithoutExit)
     ASSERT_EQ(DRIVER_OK, AttachDriver(info.dwProcessId, WAIT_MS, &target));
     EXPECT_EQ(DRIVER_OK, WaitForJobEnd(&target, WAIT_MS));
     EXPECT_TRUE(WaitForFile(report));
-    EXPECT_EQ(written, GetBytes(report));
+    // The same report but for the time taken.
+    std::string again = GetBytes(report);
+    EXPECT_EQ(written.substr(0, written.find(" in ")), again.substr(0, again.find(" in ")));
+    EXPECT_EQ(written.substr(written.find("\r\n")), again.substr(again.find("\r\n")));
     EXPECT_EQ(DRIVER_OK, PostClose(&target));
     DWORD exit_code = STILL_ACTIVE;
     EXPECT_EQ(DRIVER_OK, WaitForProcessExit(info.dwProcessId, WAIT_MS, &exit_code));
