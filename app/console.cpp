@@ -34,6 +34,8 @@ void WriteBytes(HANDLE output, const char *bytes, DWORD count)
 void WriteUtf8(HANDLE output, const char *bytes, uint32_t count)
 {
     DWORD mode = 0;
+    if (count == 0)
+        return;
     if (!GetConsoleMode(output, &mode)) {
         WriteBytes(output, bytes, count);
         return;
