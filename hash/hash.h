@@ -32,6 +32,36 @@ void sha3_384_init(sha3_context *ctx);
 void sha3_512_init(sha3_context *ctx);
 void sha3_update(sha3_context *ctx, const void *data, uint64_t count);
 void sha3_final(sha3_context *ctx, uint8_t *result);
+// The single-stream path sha3_update takes now: the fastest one measured on
+// this processor at first use, or the richest one a feature limit leaves.
+const char *sha3_path_name();
+
+// ---- SHA-3 on several streams in lock step ----------------------------------
+
+// Up to eight independent SHA-3 streams, each of its own kind, advanced
+// together by a permutation that runs eight (AVX-512) or four (AVX2) states
+// at once. Whole blocks go in through sha3_lanes_absorb; a stream near its
+// end (or left alone on the lanes) moves to a single-stream context through
+// sha3_lanes_detach and finishes there, and its lane takes the next stream.
+constexpr int32_t SHA3_MAX_LANES = 8;
+
+struct sha3_lanes {
+    alignas(64) uint64_t state[25 * SHA3_MAX_LANES];  // lane i of stream s at i * width + s
+    uint32_t block_size[SHA3_MAX_LANES];              // 0: no stream on this lane
+    int32_t width;  // streams the kernel runs at once; 0 without a multi-state kernel
+};
+
+// Chooses the kernel by cpu_features (forced by its limit like every path)
+// and empties every lane; returns the width.
+int32_t sha3_lanes_init(sha3_lanes *lanes);
+// Starts a SHA3-`bits` stream on lane `lane`.
+void sha3_lanes_start(sha3_lanes *lanes, int32_t lane, unsigned bits);
+// Every busy lane absorbs `blocks` whole blocks of its own size from in[lane]
+// onwards (read at any alignment); idle lanes' pointers are not read.
+void sha3_lanes_absorb(sha3_lanes *lanes, const uint8_t *const *in, size_t blocks);
+// Moves lane `lane`'s stream into `ctx`, to take its remaining bytes through
+// sha3_update and sha3_final; the lane is idle afterwards.
+void sha3_lanes_detach(sha3_lanes *lanes, int32_t lane, sha3_context *ctx);
 
 // ---- Digest selection -------------------------------------------------------
 
