@@ -24,13 +24,13 @@ struct x4_lane_ops {
         if constexpr (N == 0) {
             return v;
         } else if constexpr (N == 8) {
-            return _mm256_shuffle_epi8(v, _mm256_setr_epi8(7, 0, 1, 2, 3, 4, 5, 6, 15, 8, 9, 10,
-                                                           11, 12, 13, 14, 7, 0, 1, 2, 3, 4, 5, 6,
-                                                           15, 8, 9, 10, 11, 12, 13, 14));
+            return _mm256_shuffle_epi8(v, _mm256_setr_epi8(7, 0, 1, 2, 3, 4, 5, 6, 15, 8, 9, 10, 11,
+                                                           12, 13, 14, 7, 0, 1, 2, 3, 4, 5, 6, 15,
+                                                           8, 9, 10, 11, 12, 13, 14));
         } else if constexpr (N == 56) {
             return _mm256_shuffle_epi8(v, _mm256_setr_epi8(1, 2, 3, 4, 5, 6, 7, 0, 9, 10, 11, 12,
-                                                           13, 14, 15, 8, 1, 2, 3, 4, 5, 6, 7, 0,
-                                                           9, 10, 11, 12, 13, 14, 15, 8));
+                                                           13, 14, 15, 8, 1, 2, 3, 4, 5, 6, 7, 0, 9,
+                                                           10, 11, 12, 13, 14, 15, 8));
         } else {
             return _mm256_or_si256(_mm256_slli_epi64(v, N), _mm256_srli_epi64(v, 64 - N));
         }

@@ -9,11 +9,16 @@
 #include "cpu_features.h"
 #include "sha3_paths.h"
 
+int32_t sha3_lanes_width()
+{
+    uint32_t features = cpu_features();
+    return (features & CPU_AVX512) ? 8 : (features & CPU_AVX2) ? 4 : 0;
+}
+
 int32_t sha3_lanes_init(sha3_lanes *lanes)
 {
     std::memset(lanes->block_size, 0, sizeof lanes->block_size);
-    uint32_t features = cpu_features();
-    lanes->width = (features & CPU_AVX512) ? 8 : (features & CPU_AVX2) ? 4 : 0;
+    lanes->width = sha3_lanes_width();
     return lanes->width;
 }
 
