@@ -5,7 +5,11 @@
 #   bash bench/hash_bench.sh          both parts
 #   bash bench/hash_bench.sh native   engines in-process (host, no sanitizers),
 #                                     every path this processor has:
-#                                     SHA3-256/512 vs OpenSSL EVP, CRC-32C vs ISA-L
+#                                     SHA3-256/512 vs OpenSSL EVP (and the path
+#                                     the dispatcher chose), the x8 and x4
+#                                     kernels on 8 or 4 streams vs EVP on the
+#                                     same streams one after another (one
+#                                     core), CRC-32C vs ISA-L
 #   bash bench/hash_bench.sh wine     file digest end to end under Wine on a
 #                                     1 GiB file: "S" vs native `openssl dgst
 #                                     -sha3-256`, "C" vs a plain 1 MiB ReadFile

@@ -4,7 +4,11 @@
 // count, bytes and seconds. Not a test: scan_bench.sh runs it in the same
 // Wine session as the program.
 //
-//   walk_floor.exe FOLDER
+//   walk_floor.exe FOLDER [THREADS]
+//
+// With THREADS above 1 the tree is listed first and that many threads then
+// open and read the files, each taking the next one: the floor of a scan on
+// every core.
 #include <windows.h>
 
 #include <cstdio>
@@ -32,7 +36,8 @@ void ReadWhole(const std::wstring &path, std::vector<char> *buffer, Totals *tota
     ++totals->files;
 }
 
-void WalkTree(const std::wstring &top, Totals *totals)
+// Reads each file as it is listed, or only lists it into `files`.
+void WalkTree(const std::wstring &top, Totals *totals, std::vector<std::wstring> *files)
 {
     std::vector<std::wstring> folders{top};
     std::vector<char> buffer(1 << 20);
@@ -48,6 +53,8 @@ void WalkTree(const std::wstring &top, Totals *totals)
             std::wstring path = folders[at] + L"\\" + name;
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                 folders.push_back(path);
+            else if (files)
+                files->push_back(path);
             else
                 ReadWhole(path, &buffer, totals);
         } while (FindNextFileW(search, &found));
@@ -55,19 +62,65 @@ void WalkTree(const std::wstring &top, Totals *totals)
     }
 }
 
+struct SharedFiles {
+    const std::vector<std::wstring> *files;
+    volatile LONG next;
+    Totals totals[64];
+    volatile LONG thread_index;
+};
+
+DWORD WINAPI ReadingThread(LPVOID parameter)
+{
+    SharedFiles *shared = static_cast<SharedFiles *>(parameter);
+    Totals *totals = &shared->totals[InterlockedIncrement(&shared->thread_index) - 1];
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        LONG i = InterlockedIncrement(&shared->next) - 1;
+        if (size_t(i) >= shared->files->size())
+            return 0;
+        ReadWhole((*shared->files)[size_t(i)], &buffer, totals);
+    }
+}
+
+void WalkTreeOnThreads(const std::wstring &top, int threads, Totals *totals)
+{
+    std::vector<std::wstring> files;
+    WalkTree(top, totals, &files);
+    SharedFiles shared = {&files, 0, {}, 0};
+    std::vector<HANDLE> running;
+    for (int t = 0; t < threads; ++t) {
+        HANDLE thread = CreateThread(nullptr, 0, ReadingThread, &shared, 0, nullptr);
+        if (thread)
+            running.push_back(thread);
+    }
+    for (HANDLE thread : running) {
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+    }
+    for (const Totals &one : shared.totals) {
+        totals->files += one.files;
+        totals->bytes += one.bytes;
+    }
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t **argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: walk_floor FOLDER\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: walk_floor FOLDER [THREADS]\n");
         return 2;
     }
+    int threads = argc == 3 ? _wtoi(argv[2]) : 1;
+    threads = threads < 1 ? 1 : (threads > 64 ? 64 : threads);
     LARGE_INTEGER frequency, start, end;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
     Totals totals = {};
-    WalkTree(argv[1], &totals);
+    if (threads == 1)
+        WalkTree(argv[1], &totals, nullptr);
+    else
+        WalkTreeOnThreads(argv[1], threads, &totals);
     QueryPerformanceCounter(&end);
     double seconds = double(end.QuadPart - start.QuadPart) / double(frequency.QuadPart);
     std::printf("%llu files %llu bytes %.3f s\n", static_cast<unsigned long long>(totals.files),

@@ -94,3 +94,8 @@ void cpu_features_limit(uint32_t allowed)
 {
     g_allowed_features = allowed;
 }
+
+bool cpu_features_limited()
+{
+    return g_allowed_features != ~0u;
+}

@@ -21,3 +21,7 @@ uint32_t cpu_features_probed();
 uint32_t cpu_features();
 // Keeps only the features in `allowed` (all of them again with ~0u).
 void cpu_features_limit(uint32_t allowed);
+// True while a limit is set: an engine that chooses among its paths by
+// measured speed then takes the richest path the limit leaves, so that a
+// test or benchmark reaches the path it asks for.
+bool cpu_features_limited();

@@ -1,5 +1,5 @@
 // The paths of each engine and the features that force each one through
-// cpu_features_limit, fastest first. For the tests and benchmarks that must
+// cpu_features_limit, richest first. For the tests and benchmarks that must
 // reach every path this processor has.
 #pragma once
 
@@ -12,9 +12,16 @@ struct engine_path {
 };
 
 inline constexpr engine_path SHA3_PATHS[] = {
-    {"avx512", CPU_AVX512, ~0u},
+    {"avx512", CPU_AVX512, CPU_AVX512},
     {"bmi2", CPU_BMI2, CPU_BMI2},
     {"portable", 0, 0},
+};
+
+// The multi-state kernels of sha3_lanes (streams finish on the single-stream
+// path the same limit leaves).
+inline constexpr engine_path SHA3_LANE_PATHS[] = {
+    {"x8_avx512", CPU_AVX512, CPU_AVX512},
+    {"x4_avx2", CPU_AVX2, CPU_AVX2 | CPU_BMI2},
 };
 
 inline constexpr engine_path CRC32C_PATHS[] = {

@@ -32,6 +32,38 @@ void sha3_384_init(sha3_context *ctx);
 void sha3_512_init(sha3_context *ctx);
 void sha3_update(sha3_context *ctx, const void *data, uint64_t count);
 void sha3_final(sha3_context *ctx, uint8_t *result);
+// The single-stream path sha3_update takes now: the fastest one measured on
+// this processor at first use, or the richest one a feature limit leaves.
+const char *sha3_path_name();
+
+// ---- SHA-3 on several streams in lock step ----------------------------------
+
+// Up to eight independent SHA-3 streams, each of its own kind, advanced
+// together by a permutation that runs eight (AVX-512) or four (AVX2) states
+// at once. Whole blocks go in through sha3_lanes_absorb; a stream near its
+// end (or left alone on the lanes) moves to a single-stream context through
+// sha3_lanes_detach and finishes there, and its lane takes the next stream.
+constexpr int32_t SHA3_MAX_LANES = 8;
+
+struct sha3_lanes {
+    alignas(64) uint64_t state[25 * SHA3_MAX_LANES];  // lane i of stream s at i * width + s
+    uint32_t block_size[SHA3_MAX_LANES];              // 0: no stream on this lane
+    int32_t width;  // streams the kernel runs at once; 0 without a multi-state kernel
+};
+
+// Streams the kernel cpu_features chooses (forced by its limit like every
+// path) runs at once: 8, 4, or 0 without a multi-state kernel.
+int32_t sha3_lanes_width();
+// Takes that kernel and empties every lane; returns the width.
+int32_t sha3_lanes_init(sha3_lanes *lanes);
+// Starts a SHA3-`bits` stream on lane `lane`.
+void sha3_lanes_start(sha3_lanes *lanes, int32_t lane, unsigned bits);
+// Every busy lane absorbs `blocks` whole blocks of its own size from in[lane]
+// onwards (read at any alignment); idle lanes' pointers are not read.
+void sha3_lanes_absorb(sha3_lanes *lanes, const uint8_t *const *in, size_t blocks);
+// Moves lane `lane`'s stream into `ctx`, to take its remaining bytes through
+// sha3_update and sha3_final; the lane is idle afterwards.
+void sha3_lanes_detach(sha3_lanes *lanes, int32_t lane, sha3_context *ctx);
 
 // ---- Digest selection -------------------------------------------------------
 
@@ -88,4 +120,32 @@ struct file_digest_buffer {
 file_digest_result file_digest_text_with(utf16 kind, const utf16 *path, utf16 *out,
                                          file_digest_buffer *buffer, uint64_t *bytes_read);
 void release_file_digest_buffer(file_digest_buffer *buffer);
+
+// ---- SHA-3 file digests in lock step (Windows) ------------------------------
+
+// Up to sha3_lanes' width of SHA-3 file digests advanced together, one file
+// per lane, each read in blocks into its own part of one bounded buffer. A
+// file's text goes to its `out` when it ends (left as given on failure), and
+// its `tag` comes back to say so. Files moved alone go on through the
+// single-stream path, one read block per step, beside the lanes.
+struct file_lanes;
+
+// Null when the processor has no multi-state kernel or memory runs out.
+file_lanes *create_file_lanes();
+void release_file_lanes(file_lanes *lanes);
+// Files on the lanes, and whether a lane is free for one more.
+int32_t file_lanes_busy(const file_lanes *lanes);
+bool file_lanes_full(const file_lanes *lanes);
+// Opens `path` on a free lane for the SHA-3 kind `kind`; false when it does
+// not open or the kind is no SHA-3 kind (the digest is then done, as given).
+bool file_lanes_start(file_lanes *lanes, utf16 kind, const utf16 *path, utf16 *out, void *tag);
+// Moves every file still on the kernel to the single-stream path (when so
+// few are left that the wide kernel is slower than one stream).
+void file_lanes_go_alone(file_lanes *lanes);
+// Files on the kernel that have not gone alone.
+int32_t file_lanes_on_kernel(const file_lanes *lanes);
+// Reads and hashes one step: every kernel file as many whole blocks as all
+// of them have read, every lone file one read block. Puts the tags of the
+// files that ended (digested or failed) in `ended`; returns how many.
+int32_t file_lanes_step(file_lanes *lanes, void **ended);
 #endif

@@ -20,3 +20,6 @@ alignas(64) inline constexpr uint64_t KECCAK_ROUND_CONSTANTS[24] = {
 // Rho's rotation offsets of lane x + 5y.
 inline constexpr unsigned KECCAK_RHO_OFFSETS[25] = {
     0, 1, 62, 28, 27, 36, 44, 6, 55, 20, 3, 10, 43, 25, 39, 41, 45, 15, 21, 8, 18, 2, 61, 56, 14};
+
+// Lanes a block covers at the largest rate (SHA3-224, 144 bytes).
+inline constexpr int KECCAK_MAX_RATE_LANES = 18;

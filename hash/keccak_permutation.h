@@ -1,6 +1,7 @@
 // Keccak-f[1600] on 25 lanes, lane i = x + 5*y, for the scalar paths:
 // sha3_portable.cpp compiles it for any x86-64, sha3_bmi2.cpp for processors
-// with BMI1/BMI2 (ANDN for chi, RORX for the rotations).
+// with BMI1/BMI2 (ANDN for chi, RORX for the rotations); and on 25 vectors
+// holding one lane of each of several states, for the multi-state paths.
 //
 // Every step names its lanes by constant index and the permutation works on
 // local copies. Each round goes from one copy into the other, row by row, so
@@ -19,72 +20,91 @@
 #define KECCAK_INLINE inline __attribute__((always_inline))
 #endif
 
-static KECCAK_INLINE uint64_t rotl64(uint64_t v, unsigned n)
-{
-    return (v << n) | (v >> ((64 - n) & 63));
-}
+// The rounds are written once for any lane type: `Ops` supplies the lane
+// (one 64-bit word, or one word of each of several states side by side) and
+// its XOR, three-way XOR, chi step a ^ (~b & c), rotation and broadcast.
+struct scalar_lane_ops {
+    typedef uint64_t Lane;
+    static KECCAK_INLINE Lane xor2(Lane a, Lane b) { return a ^ b; }
+    static KECCAK_INLINE Lane xor3(Lane a, Lane b, Lane c) { return a ^ b ^ c; }
+    static KECCAK_INLINE Lane chi(Lane a, Lane b, Lane c) { return a ^ (~b & c); }
+    template <unsigned N>
+    static KECCAK_INLINE Lane rotl(Lane v)
+    {
+        return (v << N) | (v >> ((64 - N) & 63));
+    }
+    static KECCAK_INLINE Lane broadcast(uint64_t v) { return v; }
+};
 
 // Theta's column parities folded into the value each column's lanes take up.
-static KECCAK_INLINE void keccak_theta_effect(const uint64_t *a, uint64_t *d)
+template <class Ops>
+static KECCAK_INLINE void keccak_theta_effect(const typename Ops::Lane *a, typename Ops::Lane *d)
 {
-    uint64_t c0 = a[0] ^ a[5] ^ a[10] ^ a[15] ^ a[20];
-    uint64_t c1 = a[1] ^ a[6] ^ a[11] ^ a[16] ^ a[21];
-    uint64_t c2 = a[2] ^ a[7] ^ a[12] ^ a[17] ^ a[22];
-    uint64_t c3 = a[3] ^ a[8] ^ a[13] ^ a[18] ^ a[23];
-    uint64_t c4 = a[4] ^ a[9] ^ a[14] ^ a[19] ^ a[24];
-    d[0] = c4 ^ rotl64(c1, 1);
-    d[1] = c0 ^ rotl64(c2, 1);
-    d[2] = c1 ^ rotl64(c3, 1);
-    d[3] = c2 ^ rotl64(c4, 1);
-    d[4] = c3 ^ rotl64(c0, 1);
+    typename Ops::Lane c[5];
+    for (int x = 0; x < 5; ++x)
+        c[x] = Ops::xor3(Ops::xor3(a[x], a[x + 5], a[x + 10]), a[x + 15], a[x + 20]);
+    for (int x = 0; x < 5; ++x)
+        d[x] = Ops::xor2(c[(x + 4) % 5], Ops::template rotl<1>(c[(x + 1) % 5]));
 }
 
 // Lane S of `a` after theta and rho.
-template <int S>
-static KECCAK_INLINE uint64_t keccak_theta_rho_lane(const uint64_t *a, const uint64_t *d)
+template <class Ops, int S>
+static KECCAK_INLINE typename Ops::Lane keccak_theta_rho_lane(const typename Ops::Lane *a,
+                                                              const typename Ops::Lane *d)
 {
-    return rotl64(a[S] ^ d[S % 5], KECCAK_RHO_OFFSETS[S]);
+    return Ops::template rotl<KECCAK_RHO_OFFSETS[S]>(Ops::xor2(a[S], d[S % 5]));
 }
 
 // One output row of a round: pi brings lanes S0 to S4 into it (lane (x, y)
 // takes lane (x + 3y, x)), each after theta and rho, and chi runs along it.
-template <int S0, int S1, int S2, int S3, int S4>
-static KECCAK_INLINE void keccak_row(const uint64_t *a, const uint64_t *d, uint64_t *row)
+template <class Ops, int S0, int S1, int S2, int S3, int S4>
+static KECCAK_INLINE void keccak_row(const typename Ops::Lane *a, const typename Ops::Lane *d,
+                                     typename Ops::Lane *row)
 {
-    uint64_t b0 = keccak_theta_rho_lane<S0>(a, d);
-    uint64_t b1 = keccak_theta_rho_lane<S1>(a, d);
-    uint64_t b2 = keccak_theta_rho_lane<S2>(a, d);
-    uint64_t b3 = keccak_theta_rho_lane<S3>(a, d);
-    uint64_t b4 = keccak_theta_rho_lane<S4>(a, d);
-    row[0] = b0 ^ (~b1 & b2);
-    row[1] = b1 ^ (~b2 & b3);
-    row[2] = b2 ^ (~b3 & b4);
-    row[3] = b3 ^ (~b4 & b0);
-    row[4] = b4 ^ (~b0 & b1);
+    typename Ops::Lane b0 = keccak_theta_rho_lane<Ops, S0>(a, d);
+    typename Ops::Lane b1 = keccak_theta_rho_lane<Ops, S1>(a, d);
+    typename Ops::Lane b2 = keccak_theta_rho_lane<Ops, S2>(a, d);
+    typename Ops::Lane b3 = keccak_theta_rho_lane<Ops, S3>(a, d);
+    typename Ops::Lane b4 = keccak_theta_rho_lane<Ops, S4>(a, d);
+    row[0] = Ops::chi(b0, b1, b2);
+    row[1] = Ops::chi(b1, b2, b3);
+    row[2] = Ops::chi(b2, b3, b4);
+    row[3] = Ops::chi(b3, b4, b0);
+    row[4] = Ops::chi(b4, b0, b1);
 }
 
 // A round reads every lane of `a` once and writes every lane of `e` once;
 // with pi done by choosing which lanes feed which row, no lane is moved.
-static KECCAK_INLINE void keccak_round_into(const uint64_t *a, uint64_t *e, uint64_t round_constant)
+template <class Ops>
+static KECCAK_INLINE void keccak_round_into(const typename Ops::Lane *a, typename Ops::Lane *e,
+                                            uint64_t round_constant)
 {
-    uint64_t d[5];
-    keccak_theta_effect(a, d);
-    keccak_row<0, 6, 12, 18, 24>(a, d, e);
-    keccak_row<3, 9, 10, 16, 22>(a, d, e + 5);
-    keccak_row<1, 7, 13, 19, 20>(a, d, e + 10);
-    keccak_row<4, 5, 11, 17, 23>(a, d, e + 15);
-    keccak_row<2, 8, 14, 15, 21>(a, d, e + 20);
-    e[0] ^= round_constant;
+    typename Ops::Lane d[5];
+    keccak_theta_effect<Ops>(a, d);
+    keccak_row<Ops, 0, 6, 12, 18, 24>(a, d, e);
+    keccak_row<Ops, 3, 9, 10, 16, 22>(a, d, e + 5);
+    keccak_row<Ops, 1, 7, 13, 19, 20>(a, d, e + 10);
+    keccak_row<Ops, 4, 5, 11, 17, 23>(a, d, e + 15);
+    keccak_row<Ops, 2, 8, 14, 15, 21>(a, d, e + 20);
+    e[0] = Ops::xor2(e[0], Ops::broadcast(round_constant));
+}
+
+// The 24 rounds on lanes the caller keeps in local variables.
+template <class Ops>
+static KECCAK_INLINE void keccak_rounds(typename Ops::Lane *a)
+{
+    typename Ops::Lane e[25];
+    for (int round = 0; round < 24; round += 2) {
+        keccak_round_into<Ops>(a, e, KECCAK_ROUND_CONSTANTS[round]);
+        keccak_round_into<Ops>(e, a, KECCAK_ROUND_CONSTANTS[round + 1]);
+    }
 }
 
 static KECCAK_INLINE void keccak_permutation(uint64_t *lanes)
 {
-    uint64_t a[25], e[25];
+    uint64_t a[25];
     std::memcpy(a, lanes, sizeof a);
-    for (int round = 0; round < 24; round += 2) {
-        keccak_round_into(a, e, KECCAK_ROUND_CONSTANTS[round]);
-        keccak_round_into(e, a, KECCAK_ROUND_CONSTANTS[round + 1]);
-    }
+    keccak_rounds<scalar_lane_ops>(a);
     std::memcpy(lanes, a, sizeof a);
 }
 

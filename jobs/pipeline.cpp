@@ -12,10 +12,13 @@ namespace {
 
 constexpr int32_t RING_TASKS = 256;
 constexpr int32_t MAX_DIGEST_THREADS = 64;
-// Tasks in flight: two per hashing thread and a few more, enough that no
-// thread waits while the worker takes results, few enough that an Options
-// change reaches the files right after it.
+// Tasks in flight: two per hashing thread (beside those on its lanes) and a
+// few more, enough that no thread waits while the worker takes results, few
+// enough that an Options change reaches the files right after it.
 constexpr int32_t TASKS_PER_THREAD = 2;
+// With this few files left on a thread's lanes the wide kernel is slower
+// than the single-stream path, so they go on alone.
+constexpr int32_t TOO_FEW_FOR_LANES = 2;
 constexpr int32_t TASKS_BEYOND_THREADS = 2;
 // The worker's wait for the oldest task breaks off this often, so that rows
 // queued behind a long file are shown.
@@ -35,7 +38,9 @@ struct Pipeline {
     int32_t handed;
     int32_t claimed;
     int32_t taken;
-    int32_t lead;  // most tasks handed out and not yet taken
+    int32_t lead;          // most tasks handed out and not yet taken
+    int32_t idle_threads;  // hashing threads waiting with nothing to hash
+    bool on_lanes;         // hashing threads run several SHA-3 files in lock step
     bool closing;
     RingSlot ring[RING_TASKS];
 };
@@ -58,27 +63,96 @@ void DigestTaskFile(DigestTask *task, file_digest_buffer *buffer)
 // nothing left to claim. Called with the lock held.
 RingSlot *ClaimTask(Pipeline *pipeline)
 {
+    ++pipeline->idle_threads;
     while (!pipeline->closing && pipeline->claimed == pipeline->handed)
         SleepConditionVariableSRW(&pipeline->work_ready, &pipeline->lock, INFINITE, 0);
+    --pipeline->idle_threads;
     if (pipeline->claimed == pipeline->handed)
         return nullptr;
     return SlotOf(pipeline, pipeline->claimed++);
+}
+
+// Claims a task for a thread that has files on its lanes, unless it is
+// left for a thread with nothing to hash; null if none. With the lock held.
+RingSlot *ClaimSpareTask(Pipeline *pipeline)
+{
+    if (pipeline->handed - pipeline->claimed <= pipeline->idle_threads)
+        return nullptr;
+    return SlotOf(pipeline, pipeline->claimed++);
+}
+
+// With the lock held.
+void MarkTaskDone(Pipeline *pipeline, RingSlot *slot)
+{
+    slot->done = true;
+    if (slot == SlotOf(pipeline, pipeline->taken))
+        WakeConditionVariable(&pipeline->task_done);
+}
+
+void HashOneByOne(Pipeline *pipeline, file_digest_buffer *buffer)
+{
+    AcquireSRWLockExclusive(&pipeline->lock);
+    for (RingSlot *slot; (slot = ClaimTask(pipeline)) != nullptr;) {
+        ReleaseSRWLockExclusive(&pipeline->lock);
+        DigestTaskFile(&slot->task, buffer);
+        AcquireSRWLockExclusive(&pipeline->lock);
+        MarkTaskDone(pipeline, slot);
+    }
+    ReleaseSRWLockExclusive(&pipeline->lock);
+}
+
+// Claims tasks onto free lanes, waiting for one only when the lanes are
+// empty. A CRC-32C file (or one that does not open) is done at once.
+void FillLanes(Pipeline *pipeline, file_lanes *lanes, file_digest_buffer *buffer)
+{
+    AcquireSRWLockExclusive(&pipeline->lock);
+    while (!file_lanes_full(lanes)) {
+        RingSlot *slot =
+            file_lanes_busy(lanes) == 0 ? ClaimTask(pipeline) : ClaimSpareTask(pipeline);
+        if (!slot)
+            break;
+        ReleaseSRWLockExclusive(&pipeline->lock);
+        DigestTask *task = &slot->task;
+        bool on_lanes = task->path && task->kind != L'C' &&
+                        file_lanes_start(lanes, task->kind, task->path, task->digest, slot);
+        if (!on_lanes && task->kind == L'C')
+            DigestTaskFile(task, buffer);
+        AcquireSRWLockExclusive(&pipeline->lock);
+        if (!on_lanes)
+            MarkTaskDone(pipeline, slot);
+    }
+    ReleaseSRWLockExclusive(&pipeline->lock);
+}
+
+void HashOnLanes(Pipeline *pipeline, file_lanes *lanes, file_digest_buffer *buffer)
+{
+    void *ended[SHA3_MAX_LANES];
+    for (;;) {
+        FillLanes(pipeline, lanes, buffer);
+        if (file_lanes_busy(lanes) == 0)
+            return;
+        if (file_lanes_on_kernel(lanes) <= TOO_FEW_FOR_LANES)
+            file_lanes_go_alone(lanes);
+        int32_t count = file_lanes_step(lanes, ended);
+        if (count == 0)
+            continue;
+        AcquireSRWLockExclusive(&pipeline->lock);
+        for (int32_t i = 0; i < count; ++i)
+            MarkTaskDone(pipeline, static_cast<RingSlot *>(ended[i]));
+        ReleaseSRWLockExclusive(&pipeline->lock);
+    }
 }
 
 DWORD WINAPI HashingThread(LPVOID parameter)
 {
     Pipeline *pipeline = static_cast<Pipeline *>(parameter);
     file_digest_buffer buffer = {};
-    AcquireSRWLockExclusive(&pipeline->lock);
-    for (RingSlot *slot; (slot = ClaimTask(pipeline)) != nullptr;) {
-        ReleaseSRWLockExclusive(&pipeline->lock);
-        DigestTaskFile(&slot->task, &buffer);
-        AcquireSRWLockExclusive(&pipeline->lock);
-        slot->done = true;
-        if (slot == SlotOf(pipeline, pipeline->taken))
-            WakeConditionVariable(&pipeline->task_done);
-    }
-    ReleaseSRWLockExclusive(&pipeline->lock);
+    file_lanes *lanes = pipeline->on_lanes ? create_file_lanes() : nullptr;
+    if (lanes)
+        HashOnLanes(pipeline, lanes, &buffer);
+    else
+        HashOneByOne(pipeline, &buffer);
+    release_file_lanes(lanes);
     release_file_digest_buffer(&buffer);
     return 0;
 }
@@ -196,8 +270,11 @@ int32_t RunDigestPipeline(const utf16 *target, int32_t count, HandOutTask hand_o
     int seek_penalty = forced > 0 ? -1 : QuerySeekPenalty(target);
     HANDLE threads[MAX_DIGEST_THREADS];
     int32_t wanted = ChooseDigestThreads(UsableCores(), seek_penalty, forced);
+    // A drive with a seek penalty reads one file at a time, in order.
+    pipeline->on_lanes = seek_penalty != 1;
+    int32_t lanes = pipeline->on_lanes ? sha3_lanes_width() : 0;
     int32_t started = StartHashingThreads(pipeline, wanted, threads);
-    pipeline->lead = started > 0 ? TASKS_PER_THREAD * started + TASKS_BEYOND_THREADS : 1;
+    pipeline->lead = started > 0 ? (TASKS_PER_THREAD + lanes) * started + TASKS_BEYOND_THREADS : 1;
     if (pipeline->lead > RING_TASKS)
         pipeline->lead = RING_TASKS;
 

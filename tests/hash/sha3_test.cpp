@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -188,6 +189,113 @@ TEST_P(Sha3Path, EveryLengthUpTo4096AtEveryAlignmentMatchesTheOracle)
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryPath, Sha3Path, ::testing::ValuesIn(SHA3_PATHS), engine_path_name);
+
+TEST(Sha3, UnforcedUpdatesTakeAMeasuredPathThisProcessorHas)
+{
+    std::string chosen = sha3_path_name();
+    bool known = false;
+    for (const engine_path &path : SHA3_PATHS)
+        known = known || (chosen == path.name && engine_path_available(path));
+    EXPECT_TRUE(known) << chosen;
+}
+
+// A message of the lane runs: its kind and its length (a prefix of the one
+// random message).
+struct lane_message {
+    int size_index;
+    size_t length;
+};
+
+// Hashes `messages` on at most `busy` lanes the way a hashing thread drives
+// files: a lane with less than a block left is detached and finished alone,
+// and takes the next message at once, while the others go on; each step
+// absorbs one to four blocks, so lanes start and end at every block offset
+// of the others. Returns the digests in message order.
+std::vector<std::string> digests_on_lanes(const std::vector<lane_message> &messages, int busy,
+                                          const uint8_t *message, std::mt19937 &rng)
+{
+    std::vector<std::string> digests(messages.size());
+    sha3_lanes lanes;
+    sha3_lanes_init(&lanes);
+    size_t next = 0;
+    size_t on_lane[SHA3_MAX_LANES] = {};
+    size_t absorbed[SHA3_MAX_LANES] = {};
+    for (;;) {
+        size_t steps = ~size_t(0);
+        int running = 0;
+        for (int lane = 0; lane < busy; ++lane) {
+            uint32_t block_size = lanes.block_size[lane];
+            if (block_size != 0 && messages[on_lane[lane]].length - absorbed[lane] < block_size) {
+                const lane_message &done = messages[on_lane[lane]];
+                sha3_context ctx;
+                sha3_lanes_detach(&lanes, lane, &ctx);
+                sha3_update(&ctx, message + absorbed[lane], done.length - absorbed[lane]);
+                uint8_t out[64];
+                sha3_final(&ctx, out);
+                digests[on_lane[lane]] = hex_upper(out, kBits[done.size_index] / 8);
+            }
+            if (lanes.block_size[lane] == 0 && next < messages.size()) {
+                on_lane[lane] = next++;
+                absorbed[lane] = 0;
+                sha3_lanes_start(&lanes, lane, kBits[messages[on_lane[lane]].size_index]);
+            }
+            block_size = lanes.block_size[lane];
+            if (block_size == 0)
+                continue;
+            ++running;
+            size_t whole = (messages[on_lane[lane]].length - absorbed[lane]) / block_size;
+            steps = whole < steps ? whole : steps;
+        }
+        if (running == 0)
+            return digests;
+        if (steps == 0)
+            continue;
+        steps = std::min<size_t>(steps, 1 + rng() % 4);
+        const uint8_t *in[SHA3_MAX_LANES] = {};
+        for (int lane = 0; lane < busy; ++lane)
+            if (lanes.block_size[lane] != 0)
+                in[lane] = message + absorbed[lane];
+        sha3_lanes_absorb(&lanes, in, steps);
+        for (int lane = 0; lane < busy; ++lane)
+            absorbed[lane] += steps * lanes.block_size[lane];
+    }
+}
+
+// Every multi-state kernel this processor has, forced, against the oracle.
+class Sha3LanesPath : public ForcedPathTest {};
+
+// Every kind and every length 0 to 4096, shuffled so that each lane runs
+// another kind and another length, on every number of busy lanes up to the
+// kernel's width: idle lanes, refills in the middle of a run and every
+// rate's block edges on each.
+TEST_P(Sha3LanesPath, EveryKindAndLengthOnEveryLaneCountMatchesTheOracle)
+{
+    const size_t longest = 4096;
+    std::mt19937 rng(202);
+    std::vector<uint8_t> message = random_bytes(rng, longest);
+    std::vector<lane_message> messages;
+    for (int k = 0; k < 4; ++k)
+        for (size_t n = 0; n <= longest; ++n)
+            messages.push_back({k, n});
+    std::shuffle(messages.begin(), messages.end(), rng);
+
+    sha3_lanes lanes;
+    int width = sha3_lanes_init(&lanes);
+    ASSERT_EQ(width, GetParam().needs == CPU_AVX512 ? 8 : 4);
+    for (int busy = 1; busy <= width; ++busy) {
+        std::vector<std::string> digests = digests_on_lanes(messages, busy, message.data(), rng);
+        for (size_t m = 0; m < messages.size(); ++m) {
+            const lane_message &one = messages[m];
+            ASSERT_EQ(digests[m],
+                      oracle_digests(one.size_index, message.data(), longest)[one.length])
+                << kBits[one.size_index] << " bits, " << one.length << " bytes on " << busy
+                << " lanes";
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryPath, Sha3LanesPath, ::testing::ValuesIn(SHA3_LANE_PATHS),
+                         engine_path_name);
 
 #if GTEST_HAS_DEATH_TEST && !defined(_WIN32)
 TEST(Sha3DeathTest, ConsistencyChecksStopTheProgram)
