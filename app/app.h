@@ -71,16 +71,21 @@ bool LooksLikeChecksumList(const uint8_t *bytes, size_t size, bool whole);
 
 // WM_COMMAND of the main window.
 LRESULT HandleCommand(HWND window, WPARAM wparam, LPARAM lparam);
+// The menu holds no state of its own: when one of its popups opens, every
+// item in it is greyed and checked as the application state says (the menu
+// popup handler of the main window).
+void DeriveMenuStates(HMENU popup);
+// Whether the item of `command` is greyed in the present state. A greyed job
+// command does nothing however it arrives: a WM_COMMAND posted by another
+// program must not start a picker or Save while a worker owns the target path
+// and the entry table.
+bool CommandGreyed(UINT command);
 
 // ---- Pickers and Options commands (pickers.cpp) ---------------------------------
 
 // Makes `path` the target of `job`. Without memory for the new path the
 // previous target stays and no job is requested.
 void RequestJob(const wchar_t *path, int32_t job);
-// A greyed command does nothing however it arrives: a WM_COMMAND posted by
-// another program must not start a picker or Save while a worker owns the
-// target path and the entry table.
-bool IsCommandGreyed(HWND window, UINT command);
 // Scan: the folder browser; a confirmed file-system folder becomes the target
 // path of a folder scan. A cancelled browser or a folder without a path
 // changes nothing. Always 0.
@@ -91,8 +96,8 @@ int ChooseChecksumFile();
 // Save: the save dialog; a confirmed name is written by SaveChecksumListTo.
 // Always 0.
 int SaveChecksumList();
-// An algorithm item: stores `choice`, then checks `command` alone among the
-// algorithm items of the window's menu.
-void ChooseHashAlgorithm(HWND window, UINT command, int32_t choice);
-// Flips the hidden-files flag and shows its new value as the item's mark.
-void ToggleHiddenFiles(HWND window);
+// An algorithm item: stores `choice`, and marks it alone among the
+// algorithm items.
+void ChooseHashAlgorithm(int32_t choice);
+// Flips the hidden-files flag; its item's mark shows the new value.
+void ToggleHiddenFiles();

@@ -2,6 +2,83 @@
 #include "window/window.h"
 #include "jobs/jobs.h"
 
+namespace {
+
+// ---- Menu item states ------------------------------------------------------------
+// Each item's greyed and checked state as a function of the application
+// state, applied whenever its popup opens. An item not listed keeps the
+// state the menu resource gives it.
+
+bool Never()
+{
+    return false;
+}
+
+bool Always()
+{
+    return true;
+}
+
+template <int32_t choice>
+bool AlgorithmMarked()
+{
+    return g_app.marked_hash_choice == choice;
+}
+
+bool HiddenFilesMarked()
+{
+    return g_app.hidden_files_marked != 0;
+}
+
+bool NoProblemRow()
+{
+    return !AnyProblemRow();
+}
+
+struct MenuItemRule {
+    UINT command;
+    bool (*greyed)();
+    bool (*checked)();
+};
+
+// Auto-mode and the hidden-files item cannot be chosen from the menu.
+constexpr MenuItemRule kMenuItemRules[] = {
+    {ID_FILE_SCAN, JobRunning, Never},
+    {ID_FILE_CHECK, JobRunning, Never},
+    {ID_FILE_SAVE, JobRunning, Never},
+    {ID_OPTIONS_AUTOMODE, Always, Never},
+    {ID_OPTIONS_SHA3_224, Never, AlgorithmMarked<HASH_SHA3_224>},
+    {ID_OPTIONS_SHA3_256, Never, AlgorithmMarked<HASH_SHA3_256>},
+    {ID_OPTIONS_SHA3_384, Never, AlgorithmMarked<HASH_SHA3_384>},
+    {ID_OPTIONS_SHA3_512, Never, AlgorithmMarked<HASH_SHA3_512>},
+    {ID_OPTIONS_CRC32, Never, AlgorithmMarked<HASH_CRC32C>},
+    {ID_OPTIONS_HIDDEN, Always, HiddenFilesMarked},
+    {ID_VIEW_PROBLEMS_ONLY, Never, ProblemsOnlyShown},
+    {ID_VIEW_NEXT_PROBLEM, NoProblemRow, Never},
+    {ID_VIEW_PREVIOUS_PROBLEM, NoProblemRow, Never},
+};
+
+}  // namespace
+
+void DeriveMenuStates(HMENU popup)
+{
+    // By command: an item that is not in this popup is left alone.
+    for (const MenuItemRule &rule : kMenuItemRules) {
+        EnableMenuItem(popup, rule.command,
+                       MF_BYCOMMAND | (rule.greyed() ? MF_DISABLED | MF_GRAYED : MF_ENABLED));
+        CheckMenuItem(popup, rule.command,
+                      MF_BYCOMMAND | (rule.checked() ? MF_CHECKED : MF_UNCHECKED));
+    }
+}
+
+bool CommandGreyed(UINT command)
+{
+    for (const MenuItemRule &rule : kMenuItemRules)
+        if (rule.command == command)
+            return rule.greyed();
+    return false;
+}
+
 // Menu and accelerator commands of the main window, by command id. The high
 // word of wParam (menu, accelerator, control) does not matter: an accelerator
 // acts exactly like its menu item.
@@ -15,11 +92,11 @@ LRESULT HandleCommand(HWND window, WPARAM wparam, LPARAM lparam)
         DestroyWindow(window);
         return 0;
     case ID_FILE_SCAN:
-        return IsCommandGreyed(window, ID_FILE_SCAN) ? 0 : ChooseFolder();
+        return CommandGreyed(ID_FILE_SCAN) ? 0 : ChooseFolder();
     case ID_FILE_CHECK:
-        return IsCommandGreyed(window, ID_FILE_CHECK) ? 0 : ChooseChecksumFile();
+        return CommandGreyed(ID_FILE_CHECK) ? 0 : ChooseChecksumFile();
     case ID_FILE_SAVE:
-        return IsCommandGreyed(window, ID_FILE_SAVE) ? 0 : SaveChecksumList();
+        return CommandGreyed(ID_FILE_SAVE) ? 0 : SaveChecksumList();
     case ID_EDIT_SELECT_ALL:
         SelectAllResultRows();
         return 0;
@@ -41,22 +118,22 @@ LRESULT HandleCommand(HWND window, WPARAM wparam, LPARAM lparam)
     case ID_OPTIONS_AUTOMODE:
         return 0;
     case ID_OPTIONS_SHA3_224:
-        ChooseHashAlgorithm(window, ID_OPTIONS_SHA3_224, HASH_SHA3_224);
+        ChooseHashAlgorithm(HASH_SHA3_224);
         return 0;
     case ID_OPTIONS_SHA3_256:
-        ChooseHashAlgorithm(window, ID_OPTIONS_SHA3_256, HASH_SHA3_256);
+        ChooseHashAlgorithm(HASH_SHA3_256);
         return 0;
     case ID_OPTIONS_SHA3_384:
-        ChooseHashAlgorithm(window, ID_OPTIONS_SHA3_384, HASH_SHA3_384);
+        ChooseHashAlgorithm(HASH_SHA3_384);
         return 0;
     case ID_OPTIONS_SHA3_512:
-        ChooseHashAlgorithm(window, ID_OPTIONS_SHA3_512, HASH_SHA3_512);
+        ChooseHashAlgorithm(HASH_SHA3_512);
         return 0;
     case ID_OPTIONS_CRC32:
-        ChooseHashAlgorithm(window, ID_OPTIONS_CRC32, HASH_CRC32C);
+        ChooseHashAlgorithm(HASH_CRC32C);
         return 0;
     case ID_OPTIONS_HIDDEN:
-        ToggleHiddenFiles(window);
+        ToggleHiddenFiles();
         return 0;
     default:
         return DefWindowProcW(window, WM_COMMAND, wparam, lparam);

@@ -106,7 +106,7 @@ bool LooksLikeChecksumList(const uint8_t *bytes, size_t size, bool whole)
 
 void HandleDroppedFiles(HDROP drop)
 {
-    if (g_app.pending_job != JOB_NONE || IsCommandGreyed(g_win.main_window, ID_FILE_SCAN))
+    if (g_app.pending_job != JOB_NONE || JobRunning())
         return;
     if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) != 1)
         return;

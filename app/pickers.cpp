@@ -13,20 +13,9 @@
 
 namespace {
 
-// Every item whose check mark shows the algorithm chosen in the menu.
-constexpr UINT kAlgorithmItems[] = {
-    ID_OPTIONS_AUTOMODE, ID_OPTIONS_SHA3_224, ID_OPTIONS_SHA3_256,
-    ID_OPTIONS_SHA3_384, ID_OPTIONS_SHA3_512, ID_OPTIONS_CRC32,
-};
-
 constexpr DWORD PICKER_NAME_UNITS = MAX_PATH;
 // Units of the file-name buffer of the checksum-list dialogs.
 constexpr DWORD CHECKLIST_DIALOG_NAME_UNITS = 260;
-
-void SetCheckMark(HMENU menu, UINT command, bool checked)
-{
-    CheckMenuItem(menu, command, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
-}
 
 // The settings both checksum-list dialogs (Check's open, Save's save as)
 // share: no owner, the .qcx, tagged-list and all-files filters, default
@@ -65,12 +54,6 @@ void RequestJob(const wchar_t *path, int32_t job)
 {
     if (SetTargetPath(path, 0) == 0)
         g_app.pending_job = job;
-}
-
-bool IsCommandGreyed(HWND window, UINT command)
-{
-    UINT state = GetMenuState(GetMenu(window), command, MF_BYCOMMAND);
-    return state != UINT(-1) && (state & (MF_GRAYED | MF_DISABLED)) != 0;
 }
 
 int ChooseFolder()
@@ -112,18 +95,16 @@ int ChooseChecksumFile()
     return 0;
 }
 
-void ChooseHashAlgorithm(HWND window, UINT command, int32_t choice)
+void ChooseHashAlgorithm(int32_t choice)
 {
     StoreHashChoice(choice);
-    HMENU menu = GetMenu(window);
-    for (UINT item : kAlgorithmItems)
-        SetCheckMark(menu, item, item == command);
+    g_app.marked_hash_choice = choice;
 }
 
-void ToggleHiddenFiles(HWND window)
+void ToggleHiddenFiles()
 {
     g_app.hidden_files = g_app.hidden_files ? 0 : 1;
-    SetCheckMark(GetMenu(window), ID_OPTIONS_HIDDEN, g_app.hidden_files == 1);
+    g_app.hidden_files_marked = g_app.hidden_files;
 }
 
 int SaveChecksumList()

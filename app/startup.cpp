@@ -142,7 +142,10 @@ int StartApplication(HINSTANCE instance, int show, const wchar_t *command_line)
     SetCommandHandler(HandleCommand);
     SetJobEndHandler(HandleJobEnd);
     SetDropHandler(HandleDroppedFiles);
+    SetMenuPopupHandler(DeriveMenuStates);
+    ResetMenuMarks();
     g_win.exit_code = 0;
+    g_win.jobs_ended = 0;
     RegisterMainWindowClass(instance);
     if (!CreateMainWindow(instance, show))
         return 0;

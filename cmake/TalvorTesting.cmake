@@ -49,6 +49,23 @@ function(talvor_add_host_tree)
   string(REPLACE "/" "\\" folder_windows "Z:${H_FOLDER}")
   add_test(NAME ${H_NAME} COMMAND sh ${H_SCRIPT} ${H_FOLDER})
   set_tests_properties(${H_NAME} PROPERTIES FIXTURES_SETUP ${H_NAME})
-  set_tests_properties(${H_TEST} PROPERTIES FIXTURES_REQUIRED ${H_NAME}
-                       ENVIRONMENT "${H_VARIABLE}=${folder_windows}")
+  set_property(TEST ${H_TEST} APPEND PROPERTY FIXTURES_REQUIRED ${H_NAME})
+  set_property(TEST ${H_TEST} APPEND PROPERTY ENVIRONMENT "${H_VARIABLE}=${folder_windows}")
+endfunction()
+
+# talvor_use_faults(TEST test)
+# The test may inject faults into the programs it starts
+# (tests/support/faults.h). The injector is preloaded into the whole test
+# run (Wine starts every process with its parent's host environment), where
+# it stays idle but in programs started while the test's plan file exists.
+# Without the injector (not built under Wine) nothing is set and those cases
+# skip.
+function(talvor_use_faults)
+  cmake_parse_arguments(F "" "TEST" "" ${ARGN})
+  if(NOT TALVOR_FAULT_LIBRARY)
+    return()
+  endif()
+  add_dependencies(${F_TEST} talvor_faults)
+  set_property(TEST ${F_TEST} APPEND PROPERTY ENVIRONMENT "LD_PRELOAD=${TALVOR_FAULT_LIBRARY}"
+               "TALVOR_FAULT_PLAN=${CMAKE_CURRENT_BINARY_DIR}/${F_TEST}.fault-plan")
 endfunction()

@@ -45,3 +45,19 @@ void StoreHashChoice(int32_t choice)
 {
     std::atomic_ref<int32_t>(g_app.hash_choice).store(choice, std::memory_order_relaxed);
 }
+
+bool JobRunning()
+{
+    return std::atomic_ref<int32_t>(g_app.job_running).load(std::memory_order_acquire) != 0;
+}
+
+void SetJobRunning(bool running)
+{
+    std::atomic_ref<int32_t>(g_app.job_running).store(running ? 1 : 0, std::memory_order_release);
+}
+
+void ResetMenuMarks()
+{
+    g_app.marked_hash_choice = HASH_SHA3_256;
+    g_app.hidden_files_marked = 1;
+}

@@ -33,6 +33,15 @@ struct AppState {
     int32_t sse42;
     utf16 *target_buffer;  // the allocation target_path points into; owned
     JobTally tally;
+    // 1 from the start of a worker to its EndJob: the worker owns the target
+    // path, the entry table and the entry count meanwhile, and no job, picker
+    // or Save may start. Read and written through JobRunning/SetJobRunning.
+    int32_t job_running;
+    // The check marks of the Options menu, which only its commands move (the
+    // command-line switches change the hash choice and leave them): the
+    // algorithm chosen there last, and the hidden-files mark.
+    int32_t marked_hash_choice;
+    int32_t hidden_files_marked;
 };
 
 extern AppState g_app;
@@ -50,3 +59,13 @@ void ReleaseEntryTable();
 // through these.
 int32_t LoadHashChoice();
 void StoreHashChoice(int32_t choice);
+
+// The worker clears the flag on its own thread after storing everything it
+// produced; the release/acquire pair makes those stores visible to the
+// user-interface thread that sees the flag clear.
+bool JobRunning();
+void SetJobRunning(bool running);
+
+// The marks the Options menu starts with: "Always use SHA-3-256" (what hash
+// choice 0 digests with) and the hidden-files item checked.
+void ResetMenuMarks();

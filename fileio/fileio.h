@@ -148,7 +148,8 @@ int ListDirInit(sListDir *list);
 // Hands the item's full path to the caller, who frees it; the item keeps
 // neither path nor name.
 wchar_t *TakeItemPath(sDirItem *item);
-// 0 after releasing the items; -1 (nothing to release) when count is 0.
+// Releases the items and their array: 0, or -1 when there were no items
+// (an array grown for a first item that never came is released all the same).
 int ListDirFree(sListDir *list);
 // 1 and the text after the first dot; 0 and `extension` untouched without one.
 int GetExtension(const wchar_t *name, const wchar_t **extension);

@@ -95,7 +95,8 @@ int WriteFully(int fd, const uint8_t *src, uint32_t length)
 
 // Counts the bytes from the current position to the end by reading them,
 // for files whose size the seek does not tell. Stops early once the count
-// passes `stop_above`. Returns -1 when the scratch block cannot be had.
+// passes `stop_above`. Returns -1 when the scratch block cannot be had or a
+// read fails: a failed read is a file that could not be read, not its end.
 int CountByReading(int fd, uint64_t stop_above, uint64_t *count, int *read_any)
 {
     uint8_t *buf = static_cast<uint8_t *>(std::malloc(SCRATCH_BYTES));
@@ -106,7 +107,11 @@ int CountByReading(int fd, uint64_t stop_above, uint64_t *count, int *read_any)
     while (_eof(fd) == 0) {
         int n = _read(fd, buf, SCRATCH_BYTES);
         *read_any = 1;
-        if (n <= 0)
+        if (n < 0) {
+            std::free(buf);
+            return -1;
+        }
+        if (n == 0)
             break;
         total += static_cast<uint64_t>(n);
         if (total > stop_above)
@@ -164,13 +169,18 @@ int IsSlash(wchar_t unit)
     return unit == L'\\' || unit == L'/';
 }
 
+// \\.\ and \\?\ in either slash: the system's own namespaces.
+int StartsWithNamespacePrefix(const wchar_t *path)
+{
+    return IsSlash(path[0]) && IsSlash(path[1]) && (path[2] == L'.' || path[2] == L'?') &&
+           IsSlash(path[3]);
+}
+
 // \\.\ and \\?\ (either slash) reach the object namespace directly; only
 // a drive or a share behind them names files.
 int IsDeviceNamespacePath(const wchar_t *path)
 {
-    int device_prefix = IsSlash(path[0]) && IsSlash(path[1]) &&
-                        (path[2] == L'.' || path[2] == L'?') && IsSlash(path[3]);
-    if (!device_prefix)
+    if (!StartsWithNamespacePrefix(path))
         return 0;
     const wchar_t *rest = path + 4;
     if (IsDriveAbsolute(rest) || (rest[0] != 0 && rest[1] == L':' && rest[2] == L'/'))
@@ -243,11 +253,151 @@ int FormWith(BuildForm build, const wchar_t *path, sLongPath *form)
     return FILE_OK;
 }
 
+constexpr wchar_t LONG_PREFIX[] = L"\\\\?\\";
+constexpr size_t LONG_PREFIX_UNITS = 4;
+constexpr wchar_t LONG_SHARE_PREFIX[] = L"\\\\?\\UNC\\";
+constexpr size_t LONG_SHARE_PREFIX_UNITS = 8;
+
+int IsShareStart(const wchar_t *path)
+{
+    return IsSlash(path[0]) && IsSlash(path[1]) && !StartsWithNamespacePrefix(path);
+}
+
+// Appends `units` units of `text` to the form of `*length` units. -1 when
+// they (and a NUL) do not fit.
+int AppendUnits(wchar_t *out, uint32_t capacity, size_t *length, const wchar_t *text, size_t units)
+{
+    if (*length + units + 1 > capacity)
+        return -1;
+    std::wmemcpy(out + *length, text, units);
+    *length += units;
+    out[*length] = 0;
+    return 0;
+}
+
+size_t ComponentUnits(const wchar_t *path)
+{
+    size_t units = 0;
+    while (path[units] != 0 && !IsSlash(path[units]))
+        ++units;
+    return units;
+}
+
+// The units of the form once its last component is dropped (never the root).
+size_t ParentUnits(const wchar_t *out, size_t root, size_t length)
+{
+    while (length > root && out[length - 1] != L'\\')
+        --length;
+    return length > root ? length - 1 : length;
+}
+
+// Appends the components of `rest` to a form whose root takes `root` units:
+// separators of either slash, `.` and empty components are dropped, `..`
+// drops the component before it (never the root), and every other name is
+// kept exactly, trailing dots and blanks included. A separator that ends
+// `rest` stays, as in the system's full path. 0, or -1 when it does not fit.
+int AppendComponents(wchar_t *out, uint32_t capacity, size_t root, const wchar_t *rest)
+{
+    size_t length = std::wcslen(out);
+    for (const wchar_t *at = rest; *at;) {
+        size_t units = ComponentUnits(at);
+        bool dot = units == 1 && at[0] == L'.';
+        bool dots = units == 2 && at[0] == L'.' && at[1] == L'.';
+        if (dots) {
+            length = ParentUnits(out, root, length);
+            out[length] = 0;
+        } else if (units > 0 && !dot) {
+            if (out[length - 1] != L'\\' && AppendUnits(out, capacity, &length, L"\\", 1) != 0)
+                return -1;
+            if (AppendUnits(out, capacity, &length, at, units) != 0)
+                return -1;
+        }
+        at += units;
+        if (*at)
+            ++at;
+    }
+    size_t rest_units = std::wcslen(rest);
+    if (rest_units > 0 && IsSlash(rest[rest_units - 1]) && out[length - 1] != L'\\')
+        return AppendUnits(out, capacity, &length, L"\\", 1);
+    return 0;
+}
+
+// The root of a drive path (X:\...) or a share path (\\server\share\...) in
+// long form: \\?\X:\ or \\?\UNC\server\share. *root: its units; *rest: the
+// path after it. 0, or -1 when it does not fit or names no share.
+int BuildRoot(const wchar_t *path, wchar_t *out, uint32_t capacity, size_t *root,
+              const wchar_t **rest)
+{
+    size_t length = 0;
+    out[0] = 0;
+    if (!IsShareStart(path)) {
+        if (AppendUnits(out, capacity, &length, LONG_PREFIX, LONG_PREFIX_UNITS) != 0 ||
+            AppendUnits(out, capacity, &length, path, 2) != 0 ||
+            AppendUnits(out, capacity, &length, L"\\", 1) != 0)
+            return -1;
+        *root = length;
+        *rest = path + 3;
+        return 0;
+    }
+    const wchar_t *server = path + 2;
+    size_t server_units = ComponentUnits(server);
+    const wchar_t *share = server + server_units + (server[server_units] ? 1 : 0);
+    size_t share_units = ComponentUnits(share);
+    if (server_units == 0 || share_units == 0)
+        return -1;
+    if (AppendUnits(out, capacity, &length, LONG_SHARE_PREFIX, LONG_SHARE_PREFIX_UNITS) != 0 ||
+        AppendUnits(out, capacity, &length, server, server_units) != 0 ||
+        AppendUnits(out, capacity, &length, L"\\", 1) != 0 ||
+        AppendUnits(out, capacity, &length, share, share_units) != 0)
+        return -1;
+    *root = length;
+    *rest = share + share_units;
+    return 0;
+}
+
+// The long form of a drive or share path.
+int BuildAbsoluteForm(const wchar_t *path, wchar_t *out, uint32_t capacity)
+{
+    size_t root = 0;
+    const wchar_t *rest = nullptr;
+    if (BuildRoot(path, out, capacity, &root, &rest) != 0)
+        return -1;
+    return AppendComponents(out, capacity, root, rest);
+}
+
+// Writes into `out` the long form of the full path the system gives for
+// `base` (".", "\\" or "X:": the current folder, its drive's root, a drive's
+// current folder) and then `rest`'s components. The system's full path is
+// taken on the stack when it is short, as it nearly always is.
+int BuildFromBase(const wchar_t *base, const wchar_t *rest, wchar_t *out, uint32_t capacity)
+{
+    wchar_t local[SHORT_PATH_UNITS];
+    wchar_t *full = local;
+    DWORD units = GetFullPathNameW(base, SHORT_PATH_UNITS, local, nullptr);
+    if (units >= SHORT_PATH_UNITS) {
+        full = AllocPathBuffer();
+        units = full ? GetFullPathNameW(base, LONG_PATH_UNITS, full, nullptr) : 0;
+        if (units >= LONG_PATH_UNITS)
+            units = 0;
+    }
+    size_t root = 0;
+    const wchar_t *full_rest = nullptr;
+    int result = units == 0 ? -1 : BuildRoot(full, out, capacity, &root, &full_rest);
+    if (result == 0)
+        result = AppendComponents(out, capacity, root, full_rest);
+    if (full != local)
+        std::free(full);
+    return result == 0 ? AppendComponents(out, capacity, root, rest) : -1;
+}
+
 }  // namespace
 
-// Windows takes a \\?\ path literally: forward slashes, `.` and `..` stay
-// in it and name nothing. So the path is made full and normal first, as the
-// system would have done without the prefix, and only then prefixed.
+// Windows takes a \\?\ path literally: forward slashes, `.` and `..` stay in
+// it and name nothing. So what a person may have typed is resolved first:
+// the slashes, `.` and `..`, and a relative, rooted or drive-relative start.
+// Nothing else: GetFullPathNameW would also strip the trailing dots and
+// blanks of every name, and open "a." as its namesake "a", so names are kept
+// exactly as given (the walker's and a list's names are exact).
 int BuildLongPath(const wchar_t *path, wchar_t *out, uint32_t capacity)
 {
     if (StartsWithLongPrefix(path)) {
@@ -257,19 +407,21 @@ int BuildLongPath(const wchar_t *path, wchar_t *out, uint32_t capacity)
         std::wmemcpy(out, path, length + 1);
         return 0;
     }
-    if (capacity <= 4)
+    if (capacity <= LONG_PREFIX_UNITS || path[0] == 0)
         return -1;
-    DWORD room = capacity - 4;
-    DWORD units = GetFullPathNameW(path, room, out + 4, nullptr);
-    if (units == 0 || units >= room)
-        return -1;
-    if (!IsDriveAbsolute(out + 4)) {
-        // A share or device path: the system takes it as it is.
-        std::wmemmove(out, out + 4, units + 1);
-        return 0;
+    if (StartsWithNamespacePrefix(path)) {
+        // A device path: the system takes it as it is.
+        DWORD units = GetFullPathNameW(path, capacity, out, nullptr);
+        return units == 0 || units >= capacity ? -1 : 0;
     }
-    std::wmemcpy(out, L"\\\\?\\", 4);
-    return 0;
+    if (IsShareStart(path) || (path[1] == L':' && IsSlash(path[2])))
+        return BuildAbsoluteForm(path, out, capacity);
+    // The base a relative, rooted or drive-relative path continues from.
+    wchar_t drive[3] = {path[0], L':', 0};
+    bool drive_relative = path[1] == L':';
+    const wchar_t *base = drive_relative ? drive : IsSlash(path[0]) ? L"\\" : L".";
+    const wchar_t *rest = drive_relative ? path + 2 : IsSlash(path[0]) ? path + 1 : path;
+    return BuildFromBase(base, rest, out, capacity);
 }
 
 int BuildSearchPattern(const wchar_t *folder, wchar_t *out, uint32_t capacity)

@@ -2,6 +2,8 @@
 // first, then those of each sub-folder in breadth-first order.
 #include "fileio/fileio.h"
 
+#include "core/core.h"
+
 #include <windows.h>
 
 #include <direct.h>
@@ -181,7 +183,9 @@ int AppendUnlistedFolder(sListDir *list, const wchar_t *folder)
 {
     if (MakeRoomForOneMore(list) != 0)
         return 2;
-    wchar_t *full_path = _wcsdup(folder);
+    // Copied by our own helper, not the CRT's _wcsdup: its allocation is
+    // one the allocation tests can refuse.
+    wchar_t *full_path = DuplicateText(folder);
     if (!full_path)
         return 2;
     sDirItem *item = &list->items[list->count];
@@ -370,8 +374,8 @@ int ListDirInit(sListDir *list)
 
 int ListDirFree(sListDir *list)
 {
-    if (list->count == 0)
-        return -1;
+    // The array may have grown before its first item could be filled.
+    int result = list->count == 0 ? -1 : 0;
     for (int32_t i = 0; i < list->count; ++i) {
         std::free(list->items[i].full_path);
     }
@@ -379,7 +383,7 @@ int ListDirFree(sListDir *list)
     list->items = nullptr;
     list->count = 0;
     list->capacity = 0;
-    return 0;
+    return result;
 }
 
 wchar_t *TakeItemPath(sDirItem *item)

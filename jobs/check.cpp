@@ -100,7 +100,7 @@ void ShowQueuedCheckRows(void *job)
 }
 
 // Digests every entry's file again; JOB_OUTCOME_OK or JOB_OUTCOME_BAD, or
-// JOB_OUTCOME_NO_MEMORY when the rows could not be kept.
+// JOB_OUTCOME_NO_MEMORY when the pipeline or the rows could not be had.
 int32_t VerifyEntries(const Entry *entries, int32_t n)
 {
     SetProgressRange(n);
@@ -111,10 +111,10 @@ int32_t VerifyEntries(const Entry *entries, int32_t n)
 
     CheckRun run = {entries, 0, {}};
     StartRowQueue(&run.rows, n);
-    RunDigestPipeline(g_app.target_path, n, HandOutListedEntry, TakeCheckedEntry,
-                      ShowQueuedCheckRows, &run);
+    int32_t taken = RunDigestPipeline(g_app.target_path, n, HandOutListedEntry, TakeCheckedEntry,
+                                      ShowQueuedCheckRows, &run);
     PublishRows(&run.rows);
-    if (run.rows.lost)
+    if (taken == DIGEST_PIPELINE_NO_MEMORY || run.rows.lost)
         return JOB_OUTCOME_NO_MEMORY;
     SetProgressPos(n);
     return run.problems ? JOB_OUTCOME_BAD : JOB_OUTCOME_OK;

@@ -26,8 +26,8 @@ struct JobThreads {
 
 extern JobThreads g_job_threads;
 
-// Greys the job commands and starts the folder scan (JOB_FOLDER_SCAN) or the
-// check (JOB_CHECK) on an idle-priority thread; pending job back to 0.
+// Marks a job running (SetJobRunning), which greys the job commands, and starts the folder scan
+// (JOB_FOLDER_SCAN) or the check (JOB_CHECK) on an idle-priority thread; pending job back to 0.
 void StartJobWorker(int32_t job);
 
 // How a job ended; the values are the exit codes of an unattended run (-exit).
@@ -59,8 +59,8 @@ void BeginJob(const wchar_t *phase);
 void ShowWorkPercentage(int32_t index, int32_t total);
 // Ends a job in a state the user can see is over: the tally closed and its
 // summary in the title, `phase` in the phase part, "Ready" in the activity
-// part, the job commands enabled again; then announces `outcome` to the
-// main window (NotifyJobEnded). Every job ends
+// part, the job no longer running (the job commands enabled again); then
+// announces `outcome` to the main window (NotifyJobEnded). Every job ends
 // here or in EndJobOutOfMemory, exactly once.
 void EndJob(const wchar_t *phase, int32_t outcome);
 // EndJob with "OK" or "BAD" for the outcome; EndJobOutOfMemory for

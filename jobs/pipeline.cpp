@@ -261,7 +261,7 @@ int32_t RunDigestPipeline(const utf16 *target, int32_t count, HandOutTask hand_o
 {
     Pipeline *pipeline = static_cast<Pipeline *>(std::calloc(1, sizeof(Pipeline)));
     if (!pipeline)
-        return 0;
+        return DIGEST_PIPELINE_NO_MEMORY;
     InitializeSRWLock(&pipeline->lock);
     InitializeConditionVariable(&pipeline->work_ready);
     InitializeConditionVariable(&pipeline->task_done);

@@ -28,8 +28,13 @@ typedef bool (*TakeDigest)(void *job, int32_t index, const DigestTask *task);
 // Called on the worker while it waits for a file that takes long.
 typedef void (*WhileWaiting)(void *job);
 
+// What RunDigestPipeline returns when it could not be set up for want of
+// memory: nothing was handed out, and the job ends in its memory exit.
+constexpr int32_t DIGEST_PIPELINE_NO_MEMORY = -1;
+
 // Digests `count` tasks on as many threads as ChooseDigestThreads gives for
 // the drive holding `target`. Returns how many were handed out (and taken);
-// below `count` only when a callback stopped the hand-out.
+// below `count` only when a callback stopped the hand-out; or
+// DIGEST_PIPELINE_NO_MEMORY.
 int32_t RunDigestPipeline(const utf16 *target, int32_t count, HandOutTask hand_out, TakeDigest take,
                           WhileWaiting waiting, void *job);

@@ -80,8 +80,8 @@ int32_t DigestListing(sListDir *listing)
                                        ShowQueuedScanRows, &run);
     PublishRows(&run.rows);
     // An entry whose digest text could not be had holds nothing to release.
-    g_app.entry_count = handed;
-    if (run.out_of_memory || run.rows.lost)
+    g_app.entry_count = handed > 0 ? handed : 0;
+    if (handed == DIGEST_PIPELINE_NO_MEMORY || run.out_of_memory || run.rows.lost)
         return JOB_OUTCOME_NO_MEMORY;
     SetProgressPos(n);
     return run.failed ? JOB_OUTCOME_BAD : JOB_OUTCOME_OK;

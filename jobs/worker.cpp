@@ -92,7 +92,7 @@ void EndJob(const wchar_t *phase, int32_t outcome)
     EndJobTally(outcome);
     SetStatusText(STATUS_PHASE, phase, true);
     SetStatusText(STATUS_ACTIVITY, L"Ready", true);
-    EnableJobCommands(true);
+    SetJobRunning(false);
     NotifyJobEnded(outcome);
 }
 
@@ -121,7 +121,7 @@ void StartJobWorker(int32_t job)
     HANDLE *handle = job == JOB_CHECK ? &g_job_threads.check_thread : &g_job_threads.scan_thread;
     DWORD *id = job == JOB_CHECK ? &g_job_threads.check_thread_id : &g_job_threads.scan_thread_id;
 
-    EnableJobCommands(false);
+    SetJobRunning(true);
     *handle = CreateThread(nullptr, 0, entry, nullptr, 0, id);
     g_app.pending_job = JOB_NONE;
     if (!*handle) {

@@ -193,17 +193,6 @@ void SetTitleDetailNow(const void *args)
     SetWindowTextW(g_win.main_window, title);
 }
 
-void EnableJobCommandsNow(const void *args)
-{
-    UINT state = *static_cast<const bool *>(args) ? MF_ENABLED : MF_DISABLED | MF_GRAYED;
-    HMENU menu = GetMenu(g_win.main_window);
-    EnableMenuItem(menu, ID_FILE_SCAN, MF_BYCOMMAND | state);
-    EnableMenuItem(menu, ID_FILE_CHECK, MF_BYCOMMAND | state);
-    EnableMenuItem(menu, ID_FILE_SAVE, MF_BYCOMMAND | state);
-    // The menu bar does not redraw by itself after a state change.
-    DrawMenuBar(g_win.main_window);
-}
-
 }  // namespace
 
 const wchar_t *RowStatusText(RowStatus status)
@@ -291,16 +280,11 @@ void SetProgressPos(int32_t position)
     RunOnUiThread(SetProgressPosNow, &position);
 }
 
-void EnableJobCommands(bool enabled)
-{
-    RunOnUiThread(EnableJobCommandsNow, &enabled);
-}
-
 // Shown by the calling thread itself, owned by the main window; the caller
 // waits until the user dismisses it.
 void ShowErrorMessage(const wchar_t *text)
 {
-    HWND owner = g_win.main_window;
+    HWND owner = MainWindowFromAnyThread();
     if (owner && !g_win.error_boxes_off)
         MessageBoxW(owner, text, L"ERROR", MB_OK);
 }
@@ -309,7 +293,7 @@ void ShowErrorMessage(const wchar_t *text)
 // happen while a worker still waits inside one of its display calls.
 void NotifyJobEnded(int32_t outcome)
 {
-    HWND window = g_win.main_window;
+    HWND window = MainWindowFromAnyThread();
     if (window)
         PostMessageW(window, WM_APP_JOB_ENDED, WPARAM(outcome), 0);
 }

@@ -35,7 +35,6 @@ bool AddResultRows(const DisplayRow *rows, int32_t count);
 void SetStatusText(int part, const wchar_t *text, bool popout);
 void SetProgressRange(int32_t maximum);
 void SetProgressPos(int32_t position);
-void EnableJobCommands(bool enabled);
 // A message box owned by the main window, caption "ERROR"; the caller waits
 // until it is dismissed. Shows nothing while error boxes are off
 // (SetErrorBoxesShown): an unattended run has nobody to dismiss one.

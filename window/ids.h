@@ -57,12 +57,18 @@ enum StatusPart : int {
 };
 
 // Private message of the main window: run the call that RunOnUiThread has
-// placed for it (wParam and lParam are not used).
+// registered (lParam: its record; wParam is not used).
 #define WM_APP_RUN_UI_CALL (WM_APP + 1)
 
 // Private message of the main window: a job has ended (wParam: its outcome,
 // 0 OK, 1 BAD, 2 could not run).
 #define WM_APP_JOB_ENDED (WM_APP + 2)
+
+// Private message of the main window: answers the number of jobs that have
+// ended since start-up, each counted once its job-end handling is done. A
+// program driving this one reads it before starting a job and waits for it
+// to grow: no earlier job's texts can then pass for that job's end.
+#define WM_APP_COUNT_JOBS_ENDED (WM_APP + 3)
 
 // Timer of the main window that turns the result list's redraw on again
 // while rows arrive (see window/display.cpp).

@@ -333,11 +333,3 @@ void SelectNextProblem(int direction)
     }
 }
 
-void DeriveViewMenuStates(HMENU menu)
-{
-    UINT problems = AnyProblemRow() ? MF_ENABLED : MF_GRAYED;
-    CheckMenuItem(menu, ID_VIEW_PROBLEMS_ONLY,
-                  MF_BYCOMMAND | (g_view.problems_only ? MF_CHECKED : MF_UNCHECKED));
-    EnableMenuItem(menu, ID_VIEW_NEXT_PROBLEM, MF_BYCOMMAND | problems);
-    EnableMenuItem(menu, ID_VIEW_PREVIOUS_PROBLEM, MF_BYCOMMAND | problems);
-}

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include <atomic>
 #include <cstdlib>
 
 #include "core/version.h"
@@ -12,26 +13,50 @@ AppWindows g_win;
 
 namespace {
 
+// A call a reporting thread waits on, on that thread's stack. Any number of
+// threads may wait at once: each sends its own record's address with the
+// private message, and the record is registered while it waits, so a message
+// of that number from anywhere else names no call and runs nothing.
 struct UiCall {
     void (*call)(const void *args);
     const void *args;
+    UiCall *next;
 };
 
-// The call a worker thread is waiting on. At most one worker exists, so one
-// slot is enough; the private message itself carries nothing, so a message
-// of that number from anywhere else finds no call to run.
-UiCall *g_waiting_call;
+SRWLOCK g_waiting_lock = SRWLOCK_INIT;
+UiCall *g_waiting_calls;
+
+void RegisterWaitingCall(UiCall *request)
+{
+    AcquireSRWLockExclusive(&g_waiting_lock);
+    request->next = g_waiting_calls;
+    g_waiting_calls = request;
+    ReleaseSRWLockExclusive(&g_waiting_lock);
+}
+
+// True when `request` was still registered (and is no longer).
+bool UnregisterWaitingCall(const UiCall *request)
+{
+    AcquireSRWLockExclusive(&g_waiting_lock);
+    UiCall **link = &g_waiting_calls;
+    while (*link && *link != request)
+        link = &(*link)->next;
+    bool found = *link != nullptr;
+    if (found)
+        *link = request->next;
+    ReleaseSRWLockExclusive(&g_waiting_lock);
+    return found;
+}
 
 MainWindowRecord *MainRecord(HWND window)
 {
     return reinterpret_cast<MainWindowRecord *>(GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
-void RunWaitingCall()
+void RunWaitingCall(LPARAM lparam)
 {
-    UiCall *request = g_waiting_call;
-    g_waiting_call = nullptr;
-    if (request && g_win.main_window)
+    UiCall *request = reinterpret_cast<UiCall *>(lparam);
+    if (UnregisterWaitingCall(request) && g_win.main_window)
         request->call(request->args);
 }
 
@@ -328,7 +353,7 @@ void PaintNothing(HWND window)
 // window to write to.
 void ForgetWindowHandles()
 {
-    g_win.main_window = nullptr;
+    std::atomic_ref<HWND>(g_win.main_window).store(nullptr, std::memory_order_release);
     g_win.status_bar = nullptr;
     g_win.progress_bar = nullptr;
     g_win.list_redraw_held = false;
@@ -372,19 +397,25 @@ void ComputeStatusPartEdges(int client_width, int edges[4])
     edges[3] = -1;
 }
 
+HWND MainWindowFromAnyThread()
+{
+    return std::atomic_ref<HWND>(g_win.main_window).load(std::memory_order_acquire);
+}
+
 void RunOnUiThread(void (*call)(const void *args), const void *args)
 {
-    HWND window = g_win.main_window;
+    HWND window = MainWindowFromAnyThread();
     if (!window)
         return;
     if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId()) {
         call(args);
         return;
     }
-    UiCall request = {call, args};
-    g_waiting_call = &request;
-    SendMessageW(window, WM_APP_RUN_UI_CALL, 0, 0);
-    g_waiting_call = nullptr;
+    UiCall request = {call, args, nullptr};
+    RegisterWaitingCall(&request);
+    SendMessageW(window, WM_APP_RUN_UI_CALL, 0, reinterpret_cast<LPARAM>(&request));
+    // A window destroyed meanwhile never ran it.
+    UnregisterWaitingCall(&request);
 }
 
 void SetCommandHandler(CommandHandler handler)
@@ -400,6 +431,11 @@ void SetJobEndHandler(JobEndHandler handler)
 void SetDropHandler(DropHandler handler)
 {
     g_win.drop_handler = handler;
+}
+
+void SetMenuPopupHandler(MenuPopupHandler handler)
+{
+    g_win.menu_popup_handler = handler;
 }
 
 void SetErrorBoxesShown(bool shown)
@@ -446,7 +482,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
 {
     switch (message) {
     case WM_APP_RUN_UI_CALL:
-        RunWaitingCall();
+        RunWaitingCall(lparam);
         return 0;
     case WM_COMMAND:
         if (!g_win.command_handler)
@@ -455,6 +491,15 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
     case WM_APP_JOB_ENDED:
         if (g_win.job_end_handler)
             g_win.job_end_handler(int32_t(wparam));
+        ++g_win.jobs_ended;
+        return 0;
+    case WM_APP_COUNT_JOBS_ENDED:
+        return g_win.jobs_ended;
+    case WM_INITMENUPOPUP:
+        // Not the window menu (high word of lParam set): its items are the system's.
+        if (HIWORD(lparam) || !g_win.menu_popup_handler)
+            return DefWindowProcW(window, message, wparam, lparam);
+        g_win.menu_popup_handler(reinterpret_cast<HMENU>(wparam));
         return 0;
     case WM_DROPFILES:
         HandleDrop(reinterpret_cast<HDROP>(wparam));
@@ -463,10 +508,6 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
         if (reinterpret_cast<HWND>(wparam) != ResultListHandle())
             return DefWindowProcW(window, message, wparam, lparam);
         ShowResultListMenu(POINT{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)});
-        return 0;
-    case WM_INITMENUPOPUP:
-        // Menu states follow the data as each menu opens.
-        DeriveViewMenuStates(reinterpret_cast<HMENU>(wparam));
         return 0;
     case WM_NOTIFY:
         return HandleNotify(window, wparam, lparam);

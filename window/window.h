@@ -38,6 +38,9 @@ typedef LRESULT (*CommandHandler)(HWND window, WPARAM wparam, LPARAM lparam);
 typedef void (*JobEndHandler)(int32_t outcome);
 // Files dropped on the main window; the drop is released after the call.
 typedef void (*DropHandler)(HDROP drop);
+// A popup of the main window's menu is about to open (WM_INITMENUPOPUP): the
+// handler sets its items' greyed and checked states.
+typedef void (*MenuPopupHandler)(HMENU popup);
 
 // Attached to the main window as its user data.
 struct MainWindowRecord {
@@ -52,14 +55,16 @@ struct AppWindows {
     HWND status_bar;
     HWND progress_bar;
     HACCEL accelerators;
-    CommandHandler command_handler;  // null: commands go to DefWindowProcW
-    JobEndHandler job_end_handler;   // null: a job's end changes nothing more
-    DropHandler drop_handler;        // null: drops are ignored
-    bool error_boxes_off;            // ShowErrorMessage shows nothing (an unattended run)
-    int exit_code;                   // carried by the quit message when the window is destroyed
-    bool list_redraw_held;           // the result list's redraw is off, the timer armed
-    UINT dpi;                        // the main window's DPI, which every pixel size follows
-    HFONT list_font;                 // the controls' fonts at that DPI; owned
+    CommandHandler command_handler;       // null: commands go to DefWindowProcW
+    JobEndHandler job_end_handler;        // null: a job's end changes nothing more
+    DropHandler drop_handler;             // null: drops are ignored
+    MenuPopupHandler menu_popup_handler;  // null: items keep their states
+    bool error_boxes_off;                 // ShowErrorMessage shows nothing (an unattended run)
+    int exit_code;          // carried by the quit message when the window is destroyed
+    LRESULT jobs_ended;     // answered to WM_APP_COUNT_JOBS_ENDED
+    bool list_redraw_held;  // the result list's redraw is off, the timer armed
+    UINT dpi;               // the main window's DPI, which every pixel size follows
+    HFONT list_font;        // the controls' fonts at that DPI; owned
     HFONT status_font;
 };
 
@@ -77,10 +82,12 @@ int32_t StoredResultRowCount();
 const DisplayRow *StoredResultRow(int32_t index, RowStatus *status);
 
 // Where the main window sends its menu and accelerator commands, the ends of
-// jobs and dropped files. The window accepts drops from its creation on.
+// jobs, dropped files and the opening of its menu's popups. The window accepts drops from its
+// creation on.
 void SetCommandHandler(CommandHandler handler);
 void SetJobEndHandler(JobEndHandler handler);
 void SetDropHandler(DropHandler handler);
+void SetMenuPopupHandler(MenuPopupHandler handler);
 // Whether ShowErrorMessage shows its box (on unless turned off).
 void SetErrorBoxesShown(bool shown);
 ATOM RegisterMainWindowClass(HINSTANCE instance);
@@ -115,9 +122,6 @@ bool AnyProblemRow();
 // focused one, wrapping at the ends, and scrolls it into view. Does nothing
 // without a problem row.
 void SelectNextProblem(int direction);
-// The View menu's check mark and greyed items, from the rows at hand; for a
-// menu about to open.
-void DeriveViewMenuStates(HMENU menu);
 
 // ---- Copying results (copy.cpp) ----------------------------------------------
 // Everything goes through list-view messages, so it does not depend on how
@@ -139,7 +143,11 @@ int CopyResultRows(int columns);
 // without a selection) at `screen` (-1, -1: below the focused row).
 void ShowResultListMenu(POINT screen);
 
+// The main window as any thread may read it (the user-interface thread
+// clears it when the window is being destroyed); null from then on.
+HWND MainWindowFromAnyThread();
 // Runs `call(args)` on the user-interface thread and returns when it has run:
 // directly when already there, else through the main window's private
-// message. Does nothing once the main window is gone.
+// message. Any number of threads may call it at once. Does nothing once the
+// main window is gone.
 void RunOnUiThread(void (*call)(const void *args), const void *args);

@@ -121,10 +121,10 @@ TEST_F(DropTest, NothingHappensForSeveralItemsOrWhileAJobRuns)
     EXPECT_FALSE(DropAndWait({a, b}));
     EXPECT_FALSE(DropAndWait({}));
 
-    // Greyed commands: a worker owns the target path and the entry table.
-    EnableJobCommands(false);
+    // A worker owns the target path and the entry table.
+    SetJobRunning(true);
     EXPECT_FALSE(DropAndWait({tree}));
-    EnableJobCommands(true);
+    SetJobRunning(false);
     EXPECT_EQ(g_app.pending_job, JOB_NONE);
     std::vector<ResultRow> rows = ReadResultRows();
     ASSERT_EQ(rows.size(), 1u);

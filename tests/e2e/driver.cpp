@@ -432,33 +432,12 @@ static bool StatusReady(const StatusBarState *state, const wchar_t *const *phase
     return phase_count == 0 || TextIsOneOf(state->parts[STATUS_PHASE].text, phases, phase_count);
 }
 
-// The check job's exit for a list file it cannot open leaves "Work" and
-// "Reading file" standing; its one row is the only sign that it has ended.
-static bool ShowsListNotFound(DriverTarget *target)
+static bool JobEnded(DriverTarget *target, const StatusBarState *)
 {
-    ResultTable table;
-    if (ReadResultTable(target, &table) != DRIVER_OK)
-        return false;
-    const wchar_t *path = ResultCell(&table, 0, 0);
-    bool ended = table.row_count == 1 && path && wcscmp(path, L"Could not find item") == 0;
-    ReleaseResultTable(&table);
-    return ended;
-}
-
-static bool JobEnded(DriverTarget *target, const StatusBarState *state)
-{
-    static const wchar_t *const final_phases[] = {L"OK", L"BAD"};
-    if (StatusReady(state, final_phases, 2))
-        return true;
-    // A job that runs out of memory ends on its "ERROR" message box.
-    if (FindProcessWindow(target->process_id, L"#32770", L"ERROR"))
-        return true;
-    if (state->part_count <= STATUS_ACTIVITY)
-        return false;
-    const wchar_t *phase = state->parts[STATUS_PHASE].text;
-    if (wcscmp(phase, L"Files not found") == 0)
-        return true;
-    return wcscmp(phase, L"Reading file") == 0 && ShowsListNotFound(target);
+    // A job that runs out of memory waits on its "ERROR" message box before it ends.
+    LONG ended = 0;
+    return (ReadJobsEnded(target, &ended) == DRIVER_OK && ended > 0) ||
+           FindProcessWindow(target->process_id, L"#32770", L"ERROR");
 }
 
 // Polls the status bar until `done` holds. Unanswered reads are retried: the
@@ -510,6 +489,30 @@ int WaitForReady(DriverTarget *target, const wchar_t *const *phases, int phase_c
 int WaitForJobEnd(DriverTarget *target, DWORD timeout_ms)
 {
     return PollStatus(target, timeout_ms, JobEndedCheck, nullptr);
+}
+
+int ReadJobsEnded(const DriverTarget *target, LONG *count)
+{
+    LRESULT answer = 0;
+    if (!SendToWindow(target->main_window, WM_APP_COUNT_JOBS_ENDED, 0, 0, &answer))
+        return DRIVER_ERR_REMOTE;
+    *count = (LONG)answer;
+    return DRIVER_OK;
+}
+
+int WaitForJobsEnded(DriverTarget *target, LONG count, DWORD timeout_ms)
+{
+    ULONGLONG deadline = GetTickCount64() + timeout_ms;
+    for (;;) {
+        if (!IsWindow(target->main_window))
+            return DRIVER_ERR_NOT_FOUND;
+        LONG ended = 0;
+        if (ReadJobsEnded(target, &ended) == DRIVER_OK && ended >= count)
+            return DRIVER_OK;
+        if (GetTickCount64() >= deadline)
+            return DRIVER_ERR_TIMEOUT;
+        Sleep(POLL_INTERVAL_MS);
+    }
 }
 
 int PostMenuCommand(const DriverTarget *target, WORD command_id)

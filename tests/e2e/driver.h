@@ -104,12 +104,19 @@ int ReadWindowLayout(const DriverTarget *target, WindowLayout *layout);
 int ReadProgress(const DriverTarget *target, ProgressState *progress);
 
 // Waits until the activity part reads "Ready" and, when phase_count > 0, the
-// phase part reads one of `phases`.
+// phase part reads one of `phases`. An earlier job's texts meet it too: to
+// wait for a particular job's end, use WaitForJobsEnded.
 int WaitForReady(DriverTarget *target, const wchar_t *const *phases, int phase_count,
                  DWORD timeout_ms);
-// Waits until the job requested at start-up has ended in any of the ways the
-// program ends one, including the exits that leave the activity part at "Work".
+// Waits until the job requested at start-up has ended, or waits on the
+// "ERROR" box of a job that ran out of memory.
 int WaitForJobEnd(DriverTarget *target, DWORD timeout_ms);
+// The number of jobs the program has ended since it started, each counted
+// once its job-end handling (-save=, -exit) is done.
+int ReadJobsEnded(const DriverTarget *target, LONG *count);
+// Waits until `count` jobs have ended. Read the count before starting a job
+// and wait for one more: only that job's end meets the wait.
+int WaitForJobsEnded(DriverTarget *target, LONG count, DWORD timeout_ms);
 
 int PostMenuCommand(const DriverTarget *target, WORD command_id);
 int PostClose(const DriverTarget *target);

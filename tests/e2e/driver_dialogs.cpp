@@ -37,9 +37,23 @@ static const MenuPlace *FindMenuPlace(WORD command)
     return nullptr;
 }
 
+// The popup's place on the menu bar: File, Options, Help.
+static int PopupIndex(wchar_t popup_key)
+{
+    return popup_key == L'f' ? 0 : popup_key == L'o' ? 1 : 2;
+}
+
 int ReadMenuItemState(const DriverTarget *target, WORD command, UINT *state)
 {
     HMENU menu = GetMenu(target->main_window);
+    // The program sets its items' states when a popup opens: ask it to, as
+    // opening the popup would.
+    const MenuPlace *place = FindMenuPlace(command);
+    LRESULT ignored = 0;
+    int popup = place ? PopupIndex(place->popup_key) : -1;
+    if (menu && popup >= 0)
+        SendToWindow(target->main_window, WM_INITMENUPOPUP, (WPARAM)GetSubMenu(menu, popup),
+                     MAKELPARAM(popup, FALSE), &ignored);
     UINT flags = menu ? GetMenuState(menu, command, MF_BYCOMMAND) : (UINT)-1;
     if (flags == (UINT)-1)
         return DRIVER_ERR_REMOTE;

@@ -9,10 +9,12 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/e2e/driver.h"
 #include "tests/e2e/app_path.h"
+#include "tests/support/faults.h"
 #include "tests/support/scratch.h"
 
 namespace {
@@ -733,5 +735,114 @@ TEST(EndToEnd, ClosingDuringAParallelScanOrCheckExitsWithZero)
 
     EXPECT_EQ(0u, CloseDuringJob(L"-sha512 \"-dir=" + folder.path + L"\"", folder.path));
     EXPECT_EQ(0u, CloseDuringJob(L"\"-chk=" + list + L"\"", folder.path));
+    RemoveTree(folder.path);
+}
+
+namespace {
+
+// The rows of a run by path: digest and status.
+std::map<std::wstring, std::pair<std::wstring, std::wstring>> RowsByPath(const AppRun &run)
+{
+    std::map<std::wstring, std::pair<std::wstring, std::wstring>> rows;
+    for (const std::vector<std::wstring> &row : run.rows)
+        rows[row[0]] = {row[1], row[2]};
+    return rows;
+}
+
+}  // namespace
+
+// a., "b " and x.\f.txt beside a, b and x\f.txt: each name is its own file
+// in a scan and in a check of the scan's list.
+TEST(EndToEnd, NamesEndingInADotOrABlankAreOpenedAsThemselves)
+{
+    const wchar_t *tree = _wgetenv(L"TALVOR_ODD_NAMES");
+    if (!tree)
+        GTEST_SKIP() << "TALVOR_ODD_NAMES is not set";
+    const std::map<std::wstring, std::wstring> sha3_256 = {
+        {L"\\a.", L"0322981E65D1DA5EC9EC911D114C72CD301661D1DAE742DF496FFE8D6ED159EE"},
+        {L"\\a", L"1A54D8EBB4748B5F3F686FEE47846102A7853C9A67E8FDA7306DA4E504C596A6"},
+        {L"\\b ", L"2094DF4AA54E2D6A2AA85534C1BA01097CC580F57D8577EFCA5E11CBDA8DC1CB"},
+        {L"\\b", L"B039179A8A4CE2C252AA6F2F25798251C19B75FC1508D9D511A191E0487D64A7"},
+        {L"\\x.\\f.txt", L"E0D4493C295945E973526FD25D364C1199FCA41E2849AB84FB1072B07D6395AC"},
+        {L"\\x\\f.txt", L"F7E2F8903D373D9126E1632246DC23A5D9AA7D9ADB2253D79ED61C1AE91F16E8"},
+    };
+    AppRun scan = RunApp(L"\"-dir=" + std::wstring(tree) + L"\"");
+    ASSERT_EQ(DRIVER_OK, scan.wait_result);
+    std::map<std::wstring, std::pair<std::wstring, std::wstring>> scanned = RowsByPath(scan);
+    ASSERT_EQ(sha3_256.size(), scan.rows.size());
+    for (const auto &[name, digest] : sha3_256) {
+        EXPECT_EQ(digest, scanned[tree + name].first) << name.c_str();
+        EXPECT_EQ(L"Created", scanned[tree + name].second) << name.c_str();
+    }
+
+    NamedFolder folder = MakeNamedFolder(TempParent(), L"talvor_e2e_odd_");
+    std::wstring list = folder.path + L"\\odd.qcx";
+    ASSERT_EQ(0u, RunUnattended(L"\"-dir=" + std::wstring(tree) + L"\" \"-save=" + list + L"\""));
+    AppRun check = RunApp(Quoted(L"-chk=", list));
+    ASSERT_EQ(DRIVER_OK, check.wait_result);
+    ASSERT_EQ(sha3_256.size(), check.rows.size());
+    for (const std::vector<std::wstring> &row : check.rows)
+        EXPECT_EQ(L"OK", row[2]) << row[0].c_str();
+    EXPECT_EQ(L"OK", check.parts[2]);
+    RemoveTree(folder.path);
+}
+
+// Reads that fail under the program, at the start or part-way: a list that
+// could not be read is a check that could not run, a file that could not be
+// read is "BAD", never "OK"; short reads change nothing.
+TEST(EndToEnd, ReadErrorsInListsAndFilesNeverEndOk)
+{
+    if (!FaultsAvailable())
+        GTEST_SKIP() << "no fault injector (TALVOR_FAULT_PLAN is not set)";
+    NamedFolder folder = MakeNamedFolder(TempParent(), L"talvor_e2e_fault_");
+    std::wstring data = MakeSubFolder(folder.path, L"data");
+    std::wstring large = data + L"\\large.bin";
+    ASSERT_TRUE(PutFile(large, 200000));
+    PutFileIn(data, L"abc.txt", "abc");
+    std::wstring list = folder.path + L"\\list.qcx";
+    ASSERT_EQ(0u,
+              RunUnattended(L"-crc " + Quoted(L"-dir=", data) + L" " + Quoted(L"-save=", list)));
+    AppRun clean = RunApp(L"-crc " + Quoted(L"-dir=", data));
+    ASSERT_EQ(DRIVER_OK, clean.wait_result);
+    const std::wstring large_crc = RowsByPath(clean)[large].first;
+    ASSERT_EQ(8u, large_crc.size());
+
+    for (uint64_t after : {0u, 100u}) {
+        SCOPED_TRACE(after);
+        ASSERT_TRUE(PlanFault({"read-eio", list, after}));
+        AppRun check = RunApp(Quoted(L"-chk=", list));
+        DWORD exit_code = RunUnattended(Quoted(L"-chk=", list));
+        EndFault();
+        ASSERT_EQ(DRIVER_OK, check.wait_result);
+        ASSERT_EQ(1u, check.rows.size());
+        ExpectRow(check.rows[0], L"Could not find item", L"ERROR", L"ERROR");
+        EXPECT_EQ(L"BAD", check.parts[2]);
+        EXPECT_EQ(2u, exit_code);
+    }
+    for (uint64_t after : {0u, 70000u}) {
+        SCOPED_TRACE(after);
+        ASSERT_TRUE(PlanFault({"read-eio", large, after}));
+        AppRun scan = RunApp(L"-crc " + Quoted(L"-dir=", data));
+        DWORD scan_exit = RunUnattended(L"-crc " + Quoted(L"-dir=", data));
+        AppRun check = RunApp(Quoted(L"-chk=", list));
+        DWORD check_exit = RunUnattended(Quoted(L"-chk=", list));
+        EndFault();
+        ASSERT_EQ(DRIVER_OK, scan.wait_result);
+        auto scanned = RowsByPath(scan);
+        EXPECT_EQ(std::make_pair(std::wstring(), std::wstring(L"ERROR")), scanned[large]);
+        EXPECT_EQ(L"Created", scanned[data + L"\\abc.txt"].second);
+        EXPECT_EQ(L"BAD", scan.parts[2]);
+        EXPECT_EQ(1u, scan_exit);
+        ASSERT_EQ(DRIVER_OK, check.wait_result);
+        EXPECT_EQ(L"MISMATCH", RowsByPath(check)[large].second);
+        EXPECT_EQ(L"OK", RowsByPath(check)[data + L"\\abc.txt"].second);
+        EXPECT_EQ(L"BAD", check.parts[2]);
+        EXPECT_EQ(1u, check_exit);
+    }
+    ASSERT_TRUE(PlanFault({"read-short", large, 0}));
+    AppRun scan = RunApp(L"-crc " + Quoted(L"-dir=", data));
+    EndFault();
+    ASSERT_EQ(DRIVER_OK, scan.wait_result);
+    EXPECT_EQ(std::make_pair(large_crc, std::wstring(L"Created")), RowsByPath(scan)[large]);
     RemoveTree(folder.path);
 }

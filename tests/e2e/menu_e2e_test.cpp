@@ -44,6 +44,7 @@ struct RunningApp {
     PROCESS_INFORMATION info = {};
     DriverTarget target = {};
     bool attached = false;
+    LONG jobs_waited_for = 0;
     // A test stopped by a failed assertion must not leave the program
     // running: it would keep the test's output open and CTest would wait.
     ~RunningApp() { EndApp(this); }
@@ -130,22 +131,13 @@ int WaitForRowCount(RunningApp *app, int count)
     return DRIVER_OK;
 }
 
-int WaitForPhase(RunningApp *app, const wchar_t *phase)
+// Waits for the end of the next job, the one after those already waited
+// for, and gives its phase; "(no end)" when it did not end in time.
+std::wstring NextJobPhase(RunningApp *app, DWORD timeout_ms = WAIT_MS)
 {
-    const wchar_t *phases[] = {phase};
-    return WaitForReady(&app->target, phases, 1, WAIT_MS);
-}
-
-// Waits until status part `part` reads `text`. A job's own marks tell its
-// end apart from the previous job's, whose final phase may read the same.
-bool WaitForStatusText(RunningApp *app, int part, const wchar_t *text)
-{
-    for (DWORD waited = 0; waited < WAIT_MS; waited += 50) {
-        if (StatusPartText(app, part) == text)
-            return true;
-        Sleep(50);
-    }
-    return false;
+    if (WaitForJobsEnded(&app->target, ++app->jobs_waited_for, timeout_ms) != DRIVER_OK)
+        return L"(no end)";
+    return StatusPartText(app, STATUS_PHASE);
 }
 
 // Chooses a menu item and returns the dialog it opened, or null.
@@ -219,7 +211,7 @@ TEST(MenuEndToEnd, ScanSaveAndCheckThroughTheMenuAndItsDialogs)
     ASSERT_EQ(DRIVER_OK, ReadBrowserSelection(&app.target, browser, selected, MAX_PATH));
     EXPECT_STREQ(folder.name.c_str(), selected);
     ASSERT_EQ(DRIVER_OK, ClickDialogButton(browser, IDOK));
-    ASSERT_EQ(DRIVER_OK, WaitForPhase(&app, L"OK"));
+    ASSERT_EQ(L"OK", NextJobPhase(&app));
     std::vector<std::vector<std::wstring>> scanned = ReadRows(&app);
     ASSERT_EQ(2u, scanned.size());
     for (const std::vector<std::wstring> &row : scanned) {
@@ -235,8 +227,7 @@ TEST(MenuEndToEnd, ScanSaveAndCheckThroughTheMenuAndItsDialogs)
     EXPECT_EQ(ExpectedChecksumList(scanned, L'S'), GetBytes(list));
 
     UseFileDialogFromMenu(&app, DRIVER_CMD_CHECK, L"Open", list);
-    ASSERT_TRUE(WaitForStatusText(&app, 1, L"Files: 2"));
-    ASSERT_EQ(DRIVER_OK, WaitForPhase(&app, L"OK"));
+    ASSERT_EQ(L"OK", NextJobPhase(&app));
     std::vector<std::vector<std::wstring>> checked = ReadRows(&app);
     ASSERT_EQ(2u, checked.size());
     for (const std::vector<std::wstring> &row : checked)
@@ -245,7 +236,7 @@ TEST(MenuEndToEnd, ScanSaveAndCheckThroughTheMenuAndItsDialogs)
 
     PutFileIn(folder.path, L"digits.txt", "123456780");
     UseFileDialogFromMenu(&app, DRIVER_CMD_CHECK, L"Open", list);
-    ASSERT_EQ(DRIVER_OK, WaitForPhase(&app, L"BAD"));
+    ASSERT_EQ(L"BAD", NextJobPhase(&app));
     checked = ReadRows(&app);
     ASSERT_EQ(2u, checked.size());
     for (const std::vector<std::wstring> &row : checked)
@@ -268,7 +259,7 @@ TEST(MenuEndToEnd, ARelativeListChecksAgainstTheStartFolderAfterEveryDialog)
     std::wstring list = lists + L"\\relative.qcx";
     RunningApp app;
     StartApp(L"-crc -dir=sub", &app, folder.path.c_str());
-    ASSERT_EQ(DRIVER_OK, WaitForPhase(&app, L"OK"));
+    ASSERT_EQ(L"OK", NextJobPhase(&app));
     std::vector<std::vector<std::wstring>> scanned = ReadRows(&app);
     ASSERT_EQ(2u, scanned.size());
     EXPECT_EQ(0u, scanned[0][0].rfind(L"sub\\", 0)) << scanned[0][0].c_str();
@@ -282,13 +273,12 @@ TEST(MenuEndToEnd, ARelativeListChecksAgainstTheStartFolderAfterEveryDialog)
         if (round == 1)
             CancelDialogFromMenu(&app, DRIVER_CMD_SCAN, L"Browse for Folder");
         UseFileDialogFromMenu(&app, DRIVER_CMD_CHECK, L"Open", list);
-        ASSERT_TRUE(WaitForStatusText(&app, 1, L"Files: 2"));
-        ASSERT_EQ(DRIVER_OK, WaitForReady(&app.target, nullptr, 0, WAIT_MS));
+        ASSERT_EQ(L"OK", NextJobPhase(&app)) << round;
+        EXPECT_EQ(L"Files: 2", StatusPartText(&app, STATUS_COUNT));
         std::vector<std::vector<std::wstring>> checked = ReadRows(&app);
         ASSERT_EQ(2u, checked.size());
         for (const std::vector<std::wstring> &row : checked)
             EXPECT_EQ(L"OK", row[2]) << row[0].c_str();
-        EXPECT_EQ(L"OK", StatusPartText(&app, STATUS_PHASE)) << round;
     }
     EXPECT_EQ(DRIVER_OK, ChooseMenuItem(&app.target, DRIVER_CMD_EXIT, WAIT_MS));
     EXPECT_EQ(0u, AwaitExit(&app));
@@ -309,9 +299,8 @@ TEST(MenuEndToEnd, SaveSwitchWritesWhatFileSaveWritesInBothFormats)
         std::wstring by_menu = out + L"\\menu" + extension;
         RunningApp app;
         StartApp(L"-crc \"-dir=" + tree + L"\" \"-save=" + by_switch + L"\"", &app);
-        ASSERT_EQ(DRIVER_OK, WaitForPhase(&app, L"OK"));
-        for (DWORD waited = 0; waited < WAIT_MS && !Exists(by_switch); waited += 50)
-            Sleep(50);
+        // Counted once -save= has written its list.
+        ASSERT_EQ(L"OK", NextJobPhase(&app));
         UseFileDialogFromMenu(&app, DRIVER_CMD_SAVE, L"Save As", by_menu);
         ASSERT_EQ(DRIVER_OK, WaitForReady(&app.target, nullptr, 0, WAIT_MS));
         std::string written = GetBytes(by_switch);
@@ -363,8 +352,7 @@ TEST(MenuEndToEnd, DuringAScanOptionsAndAboutStayUsableAndTheCloseBoxEndsTheProg
     ExpectMenuItemGreyed(&app, DRIVER_CMD_CHECK, L"Open");
     ExpectMenuItemGreyed(&app, DRIVER_CMD_SAVE, L"Save As");
 
-    const wchar_t *phases[] = {L"OK"};
-    ASSERT_EQ(DRIVER_OK, WaitForReady(&app.target, phases, 1, LARGE_SCAN_WAIT_MS));
+    ASSERT_EQ(L"OK", NextJobPhase(&app, LARGE_SCAN_WAIT_MS));
     std::vector<std::vector<std::wstring>> rows = ReadRows(&app);
     ASSERT_EQ((size_t)(2 * group_size + 1), rows.size());
     // The switch applies to the files not yet handed to the hashing threads:

@@ -234,6 +234,15 @@ TEST_F(Refused, WalkerGivesTwoAndLeaksNothingAtEveryAllocation)
     // One text per file at least, so every one of them has been refused once.
     EXPECT_GT(refusals, 143);
 
+    // A first item refused after the array grew for it: the array goes too.
+    long before = g_live;
+    sListDir grown;
+    ListDirInit(&grown);
+    grown.items = static_cast<sDirItem *>(std::malloc(8 * sizeof(sDirItem)));
+    grown.capacity = 8;
+    EXPECT_EQ(ListDirFree(&grown), -1);
+    EXPECT_EQ(g_live, before);
+
     // `.` needs a buffer for the working folder; without it nothing is listed.
     wchar_t cwd[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, cwd);

@@ -33,10 +33,22 @@ TEST(LongPathForm, NormalisesDrivePathsBeforePrefixingThemAndFitsTheBuffer)
         EXPECT_EQ(LongForm(typed), want) << typed;
     EXPECT_EQ(LongForm(L"C:\\data\\."), L"\\\\?\\C:\\data");
     EXPECT_EQ(LongForm(L"C:\\data\\sub\\.."), L"\\\\?\\C:\\data");
-    // Shares are normalised but keep their form; a long-path form is literal.
-    EXPECT_EQ(LongForm(L"\\\\server\\share\\x\\..\\a.bin"), L"\\\\server\\share\\a.bin");
+    // Shares take their long form too; a long-path form is literal.
+    EXPECT_EQ(LongForm(L"\\\\server\\share\\x\\..\\a.bin"), L"\\\\?\\UNC\\server\\share\\a.bin");
+    EXPECT_EQ(LongForm(L"//server/share/.."), L"\\\\?\\UNC\\server\\share");
     EXPECT_EQ(LongForm(L"\\\\?\\C:\\x\\..\\a.bin"), L"\\\\?\\C:\\x\\..\\a.bin");
     EXPECT_EQ(LongForm(L""), L"<failed>");
+    EXPECT_EQ(LongForm(L"C:\\data\\"), L"\\\\?\\C:\\data\\");
+    EXPECT_EQ(LongForm(L"C:\\..\\data"), L"\\\\?\\C:\\data");
+
+    // Only slashes, `.` and `..` are resolved: a name keeps the dots and
+    // blanks it ends in (GetFullPathNameW would strip them and name the
+    // namesake), also `...` and a name of blanks.
+    for (const wchar_t *exact :
+         {L"C:\\x.\\f.txt", L"C:\\data\\a.", L"C:\\data\\b ", L"C:\\x. .\\...", L"C:\\ \\f"})
+        EXPECT_EQ(LongForm(exact), L"\\\\?\\" + std::wstring(exact)) << exact;
+    EXPECT_EQ(LongForm(L"C:/x./y/../f. "), L"\\\\?\\C:\\x.\\f. ");
+    EXPECT_EQ(LongForm(L"\\\\server\\share.\\a."), L"\\\\?\\UNC\\server\\share.\\a.");
 
     // 4 prefix units + the full path + NUL must fit; one unit more does not.
     wchar_t out[12];
@@ -54,8 +66,10 @@ TEST_F(Scratch, RelativeRootedAndDriveRelativePathsResolveAgainstTheCurrentFolde
     std::wstring relative = LongForm(L"sub\\..\\a.bin");
     std::wstring drive_relative = LongForm(drive + L"a.bin");
     std::wstring rooted = LongForm(L"\\data\\a.bin");
+    std::wstring dotted = LongForm(L"x.\\.\\f. ");
     SetCurrentDirectoryW(saved);
     EXPECT_EQ(relative, L"\\\\?\\" + dir + L"\\a.bin");
+    EXPECT_EQ(dotted, L"\\\\?\\" + dir + L"\\x.\\f. ");
     EXPECT_EQ(drive_relative, L"\\\\?\\" + dir + L"\\a.bin");
     EXPECT_EQ(rooted, L"\\\\?\\" + drive + L"\\data\\a.bin");
 

@@ -96,7 +96,7 @@ protected:
 TEST_F(Tree, FilesComeOutLevelByLevelWithTheirDetails)
 {
     sListDir list;
-    ASSERT_EQ(ListDirInit(&list), 0);
+    ListDirInit(&list);
     ASSERT_EQ(ListDirRecursive(dir.c_str(), &list), 0);
     EXPECT_EQ(Paths(list), Expected(dir + L"\\"));
     ASSERT_EQ(list.count, 5);
@@ -118,7 +118,7 @@ TEST_F(Tree, FilesComeOutLevelByLevelWithTheirDetails)
 
     EXPECT_EQ(ListDirFree(&list), 0);
     EXPECT_EQ(list.capacity, 0);
-    ASSERT_EQ(ListDirInit(&list), 0);
+    ListDirInit(&list);
     EXPECT_EQ(ListDirFree(&list), -1);
 
     // The same walk through a trailing backslash.

@@ -1,8 +1,10 @@
-// Without memory for the walk or for the list's entry table, a scan and a
-// check still end as failures the user can see: the message, "BAD", "Ready"
-// and the job commands back. The link step wraps malloc and realloc (the
-// compiler turns a realloc of nothing into a malloc); while armed, the
-// wrappers refuse requests of exactly the table size under test.
+// Without memory for the walk, the list's entry table or the digest
+// pipeline, a scan and a check still end as failures the user can see: the
+// message, "BAD", "Ready" and the job commands back. The link step wraps
+// malloc, calloc and realloc (the compiler turns a realloc of nothing into a
+// malloc); while armed, the wrappers refuse requests of exactly the size
+// under test, and calloc also every block from a given size on (the
+// pipeline's, the one such block a job asks for).
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -21,11 +23,16 @@
 extern "C" {
 void *__real_malloc(size_t size);
 void *__real_realloc(void *block, size_t size);
+void *__real_calloc(size_t count, size_t size);
 }
 
 namespace {
 
 volatile size_t g_refused_size;
+volatile size_t g_refused_calloc_from;
+// Larger than any calloc of a job (the target path's is 64 KiB) but the
+// digest pipeline's ring.
+constexpr size_t PIPELINE_BLOCK_FROM = 64 * 1024 + 1;
 
 }  // namespace
 
@@ -38,6 +45,14 @@ void *__wrap_malloc(size_t size)
 void *__wrap_realloc(void *block, size_t size)
 {
     return size == g_refused_size ? nullptr : __real_realloc(block, size);
+}
+
+void *__wrap_calloc(size_t count, size_t size)
+{
+    size_t bytes = count * size;
+    bool refused =
+        bytes == g_refused_size || (g_refused_calloc_from && bytes >= g_refused_calloc_from);
+    return refused ? nullptr : __real_calloc(count, size);
 }
 }
 
@@ -58,19 +73,25 @@ TEST(JobMemory, ScanAndCheckThatRunOutOfMemoryEndBadAndReady)
     size_t joined_size = (folder.size() + 1 + name.size() + 1) * sizeof(wchar_t);
     ErrorBoxWatch watch;
     StartErrorBoxWatch(&watch);
-    // The walker's first item array; the joined path; the list's first entry table.
+    // The walker's first item array; the pipeline of a scan and of a check;
+    // the joined path; the list's first entry table.
     const struct {
         int32_t job;
         std::wstring target;
         size_t table_size;
-    } jobs[] = {{JOB_FOLDER_SCAN, folder, 128 * sizeof(sDirItem)},
-                {JOB_CHECK, tagged, joined_size},
-                {JOB_CHECK, list, CHECKLIST_INITIAL_CAPACITY * sizeof(Entry)}};
+        size_t calloc_from;
+    } jobs[] = {{JOB_FOLDER_SCAN, folder, 128 * sizeof(sDirItem), 0},
+                {JOB_FOLDER_SCAN, folder, 0, PIPELINE_BLOCK_FROM},
+                {JOB_CHECK, list, 0, PIPELINE_BLOCK_FROM},
+                {JOB_CHECK, tagged, joined_size, 0},
+                {JOB_CHECK, list, CHECKLIST_INITIAL_CAPACITY * sizeof(Entry), 0}};
     for (const auto &job : jobs) {
         SCOPED_TRACE(job.job);
         g_refused_size = job.table_size;
+        g_refused_calloc_from = job.calloc_from;
         RunJobAndWait(job.job, job.target);
         g_refused_size = 0;
+        g_refused_calloc_from = 0;
         EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"BAD");
         EXPECT_EQ(gui::StatusText(STATUS_ACTIVITY), L"Ready");
         EXPECT_TRUE(gui::JobCommandsEnabled());
@@ -81,7 +102,7 @@ TEST(JobMemory, ScanAndCheckThatRunOutOfMemoryEndBadAndReady)
         }
     }
     StopErrorBoxWatch(&watch);
-    ASSERT_EQ(watch.texts.size(), 3u);
+    ASSERT_EQ(watch.texts.size(), 5u);
     for (const std::wstring &text : watch.texts)
         EXPECT_EQ(text, L"ERROR: Not enough free memory!");
     EXPECT_EQ(g_app.entry_count, 0);

@@ -172,7 +172,12 @@ int ProgressPos()
 
 UINT MenuState(UINT command)
 {
-    return GetMenuState(GetMenu(g_win.main_window), command, MF_BYCOMMAND);
+    // What a person sees: the states as the popups' opening derives them.
+    HMENU menu = GetMenu(g_win.main_window);
+    for (int i = 0; i < GetMenuItemCount(menu); ++i)
+        SendMessageW(g_win.main_window, WM_INITMENUPOPUP, WPARAM(GetSubMenu(menu, i)),
+                     MAKELPARAM(i, FALSE));
+    return GetMenuState(menu, command, MF_BYCOMMAND);
 }
 
 SIZE ClientSize()

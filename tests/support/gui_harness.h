@@ -51,6 +51,7 @@ std::vector<int> StatusPartEdges();
 int ProgressMin();
 int ProgressMax();
 int ProgressPos();
+// The item's state as its popup shows it when opened now.
 UINT MenuState(UINT command);
 SIZE ClientSize();
 // A child's rectangle in the main window's client coordinates.
