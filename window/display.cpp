@@ -202,8 +202,13 @@ const wchar_t *RowStatusText(RowStatus status)
     return status >= 0 && status < ROW_STATUS_COUNT ? texts[status] : L"ERROR";
 }
 
+// Jobs hand over the texts of RowStatusText themselves, so the addresses
+// answer nearly always; rows added one at a time carry copies.
 RowStatus StatusOfRow(const DisplayRow *row)
 {
+    for (int32_t status = 0; status < ROW_STATUS_COUNT; ++status)
+        if (row->status == RowStatusText(RowStatus(status)))
+            return RowStatus(status);
     for (int32_t status = 0; status < ROW_STATUS_COUNT; ++status)
         if (row->status && std::wcscmp(row->status, RowStatusText(RowStatus(status))) == 0)
             return RowStatus(status);

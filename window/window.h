@@ -119,7 +119,7 @@ bool ProblemsOnlyShown();
 // Whether any row of the list, shown or hidden, is a problem.
 bool AnyProblemRow();
 // Selects the next (direction 1) or previous (-1) problem row from the
-// focused one, wrapping at the ends, and scrolls it into view. Does nothing
+// (first) selected one, wrapping at the ends, and scrolls it into view. Does nothing
 // without a problem row.
 void SelectNextProblem(int direction);
 

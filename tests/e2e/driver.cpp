@@ -321,6 +321,54 @@ int ReadColumnTitles(DriverTarget *target, wchar_t ***titles, int *count)
     return result;
 }
 
+int ReadSortArrow(DriverTarget *target, int *column, bool *descending)
+{
+    *column = -1;
+    *descending = false;
+    LRESULT header = 0;
+    int columns = 0;
+    int result = ReadColumnCount(target, &columns);
+    if (result != DRIVER_OK)
+        return result;
+    if (!SendToWindow(target->result_list, LVM_GETHEADER, 0, 0, &header))
+        return DRIVER_ERR_REMOTE;
+    for (int i = 0; i < columns; ++i) {
+        HDITEMW item;
+        memset(&item, 0, sizeof(item));
+        item.mask = HDI_FORMAT;
+        LRESULT got = 0;
+        if (!WriteRemote(&target->scratch, target->scratch.address, &item, sizeof(item)) ||
+            !SendToWindow((HWND)header, HDM_GETITEMW, (WPARAM)i, (LPARAM)target->scratch.address,
+                          &got) ||
+            !got || !ReadRemote(&target->scratch, target->scratch.address, &item, sizeof(item)))
+            return DRIVER_ERR_REMOTE;
+        if (item.fmt & (HDF_SORTUP | HDF_SORTDOWN)) {
+            *column = i;
+            *descending = (item.fmt & HDF_SORTDOWN) != 0;
+        }
+    }
+    return DRIVER_OK;
+}
+
+int ClickColumnHeader(DriverTarget *target, int column)
+{
+    LRESULT header = 0;
+    if (!SendToWindow(target->result_list, LVM_GETHEADER, 0, 0, &header))
+        return DRIVER_ERR_REMOTE;
+    RECT rect;
+    LRESULT got = 0;
+    if (!SendToWindow((HWND)header, HDM_GETITEMRECT, (WPARAM)column,
+                      (LPARAM)target->scratch.address, &got) ||
+        !got || !ReadRemote(&target->scratch, target->scratch.address, &rect, sizeof(rect)))
+        return DRIVER_ERR_REMOTE;
+    LPARAM point = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    LRESULT ignored = 0;
+    if (!SendToWindow((HWND)header, WM_LBUTTONDOWN, MK_LBUTTON, point, &ignored) ||
+        !SendToWindow((HWND)header, WM_LBUTTONUP, 0, point, &ignored))
+        return DRIVER_ERR_REMOTE;
+    return DRIVER_OK;
+}
+
 void ReleaseColumnTitles(wchar_t ***titles, int *count)
 {
     for (int column = 0; *titles && column < *count; ++column)

@@ -99,6 +99,11 @@ void ReleaseResultTable(ResultTable *table);
 // The list's column titles, left to right; each title and the array owned.
 int ReadColumnTitles(DriverTarget *target, wchar_t ***titles, int *count);
 void ReleaseColumnTitles(wchar_t ***titles, int *count);
+// The column whose header shows a sort arrow (-1: none) and its direction,
+// read through HDM_GETITEM.
+int ReadSortArrow(DriverTarget *target, int *column, bool *descending);
+// Presses and releases the mouse button on a column's header.
+int ClickColumnHeader(DriverTarget *target, int column);
 const wchar_t *ResultCell(const ResultTable *table, int row, int column);
 int ReadWindowLayout(const DriverTarget *target, WindowLayout *layout);
 int ReadProgress(const DriverTarget *target, ProgressState *progress);

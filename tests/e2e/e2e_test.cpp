@@ -51,7 +51,10 @@ struct AppRun {
     std::vector<std::vector<std::wstring>> rows;
     std::vector<std::wstring> parts;
     std::vector<bool> popout;
-    std::wstring title;  // the main window's text, as any program reads it
+    std::wstring title;     // the main window's text, as any program reads it
+    int arrow_column = -1;  // after a click on a column header, if asked for
+    bool arrow_descending = false;
+    std::vector<std::wstring> statuses_after_click;  // top first
     DWORD exit_code = STILL_ACTIVE;
 };
 
@@ -101,7 +104,20 @@ void CloseAndReap(DriverTarget *target, PROCESS_INFORMATION *info, AppRun *run)
 
 // Starts the program, waits until its job ended, records the window and
 // closes it.
-AppRun RunApp(const std::wstring &arguments, const wchar_t *folder = nullptr)
+// A click on a column's header once the job has ended: the arrow and the
+// statuses as shown then.
+void ClickAndCapture(DriverTarget *target, int column, AppRun *run)
+{
+    ASSERT_EQ(DRIVER_OK, ClickColumnHeader(target, column));
+    ASSERT_EQ(DRIVER_OK, ReadSortArrow(target, &run->arrow_column, &run->arrow_descending));
+    ResultTable table;
+    ASSERT_EQ(DRIVER_OK, ReadResultTable(target, &table));
+    for (int row = 0; row < table.row_count; ++row)
+        run->statuses_after_click.push_back(ResultCell(&table, row, 2));
+    ReleaseResultTable(&table);
+}
+
+AppRun RunApp(const std::wstring &arguments, const wchar_t *folder = nullptr, int click_column = -1)
 {
     AppRun run;
     PROCESS_INFORMATION info;
@@ -115,6 +131,8 @@ AppRun RunApp(const std::wstring &arguments, const wchar_t *folder = nullptr)
         run.wait_result = WaitForJobEnd(&target, WAIT_MS);
         if (run.wait_result == DRIVER_OK)
             CaptureWindow(&target, &run);
+        if (run.wait_result == DRIVER_OK && click_column >= 0)
+            ClickAndCapture(&target, click_column, &run);
         CloseAndReap(&target, &info, &run);
         DetachDriver(&target);
     } else {
@@ -554,7 +572,7 @@ TEST(EndToEnd, EachStatusComesFromItsCauseAndTheTitleSumsThemUp)
     ASSERT_TRUE(RemoveDirectoryW(sub.c_str()));
     HANDLE lock = CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, lock);
-    AppRun check = RunApp(Quoted(L"-chk=", saved));
+    AppRun check = RunApp(Quoted(L"-chk=", saved), nullptr, 2);
     CloseHandle(lock);
     ASSERT_EQ(DRIVER_OK, check.wait_result);
     ASSERT_EQ(6u, check.rows.size());
@@ -571,6 +589,12 @@ TEST(EndToEnd, EachStatusComesFromItsCauseAndTheTitleSumsThemUp)
     EXPECT_EQ(L"Ready", check.parts[3]);
     EXPECT_EQ(L"TALVOR CRC Check - BAD: 1 MISMATCH, 2 MISSING, 2 ERROR, 1 OK; 8 bytes in ",
               SummaryBeforeTime(check.title));
+    // A click on "Status" puts the problems first and the arrow up.
+    EXPECT_EQ(2, check.arrow_column);
+    EXPECT_FALSE(check.arrow_descending);
+    EXPECT_EQ(
+        (std::vector<std::wstring>{L"MISMATCH", L"MISSING", L"MISSING", L"ERROR", L"ERROR", L"OK"}),
+        check.statuses_after_click);
     EXPECT_EQ(1u, RunUnattended(Quoted(L"-chk=", saved)));
     RemoveTree(folder.path);
 }

@@ -193,10 +193,10 @@ TEST(MainWindow, MenuStartsWithTheResourceStates)
     EXPECT_EQ(gui::MenuState(ID_OPTIONS_HIDDEN) & (MF_GRAYED | MF_CHECKED),
               UINT(MF_GRAYED | MF_CHECKED));
     HMENU bar = GetMenu(gui::MainWindow());
-    ASSERT_EQ(GetMenuItemCount(bar), 3);
+    ASSERT_EQ(GetMenuItemCount(bar), 4);
     wchar_t text[64];
-    const wchar_t *popups[3] = {L"&File", L"&Options", L"&Help"};
-    for (int i = 0; i < 3; ++i) {
+    const wchar_t *popups[4] = {L"&File", L"&Options", L"&View", L"&Help"};
+    for (int i = 0; i < 4; ++i) {
         GetMenuStringW(bar, i, text, 64, MF_BYPOSITION);
         EXPECT_STREQ(text, popups[i]);
     }
@@ -534,3 +534,183 @@ TEST(WindowDpi, MovingToAScreenOfAnotherDpiRescalesTheWindow)
 }
 
 }  // namespace
+
+namespace {
+
+// The column a click sorts by, as the header itself reports it.
+int ArrowedColumn(bool *descending)
+{
+    HWND header = reinterpret_cast<HWND>(SendMessageW(gui::ResultList(), LVM_GETHEADER, 0, 0));
+    int arrowed = -1;
+    for (int column = 0; column < 3; ++column) {
+        HDITEMW item = {};
+        item.mask = HDI_FORMAT;
+        SendMessageW(header, HDM_GETITEMW, WPARAM(column), reinterpret_cast<LPARAM>(&item));
+        if (item.fmt & (HDF_SORTUP | HDF_SORTDOWN)) {
+            EXPECT_EQ(arrowed, -1) << "two arrows";
+            arrowed = column;
+            *descending = (item.fmt & HDF_SORTDOWN) != 0;
+        }
+    }
+    return arrowed;
+}
+
+// A click on a header, as the list reports it to its parent.
+void ClickHeader(int column)
+{
+    NMLISTVIEW click = {};
+    click.hdr.hwndFrom = gui::ResultList();
+    click.hdr.idFrom = ID_RESULT_LIST;
+    click.hdr.code = LVN_COLUMNCLICK;
+    click.iItem = -1;
+    click.iSubItem = column;
+    SendMessageW(gui::MainWindow(), WM_NOTIFY, ID_RESULT_LIST, reinterpret_cast<LPARAM>(&click));
+}
+
+// The shown rows' paths, top first, with only their names.
+std::wstring ShownNames()
+{
+    std::wstring names;
+    for (int row = 0; row < gui::RowCount(); ++row) {
+        std::wstring path = gui::Cell(row, 0);
+        names += (row ? L" " : L"") + path.substr(path.rfind(L'\\') + 1);
+    }
+    return names;
+}
+
+// The order and filter outlive a window; each case starts from the design.
+void StartWithTheDesignedView()
+{
+    ASSERT_EQ(gui::Start(L"talvor.exe", SW_SHOW), 1);
+    SortResultRows(-1, false);
+    ShowProblemsOnly(false);
+}
+
+void Command(WORD id)
+{
+    SendMessageW(gui::MainWindow(), WM_COMMAND, id, 0);
+}
+
+int FocusedRow()
+{
+    return int(SendMessageW(gui::ResultList(), LVM_GETNEXTITEM, WPARAM(-1),
+                            MAKELPARAM(LVNI_SELECTED | LVNI_FOCUSED, 0)));
+}
+
+UINT ViewItemState(UINT id)
+{
+    HMENU view = GetSubMenu(GetMenu(gui::MainWindow()), 2);
+    SendMessageW(gui::MainWindow(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(view), 2);
+    return GetMenuState(view, id, MF_BYCOMMAND) & (MF_GRAYED | MF_CHECKED);
+}
+
+std::wstring CopiedText()
+{
+    std::wstring text;
+    if (!OpenClipboard(nullptr))
+        return text;
+    HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    if (const wchar_t *units = data ? static_cast<const wchar_t *>(GlobalLock(data)) : nullptr) {
+        text = units;
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return text;
+}
+
+}  // namespace
+
+// Each column sorts both ways and back to the newest on top; names that
+// differ only in case or in a digit run keep Explorer's order.
+TEST(ResultView, HeaderClicksSortReverseAndRestoreWithTheArrowShown)
+{
+    ASSERT_NO_FATAL_FAILURE(StartWithTheDesignedView());
+    AddResultRow(L"C:\\d\\f10.txt", L"0000000A", L"OK");
+    AddResultRow(L"C:\\d\\F2.txt", L"0000000B", L"MISMATCH");
+    AddResultRow(L"C:\\d\\b.txt", L"00000001", L"MISSING");
+    AddResultRow(L"C:\\d\\B.txt", L"00000003", L"Created");
+    AddResultRow(L"C:\\d\\f2.txt", L"00000002", L"ERROR");
+    const wchar_t designed[] = L"f2.txt B.txt b.txt F2.txt f10.txt";
+    EXPECT_EQ(ShownNames(), designed);
+    const wchar_t *ascending[3] = {L"B.txt b.txt F2.txt f2.txt f10.txt",
+                                   L"b.txt f2.txt B.txt f10.txt F2.txt",
+                                   L"F2.txt b.txt f2.txt f10.txt B.txt"};
+    const wchar_t *descending[3] = {L"f10.txt f2.txt F2.txt b.txt B.txt",
+                                    L"F2.txt f10.txt B.txt f2.txt b.txt",
+                                    L"B.txt f10.txt f2.txt b.txt F2.txt"};
+    bool down = false;
+    for (int column = 0; column < 3; ++column) {
+        ClickHeader(column);
+        EXPECT_EQ(ShownNames(), ascending[column]) << column;
+        EXPECT_EQ(ArrowedColumn(&down), column);
+        EXPECT_FALSE(down);
+        ClickHeader(column);
+        EXPECT_EQ(ShownNames(), descending[column]) << column;
+        EXPECT_EQ(ArrowedColumn(&down), column);
+        EXPECT_TRUE(down);
+        ClickHeader(column);
+        EXPECT_EQ(ShownNames(), designed) << column;
+        EXPECT_EQ(ArrowedColumn(&down), -1);
+    }
+    // Rows that arrive while sorted go where the order puts them.
+    ClickHeader(0);
+    AddResultRow(L"C:\\d\\f1.txt", L"00000009", L"OK");
+    const DisplayRow later[] = {{L"C:\\d\\a.txt", L"00000008", L"MISMATCH"},
+                                {L"C:\\d\\f3.txt", L"00000007", L"OK"}};
+    AddResultRows(later, 2);
+    EXPECT_EQ(ShownNames(), L"a.txt B.txt b.txt f1.txt F2.txt f2.txt f3.txt f10.txt");
+    EXPECT_EQ(gui::Close(), 0);
+}
+
+// The filter hides "OK" and "Created", Copy copies what is shown in its
+// order, and F8 / Shift+F8 walk the problems round; the menu follows.
+TEST(ResultView, ProblemsOnlyCopyAndProblemStepsWrap)
+{
+    ASSERT_NO_FATAL_FAILURE(StartWithTheDesignedView());
+    EXPECT_EQ(ViewItemState(ID_VIEW_NEXT_PROBLEM), UINT(MF_GRAYED));
+    EXPECT_EQ(ViewItemState(ID_VIEW_PREVIOUS_PROBLEM), UINT(MF_GRAYED));
+    AddResultRow(L"C:\\d\\ok1", L"1", L"OK");
+    Command(ID_VIEW_NEXT_PROBLEM);
+    EXPECT_EQ(FocusedRow(), -1) << "no problem yet is still nothing";
+    AddResultRow(L"C:\\d\\bad1", L"2", L"MISMATCH");
+    AddResultRow(L"C:\\d\\ok2", L"3", L"Created");
+    AddResultRow(L"C:\\d\\gone", L"4", L"MISSING");
+    AddResultRow(L"C:\\d\\ok3", L"5", L"OK");
+    EXPECT_EQ(ViewItemState(ID_VIEW_NEXT_PROBLEM), 0u);
+    EXPECT_EQ(ViewItemState(ID_VIEW_PROBLEMS_ONLY), 0u);
+    // Shown: ok3 gone ok2 bad1 ok1.
+    Command(ID_VIEW_NEXT_PROBLEM);
+    EXPECT_EQ(FocusedRow(), 1);
+    Command(ID_VIEW_NEXT_PROBLEM);
+    EXPECT_EQ(FocusedRow(), 3);
+    Command(ID_VIEW_NEXT_PROBLEM);
+    EXPECT_EQ(FocusedRow(), 1);
+    Command(ID_VIEW_PREVIOUS_PROBLEM);
+    EXPECT_EQ(FocusedRow(), 3);
+    Command(ID_VIEW_PREVIOUS_PROBLEM);
+    EXPECT_EQ(FocusedRow(), 1);
+    EXPECT_EQ(SendMessageW(gui::ResultList(), LVM_GETSELECTEDCOUNT, 0, 0), 1);
+
+    Command(ID_VIEW_PROBLEMS_ONLY);
+    EXPECT_EQ(ViewItemState(ID_VIEW_PROBLEMS_ONLY), UINT(MF_CHECKED));
+    EXPECT_EQ(ShownNames(), L"gone bad1");
+    ClickHeader(0);
+    Command(ID_EDIT_SELECT_ALL);
+    Command(ID_EDIT_COPY);
+    EXPECT_EQ(CopiedText(), L"C:\\d\\bad1\t2\tMISMATCH\r\nC:\\d\\gone\t4\tMISSING");
+    Command(ID_EDIT_COPY_DIGEST);
+    EXPECT_EQ(CopiedText(), L"2\r\n4");
+    // Arriving rows pass the filter too, in the order shown.
+    AddResultRow(L"C:\\d\\ok4", L"6", L"OK");
+    AddResultRow(L"C:\\d\\c", L"7", L"ERROR");
+    EXPECT_EQ(ShownNames(), L"bad1 c gone");
+    Command(ID_VIEW_PREVIOUS_PROBLEM);
+    EXPECT_EQ(FocusedRow(), 2);
+    Command(ID_VIEW_PROBLEMS_ONLY);
+    EXPECT_EQ(ViewItemState(ID_VIEW_PROBLEMS_ONLY), 0u);
+    EXPECT_EQ(ShownNames(), L"bad1 c gone ok1 ok2 ok3 ok4");
+    ClickHeader(0);
+    ClickHeader(0);
+    EXPECT_EQ(ShownNames(), L"c ok4 ok3 gone ok2 bad1 ok1");
+    EXPECT_EQ(gui::Close(), 0);
+}
