@@ -18,6 +18,8 @@ LRESULT HandleCommand(HWND window, WPARAM wparam, LPARAM lparam)
         return IsCommandGreyed(window, ID_FILE_SCAN) ? 0 : ChooseFolder();
     case ID_FILE_CHECK:
         return IsCommandGreyed(window, ID_FILE_CHECK) ? 0 : ChooseChecksumFile();
+    case ID_FILE_UPDATE:
+        return IsCommandGreyed(window, ID_FILE_UPDATE) ? 0 : ChooseListToUpdate();
     case ID_FILE_SAVE:
         return IsCommandGreyed(window, ID_FILE_SAVE) ? 0 : SaveChecksumList();
     case ID_EDIT_SELECT_ALL:
@@ -48,6 +50,9 @@ LRESULT HandleCommand(HWND window, WPARAM wparam, LPARAM lparam)
         return 0;
     case ID_OPTIONS_HIDDEN:
         ToggleHiddenFiles(window);
+        return 0;
+    case ID_OPTIONS_NEW_FILES:
+        ToggleNewFiles(window);
         return 0;
     default:
         return DefWindowProcW(window, WM_COMMAND, wparam, lparam);

@@ -101,14 +101,29 @@ int ChooseFolder()
     return 0;
 }
 
-int ChooseChecksumFile()
+namespace {
+
+void ChooseListFor(int32_t job)
 {
     wchar_t name[CHECKLIST_DIALOG_NAME_UNITS] = {};
     OPENFILENAMEW dialog;
     FillChecklistDialog(&dialog, name);
     dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
     if (ShowChecklistDialog(&dialog, GetOpenFileNameW))
-        RequestJob(name, JOB_CHECK);
+        RequestJob(name, job);
+}
+
+}  // namespace
+
+int ChooseChecksumFile()
+{
+    ChooseListFor(JOB_CHECK);
+    return 0;
+}
+
+int ChooseListToUpdate()
+{
+    ChooseListFor(JOB_UPDATE);
     return 0;
 }
 
@@ -124,6 +139,12 @@ void ToggleHiddenFiles(HWND window)
 {
     g_app.hidden_files = g_app.hidden_files ? 0 : 1;
     SetCheckMark(GetMenu(window), ID_OPTIONS_HIDDEN, g_app.hidden_files == 1);
+}
+
+void ToggleNewFiles(HWND window)
+{
+    g_app.list_new_files = g_app.list_new_files ? 0 : 1;
+    SetCheckMark(GetMenu(window), ID_OPTIONS_NEW_FILES, g_app.list_new_files == 1);
 }
 
 int SaveChecksumList()

@@ -1,14 +1,16 @@
 // The floor a folder scan is measured against: a plain Win32 program that
 // lists a tree with FindFirstFileW (breadth-first, as the scan does) and
 // opens, reads whole and closes each file, hashing nothing. Prints the file
-// count, bytes and seconds. Not a test: scan_bench.sh runs it in the same
-// Wine session as the program.
+// count, bytes and seconds. With --list it only lists: the bare listing an
+// update of a list is measured against. Not a test: scan_bench.sh and
+// update_bench.sh run it in the same Wine session as the program.
 //
-//   walk_floor.exe FOLDER
+//   walk_floor.exe [--list] FOLDER
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -32,7 +34,7 @@ void ReadWhole(const std::wstring &path, std::vector<char> *buffer, Totals *tota
     ++totals->files;
 }
 
-void WalkTree(const std::wstring &top, Totals *totals)
+void WalkTree(const std::wstring &top, bool read, Totals *totals)
 {
     std::vector<std::wstring> folders{top};
     std::vector<char> buffer(1 << 20);
@@ -48,8 +50,10 @@ void WalkTree(const std::wstring &top, Totals *totals)
             std::wstring path = folders[at] + L"\\" + name;
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                 folders.push_back(path);
-            else
+            else if (read)
                 ReadWhole(path, &buffer, totals);
+            else
+                ++totals->files;
         } while (FindNextFileW(search, &found));
         FindClose(search);
     }
@@ -59,15 +63,16 @@ void WalkTree(const std::wstring &top, Totals *totals)
 
 int wmain(int argc, wchar_t **argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: walk_floor FOLDER\n");
+    bool list_only = argc == 3 && std::wcscmp(argv[1], L"--list") == 0;
+    if (argc != 2 && !list_only) {
+        std::fprintf(stderr, "usage: walk_floor [--list] FOLDER\n");
         return 2;
     }
     LARGE_INTEGER frequency, start, end;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
     Totals totals = {};
-    WalkTree(argv[1], &totals);
+    WalkTree(argv[argc - 1], !list_only, &totals);
     QueryPerformanceCounter(&end);
     double seconds = double(end.QuadPart - start.QuadPart) / double(frequency.QuadPart);
     std::printf("%llu files %llu bytes %.3f s\n", static_cast<unsigned long long>(totals.files),

@@ -20,6 +20,7 @@ enum PendingJob : int32_t {
     JOB_SINGLE_FILE = 1,
     JOB_FOLDER_SCAN = 2,
     JOB_CHECK = 3,
+    JOB_UPDATE = 4,
 };
 
 enum HashChoice : int32_t {

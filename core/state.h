@@ -14,6 +14,7 @@ struct AppState {
     int32_t pending_job;
     int32_t hash_choice;
     int32_t hidden_files;
+    int32_t list_new_files;  // a check also lists the files its list does not name
     int32_t entry_count;
     utf16 *target_path;  // points into target_buffer (after a command-line prefix)
     Entry *entries;      // null or a live array

@@ -27,7 +27,8 @@ struct JobThreads {
 extern JobThreads g_job_threads;
 
 // Greys the job commands and starts the folder scan (JOB_FOLDER_SCAN) or the
-// check (JOB_CHECK) on an idle-priority thread; pending job back to 0.
+// check (JOB_CHECK) or the update (JOB_UPDATE) on an idle-priority thread;
+// pending job back to 0.
 void StartJobWorker(int32_t job);
 
 // How a job ended; the values are the exit codes of an unattended run (-exit).
@@ -67,6 +68,12 @@ void ShowOutOfMemoryMessage();
 void EndJobOutOfMemory();
 DWORD WINAPI FolderScanJob(LPVOID unused);
 DWORD WINAPI CheckJob(LPVOID unused);
+// Adds the files below a list's folder that it does not name to the list at
+// the target path, digested; shows the entries whose files are gone.
+DWORD WINAPI UpdateJob(LPVOID unused);
+// Whether the file at `path` holds a checksum list (LooksLikeChecksumList of
+// its head); false when it cannot be read.
+bool FileHoldsChecksumList(const wchar_t *path);
 
 // ---- Save ------------------------------------------------------------------------
 // Saves under `path` with "Saving"/"Ready" in the activity part and an error

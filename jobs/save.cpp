@@ -6,6 +6,7 @@
 
 #include "checklist/checklist.h"
 #include "fileio/fileio.h"
+#include "list_file.h"
 
 namespace {
 
@@ -126,6 +127,14 @@ int ReplaceWithTemporary(const wchar_t *temporary, const wchar_t *path, const vo
 
 }  // namespace
 
+int ReplaceListFile(const wchar_t *path, const void *text, uint64_t bytes)
+{
+    wchar_t *temporary = TemporaryNameFor(path);
+    int result = temporary ? ReplaceWithTemporary(temporary, path, text, bytes) : FILE_ERR_IO;
+    std::free(temporary);
+    return result;
+}
+
 const wchar_t *SaveNameExtension(const wchar_t *path)
 {
     const wchar_t *name = path;
@@ -148,11 +157,7 @@ int WriteChecksumList(const wchar_t *path, int32_t *left_out)
         *left_out = tagged ? CountLeftOutOfTaggedList() : 0;
     uint64_t bytes = 0;
     void *text = tagged ? ComposeTaggedFile(&bytes) : ComposeQcxFile(&bytes);
-    wchar_t *temporary = TemporaryNameFor(path);
-    int result = FILE_ERR_IO;
-    if (text && temporary)
-        result = ReplaceWithTemporary(temporary, path, text, bytes);
-    std::free(temporary);
+    int result = text ? ReplaceListFile(path, text, bytes) : FILE_ERR_IO;
     std::free(text);
     return result;
 }

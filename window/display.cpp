@@ -187,6 +187,7 @@ void EnableJobCommandsNow(const void *args)
     HMENU menu = GetMenu(g_win.main_window);
     EnableMenuItem(menu, ID_FILE_SCAN, MF_BYCOMMAND | state);
     EnableMenuItem(menu, ID_FILE_CHECK, MF_BYCOMMAND | state);
+    EnableMenuItem(menu, ID_FILE_UPDATE, MF_BYCOMMAND | state);
     EnableMenuItem(menu, ID_FILE_SAVE, MF_BYCOMMAND | state);
     // The menu bar does not redraw by itself after a state change.
     DrawMenuBar(g_win.main_window);
