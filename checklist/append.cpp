@@ -177,9 +177,9 @@ void ReadListStyle(const uint8_t *bytes, size_t size, const ParsedList *list, in
     }
     style->open_end =
         size >= start + step && UnitAt(bytes, size - step, style->wide && size % 2 == 0) != u'\n';
-    style->relative = style->format == LIST_FORMAT_TAGGED &&
-                      (list->count == 0 || ClassifyListPath(list->entries[0].path) ==
-                                               LIST_PATH_RELATIVE);
+    style->relative =
+        style->format == LIST_FORMAT_TAGGED &&
+        (list->count == 0 || ClassifyListPath(list->entries[0].path) == LIST_PATH_RELATIVE);
     style->separator = FirstSeparator(list);
 }
 

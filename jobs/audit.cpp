@@ -112,6 +112,17 @@ bool IsFolderKey(const wchar_t *key, size_t units)
     return units >= VerbatimPrefixUnits(key) + 2;
 }
 
+// The key of the first entry in the list's order: its spelling of the
+// folder, whatever the case of the others.
+const wchar_t *FirstEntryKey(const NameKeys *keys)
+{
+    const NameKey *first = &keys->items[0];
+    for (int32_t i = 1; i < keys->count; ++i)
+        if (keys->items[i].entry < first->entry)
+            first = &keys->items[i];
+    return first->key;
+}
+
 // The folder of a long-path key as a user writes it: \\?\C:\x as C:\x,
 // \\?\UNC\server\share as \\server\share; a drive's root keeps its
 // backslash. Null when memory ran out.
@@ -205,7 +216,8 @@ int32_t AuditListFolder(const wchar_t *list_path, bool tagged, const Entry *entr
     audit->named = static_cast<bool *>(std::calloc(size_t(count) + 1, sizeof(bool)));
     NameKeys keys = {};
     wchar_t *list_key = nullptr;
-    if (!audit->named || !SortedEntryKeys(entries, count, &keys) || !FormKey(list_path, &list_key)) {
+    if (!audit->named || !SortedEntryKeys(entries, count, &keys) ||
+        !FormKey(list_path, &list_key)) {
         ReleaseKeys(&keys);
         return JOB_OUTCOME_NO_MEMORY;
     }
@@ -213,7 +225,7 @@ int32_t AuditListFolder(const wchar_t *list_path, bool tagged, const Entry *entr
     const wchar_t *folder_key = list_key;
     size_t folder_units = list_key ? LastSeparatorBefore(list_key, std::wcslen(list_key)) : 0;
     if (!tagged && keys.count > 0) {
-        folder_key = keys.items[0].key;
+        folder_key = FirstEntryKey(&keys);
         folder_units = SharedFolderUnits(&keys);
     }
     if (folder_key && IsFolderKey(folder_key, folder_units)) {

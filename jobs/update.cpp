@@ -29,8 +29,8 @@ bool EntryFileIsGone(const Entry *entry)
     sLongPath form;
     bool gone = false;
     if (FormLongPath(entry->path, &form) == FILE_OK)
-        gone = GetFileAttributesW(form.text) == INVALID_FILE_ATTRIBUTES &&
-               IsGoneError(GetLastError());
+        gone =
+            GetFileAttributesW(form.text) == INVALID_FILE_ATTRIBUTES && IsGoneError(GetLastError());
     ReleaseLongPath(&form);
     return gone;
 }
@@ -39,7 +39,8 @@ bool EntryFileIsGone(const Entry *entry)
 // the entry stays in the list. False when the rows could not be kept.
 bool ShowMissingEntries(const bool *named, int32_t count)
 {
-    DisplayRow *rows = static_cast<DisplayRow *>(std::calloc(size_t(count) + 1, sizeof(DisplayRow)));
+    DisplayRow *rows =
+        static_cast<DisplayRow *>(std::calloc(size_t(count) + 1, sizeof(DisplayRow)));
     if (!rows)
         return false;
     int32_t missing = 0;

@@ -57,8 +57,8 @@ TEST(ListAppend, Utf8TaggedListsKeepTheirLineEndsSeparatorsAndOpenLastLine)
 
     // CR LF lines and a last line without its end: the end comes first.
     Grown crlf = Grow("\xEF\xBB\xBF" + crc + "\r\n" + crc, added);
-    EXPECT_EQ(crlf.bytes,
-              "\xEF\xBB\xBF" + crc + "\r\n" + crc + "\r\nCRC32C (sub/new \xC3\xA9.txt) = AABBCCDD\r\n");
+    EXPECT_EQ(crlf.bytes, "\xEF\xBB\xBF" + crc + "\r\n" + crc +
+                              "\r\nCRC32C (sub/new \xC3\xA9.txt) = AABBCCDD\r\n");
     Parsed reread;
     ParseFile(crlf.bytes, &reread);
     ASSERT_EQ(reread.list.count, 3);
@@ -94,8 +94,9 @@ TEST(ListAppend, WideListsGrowInUtf16AndAnEmptyQcxGetsItsMark)
 
     Grown tagged = Grow("\xFF\xFE" + Wide("CRC32C (a.txt) = 364B3FB7"), added);
     EXPECT_EQ(tagged.style.format, LIST_FORMAT_TAGGED);
-    EXPECT_EQ(tagged.bytes, "\xFF\xFE" + Wide("CRC32C (a.txt) = 364B3FB7\nSHA3-256 (C:\\d\\n.txt) = " +
-                                              digest + "\n"));
+    EXPECT_EQ(tagged.bytes,
+              "\xFF\xFE" +
+                  Wide("CRC32C (a.txt) = 364B3FB7\nSHA3-256 (C:\\d\\n.txt) = " + digest + "\n"));
 
     // A UTF-16 text cut inside a unit would read every added unit one byte off.
     Grown odd = Grow("\xFF\xFE" + qcx_line + "x", added);

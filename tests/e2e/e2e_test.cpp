@@ -732,8 +732,9 @@ TEST(EndToEnd, ACheckWithNewListsTheFilesItsListDoesNotName)
 {
     GrownTree tree = MakeGrownTree(TempParent(), L"talvor_e2e_new_");
     const std::wstring &f = tree.folder.path;
+    // The new files' rows spell the folder as the list's first entry does.
     std::wstring entries =
-        L"C\t364B3FB7\t" + Upper(tree.abc) + L"\r\nC\t9A71BB4C\t" + tree.hello + L"\r\n";
+        L"C\t364B3FB7\t" + f + L"\\ABC.TXT\r\nC\t9A71BB4C\t" + Upper(tree.hello) + L"\r\n";
     std::wstring inside = WriteChecksumListFile(tree.folder, L"inside.qcx", entries);
     std::wstring relative = PutFileIn(
         f, L"relative.txt", "CRC32C (ABC.txt) = 364b3fb7\nCRC32C (old/hello.txt) = 9a71bb4c\n");
