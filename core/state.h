@@ -10,6 +10,19 @@
 // Units in a target-path buffer (65,536 bytes).
 constexpr int32_t TARGET_PATH_UNITS = 32768;
 
+// What the last scan, check or single-file job did, for its summary. The
+// job's thread writes it from the job's start to its end; others read it
+// once the job has ended.
+struct JobTally {
+    int32_t job;                     // JOB_FOLDER_SCAN, JOB_CHECK, JOB_UPDATE or JOB_SINGLE_FILE
+    int32_t outcome;                 // JobOutcome once ended
+    bool ended;                      // the job is over and the tally complete
+    int64_t rows[ROW_STATUS_COUNT];  // rows shown, by RowStatus
+    uint64_t bytes_read;             // bytes the digests read
+    uint64_t started_ms;             // a monotonic clock at the start
+    uint64_t elapsed_ms;             // start to end
+};
+
 struct AppState {
     int32_t pending_job;
     int32_t hash_choice;
@@ -20,6 +33,7 @@ struct AppState {
     Entry *entries;      // null or a live array
     int32_t sse42;
     utf16 *target_buffer;  // the allocation target_path points into; owned
+    JobTally tally;
 };
 
 extern AppState g_app;

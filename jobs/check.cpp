@@ -30,7 +30,7 @@ void ShowCheckStart()
 
 struct CheckRun {
     const Entry *entries;
-    uint64_t mismatches;
+    uint64_t problems;
     RowQueue rows;
 };
 
@@ -44,16 +44,26 @@ bool HandOutListedEntry(void *job, int32_t index, DigestTask *task)
     return true;
 }
 
-// An unreadable file leaves the computed text empty, which never matches,
-// not even a stored digest field that starts with a NUL.
+// Only a file read whole is compared; the open's own answer tells a file
+// that is not there from one that could not be read.
+RowStatus CheckedStatus(const DigestTask *task, const Entry *entry)
+{
+    if (task->result == FILE_DIGEST_NOT_FOUND)
+        return ROW_MISSING;
+    if (task->result != FILE_DIGEST_DONE)
+        return ROW_ERROR;
+    return std::wcscmp(task->digest, entry->digest) == 0 ? ROW_OK : ROW_MISMATCH;
+}
+
 bool TakeCheckedEntry(void *job, int32_t index, const DigestTask *task)
 {
     CheckRun *run = static_cast<CheckRun *>(job);
     const Entry *entry = &run->entries[index];
-    bool match = task->digest[0] != 0 && std::wcscmp(task->digest, entry->digest) == 0;
-    if (!match)
-        ++run->mismatches;
-    QueueRow(&run->rows, entry->path, entry->digest, match ? L"OK" : L"MISMATCH");
+    RowStatus status = CheckedStatus(task, entry);
+    if (status != ROW_OK)
+        ++run->problems;
+    g_app.tally.bytes_read += task->bytes_read;
+    QueueRow(&run->rows, entry->path, entry->digest, status);
     return !run->rows.lost;
 }
 
@@ -80,7 +90,7 @@ int32_t VerifyEntries(const Entry *entries, int32_t n)
     if (run.rows.lost)
         return JOB_OUTCOME_NO_MEMORY;
     SetProgressPos(n);
-    return run.mismatches ? JOB_OUTCOME_BAD : JOB_OUTCOME_OK;
+    return run.problems ? JOB_OUTCOME_BAD : JOB_OUTCOME_OK;
 }
 
 // Units of `path` up to and including its last separator; 0 without one.
@@ -148,11 +158,11 @@ wchar_t *AnchorListedPath(const wchar_t *list_path, wchar_t *path, bool *anchore
 int32_t ShowUnnamedFiles(sListDir *unnamed)
 {
     int32_t n = unnamed->count;
-    DisplayRow *rows = static_cast<DisplayRow *>(std::calloc(size_t(n) + 1, sizeof(DisplayRow)));
-    if (!rows || !GrowEntryTable(n)) {
-        std::free(rows);
+    if (!GrowEntryTable(n))
         return -1;
-    }
+    RowQueue rows;
+    StartRowQueue(&rows, n);
+    SetProgressRange(n);
     int32_t unlisted = 0;
     char kind = kind_from_hash_choice(LoadHashChoice());
     for (int32_t i = 0; i < n; ++i) {
@@ -161,16 +171,14 @@ int32_t ShowUnnamedFiles(sListDir *unnamed)
                        TakeItemPath(&unnamed->items[i])};
         if (!entry.digest) {
             std::free(entry.path);
-            std::free(rows);
             return -1;
         }
         g_app.entries[g_app.entry_count++] = entry;
-        rows[i] = DisplayRow{entry.path, entry.digest, folder ? L"ERROR" : L"NEW"};
+        QueueRow(&rows, entry.path, entry.digest, folder ? ROW_ERROR : ROW_NEW);
         unlisted += folder ? 1 : 0;
     }
-    bool shown = AddResultRows(rows, n);
-    std::free(rows);
-    return shown ? unlisted : -1;
+    PublishRows(&rows);
+    return rows.lost ? -1 : unlisted;
 }
 
 // The files below the list's folder that no entry names, after the check's
@@ -198,7 +206,7 @@ int32_t CheckListFile(bool list_new_files)
     uint8_t *file = ReadListFile(g_app.target_path, &bytes);
     if (!file) {
         // A list file that cannot be measured or read, or is too large to read.
-        AddResultRow(L"Could not find item", L"ERROR", L"ERROR");
+        AddTalliedRow(L"Could not find item", L"ERROR", ROW_ERROR);
         return JOB_OUTCOME_FAILED;
     }
     ParsedList list = {};
@@ -260,7 +268,7 @@ bool HoldsOnlyByteOrderMark(const uint8_t *file, uint32_t bytes)
 void ShowListWithoutEntries()
 {
     SetStatusText(STATUS_COUNT, L"Files: 0", false);
-    AddResultRow(g_app.target_path, L"", L"ERROR");
+    AddTalliedRow(g_app.target_path, L"", ROW_ERROR);
 }
 
 int32_t AnchorListedPaths(const wchar_t *list_path)
@@ -279,7 +287,7 @@ int32_t AnchorListedPaths(const wchar_t *list_path)
             return -1;
         }
         if (!anchored) {
-            AddResultRow(entry.path, entry.digest, L"ERROR");
+            AddTalliedRow(entry.path, entry.digest, ROW_ERROR);
             std::free(entry.path);
             std::free(entry.digest);
             ++dropped;
@@ -297,7 +305,7 @@ int32_t AnchorListedPaths(const wchar_t *list_path)
 void ShowProblemRows(const ListProblems *problems)
 {
     for (int32_t i = 0; i < problems->count; ++i)
-        AddResultRow(problems->items[i].text, L"", L"ERROR");
+        AddTalliedRow(problems->items[i].text, L"", ROW_ERROR);
 }
 
 DWORD WINAPI CheckJob(LPVOID)

@@ -1,7 +1,6 @@
 #include <cstdlib>
 #include <cwchar>
 
-#include "fileio/fileio.h"
 #include "hash/hash.h"
 #include "jobs/jobs.h"
 
@@ -27,19 +26,19 @@ Entry *CreateSingleEntryTable()
     return entry;
 }
 
-// JOB_OUTCOME_OK when the file was measured and read (its digest text is
-// filled in), JOB_OUTCOME_FAILED when it cannot be opened or measured (no
-// file), JOB_OUTCOME_BAD when it could not be read.
+// JOB_OUTCOME_OK when the file was read (its digest text is filled in),
+// JOB_OUTCOME_FAILED when the open found no file (a job that could not run),
+// JOB_OUTCOME_BAD when it is there but could not be read.
 int32_t DigestEntryFile(Entry *entry)
 {
     entry->kind = kind_from_hash_choice(g_app.hash_choice);
-    file_digest_text(utf16(entry->kind), entry->path, entry->digest);
-    if (entry->digest[0] != 0)
+    file_digest_buffer buffer = {};
+    file_digest_result result = file_digest_text_with(
+        utf16(entry->kind), entry->path, entry->digest, &buffer, &g_app.tally.bytes_read);
+    release_file_digest_buffer(&buffer);
+    if (result == FILE_DIGEST_DONE)
         return JOB_OUTCOME_OK;
-    // Only a failure opens the file again: one that is not there at all is
-    // a job that could not run, one that could not be read a failed digest.
-    uint64_t size = 0;
-    return QueryFileSize(entry->path, &size) == FILE_OK ? JOB_OUTCOME_BAD : JOB_OUTCOME_FAILED;
+    return result == FILE_DIGEST_NOT_FOUND ? JOB_OUTCOME_FAILED : JOB_OUTCOME_BAD;
 }
 
 // Runs on the user-interface thread; the window handles no messages until
@@ -53,11 +52,11 @@ void RunSingleFileJob()
     Entry *entry = CreateSingleEntryTable();
     if (!entry) {
         ShowOutOfMemoryMessage();
-        AddResultRow(g_app.target_path, L"", L"ERROR");
+        AddTalliedRow(g_app.target_path, L"", ROW_ERROR);
     } else if ((outcome = DigestEntryFile(entry)) == JOB_OUTCOME_OK) {
-        AddResultRow(entry->path, entry->digest, L"Created");
+        AddTalliedRow(entry->path, entry->digest, ROW_CREATED);
     } else {
-        AddResultRow(entry->path, L"", L"ERROR");
+        AddTalliedRow(entry->path, L"", ROW_ERROR);
         ReleaseEntryTable();
     }
     SetProgressPos(100);
@@ -72,6 +71,7 @@ void DispatchPendingJob()
     int32_t job = g_app.pending_job;
     if (job < JOB_SINGLE_FILE)
         return;
+    StartJobTally(job);
     SetProgressPos(0);
     ClearResultList();
     ReleaseEntryTable();

@@ -49,14 +49,19 @@ int32_t ChooseDigestThreads(int32_t cores, int seek_penalty, int32_t forced);
 void ForceDigestThreads(int32_t count);
 
 // ---- What every job does on its way -----------------------------------------------
+// Empties the tally for `job` and starts its clock; the plain title again.
+void StartJobTally(int32_t job);
+// AddResultRow with the status's text, counted in the job's tally.
+void AddTalliedRow(const wchar_t *path, const wchar_t *digest, RowStatus status);
 // "Work" in the activity part and `phase` in the phase part.
 void BeginJob(const wchar_t *phase);
 // "Work " and the share of items done (index / total, single precision,
 // truncated) in the activity part.
 void ShowWorkPercentage(int32_t index, int32_t total);
-// Ends a job in a state the user can see is over: `phase` in the phase
-// part, "Ready" in the activity part, the job commands enabled again; then
-// announces `outcome` to the main window (NotifyJobEnded). Every job ends
+// Ends a job in a state the user can see is over: the tally closed and its
+// summary in the title, `phase` in the phase part, "Ready" in the activity
+// part, the job commands enabled again; then announces `outcome` to the
+// main window (NotifyJobEnded). Every job ends
 // here or in EndJobOutOfMemory, exactly once.
 void EndJob(const wchar_t *phase, int32_t outcome);
 // EndJob with "OK" or "BAD" for the outcome; EndJobOutOfMemory for
@@ -74,6 +79,18 @@ DWORD WINAPI UpdateJob(LPVOID unused);
 // Whether the file at `path` holds a checksum list (LooksLikeChecksumList of
 // its head); false when it cannot be read.
 bool FileHoldsChecksumList(const wchar_t *path);
+
+// ---- Summary ---------------------------------------------------------------------
+// Room for any summary, its NUL included.
+constexpr size_t JOB_SUMMARY_UNITS = 256;
+// The one-line summary of an ended job, e.g.
+// "BAD: 3 MISMATCH, 1 MISSING, 0 ERROR, 99,996 OK; 412 GB in 18 min":
+// "OK" or "BAD", the rows by status (a check's four and its "NEW" rows when
+// it has any, a scan's "ERROR" and "Created", an update's "ERROR",
+// "MISSING" and "Created"), the bytes read and the time taken, numbers grouped as the
+// user's locale groups them and sizes in the units Explorer shows. Cut to
+// fit `units`; returns the units written before the NUL.
+size_t ComposeJobSummary(const JobTally *tally, wchar_t *out, size_t units);
 
 // ---- Save ------------------------------------------------------------------------
 // Saves under `path` with "Saving"/"Ready" in the activity part and an error

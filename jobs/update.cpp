@@ -7,6 +7,7 @@
 #include "jobs/jobs.h"
 #include "list_file.h"
 #include "pipeline.h"
+#include "row_queue.h"
 
 namespace {
 
@@ -39,19 +40,15 @@ bool EntryFileIsGone(const Entry *entry)
 // the entry stays in the list. False when the rows could not be kept.
 bool ShowMissingEntries(const bool *named, int32_t count)
 {
-    DisplayRow *rows =
-        static_cast<DisplayRow *>(std::calloc(size_t(count) + 1, sizeof(DisplayRow)));
-    if (!rows)
-        return false;
-    int32_t missing = 0;
+    RowQueue rows;
+    StartRowQueue(&rows, count);
     for (int32_t i = 0; i < count; ++i) {
         const Entry *entry = &g_app.entries[i];
         if (!named[i] && EntryFileIsGone(entry))
-            rows[missing++] = DisplayRow{entry->path, entry->digest, L"MISSING"};
+            QueueRow(&rows, entry->path, entry->digest, ROW_MISSING);
     }
-    bool shown = missing == 0 || AddResultRows(rows, missing);
-    std::free(rows);
-    return shown;
+    PublishRows(&rows);
+    return !rows.lost;
 }
 
 // The path an added entry gets in the list: relative to the list's folder
@@ -157,7 +154,7 @@ int32_t ReadListToUpdate(ReadList *list)
 {
     list->bytes = ReadListFile(g_app.target_path, &list->size);
     if (!list->bytes) {
-        AddResultRow(L"Could not find item", L"ERROR", L"ERROR");
+        AddTalliedRow(L"Could not find item", L"ERROR", ROW_ERROR);
         return JOB_OUTCOME_FAILED;
     }
     ParsedList parsed = {};

@@ -6,6 +6,32 @@
 
 JobThreads g_job_threads;
 
+void StartJobTally(int32_t job)
+{
+    g_app.tally = JobTally{};
+    g_app.tally.job = job;
+    g_app.tally.started_ms = GetTickCount64();
+    SetTitleDetail(nullptr);
+}
+
+void AddTalliedRow(const wchar_t *path, const wchar_t *digest, RowStatus status)
+{
+    ++g_app.tally.rows[status];
+    AddResultRow(path, digest, RowStatusText(status));
+}
+
+// The summary replaces the plain title until the next job starts.
+void EndJobTally(int32_t outcome)
+{
+    JobTally *tally = &g_app.tally;
+    tally->elapsed_ms = GetTickCount64() - tally->started_ms;
+    tally->outcome = outcome;
+    tally->ended = true;
+    wchar_t summary[JOB_SUMMARY_UNITS];
+    ComposeJobSummary(tally, summary, JOB_SUMMARY_UNITS);
+    SetTitleDetail(summary);
+}
+
 void BeginJob(const wchar_t *phase)
 {
     SetStatusText(STATUS_ACTIVITY, L"Work", true);
@@ -22,9 +48,10 @@ void StartRowQueue(RowQueue *queue, int32_t total)
     queue->progress_shown = -1;
 }
 
-void QueueRow(RowQueue *queue, const wchar_t *path, const wchar_t *digest, const wchar_t *status)
+void QueueRow(RowQueue *queue, const wchar_t *path, const wchar_t *digest, RowStatus status)
 {
-    queue->rows[queue->count++] = DisplayRow{path, digest, status};
+    ++g_app.tally.rows[status];
+    queue->rows[queue->count++] = DisplayRow{path, digest, RowStatusText(status)};
     ++queue->done;
     if (queue->count == ROW_BATCH_ROWS ||
         GetTickCount64() - queue->published_at >= ROW_BATCH_DELAY_MS)
@@ -62,6 +89,7 @@ void ShowWorkPercentage(int32_t index, int32_t total)
 
 void EndJob(const wchar_t *phase, int32_t outcome)
 {
+    EndJobTally(outcome);
     SetStatusText(STATUS_PHASE, phase, true);
     SetStatusText(STATUS_ACTIVITY, L"Ready", true);
     EnableJobCommands(true);

@@ -27,14 +27,20 @@
 #define ID_OPTIONS_SHA3_224 32788
 #define ID_OPTIONS_SHA3_384 32789
 #define ID_OPTIONS_SHA3_512 32790
-#define ID_FILE_UPDATE 32794
-#define ID_OPTIONS_NEW_FILES 32795
+#define ID_FILE_UPDATE 32797
+#define ID_OPTIONS_NEW_FILES 32798
 
 // The result list's own commands: Select all and Copy (also Ctrl+A, Ctrl+C)
 // and the context menu's "Copy" and "Copy digest".
 #define ID_EDIT_SELECT_ALL 32791
 #define ID_EDIT_COPY 32792
 #define ID_EDIT_COPY_DIGEST 32793
+
+// The View menu: "Show problems only", "Next problem" (F8), "Previous
+// problem" (Shift+F8).
+#define ID_VIEW_PROBLEMS_ONLY 32794
+#define ID_VIEW_NEXT_PROBLEM 32795
+#define ID_VIEW_PREVIOUS_PROBLEM 32796
 
 #define ID_RESULT_LIST 6990
 #define ID_STATUS_BAR 11990

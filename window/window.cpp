@@ -306,10 +306,15 @@ void AnswerCellText(NMLVDISPINFOW *info)
 LRESULT HandleNotify(HWND window, WPARAM wparam, LPARAM lparam)
 {
     NMHDR *header = reinterpret_cast<NMHDR *>(lparam);
-    if (header->idFrom != ID_RESULT_LIST || header->code != LVN_GETDISPINFOW)
-        return DefWindowProcW(window, WM_NOTIFY, wparam, lparam);
-    AnswerCellText(reinterpret_cast<NMLVDISPINFOW *>(lparam));
-    return 0;
+    if (header->idFrom == ID_RESULT_LIST && header->code == LVN_GETDISPINFOW) {
+        AnswerCellText(reinterpret_cast<NMLVDISPINFOW *>(lparam));
+        return 0;
+    }
+    if (header->idFrom == ID_RESULT_LIST && header->code == LVN_COLUMNCLICK) {
+        ClickResultColumn(reinterpret_cast<NMLISTVIEW *>(lparam)->iSubItem);
+        return 0;
+    }
+    return DefWindowProcW(window, WM_NOTIFY, wparam, lparam);
 }
 
 void PaintNothing(HWND window)
@@ -458,6 +463,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
         if (reinterpret_cast<HWND>(wparam) != ResultListHandle())
             return DefWindowProcW(window, message, wparam, lparam);
         ShowResultListMenu(POINT{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)});
+        return 0;
+    case WM_INITMENUPOPUP:
+        // Menu states follow the data as each menu opens.
+        DeriveViewMenuStates(reinterpret_cast<HMENU>(wparam));
         return 0;
     case WM_NOTIFY:
         return HandleNotify(window, wparam, lparam);
