@@ -56,16 +56,10 @@ int WriteJobReport(const wchar_t *path);
 // ---- Drag and drop (drop.cpp) ------------------------------------------------------
 
 // The drop handler of the main window: one dropped folder is scanned, one
-// dropped checksum list (LooksLikeChecksumList) is checked, one other file
+// dropped checksum list (FileHoldsChecksumList) is checked, one other file
 // is digested. Several items, or any drop while a job runs or is pending,
 // change nothing.
 void HandleDroppedFiles(HDROP drop);
-// Whether the first bytes of a file (`size` of them, `whole` when that is
-// the whole file) are a checksum list to check rather than a file to digest:
-// a .qcx list starts (after its byte order mark) with a kind letter and a
-// tab; a tagged list gives at least one entry from its complete lines there,
-// and more entries than lines that gave none.
-bool LooksLikeChecksumList(const uint8_t *bytes, size_t size, bool whole);
 
 // ---- Menu commands (commands.cpp) ----------------------------------------------
 
@@ -93,6 +87,9 @@ int ChooseFolder();
 // Check: the open dialog for a checksum list file; a confirmed name becomes
 // the target path of a check job. Always 0.
 int ChooseChecksumFile();
+// Update list: the same open dialog; a confirmed name becomes the target
+// path of an update job. Always 0.
+int ChooseListToUpdate();
 // Save: the save dialog; a confirmed name is written by SaveChecksumListTo.
 // Always 0.
 int SaveChecksumList();
@@ -101,3 +98,5 @@ int SaveChecksumList();
 void ChooseHashAlgorithm(int32_t choice);
 // Flips the hidden-files flag; its item's mark shows the new value.
 void ToggleHiddenFiles();
+// Flips whether a check also lists the files its list does not name.
+void ToggleNewFiles();

@@ -30,6 +30,11 @@ bool HiddenFilesMarked()
     return g_app.hidden_files_marked != 0;
 }
 
+bool NewFilesListed()
+{
+    return g_app.list_new_files != 0;
+}
+
 bool NoProblemRow()
 {
     return !AnyProblemRow();
@@ -45,6 +50,7 @@ struct MenuItemRule {
 constexpr MenuItemRule kMenuItemRules[] = {
     {ID_FILE_SCAN, JobRunning, Never},
     {ID_FILE_CHECK, JobRunning, Never},
+    {ID_FILE_UPDATE, JobRunning, Never},
     {ID_FILE_SAVE, JobRunning, Never},
     {ID_OPTIONS_AUTOMODE, Always, Never},
     {ID_OPTIONS_SHA3_224, Never, AlgorithmMarked<HASH_SHA3_224>},
@@ -53,6 +59,7 @@ constexpr MenuItemRule kMenuItemRules[] = {
     {ID_OPTIONS_SHA3_512, Never, AlgorithmMarked<HASH_SHA3_512>},
     {ID_OPTIONS_CRC32, Never, AlgorithmMarked<HASH_CRC32C>},
     {ID_OPTIONS_HIDDEN, Always, HiddenFilesMarked},
+    {ID_OPTIONS_NEW_FILES, Never, NewFilesListed},
     {ID_VIEW_PROBLEMS_ONLY, Never, ProblemsOnlyShown},
     {ID_VIEW_NEXT_PROBLEM, NoProblemRow, Never},
     {ID_VIEW_PREVIOUS_PROBLEM, NoProblemRow, Never},
@@ -95,6 +102,8 @@ LRESULT HandleCommand(HWND window, WPARAM wparam, LPARAM lparam)
         return CommandGreyed(ID_FILE_SCAN) ? 0 : ChooseFolder();
     case ID_FILE_CHECK:
         return CommandGreyed(ID_FILE_CHECK) ? 0 : ChooseChecksumFile();
+    case ID_FILE_UPDATE:
+        return CommandGreyed(ID_FILE_UPDATE) ? 0 : ChooseListToUpdate();
     case ID_FILE_SAVE:
         return CommandGreyed(ID_FILE_SAVE) ? 0 : SaveChecksumList();
     case ID_EDIT_SELECT_ALL:
@@ -134,6 +143,9 @@ LRESULT HandleCommand(HWND window, WPARAM wparam, LPARAM lparam)
         return 0;
     case ID_OPTIONS_HIDDEN:
         ToggleHiddenFiles();
+        return 0;
+    case ID_OPTIONS_NEW_FILES:
+        ToggleNewFiles();
         return 0;
     default:
         return DefWindowProcW(window, WM_COMMAND, wparam, lparam);

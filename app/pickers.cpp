@@ -84,14 +84,29 @@ int ChooseFolder()
     return 0;
 }
 
-int ChooseChecksumFile()
+namespace {
+
+void ChooseListFor(int32_t job)
 {
     wchar_t name[CHECKLIST_DIALOG_NAME_UNITS] = {};
     OPENFILENAMEW dialog;
     FillChecklistDialog(&dialog, name);
     dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
     if (ShowChecklistDialog(&dialog, GetOpenFileNameW))
-        RequestJob(name, JOB_CHECK);
+        RequestJob(name, job);
+}
+
+}  // namespace
+
+int ChooseChecksumFile()
+{
+    ChooseListFor(JOB_CHECK);
+    return 0;
+}
+
+int ChooseListToUpdate()
+{
+    ChooseListFor(JOB_UPDATE);
     return 0;
 }
 
@@ -105,6 +120,11 @@ void ToggleHiddenFiles()
 {
     g_app.hidden_files = g_app.hidden_files ? 0 : 1;
     g_app.hidden_files_marked = g_app.hidden_files;
+}
+
+void ToggleNewFiles()
+{
+    g_app.list_new_files = g_app.list_new_files ? 0 : 1;
 }
 
 int SaveChecksumList()

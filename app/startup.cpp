@@ -31,6 +31,7 @@ const PathOption kPathOptions[] = {
     {L"-file=", 6, JOB_SINGLE_FILE},
     {L"-dir=", 5, JOB_FOLDER_SCAN},
     {L"-chk=", 5, JOB_CHECK},
+    {L"-update=", 8, JOB_UPDATE},
 };
 
 struct HashSwitch {
@@ -113,6 +114,8 @@ void ApplyArgument(const wchar_t *argument)
             return;
         }
     }
+    if (std::wcscmp(argument, L"-new") == 0)
+        g_app.list_new_files = 1;
 }
 
 void ShowEngineText(int has_sse42)

@@ -40,20 +40,7 @@ cleanup() { rm -rf "$data"; rmdir "$root/bench-data" 2>/dev/null || true; }
 trap cleanup EXIT
 
 # COUNT files of MIN..MAX bytes, 100 to a folder: top/dNNN/fNNNNNN.txt.
-make_tree() {
-    python3 - "$@" <<'PY'
-import os, sys
-top, count, low, high = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
-block = os.urandom(high + 7)
-for i in range(count):
-    folder = os.path.join(top, "d%04d" % (i // 100))
-    if i % 100 == 0:
-        os.makedirs(folder, exist_ok=True)
-    size = low + (i * 797) % (high - low + 1)
-    with open(os.path.join(folder, "f%06d.txt" % i), "wb") as f:
-        f.write(block[i % 7:i % 7 + size])
-PY
-}
+make_tree() { python3 "$root/bench/make_tree.py" "$@"; }
 
 make_large() {
     mkdir -p "$1"

@@ -1,10 +1,11 @@
 // The floor a folder scan is measured against: a plain Win32 program that
 // lists a tree with FindFirstFileW (breadth-first, as the scan does) and
 // opens, reads whole and closes each file, hashing nothing. Prints the file
-// count, bytes and seconds. Not a test: scan_bench.sh runs it in the same
-// Wine session as the program.
+// count, bytes and seconds. With --list it only lists: the bare listing an
+// update of a list is measured against. Not a test: scan_bench.sh and
+// update_bench.sh run it in the same Wine session as the program.
 //
-//   walk_floor.exe FOLDER [THREADS]
+//   walk_floor.exe [--list] FOLDER [THREADS]
 //
 // With THREADS above 1 the tree is listed first and that many threads then
 // open and read the files, each taking the next one: the floor of a scan on
@@ -13,6 +14,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -36,8 +38,9 @@ void ReadWhole(const std::wstring &path, std::vector<char> *buffer, Totals *tota
     ++totals->files;
 }
 
-// Reads each file as it is listed, or only lists it into `files`.
-void WalkTree(const std::wstring &top, Totals *totals, std::vector<std::wstring> *files)
+// Reads each file as it is listed (`read`), only counts it, or only lists it
+// into `files`.
+void WalkTree(const std::wstring &top, bool read, Totals *totals, std::vector<std::wstring> *files)
 {
     std::vector<std::wstring> folders{top};
     std::vector<char> buffer(1 << 20);
@@ -55,8 +58,10 @@ void WalkTree(const std::wstring &top, Totals *totals, std::vector<std::wstring>
                 folders.push_back(path);
             else if (files)
                 files->push_back(path);
-            else
+            else if (read)
                 ReadWhole(path, &buffer, totals);
+            else
+                ++totals->files;
         } while (FindNextFileW(search, &found));
         FindClose(search);
     }
@@ -85,7 +90,7 @@ DWORD WINAPI ReadingThread(LPVOID parameter)
 void WalkTreeOnThreads(const std::wstring &top, int threads, Totals *totals)
 {
     std::vector<std::wstring> files;
-    WalkTree(top, totals, &files);
+    WalkTree(top, false, totals, &files);
     SharedFiles shared = {&files, 0, {}, 0};
     std::vector<HANDLE> running;
     for (int t = 0; t < threads; ++t) {
@@ -107,20 +112,23 @@ void WalkTreeOnThreads(const std::wstring &top, int threads, Totals *totals)
 
 int wmain(int argc, wchar_t **argv)
 {
-    if (argc != 2 && argc != 3) {
-        std::fprintf(stderr, "usage: walk_floor FOLDER [THREADS]\n");
+    bool list_only = argc > 1 && std::wcscmp(argv[1], L"--list") == 0;
+    int first = list_only ? 2 : 1;
+    if (argc - first != 1 && argc - first != 2) {
+        std::fprintf(stderr, "usage: walk_floor [--list] FOLDER [THREADS]\n");
         return 2;
     }
-    int threads = argc == 3 ? _wtoi(argv[2]) : 1;
+    int threads = argc - first == 2 ? _wtoi(argv[first + 1]) : 1;
     threads = threads < 1 ? 1 : (threads > 64 ? 64 : threads);
     LARGE_INTEGER frequency, start, end;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
     Totals totals = {};
-    if (threads == 1)
-        WalkTree(argv[1], &totals, nullptr);
+    const wchar_t *folder = argv[first];
+    if (threads == 1 || list_only)
+        WalkTree(folder, !list_only, &totals, nullptr);
     else
-        WalkTreeOnThreads(argv[1], threads, &totals);
+        WalkTreeOnThreads(folder, threads, &totals);
     QueryPerformanceCounter(&end);
     double seconds = double(end.QuadPart - start.QuadPart) / double(frequency.QuadPart);
     std::printf("%llu files %llu bytes %.3f s\n", static_cast<unsigned long long>(totals.files),

@@ -110,3 +110,47 @@ enum ListPathKind : int {
                                    // check does not own; shown as an "ERROR" row
 };
 int ClassifyListPath(const utf16 *path);
+
+// Whether the first bytes of a file (`size` of them, `whole` when that is
+// the whole file) are a checksum list rather than a file to digest: a .qcx
+// list starts (after its byte order mark) with a kind letter and a tab; a
+// tagged list gives at least one entry from its complete lines there, and
+// more entries than lines that gave none.
+bool LooksLikeChecksumList(const uint8_t *bytes, size_t size, bool whole);
+// Enough of a file's head for LooksLikeChecksumList to tell.
+constexpr uint32_t LIST_HEAD_BYTES = 65536;
+
+// ---- Adding entries to a list -----------------------------------------------------
+//
+// An existing list grows by lines added after its last byte, written the way
+// its own lines are, so that every byte it held stays where it was.
+
+struct ListStyle {
+    int format;       // ListFormat
+    bool wide;        // UTF-16LE: every .qcx list, a tagged list with FF FE
+    bool crlf;        // its lines end CR LF (its first line end; .qcx: always)
+    bool open_end;    // its last line has no line end yet: one goes first
+    bool relative;    // a tagged list whose first entry's path is relative
+                      // (to the list's folder), or that has no entry
+    utf16 separator;  // the first separator its entries' paths use; '\\' if none
+    bool appendable;  // false for a UTF-16 text of an odd byte count, where
+                      // added units would be read one byte off
+    bool empty_file;  // nothing to follow: a .qcx list's byte order mark goes first
+};
+
+// `list`: the entries parsed from `bytes`, their paths as the list writes
+// them (before a check anchors them). An empty file has no format of its
+// own and takes `empty_format`, the one its name asks for.
+void ReadListStyle(const uint8_t *bytes, size_t size, const ParsedList *list, int empty_format,
+                   ListStyle *style);
+// Turns every '\\' of `path` into the style's separator.
+void UseListSeparator(const ListStyle *style, utf16 *path);
+// Whether an entry can be added in that style: it is listed, its kind is
+// known, and for a UTF-8 list its path fits (EntryFitsTaggedList).
+bool EntryFitsListStyle(const ListStyle *style, const Entry *entry);
+// Bytes that add the fitting entries of entries[0..count), the line end that
+// closes an open last line included; 0 when no entry fits.
+uint64_t AddedLinesBytes(const ListStyle *style, const Entry *entries, int32_t count);
+// Writes them into `out` (AddedLinesBytes bytes); returns the bytes written.
+uint64_t ComposeAddedLines(const ListStyle *style, const Entry *entries, int32_t count,
+                           uint8_t *out);

@@ -25,10 +25,10 @@ bool IsLowSurrogate(utf16 u)
     return u >= 0xDC00 && u <= 0xDFFF;
 }
 
+}  // namespace
+
 // ---- Composing ------------------------------------------------------------------
 
-// UTF-8 bytes of a path, or 0 with *fits false when UTF-8 cannot hold it or
-// it would split its line.
 uint64_t PathUtf8Bytes(const utf16 *path, bool *fits)
 {
     uint64_t bytes = 0;
@@ -53,7 +53,6 @@ uint64_t PathUtf8Bytes(const utf16 *path, bool *fits)
     return bytes;
 }
 
-// The path must fit (PathUtf8Bytes).
 char *WriteUtf8(const utf16 *path, char *out)
 {
     for (size_t i = 0; path && path[i]; ++i) {
@@ -80,6 +79,8 @@ char *WriteUtf8(const utf16 *path, char *out)
     }
     return out;
 }
+
+namespace {
 
 char *WriteAscii(const char *text, char *out)
 {

@@ -20,6 +20,7 @@ enum PendingJob : int32_t {
     JOB_SINGLE_FILE = 1,
     JOB_FOLDER_SCAN = 2,
     JOB_CHECK = 3,
+    JOB_UPDATE = 4,
 };
 
 enum HashChoice : int32_t {
@@ -38,8 +39,9 @@ enum RowStatus : int32_t {
     ROW_MISSING = 1,   // the file or its folder does not exist
     ROW_ERROR = 2,     // there but not read whole, or a list line without an entry
     ROW_OK = 3,        // read whole, digest equals the stored one
-    ROW_CREATED = 4,   // digested by a scan
-    ROW_STATUS_COUNT = 5,
+    ROW_CREATED = 4,   // digested by a scan or an update
+    ROW_NEW = 5,       // below a list's folder, named by no entry (not digested)
+    ROW_STATUS_COUNT = 6,
 };
 
 // Whether rows of this status are problems: anything but "OK" and "Created".

@@ -14,7 +14,7 @@ constexpr int32_t TARGET_PATH_UNITS = 32768;
 // job's thread writes it from the job's start to its end; others read it
 // once the job has ended.
 struct JobTally {
-    int32_t job;                     // JOB_FOLDER_SCAN, JOB_CHECK or JOB_SINGLE_FILE
+    int32_t job;                     // JOB_FOLDER_SCAN, JOB_CHECK, JOB_UPDATE or JOB_SINGLE_FILE
     int32_t outcome;                 // JobOutcome once ended
     bool ended;                      // the job is over and the tally complete
     int64_t rows[ROW_STATUS_COUNT];  // rows shown, by RowStatus
@@ -27,6 +27,7 @@ struct AppState {
     int32_t pending_job;
     int32_t hash_choice;
     int32_t hidden_files;
+    int32_t list_new_files;  // a check also lists the files its list does not name
     int32_t entry_count;
     utf16 *target_path;  // points into target_buffer (after a command-line prefix)
     Entry *entries;      // null or a live array

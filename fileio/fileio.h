@@ -56,6 +56,11 @@ int BuildSearchPattern(const wchar_t *folder, wchar_t *out, uint32_t capacity);
 // that is a reserved device name (CON, PRN, AUX, NUL, COM0-9, LPT0-9, with
 // or without an extension). Shares (\\server\share\...) are files.
 int IsDevicePath(const wchar_t *path);
+// Orders two names as Windows tells file names apart: unit by unit, case
+// ignored through the system's upper-case table (CompareStringOrdinal), so
+// two names equal here name one file. Negative, 0 or positive; `units` -1
+// reads up to the NUL.
+int CompareFileNames(const wchar_t *a, int32_t a_units, const wchar_t *b, int32_t b_units);
 // The current folder in a new buffer, or null when it cannot be read;
 // RestoreCurrentFolder makes it current again and releases it (null: no-op).
 // For calls that may move the current folder, which relative paths depend on.

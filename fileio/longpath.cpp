@@ -628,3 +628,8 @@ void RestoreCurrentFolder(wchar_t *saved)
     SetCurrentDirectoryW(saved);
     std::free(saved);
 }
+
+int CompareFileNames(const wchar_t *a, int32_t a_units, const wchar_t *b, int32_t b_units)
+{
+    return CompareStringOrdinal(a, a_units, b, b_units, TRUE) - CSTR_EQUAL;
+}

@@ -7,6 +7,7 @@
 #include "checklist/checklist.h"
 #include "fileio/fileio.h"
 #include "hash/hash.h"
+#include "list_file.h"
 #include "pipeline.h"
 #include "row_queue.h"
 
@@ -25,34 +26,6 @@ void ShowCheckStart()
     SetStatusText(STATUS_ENGINE, L"", true);
     SetStatusText(STATUS_COUNT, L"", true);
     BeginJob(L"Reading file");
-}
-
-// Reads the list file whole; null when it cannot be read. *bytes: its size.
-uint8_t *ReadListFile(const wchar_t *path, uint32_t *bytes)
-{
-    uint64_t size = 0;
-    if (QueryFileSize(path, &size) != FILE_OK || size >= LIST_SIZE_LIMIT)
-        return nullptr;
-    uint32_t limit = uint32_t(size);
-    void *file = ReadFileWhole(path, &limit);
-    SetProgressPos(0);
-    if (!file)
-        return nullptr;
-    *bytes = limit;
-    return static_cast<uint8_t *>(file);
-}
-
-// Only an empty file or a lone byte order mark is a list without entries;
-// anything else that yields none is not a list this program can check.
-bool HoldsOnlyByteOrderMark(const uint8_t *file, uint32_t bytes)
-{
-    return bytes == 0 || (bytes == 2 && file[0] == 0xFF && file[1] == 0xFE);
-}
-
-void ShowListWithoutEntries()
-{
-    SetStatusText(STATUS_COUNT, L"Files: 0", false);
-    AddTalliedRow(g_app.target_path, L"", ROW_ERROR);
 }
 
 struct CheckRun {
@@ -178,51 +151,56 @@ wchar_t *AnchorListedPath(const wchar_t *list_path, wchar_t *path, bool *anchore
     }
 }
 
-// Anchors every path of a tagged list's entries. An entry that cannot be
-// anchored gets an "ERROR" row and leaves the table. The number of those
-// entries, or -1 when memory ran out (the table stays whole and consistent).
-int32_t AnchorListedPaths(const wchar_t *list_path)
+// Adds every file below the list's folder that no entry names to the entry
+// table without a digest (Save leaves it out), each shown as a "NEW" row,
+// and each folder that could not all be listed as an "ERROR" row. The
+// number of those folders, or -1 when memory ran out.
+int32_t ShowUnnamedFiles(sListDir *unnamed)
 {
-    int32_t kept = 0;
-    int32_t dropped = 0;
-    for (int32_t i = 0; i < g_app.entry_count; ++i) {
-        Entry entry = g_app.entries[i];
-        bool anchored = true;
-        wchar_t *path = AnchorListedPath(list_path, entry.path, &anchored);
-        if (!path) {
-            // Close the gap left by dropped entries before giving up.
-            std::memmove(&g_app.entries[kept], &g_app.entries[i],
-                         sizeof(Entry) * size_t(g_app.entry_count - i));
-            g_app.entry_count -= dropped;
+    int32_t n = unnamed->count;
+    if (!GrowEntryTable(n))
+        return -1;
+    RowQueue rows;
+    StartRowQueue(&rows, n);
+    SetProgressRange(n);
+    int32_t unlisted = 0;
+    char kind = kind_from_hash_choice(LoadHashChoice());
+    for (int32_t i = 0; i < n; ++i) {
+        bool folder = IsUnlistedFolder(&unnamed->items[i]) != 0;
+        Entry entry = {kind, static_cast<utf16 *>(std::calloc(1, sizeof(utf16))),
+                       TakeItemPath(&unnamed->items[i])};
+        if (!entry.digest) {
+            std::free(entry.path);
             return -1;
         }
-        if (!anchored) {
-            AddTalliedRow(entry.path, entry.digest, ROW_ERROR);
-            std::free(entry.path);
-            std::free(entry.digest);
-            ++dropped;
-            continue;
-        }
-        if (path != entry.path)
-            std::free(entry.path);
-        entry.path = path;
-        g_app.entries[kept++] = entry;
+        g_app.entries[g_app.entry_count++] = entry;
+        QueueRow(&rows, entry.path, entry.digest, folder ? ROW_ERROR : ROW_NEW);
+        unlisted += folder ? 1 : 0;
     }
-    g_app.entry_count = kept;
-    return dropped;
+    PublishRows(&rows);
+    return rows.lost ? -1 : unlisted;
 }
 
-// One "ERROR" row for each line of the list that gave no entry.
-void ShowProblemRows(const ListProblems *problems)
+// The files below the list's folder that no entry names, after the check's
+// rows; the number of folders that could not all be listed, or -1 when
+// memory ran out.
+int32_t ListNewFiles(bool tagged)
 {
-    for (int32_t i = 0; i < problems->count; ++i)
-        AddTalliedRow(problems->items[i].text, L"", ROW_ERROR);
+    SetStatusText(STATUS_PHASE, L"Listing directory", true);
+    ListAudit audit;
+    int32_t unlisted = -1;
+    if (AuditListFolder(g_app.target_path, tagged, g_app.entries, g_app.entry_count, &audit) ==
+        JOB_OUTCOME_OK)
+        unlisted = ShowUnnamedFiles(&audit.unnamed);
+    ReleaseListAudit(&audit);
+    return unlisted;
 }
 
 // The outcome of checking the list at the target path, or
 // JOB_OUTCOME_NO_MEMORY. A list that cannot be read, or yields no entry, is
-// a check that could not run; lines that gave no entry make it "BAD".
-int32_t CheckListFile()
+// a check that could not run; lines that gave no entry make it "BAD", new
+// files (`list_new_files`) do not.
+int32_t CheckListFile(bool list_new_files)
 {
     uint32_t bytes = 0;
     uint8_t *file = ReadListFile(g_app.target_path, &bytes);
@@ -257,15 +235,83 @@ int32_t CheckListFile()
         return JOB_OUTCOME_FAILED;
     }
     int32_t outcome = VerifyEntries(g_app.entries, g_app.entry_count);
+    if (list_new_files && outcome != JOB_OUTCOME_NO_MEMORY) {
+        int32_t unlisted = ListNewFiles(tagged);
+        if (unlisted < 0)
+            return JOB_OUTCOME_NO_MEMORY;
+        listing_errors += unlisted;
+    }
     return listing_errors && outcome == JOB_OUTCOME_OK ? JOB_OUTCOME_BAD : outcome;
 }
 
 }  // namespace
 
+uint8_t *ReadListFile(const wchar_t *path, uint32_t *bytes)
+{
+    uint64_t size = 0;
+    if (QueryFileSize(path, &size) != FILE_OK || size >= LIST_SIZE_LIMIT)
+        return nullptr;
+    uint32_t limit = uint32_t(size);
+    void *file = ReadFileWhole(path, &limit);
+    SetProgressPos(0);
+    if (!file)
+        return nullptr;
+    *bytes = limit;
+    return static_cast<uint8_t *>(file);
+}
+
+bool HoldsOnlyByteOrderMark(const uint8_t *file, uint32_t bytes)
+{
+    return bytes == 0 || (bytes == 2 && file[0] == 0xFF && file[1] == 0xFE);
+}
+
+void ShowListWithoutEntries()
+{
+    SetStatusText(STATUS_COUNT, L"Files: 0", false);
+    AddTalliedRow(g_app.target_path, L"", ROW_ERROR);
+}
+
+int32_t AnchorListedPaths(const wchar_t *list_path)
+{
+    int32_t kept = 0;
+    int32_t dropped = 0;
+    for (int32_t i = 0; i < g_app.entry_count; ++i) {
+        Entry entry = g_app.entries[i];
+        bool anchored = true;
+        wchar_t *path = AnchorListedPath(list_path, entry.path, &anchored);
+        if (!path) {
+            // Close the gap left by dropped entries before giving up.
+            std::memmove(&g_app.entries[kept], &g_app.entries[i],
+                         sizeof(Entry) * size_t(g_app.entry_count - i));
+            g_app.entry_count -= dropped;
+            return -1;
+        }
+        if (!anchored) {
+            AddTalliedRow(entry.path, entry.digest, ROW_ERROR);
+            std::free(entry.path);
+            std::free(entry.digest);
+            ++dropped;
+            continue;
+        }
+        if (path != entry.path)
+            std::free(entry.path);
+        entry.path = path;
+        g_app.entries[kept++] = entry;
+    }
+    g_app.entry_count = kept;
+    return dropped;
+}
+
+void ShowProblemRows(const ListProblems *problems)
+{
+    for (int32_t i = 0; i < problems->count; ++i)
+        AddTalliedRow(problems->items[i].text, L"", ROW_ERROR);
+}
+
 DWORD WINAPI CheckJob(LPVOID)
 {
     ShowCheckStart();
     SetProgressPos(0);
-    EndJobWithOutcome(CheckListFile());
+    EndJobWithOutcome(CheckListFile(g_app.list_new_files != 0));
     return 0;
 }

@@ -26,8 +26,9 @@ struct JobThreads {
 
 extern JobThreads g_job_threads;
 
-// Marks a job running (SetJobRunning), which greys the job commands, and starts the folder scan
-// (JOB_FOLDER_SCAN) or the check (JOB_CHECK) on an idle-priority thread; pending job back to 0.
+// Marks a job running (SetJobRunning), which greys the job commands, and
+// starts the folder scan (JOB_FOLDER_SCAN), the check (JOB_CHECK) or the
+// update (JOB_UPDATE) on an idle-priority thread; pending job back to 0.
 void StartJobWorker(int32_t job);
 
 // How a job ended; the values are the exit codes of an unattended run (-exit).
@@ -72,14 +73,21 @@ void ShowOutOfMemoryMessage();
 void EndJobOutOfMemory();
 DWORD WINAPI FolderScanJob(LPVOID unused);
 DWORD WINAPI CheckJob(LPVOID unused);
+// Adds the files below a list's folder that it does not name to the list at
+// the target path, digested; shows the entries whose files are gone.
+DWORD WINAPI UpdateJob(LPVOID unused);
+// Whether the file at `path` holds a checksum list (LooksLikeChecksumList of
+// its head); false when it cannot be read.
+bool FileHoldsChecksumList(const wchar_t *path);
 
 // ---- Summary ---------------------------------------------------------------------
 // Room for any summary, its NUL included.
 constexpr size_t JOB_SUMMARY_UNITS = 256;
 // The one-line summary of an ended job, e.g.
 // "BAD: 3 MISMATCH, 1 MISSING, 0 ERROR, 99,996 OK; 412 GB in 18 min":
-// "OK" or "BAD", the rows by status (a check's four, a scan's "ERROR" and
-// "Created"), the bytes read and the time taken, numbers grouped as the
+// "OK" or "BAD", the rows by status (a check's four and its "NEW" rows when
+// it has any, a scan's "ERROR" and "Created", an update's "ERROR",
+// "MISSING" and "Created"), the bytes read and the time taken, numbers grouped as the
 // user's locale groups them and sizes in the units Explorer shows. Cut to
 // fit `units`; returns the units written before the NUL.
 size_t ComposeJobSummary(const JobTally *tally, wchar_t *out, size_t units);

@@ -38,3 +38,12 @@ constexpr int32_t DIGEST_PIPELINE_NO_MEMORY = -1;
 // DIGEST_PIPELINE_NO_MEMORY.
 int32_t RunDigestPipeline(const utf16 *target, int32_t count, HandOutTask hand_out, TakeDigest take,
                           WhileWaiting waiting, void *job);
+
+struct sListDir;
+// Digests every file of `listing` (on the drive of `target`) into new
+// entries after the last of the entry table, which has room for them, a
+// "Created" or "ERROR" row each, in listing order; an unlisted folder is an
+// "ERROR" row. The paths move from the listing. JOB_OUTCOME_OK,
+// JOB_OUTCOME_BAD when one could not be read, or JOB_OUTCOME_NO_MEMORY: the
+// rows and entries made so far stay, counted.
+int32_t DigestListedFiles(sListDir *listing, const utf16 *target);

@@ -6,6 +6,7 @@
 
 #include "checklist/checklist.h"
 #include "fileio/fileio.h"
+#include "list_file.h"
 
 namespace {
 

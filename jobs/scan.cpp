@@ -66,25 +66,11 @@ void ShowQueuedScanRows(void *job)
 // counted.
 int32_t DigestListing(sListDir *listing)
 {
-    int32_t n = listing->count;
-    Entry *table = static_cast<Entry *>(std::calloc(size_t(n), sizeof(Entry)));
+    Entry *table = static_cast<Entry *>(std::calloc(size_t(listing->count), sizeof(Entry)));
     g_app.entries = table;
     if (!table)
         return JOB_OUTCOME_NO_MEMORY;
-    SetProgressRange(n);
-    SetStatusText(STATUS_PHASE, L"Creating CRC", true);
-
-    ScanRun run = {listing, table, 0, false, {}};
-    StartRowQueue(&run.rows, n);
-    int32_t handed = RunDigestPipeline(g_app.target_path, n, HandOutListedFile, TakeScannedFile,
-                                       ShowQueuedScanRows, &run);
-    PublishRows(&run.rows);
-    // An entry whose digest text could not be had holds nothing to release.
-    g_app.entry_count = handed > 0 ? handed : 0;
-    if (handed == DIGEST_PIPELINE_NO_MEMORY || run.out_of_memory || run.rows.lost)
-        return JOB_OUTCOME_NO_MEMORY;
-    SetProgressPos(n);
-    return run.failed ? JOB_OUTCOME_BAD : JOB_OUTCOME_OK;
+    return DigestListedFiles(listing, g_app.target_path);
 }
 
 // Ends the scan of the target folder.
@@ -100,6 +86,26 @@ void ScanFolder(sListDir *listing)
 }
 
 }  // namespace
+
+int32_t DigestListedFiles(sListDir *listing, const wchar_t *target)
+{
+    int32_t n = listing->count;
+    Entry *table = g_app.entries + g_app.entry_count;
+    SetProgressRange(n);
+    SetStatusText(STATUS_PHASE, L"Creating CRC", true);
+
+    ScanRun run = {listing, table, 0, false, {}};
+    StartRowQueue(&run.rows, n);
+    int32_t handed =
+        RunDigestPipeline(target, n, HandOutListedFile, TakeScannedFile, ShowQueuedScanRows, &run);
+    PublishRows(&run.rows);
+    // An entry whose digest text could not be had holds nothing to release.
+    g_app.entry_count += handed > 0 ? handed : 0;
+    if (handed == DIGEST_PIPELINE_NO_MEMORY || run.out_of_memory || run.rows.lost)
+        return JOB_OUTCOME_NO_MEMORY;
+    SetProgressPos(n);
+    return run.failed ? JOB_OUTCOME_BAD : JOB_OUTCOME_OK;
+}
 
 DWORD WINAPI FolderScanJob(LPVOID)
 {

@@ -11,6 +11,7 @@ namespace {
 // The statuses a summary lists for each kind of job, problems first.
 const RowStatus kCheckStatuses[] = {ROW_MISMATCH, ROW_MISSING, ROW_ERROR, ROW_OK};
 const RowStatus kScanStatuses[] = {ROW_ERROR, ROW_CREATED};
+const RowStatus kUpdateStatuses[] = {ROW_ERROR, ROW_MISSING, ROW_CREATED};
 
 // The text as it grows, always terminated and never past its room.
 struct SummaryText {
@@ -92,6 +93,14 @@ void AppendDuration(SummaryText *text, uint64_t ms)
     Append(text, part);
 }
 
+// "3 MISMATCH"
+void AppendStatusCount(SummaryText *text, const JobTally *tally, RowStatus status)
+{
+    AppendCount(text, uint64_t(tally->rows[status]));
+    Append(text, L" ");
+    Append(text, RowStatusText(status));
+}
+
 }  // namespace
 
 size_t ComposeJobSummary(const JobTally *tally, wchar_t *out, size_t units)
@@ -102,14 +111,20 @@ size_t ComposeJobSummary(const JobTally *tally, wchar_t *out, size_t units)
     out[0] = 0;
     Append(&text, tally->outcome == JOB_OUTCOME_OK ? L"OK: " : L"BAD: ");
     bool check = tally->job == JOB_CHECK;
-    const RowStatus *statuses = check ? kCheckStatuses : kScanStatuses;
-    size_t count = check ? std::size(kCheckStatuses) : std::size(kScanStatuses);
+    bool update = tally->job == JOB_UPDATE;
+    const RowStatus *statuses = check ? kCheckStatuses : update ? kUpdateStatuses : kScanStatuses;
+    size_t count = check    ? std::size(kCheckStatuses)
+                   : update ? std::size(kUpdateStatuses)
+                            : std::size(kScanStatuses);
     for (size_t i = 0; i < count; ++i) {
         if (i > 0)
             Append(&text, L", ");
-        AppendCount(&text, uint64_t(tally->rows[statuses[i]]));
-        Append(&text, L" ");
-        Append(&text, RowStatusText(statuses[i]));
+        AppendStatusCount(&text, tally, statuses[i]);
+    }
+    // A check lists new files only when asked to, and says so only then.
+    if (check && tally->rows[ROW_NEW] > 0) {
+        Append(&text, L", ");
+        AppendStatusCount(&text, tally, ROW_NEW);
     }
     Append(&text, L"; ");
     AppendSize(&text, tally->bytes_read);

@@ -117,9 +117,13 @@ void EndJobOutOfMemory()
 
 void StartJobWorker(int32_t job)
 {
-    LPTHREAD_START_ROUTINE entry = job == JOB_CHECK ? CheckJob : FolderScanJob;
-    HANDLE *handle = job == JOB_CHECK ? &g_job_threads.check_thread : &g_job_threads.scan_thread;
-    DWORD *id = job == JOB_CHECK ? &g_job_threads.check_thread_id : &g_job_threads.scan_thread_id;
+    // An update reads its list like a check: it takes the check's thread.
+    bool list_job = job == JOB_CHECK || job == JOB_UPDATE;
+    LPTHREAD_START_ROUTINE entry = job == JOB_CHECK    ? CheckJob
+                                   : job == JOB_UPDATE ? UpdateJob
+                                                       : FolderScanJob;
+    HANDLE *handle = list_job ? &g_job_threads.check_thread : &g_job_threads.scan_thread;
+    DWORD *id = list_job ? &g_job_threads.check_thread_id : &g_job_threads.scan_thread_id;
 
     SetJobRunning(true);
     *handle = CreateThread(nullptr, 0, entry, nullptr, 0, id);

@@ -197,8 +197,8 @@ void SetTitleDetailNow(const void *args)
 
 const wchar_t *RowStatusText(RowStatus status)
 {
-    static const wchar_t *const texts[ROW_STATUS_COUNT] = {L"MISMATCH", L"MISSING", L"ERROR", L"OK",
-                                                           L"Created"};
+    static const wchar_t *const texts[ROW_STATUS_COUNT] = {L"MISMATCH", L"MISSING", L"ERROR",
+                                                           L"OK",       L"Created", L"NEW"};
     return status >= 0 && status < ROW_STATUS_COUNT ? texts[status] : L"ERROR";
 }
 

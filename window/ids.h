@@ -27,6 +27,8 @@
 #define ID_OPTIONS_SHA3_224 32788
 #define ID_OPTIONS_SHA3_384 32789
 #define ID_OPTIONS_SHA3_512 32790
+#define ID_FILE_UPDATE 32797
+#define ID_OPTIONS_NEW_FILES 32798
 
 // The result list's own commands: Select all and Copy (also Ctrl+A, Ctrl+C)
 // and the context menu's "Copy" and "Copy digest".

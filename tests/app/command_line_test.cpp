@@ -41,6 +41,15 @@ TEST(CommandLine, PathOptionsSetTheTargetAndTheJob)
     ExpectRequest(L"talvor.exe -dir=C:\\data", JOB_FOLDER_SCAN, 0, L"C:\\data");
     ExpectRequest(L"talvor.exe -chk=C:\\data\\list.qcx", JOB_CHECK, 0, L"C:\\data\\list.qcx");
     ExpectRequest(L"talvor.exe -file=", JOB_SINGLE_FILE, 0, L"");
+    ExpectRequest(L"talvor.exe -update=C:\\d\\l.txt", JOB_UPDATE, 0, L"C:\\d\\l.txt");
+
+    // -new is a setting of its own, exact and case-sensitive like the others.
+    g_app.list_new_files = 0;
+    ExpectRequest(L"t.exe -NEW -new1 -Update=X", 0, 0, L"(none)");
+    EXPECT_EQ(g_app.list_new_files, 0);
+    ExpectRequest(L"t.exe -new -chk=B", JOB_CHECK, 0, L"B");
+    EXPECT_EQ(g_app.list_new_files, 1);
+    g_app.list_new_files = 0;
 
     // The path is the text right after the prefix inside the stored buffer.
     Read(L"talvor.exe -file=x.bin");

@@ -36,7 +36,7 @@ const AlgorithmCommand kAlgorithmCommands[] = {
     {ID_OPTIONS_CRC32, HASH_CRC32C},
 };
 
-const UINT kJobCommands[] = {ID_FILE_SCAN, ID_FILE_CHECK, ID_FILE_SAVE};
+const UINT kJobCommands[] = {ID_FILE_SCAN, ID_FILE_CHECK, ID_FILE_UPDATE, ID_FILE_SAVE};
 
 LRESULT SendCommand(UINT command, WORD source = 0)
 {
@@ -233,6 +233,15 @@ TEST(Menu, AlgorithmItemsCheckExactlyTheChosenOneWhileTheCommandLineLeavesTheMar
     SendCommand(ID_OPTIONS_HIDDEN);
     EXPECT_EQ(g_app.hidden_files, 0);
     EXPECT_FALSE(gui::MenuState(ID_OPTIONS_HIDDEN) & MF_CHECKED);
+    // Listing new files: off at start, its mark following each flip.
+    EXPECT_EQ(g_app.list_new_files, 0);
+    EXPECT_FALSE(gui::MenuState(ID_OPTIONS_NEW_FILES) & MF_CHECKED);
+    SendCommand(ID_OPTIONS_NEW_FILES);
+    EXPECT_EQ(g_app.list_new_files, 1);
+    EXPECT_TRUE(gui::MenuState(ID_OPTIONS_NEW_FILES) & MF_CHECKED);
+    SendCommand(ID_OPTIONS_NEW_FILES);
+    EXPECT_EQ(g_app.list_new_files, 0);
+    EXPECT_FALSE(gui::MenuState(ID_OPTIONS_NEW_FILES) & MF_CHECKED);
     EXPECT_EQ(gui::Close(), 0);
 
     ASSERT_EQ(gui::Start(L"talvor.exe -sha512 -sha224"), 1);
@@ -326,6 +335,7 @@ TEST(Menu, JobCommandsAreGreyedForAWholeScanWhileOptionsAndAboutStayUsable)
     // opens over a table that the worker is filling.
     EXPECT_FALSE(RunCommandWithDialog(ID_FILE_SCAN, L"Browse for Folder", PressCancel));
     EXPECT_FALSE(RunCommandWithDialog(ID_FILE_CHECK, L"Open", PressCancel));
+    EXPECT_FALSE(RunCommandWithDialog(ID_FILE_UPDATE, L"Open", PressCancel));
     EXPECT_FALSE(RunCommandWithDialog(ID_FILE_SAVE, L"Save As", PressCancel));
 
     ASSERT_TRUE(gui::PumpUntil([] { return DigestHeld() && gui::RowCount() >= 20; }));

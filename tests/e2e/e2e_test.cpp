@@ -7,6 +7,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
+#include <cwctype>
 #include <map>
 #include <string>
 #include <utility>
@@ -773,6 +775,53 @@ std::map<std::wstring, std::pair<std::wstring, std::wstring>> RowsByPath(const A
     return rows;
 }
 
+// The paths of the rows with `status`, sorted: the walk's order is the file
+// system's.
+std::vector<std::wstring> RowsWith(const AppRun &run, const wchar_t *status)
+{
+    std::vector<std::wstring> paths;
+    for (const std::vector<std::wstring> &row : run.rows)
+        if (row[2] == status)
+            paths.push_back(row[0]);
+    std::sort(paths.begin(), paths.end());
+    return paths;
+}
+
+std::vector<std::wstring> Sorted(std::vector<std::wstring> paths)
+{
+    std::sort(paths.begin(), paths.end());
+    return paths;
+}
+
+// abc.txt and old\hello.txt, listed; top.txt, old\more.txt and
+// fresh\deep.txt, added since.
+struct GrownTree {
+    NamedFolder folder;
+    std::wstring abc, hello;
+    std::vector<std::wstring> added;
+};
+
+GrownTree MakeGrownTree(const std::wstring &parent, const std::wstring &prefix)
+{
+    GrownTree tree;
+    tree.folder = MakeNamedFolder(parent, prefix);
+    const std::wstring &f = tree.folder.path;
+    tree.abc = PutFileIn(f, L"abc.txt", "abc");
+    MakeSubFolder(f, L"old");
+    MakeSubFolder(f, L"fresh");
+    tree.hello = PutFileIn(f, L"old\\hello.txt", "hello");
+    tree.added = {PutFileIn(f, L"top.txt", "top"), PutFileIn(f, L"old\\more.txt", "more"),
+                  PutFileIn(f, L"fresh\\deep.txt", "deep")};
+    return tree;
+}
+
+std::wstring Upper(std::wstring text)
+{
+    for (wchar_t &unit : text)
+        unit = wchar_t(towupper(unit));
+    return text;
+}
+
 }  // namespace
 
 // a., "b " and x.\f.txt beside a, b and x\f.txt: each name is its own file
@@ -869,4 +918,137 @@ TEST(EndToEnd, ReadErrorsInListsAndFilesNeverEndOk)
     ASSERT_EQ(DRIVER_OK, scan.wait_result);
     EXPECT_EQ(std::make_pair(large_crc, std::wstring(L"Created")), RowsByPath(scan)[large]);
     RemoveTree(folder.path);
+
+// The files a list does not name: wherever the list lies, however its paths
+// are written, and never a file it names in another case nor another list.
+TEST(EndToEnd, ACheckWithNewListsTheFilesItsListDoesNotName)
+{
+    GrownTree tree = MakeGrownTree(TempParent(), L"talvor_e2e_new_");
+    const std::wstring &f = tree.folder.path;
+    // The new files' rows spell the folder as the list's first entry does.
+    std::wstring entries =
+        L"C\t364B3FB7\t" + f + L"\\ABC.TXT\r\nC\t9A71BB4C\t" + Upper(tree.hello) + L"\r\n";
+    std::wstring inside = WriteChecksumListFile(tree.folder, L"inside.qcx", entries);
+    std::wstring relative = PutFileIn(
+        f, L"relative.txt", "CRC32C (ABC.txt) = 364b3fb7\nCRC32C (old/hello.txt) = 9a71bb4c\n");
+    NamedFolder outside_folder = MakeNamedFolder(TempParent(), L"talvor_e2e_outside_");
+    std::wstring outside = WriteChecksumListFile(outside_folder, L"outside.qcx", entries);
+
+    for (const std::wstring &list : {inside, relative, outside}) {
+        AppRun run = RunApp(L"-new " + Quoted(L"-chk=", list));
+        ASSERT_EQ(DRIVER_OK, run.wait_result) << list.c_str();
+        EXPECT_EQ(2u, RowsWith(run, L"OK").size()) << list.c_str();
+        EXPECT_EQ(Sorted(tree.added), RowsWith(run, L"NEW")) << list.c_str();
+        EXPECT_EQ(run.rows.size(), 5u) << list.c_str();
+        for (const std::vector<std::wstring> &row : run.rows)
+            EXPECT_TRUE(row[2] != L"NEW" || row[1].empty()) << row[0].c_str();
+        EXPECT_EQ(L"OK", run.parts[2]) << list.c_str();
+        EXPECT_EQ(0u, RunUnattended(L"-new " + Quoted(L"-chk=", list)));
+    }
+    // Without the switch a check says nothing of them; "-NEW" is not it.
+    AppRun plain = RunApp(L"-NEW " + Quoted(L"-chk=", inside));
+    ASSERT_EQ(DRIVER_OK, plain.wait_result);
+    EXPECT_EQ(2u, plain.rows.size());
+    RemoveTree(outside_folder.path);
+    RemoveTree(f);
+}
+
+// An update adds exactly the new files, after every byte the list held.
+TEST(EndToEnd, UpdateAppendsTheNewFilesAndKeepsEveryOldByte)
+{
+    GrownTree tree = MakeGrownTree(TempParent(), L"talvor_e2e_update_");
+    const std::wstring &f = tree.folder.path;
+    std::wstring gone = PutFileIn(f, L"old\\gone.txt", "gone");
+    std::wstring qcx = WriteChecksumListFile(tree.folder, L"list.qcx",
+                                             L"C\t364B3FB7\t" + tree.abc + L"\r\nC\t9A71BB4C\t" +
+                                                 tree.hello + L"\r\nC\t00000000\t" + gone);
+    std::string qcx_before = GetBytes(qcx);
+    std::string tagged_before = "; made by hand\r\nCRC32C (abc.txt) = 364b3fb7\r\n"
+                                "CRC32C (old\\hello.txt) = 9a71bb4c\r\n";
+    std::wstring tagged = PutFileIn(f, L"list.sfv.txt", tagged_before);
+    ASSERT_TRUE(DeleteFileW(gone.c_str()));
+
+    AppRun update = RunApp(L"-crc " + Quoted(L"-update=", qcx));
+    ASSERT_EQ(DRIVER_OK, update.wait_result);
+    EXPECT_EQ(Sorted(tree.added), RowsWith(update, L"Created"));
+    EXPECT_EQ(std::vector<std::wstring>{gone}, RowsWith(update, L"MISSING"));
+    EXPECT_EQ(4u, update.rows.size());
+    EXPECT_EQ(L"OK", update.parts[2]);
+    std::string qcx_after = GetBytes(qcx);
+    ASSERT_GT(qcx_after.size(), qcx_before.size());
+    EXPECT_EQ(qcx_before, qcx_after.substr(0, qcx_before.size()));
+    // The last line had no end: it gets one, then full paths like the others.
+    EXPECT_EQ(Utf16Bytes(L"\r\nC\t"), qcx_after.substr(qcx_before.size(), 8));
+    EXPECT_NE(std::string::npos, qcx_after.find(Utf16Bytes(L"\t" + tree.added[0] + L"\r\n")));
+
+    EXPECT_EQ(0u, RunUnattended(L"-crc " + Quoted(L"-update=", tagged)));
+    std::string tagged_after = GetBytes(tagged);
+    EXPECT_EQ(tagged_before, tagged_after.substr(0, tagged_before.size()));
+    EXPECT_NE(std::string::npos, tagged_after.find("CRC32C (old\\more.txt) = "));
+    EXPECT_NE(std::string::npos, tagged_after.find("CRC32C (top.txt) = "));
+    EXPECT_EQ(std::string::npos, tagged_after.find("list.qcx"));
+    EXPECT_EQ(std::string::npos, tagged_after.find("\n\n"));
+    EXPECT_EQ(std::string::npos, tagged_after.find(".saving"));
+
+    // Checked afterwards, every file the lists name is "OK" and none is new.
+    AppRun check = RunApp(L"-new " + Quoted(L"-chk=", tagged));
+    ASSERT_EQ(DRIVER_OK, check.wait_result);
+    EXPECT_EQ(5u, RowsWith(check, L"OK").size());
+    EXPECT_EQ(5u, check.rows.size());
+    EXPECT_EQ(L"OK", check.parts[2]);
+
+    // Nothing new: the list is left as it is; a new file that cannot be read
+    // is left out: 1; the rest is added.
+    EXPECT_EQ(0u, RunUnattended(Quoted(L"-update=", tagged)));
+    EXPECT_EQ(tagged_after, GetBytes(tagged));
+    std::wstring locked = PutFileIn(f, L"locked.txt", "locked");
+    std::wstring later = PutFileIn(f, L"later.txt", "later");
+    HANDLE hold = CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hold);
+    AppRun partial = RunApp(L"-crc " + Quoted(L"-update=", tagged));
+    EXPECT_EQ(1u, RunUnattended(L"-crc " + Quoted(L"-update=", qcx)));
+    CloseHandle(hold);
+    ASSERT_EQ(DRIVER_OK, partial.wait_result);
+    EXPECT_EQ(std::vector<std::wstring>{locked}, RowsWith(partial, L"ERROR"));
+    EXPECT_EQ(std::vector<std::wstring>{later}, RowsWith(partial, L"Created"));
+    EXPECT_EQ(L"BAD", partial.parts[2]);
+    std::string tagged_partial = GetBytes(tagged);
+    EXPECT_EQ(tagged_after, tagged_partial.substr(0, tagged_after.size()));
+    EXPECT_EQ("CRC32C (later.txt) = ", tagged_partial.substr(tagged_after.size(), 21));
+    EXPECT_EQ(std::string::npos, tagged_partial.find("locked.txt"));
+
+    // A list on a read-only file, or none at all: 2, and the file as it was.
+    PutFileIn(f, L"newest.txt", "newest");
+    ASSERT_TRUE(SetFileAttributesW(tagged.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(2u, RunUnattended(Quoted(L"-update=", tagged)));
+    EXPECT_EQ(tagged_partial, GetBytes(tagged));
+    ASSERT_TRUE(SetFileAttributesW(tagged.c_str(), FILE_ATTRIBUTE_NORMAL));
+    EXPECT_EQ(2u, RunUnattended(Quoted(L"-update=", f + L"\\none.txt")));
+    RemoveTree(f);
+}
+
+// rhash's own list, under Z:, grown by the program; read back by rhash once
+// the tests are through (read_back_rhash_list.sh).
+TEST(EndToEnd, AListMadeByRhashGrowsByItsNewFiles)
+{
+    const wchar_t *prepared = _wgetenv(L"TALVOR_RHASH_LISTS");
+    if (!prepared)
+        GTEST_SKIP() << "TALVOR_RHASH_LISTS is not set";
+    std::wstring grow = std::wstring(prepared) + L"\\grow";
+    std::wstring list = grow + L"\\list.txt";
+    std::vector<std::wstring> added = {grow + L"\\new.txt", grow + L"\\sub\\more.txt",
+                                       grow + L"\\fresh\\c.txt"};
+    AppRun audit = RunApp(L"-new " + Quoted(L"-chk=", list));
+    ASSERT_EQ(DRIVER_OK, audit.wait_result);
+    EXPECT_EQ(Sorted(added), RowsWith(audit, L"NEW"));
+    EXPECT_EQ(2u, RowsWith(audit, L"OK").size());
+
+    std::string before = GetBytes(list);
+    AppRun update = RunApp(L"-sha256 " + Quoted(L"-update=", list));
+    ASSERT_EQ(DRIVER_OK, update.wait_result);
+    EXPECT_EQ(Sorted(added), RowsWith(update, L"Created"));
+    std::string after = GetBytes(list);
+    EXPECT_EQ(before, after.substr(0, before.size()));
+    EXPECT_NE(std::string::npos, after.find("\nSHA3-256 (sub/more.txt) = "));
+    EXPECT_EQ(0u, RunUnattended(L"-new " + Quoted(L"-chk=", list)));
 }

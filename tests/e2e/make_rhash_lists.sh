@@ -20,3 +20,13 @@ sed 's#^\([^ ]*\) (/#\1 (Z:/#' absolute.txt > drive.txt
 cd "$dir"
 cp -r tree changed
 printf 'second file, changed' > "changed/sub dir/b (1).bin"
+# grow/: a list made before files were added to its folder, for the program
+# to list the new files, add them, and for rhash to read the grown list back
+# (read_back_rhash_list.sh).
+mkdir -p "$dir/grow/sub" "$dir/grow/fresh"
+printf abc > "$dir/grow/a.txt"
+printf 'second file' > "$dir/grow/sub/b.txt"
+(cd "$dir/grow" && rhash --bsd --sha3-256 a.txt sub/b.txt > list.txt)
+printf new > "$dir/grow/new.txt"
+printf more > "$dir/grow/sub/more.txt"
+printf deeper > "$dir/grow/fresh/c.txt"

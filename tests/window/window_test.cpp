@@ -184,9 +184,9 @@ TEST(MainWindow, ComesUpWithItsControlsSizedFromTheClientWidth)
 TEST(MainWindow, MenuStartsWithTheResourceStates)
 {
     ASSERT_EQ(gui::Start(L"talvor.exe", SW_HIDE), 1);
-    for (UINT id :
-         {ID_FILE_SCAN, ID_FILE_CHECK, ID_FILE_SAVE, IDM_EXIT, IDM_ABOUT, ID_OPTIONS_SHA3_224,
-          ID_OPTIONS_SHA3_384, ID_OPTIONS_SHA3_512, ID_OPTIONS_CRC32})
+    for (UINT id : {ID_FILE_SCAN, ID_FILE_CHECK, ID_FILE_UPDATE, ID_FILE_SAVE, IDM_EXIT, IDM_ABOUT,
+                    ID_OPTIONS_SHA3_224, ID_OPTIONS_SHA3_384, ID_OPTIONS_SHA3_512, ID_OPTIONS_CRC32,
+                    ID_OPTIONS_NEW_FILES})
         EXPECT_EQ(gui::MenuState(id) & (MF_GRAYED | MF_CHECKED), 0u) << id;
     EXPECT_EQ(gui::MenuState(ID_OPTIONS_SHA3_256) & (MF_GRAYED | MF_CHECKED), UINT(MF_CHECKED));
     EXPECT_EQ(gui::MenuState(ID_OPTIONS_AUTOMODE) & (MF_GRAYED | MF_CHECKED), UINT(MF_GRAYED));
@@ -204,6 +204,10 @@ TEST(MainWindow, MenuStartsWithTheResourceStates)
     EXPECT_STREQ(text, L"&About ...");
     GetMenuStringW(bar, ID_OPTIONS_HIDDEN, text, 64, MF_BYCOMMAND);
     EXPECT_STREQ(text, L"Check &hidden and system files");
+    GetMenuStringW(bar, ID_OPTIONS_NEW_FILES, text, 64, MF_BYCOMMAND);
+    EXPECT_STREQ(text, L"Also list &new files");
+    GetMenuStringW(bar, ID_FILE_UPDATE, text, 64, MF_BYCOMMAND);
+    EXPECT_STREQ(text, L"&Update list...");
     EXPECT_EQ(gui::Close(), 0);
 }
 
