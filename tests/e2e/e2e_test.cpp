@@ -918,6 +918,7 @@ TEST(EndToEnd, ReadErrorsInListsAndFilesNeverEndOk)
     ASSERT_EQ(DRIVER_OK, scan.wait_result);
     EXPECT_EQ(std::make_pair(large_crc, std::wstring(L"Created")), RowsByPath(scan)[large]);
     RemoveTree(folder.path);
+}
 
 // The files a list does not name: wherever the list lies, however its paths
 // are written, and never a file it names in another case nor another list.
