@@ -70,6 +70,13 @@ static uint8_t *reserve_block(file_digest_buffer *buffer, uint32_t bytes)
     return grown;
 }
 
+// A file the open found missing (it or its folder) is told apart from one
+// that is there but could not be opened.
+static file_digest_result digest_result_of_failed_open(int opened)
+{
+    return opened == FILE_ERR_NOT_FOUND ? FILE_DIGEST_NOT_FOUND : FILE_DIGEST_UNREADABLE;
+}
+
 // The one open of the file: its size comes from the open descriptor and every
 // read goes through it (another open per file cost as much as reading it).
 static file_digest_result feed_file_blocks(const utf16 *path, uint32_t i_buffer, feed_run *run,
@@ -77,10 +84,8 @@ static file_digest_result feed_file_blocks(const utf16 *path, uint32_t i_buffer,
 {
     sOpenFile file;
     int opened = OpenFileForReading(path, &file);
-    if (opened == FILE_ERR_NOT_FOUND)
-        return FILE_DIGEST_NOT_FOUND;
     if (opened != FILE_OK)
-        return FILE_DIGEST_UNREADABLE;
+        return digest_result_of_failed_open(opened);
     uint64_t size = 0;
     int result = QueryOpenFileSize(&file, &size) == FILE_OK ? 0 : -1;
     if (result == 0 && size > 0) {
@@ -183,6 +188,8 @@ struct file_lane {
     bool alone;  // on the single-stream path, in `ctx`
     utf16 kind;
     utf16 *out;
+    file_digest_result *result;
+    uint64_t *bytes_read;
     void *tag;
     sha3_context ctx;
 };
@@ -242,7 +249,8 @@ int32_t file_lanes_on_kernel(const file_lanes *lanes)
     return on_kernel;
 }
 
-bool file_lanes_start(file_lanes *lanes, utf16 kind, const utf16 *path, utf16 *out, void *tag)
+bool file_lanes_start(file_lanes *lanes, utf16 kind, const utf16 *path, utf16 *out,
+                      file_digest_result *result, uint64_t *bytes_read, void *tag)
 {
     const KindInfo *info = FindKind(kind);
     int32_t i = 0;
@@ -251,8 +259,13 @@ bool file_lanes_start(file_lanes *lanes, utf16 kind, const utf16 *path, utf16 *o
     if (!info || info->sha3_bits == 0 || i == lanes->kernel.width)
         return false;
     file_lane *lane = &lanes->lane[i];
-    if (OpenFileForReading(path, &lane->file) != FILE_OK)
+    *bytes_read = 0;
+    int opened = OpenFileForReading(path, &lane->file);
+    if (opened != FILE_OK) {
+        *result = digest_result_of_failed_open(opened);
         return false;
+    }
+    *result = FILE_DIGEST_UNREADABLE;
     if (QueryOpenFileSize(&lane->file, &lane->size) != FILE_OK) {
         CloseOpenFile(&lane->file);
         return false;
@@ -263,6 +276,8 @@ bool file_lanes_start(file_lanes *lanes, utf16 kind, const utf16 *path, utf16 *o
     lane->alone = false;
     lane->kind = kind;
     lane->out = out;
+    lane->result = result;
+    lane->bytes_read = bytes_read;
     lane->tag = tag;
     sha3_lanes_start(&lanes->kernel, i, info->sha3_bits);
     return true;
@@ -315,6 +330,8 @@ static void end_lane(file_lanes *lanes, int32_t i, bool digested)
             lane->out[c] = digest.text[c];
         } while (digest.text[c++] != 0);
     }
+    *lane->result = digested ? FILE_DIGEST_DONE : FILE_DIGEST_UNREADABLE;
+    *lane->bytes_read = lane->offset;
     CloseOpenFile(&lane->file);
     lane->busy = false;
 }

@@ -138,7 +138,10 @@ int32_t file_lanes_busy(const file_lanes *lanes);
 bool file_lanes_full(const file_lanes *lanes);
 // Opens `path` on a free lane for the SHA-3 kind `kind`; false when it does
 // not open or the kind is no SHA-3 kind (the digest is then done, as given).
-bool file_lanes_start(file_lanes *lanes, utf16 kind, const utf16 *path, utf16 *out, void *tag);
+// `result` and `bytes_read` say how the file ended once its tag comes back
+// (or at once, for a file that did not open).
+bool file_lanes_start(file_lanes *lanes, utf16 kind, const utf16 *path, utf16 *out,
+                      file_digest_result *result, uint64_t *bytes_read, void *tag);
 // Moves every file still on the kernel to the single-stream path (when so
 // few are left that the wide kernel is slower than one stream).
 void file_lanes_go_alone(file_lanes *lanes);

@@ -114,7 +114,8 @@ void FillLanes(Pipeline *pipeline, file_lanes *lanes, file_digest_buffer *buffer
         ReleaseSRWLockExclusive(&pipeline->lock);
         DigestTask *task = &slot->task;
         bool on_lanes = task->path && task->kind != L'C' &&
-                        file_lanes_start(lanes, task->kind, task->path, task->digest, slot);
+                        file_lanes_start(lanes, task->kind, task->path, task->digest, &task->result,
+                                         &task->bytes_read, slot);
         if (!on_lanes && task->kind == L'C')
             DigestTaskFile(task, buffer);
         AcquireSRWLockExclusive(&pipeline->lock);
