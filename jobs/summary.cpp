@@ -31,17 +31,17 @@ void Append(SummaryText *text, const wchar_t *part)
 // 3 for "3;0", 32 for "3;2;0"; 3 when the locale does not say.
 UINT LocaleGrouping()
 {
-    wchar_t spec[16];
-    if (!GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SGROUPING, spec, 16))
+    wchar_t groups[16];
+    if (!GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SGROUPING, groups, 16))
         return 3;
     UINT grouping = 0;
-    for (const wchar_t *c = spec; *c; ++c)
+    for (const wchar_t *c = groups; *c; ++c)
         if (*c >= L'1' && *c <= L'9')
             grouping = grouping * 10 + UINT(*c - L'0');
     // A closing ";0" repeats the last group; without it a trailing digit
     // group stands alone, which NUMBERFMT writes with a closing 0.
-    size_t length = std::wcslen(spec);
-    bool repeats = length >= 2 && spec[length - 1] == L'0' && spec[length - 2] == L';';
+    size_t length = std::wcslen(groups);
+    bool repeats = length >= 2 && groups[length - 1] == L'0' && groups[length - 2] == L';';
     return repeats || grouping == 0 ? grouping : grouping * 10;
 }
 

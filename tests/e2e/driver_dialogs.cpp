@@ -22,7 +22,7 @@ struct MenuPlace {
 
 static const MenuPlace MENU_PLACES[] = {
     {DRIVER_CMD_SCAN, L'f', 0},         {DRIVER_CMD_CHECK, L'f', 1},
-    {DRIVER_CMD_SAVE, L'f', 2},         {DRIVER_CMD_EXIT, L'f', 3},
+    {DRIVER_CMD_SAVE, L'f', 3},         {DRIVER_CMD_EXIT, L'f', 4},
     {DRIVER_CMD_AUTO_MODE, L'o', 0},    {DRIVER_CMD_SHA3_224, L'o', 1},
     {DRIVER_CMD_SHA3_256, L'o', 2},     {DRIVER_CMD_SHA3_384, L'o', 3},
     {DRIVER_CMD_SHA3_512, L'o', 4},     {DRIVER_CMD_CRC32, L'o', 5},
