@@ -27,17 +27,7 @@
 # turns of the mid and large runs (3, best of each kept).
 set -euo pipefail
 root=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
-build=$(cd "${1:-$root/build-win}" && pwd)
-data="$root/bench-data/scan"
-. "$root/scripts/wine-env.sh"
-
-cmake --build "$build" --target TalvorCrcCheck talvor_driver walk_floor >/dev/null
-app="$build/app/TalvorCrcCheck.exe"
-driver="$build/tests/e2e/talvor_driver.exe"
-floor="$build/bench/walk_floor.exe"
-
-cleanup() { rm -rf "$data"; rmdir "$root/bench-data" 2>/dev/null || true; }
-trap cleanup EXIT
+. "$root/bench/bench-common.sh" "${1:-}" scan
 
 # COUNT files of MIN..MAX bytes, 100 to a folder: top/dNNN/fNNNNNN.txt.
 make_tree() { python3 "$root/bench/make_tree.py" "$@"; }
@@ -48,10 +38,6 @@ make_large() {
         head -c $(($2 * 1024 * 1024)) /dev/urandom > "$1/large$i.bin"
     done
 }
-
-now() { date +%s.%N; }
-calc() { echo "$1" | bc -l; }
-windows_path() { local p="Z:${1//\//\\}"; echo "$p"; }
 
 # CPU seconds a process has used so far (user and system).
 cpu_of() { awk -v hz="$(getconf CLK_TCK)" '{print ($14 + $15) / hz}' "/proc/$1/stat" 2>/dev/null || echo 0; }
@@ -120,8 +106,6 @@ printf 'small   %6d files CRC-32C   ours %7.2f s %8.0f files/s   floor %6.2f s o
 printf '        floor on %d threads/ours %.2f (goal >= 0.9)   floor on 1 thread/ours %.2f\n' \
     "$cores" "$(calc "$floor_all_s / $ours_s")" "$(calc "$floor_s / $ours_s")"
 rm -rf "$data/small"
-
-best() { if [ -z "$1" ] || [ "$(calc "$2 < $1")" = 1 ]; then echo "$2"; else echo "$1"; fi; }
 
 # SHA3-256 of every file in FOLDER: ours against one openssl over the same
 # files, warm, taking turns, best of each. Prints "ours_s openssl_s".

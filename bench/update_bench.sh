@@ -14,22 +14,7 @@
 # UPDATE_BENCH_ROUNDS the turns (3, best of each kept).
 set -euo pipefail
 root=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
-build=$(cd "${1:-$root/build-win}" && pwd)
-data="$root/bench-data/update"
-. "$root/scripts/wine-env.sh"
-
-cmake --build "$build" --target TalvorCrcCheck talvor_driver walk_floor >/dev/null
-app="$build/app/TalvorCrcCheck.exe"
-driver="$build/tests/e2e/talvor_driver.exe"
-floor="$build/bench/walk_floor.exe"
-
-cleanup() { rm -rf "$data"; rmdir "$root/bench-data" 2>/dev/null || true; }
-trap cleanup EXIT
-
-now() { date +%s.%N; }
-calc() { echo "$1" | bc -l; }
-windows_path() { local p="Z:${1//\//\\}"; echo "$p"; }
-best() { if [ -z "$1" ] || [ "$(calc "$2 < $1")" = 1 ]; then echo "$2"; else echo "$1"; fi; }
+. "$root/bench/bench-common.sh" "${1:-}" update
 
 # Runs the program with ARGS until "Ready"; prints "seconds peak_kib".
 run_app() {

@@ -1,0 +1,20 @@
+# Shared by the Wine benchmarks, sourced after `root` is set: the build's
+# program, driver and floor, a data folder removed on exit, and small helpers.
+# $1: the build folder (default build-win); $2: the data folder's name.
+build=$(cd "${1:-$root/build-win}" && pwd)
+data="$root/bench-data/$2"
+. "$root/scripts/wine-env.sh"
+
+cmake --build "$build" --target TalvorCrcCheck talvor_driver walk_floor >/dev/null
+app="$build/app/TalvorCrcCheck.exe"
+driver="$build/tests/e2e/talvor_driver.exe"
+floor="$build/bench/walk_floor.exe"
+
+cleanup() { rm -rf "$data"; rmdir "$root/bench-data" 2>/dev/null || true; }
+trap cleanup EXIT
+
+now() { date +%s.%N; }
+calc() { echo "$1" | bc -l; }
+windows_path() { local p="Z:${1//\//\\}"; echo "$p"; }
+# The smaller of a best-so-far ($1, empty at first) and a new time ($2).
+best() { if [ -z "$1" ] || [ "$(calc "$2 < $1")" = 1 ]; then echo "$2"; else echo "$1"; fi; }
