@@ -182,4 +182,6 @@ Section "Uninstall"
 
     ; Last, so that Apps & features lists the program until it is gone.
     DeleteRegKey HKCU "${UNINSTALL_KEY}"
+    ; A new profile has no list of its own until a program adds to it.
+    !insertmacro DeleteKeyIfEmpty "Software\Microsoft\Windows\CurrentVersion\Uninstall"
 SectionEnd
