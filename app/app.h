@@ -35,8 +35,8 @@ extern UnattendedRun g_unattended;
 
 // The job-end handler of the main window: saves to the -save= path (not
 // after a job that could not run, which would replace a good list by an
-// empty one) and, with -exit, closes the window with the exit code: the
-// job's outcome, 2 when the save failed, at least 1 when the save left
+// empty one, nor after a stopped one, which holds part of it) and, with -exit, closes the window
+// with the exit code: the job's outcome, 2 when the save failed, at least 1 when the save left
 // entries out.
 void HandleJobEnd(int32_t outcome);
 
@@ -58,6 +58,9 @@ bool LooksLikeChecksumList(const uint8_t *bytes, size_t size, bool whole);
 
 // WM_COMMAND of the main window.
 LRESULT HandleCommand(HWND window, WPARAM wparam, LPARAM lparam);
+// The menu-open handler of the main window: Stop is enabled exactly while a
+// job runs.
+void DeriveMenuStates(HMENU menu);
 
 // ---- Pickers and Options commands (pickers.cpp) ---------------------------------
 
@@ -76,7 +79,8 @@ int ChooseFolder();
 // the target path of a check job. Always 0.
 int ChooseChecksumFile();
 // Save: the save dialog; a confirmed name is written by SaveChecksumListTo.
-// Always 0.
+// After a stopped scan it first asks whether to save a list that holds only
+// part of the folder ("... N of M files ..."); No changes nothing. Always 0.
 int SaveChecksumList();
 // An algorithm item: stores `choice`, then checks `command` alone among the
 // algorithm items of the window's menu.

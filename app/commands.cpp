@@ -20,6 +20,10 @@ LRESULT HandleCommand(HWND window, WPARAM wparam, LPARAM lparam)
         return IsCommandGreyed(window, ID_FILE_CHECK) ? 0 : ChooseChecksumFile();
     case ID_FILE_SAVE:
         return IsCommandGreyed(window, ID_FILE_SAVE) ? 0 : SaveChecksumList();
+    case ID_FILE_STOP:
+        // Changes nothing when no job runs, however the command arrives.
+        RequestJobStop();
+        return 0;
     case ID_EDIT_SELECT_ALL:
         SelectAllResultRows();
         return 0;
@@ -52,4 +56,9 @@ LRESULT HandleCommand(HWND window, WPARAM wparam, LPARAM lparam)
     default:
         return DefWindowProcW(window, WM_COMMAND, wparam, lparam);
     }
+}
+
+void DeriveMenuStates(HMENU menu)
+{
+    EnableMenuItem(menu, ID_FILE_STOP, MF_BYCOMMAND | (JobRunning() ? MF_ENABLED : MF_GRAYED));
 }

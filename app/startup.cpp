@@ -130,6 +130,7 @@ int StartApplication(HINSTANCE instance, int show, const wchar_t *command_line)
     SetCommandHandler(HandleCommand);
     SetJobEndHandler(HandleJobEnd);
     SetDropHandler(HandleDroppedFiles);
+    SetMenuOpenHandler(DeriveMenuStates);
     g_win.exit_code = 0;
     RegisterMainWindowClass(instance);
     if (!CreateMainWindow(instance, show))
@@ -161,7 +162,7 @@ void HandleJobEnd(int32_t outcome)
     UnattendedRun run = g_unattended;
     g_unattended = {};
     int exit_code = outcome;
-    if (run.save_path && outcome != JOB_OUTCOME_FAILED) {
+    if (run.save_path && outcome != JOB_OUTCOME_FAILED && !LastJobStopped()) {
         int32_t left_out = 0;
         if (SaveChecksumListTo(run.save_path, &left_out) != FILE_OK)
             exit_code = JOB_OUTCOME_FAILED;

@@ -45,3 +45,48 @@ void StoreHashChoice(int32_t choice)
 {
     std::atomic_ref<int32_t>(g_app.hash_choice).store(choice, std::memory_order_relaxed);
 }
+
+namespace {
+
+std::atomic_ref<int32_t> JobStateRef()
+{
+    return std::atomic_ref<int32_t>(g_app.job_state);
+}
+
+}  // namespace
+
+void MarkJobRunning()
+{
+    JobStateRef().store(JOB_RUNNING);
+}
+
+bool RequestJobStop()
+{
+    int32_t running = JOB_RUNNING;
+    return JobStateRef().compare_exchange_strong(running, JOB_STOPPING) || running == JOB_STOPPING;
+}
+
+bool JobRunning()
+{
+    int32_t state = JobStateRef().load();
+    return state == JOB_RUNNING || state == JOB_STOPPING;
+}
+
+bool JobStopRequested()
+{
+    return JobStateRef().load(std::memory_order_relaxed) == JOB_STOPPING;
+}
+
+bool MarkJobEnded()
+{
+    int32_t state = JobStateRef().load();
+    while (
+        !JobStateRef().compare_exchange_weak(state, state == JOB_STOPPING ? JOB_STOPPED : JOB_IDLE))
+        ;
+    return state == JOB_STOPPING;
+}
+
+bool LastJobStopped()
+{
+    return JobStateRef().load() == JOB_STOPPED;
+}

@@ -19,6 +19,20 @@ struct AppState {
     Entry *entries;      // null or a live array
     int32_t sse42;
     utf16 *target_buffer;  // the allocation target_path points into; owned
+    int32_t job_state;     // a JobState; through the job-state functions below only
+    // The files a stopped scan had listed; 0 when the entry table holds the
+    // whole of what its job set out to do.
+    int32_t stopped_scan_total;
+};
+
+// Whether a job runs, and whether Stop was chosen for it. The user-interface
+// thread starts jobs and asks them to stop, the job's threads end them, so
+// every change is one atomic step.
+enum JobState : int32_t {
+    JOB_IDLE = 0,  // no job runs; the last one, if any, ran to its end
+    JOB_RUNNING = 1,
+    JOB_STOPPING = 2,  // running, Stop chosen: no further file is started
+    JOB_STOPPED = 3,   // no job runs; the last one ended after Stop was chosen
 };
 
 extern AppState g_app;
@@ -36,3 +50,17 @@ void ReleaseEntryTable();
 // through these.
 int32_t LoadHashChoice();
 void StoreHashChoice(int32_t choice);
+
+// JOB_RUNNING, whatever the last job did.
+void MarkJobRunning();
+// True, and JOB_STOPPING, when a job runs; false and no change otherwise.
+bool RequestJobStop();
+// Whether a job runs (stopping or not).
+bool JobRunning();
+// Whether the running job was asked to stop.
+bool JobStopRequested();
+// Ends the running job's state: JOB_STOPPED when Stop was chosen, else
+// JOB_IDLE. Returns whether it was stopped.
+bool MarkJobEnded();
+// Whether the last job ended after Stop was chosen.
+bool LastJobStopped();

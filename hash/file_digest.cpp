@@ -4,6 +4,7 @@
 // digest.
 #include "hash/hash.h"
 
+#include <atomic>
 #include <cstdlib>
 
 #include "fileio/fileio.h"
@@ -33,15 +34,26 @@ static const uint32_t CRC_READ_BYTES = 0x100000;  // 1 MiB
 // into a 6 MiB block cost some 1500 page faults, far more than its hashing.
 typedef void (*block_sink)(void *state, const uint8_t *block, uint32_t count);
 
-static int feed_open_file_blocks(sOpenFile *file, uint8_t *block, uint64_t size, uint32_t i_buffer,
-                                 block_sink sink, void *state)
+static void add_to_count(uint64_t *counter, uint64_t amount)
+{
+    std::atomic_ref<uint64_t>(*counter).fetch_add(amount, std::memory_order_relaxed);
+}
+
+// A digest abandoned part-way is a failed one: the caller's text stays as given.
+static int feed_open_file_blocks(sOpenFile *file, uint64_t size, uint32_t i_buffer, block_sink sink,
+                                 void *state, const file_digest_buffer *buffer)
 {
     uint64_t offset = 0;
     while (offset < size) {
-        if (file_digest_read_block(file, block, offset, &i_buffer) != FILE_OK || i_buffer == 0)
+        if (file_digest_read_block(file, buffer->block, offset, &i_buffer) != FILE_OK ||
+            i_buffer == 0)
             return -1;
         offset += i_buffer;
-        sink(state, block, i_buffer);
+        sink(state, buffer->block, i_buffer);
+        if (buffer->meter)
+            add_to_count(&buffer->meter->bytes_read, i_buffer);
+        if (buffer->abandon && buffer->abandon())
+            return -1;
     }
     return 0;
 }
@@ -71,11 +83,15 @@ static int feed_file_blocks(const utf16 *path, uint32_t i_buffer, block_sink sin
         return -1;
     uint64_t size = 0;
     int result = QueryOpenFileSize(&file, &size) == FILE_OK ? 0 : -1;
+    if (result == 0 && buffer->meter) {
+        add_to_count(&buffer->meter->files_sized, 1);
+        add_to_count(&buffer->meter->bytes_sized, size);
+    }
     if (result == 0 && size > 0) {
         if (size < i_buffer)
             i_buffer = static_cast<uint32_t>(size);
         uint8_t *block = reserve_block(buffer, i_buffer);
-        result = block ? feed_open_file_blocks(&file, block, size, i_buffer, sink, state) : -1;
+        result = block ? feed_open_file_blocks(&file, size, i_buffer, sink, state, buffer) : -1;
     }
     CloseOpenFile(&file);
     return result;

@@ -70,11 +70,22 @@ void file_digest_text(utf16 kind, const utf16 *path, utf16 *out);
 // CRC-32C of the whole file as text; 0, or -1 with `out` untouched.
 int crc32c_file_text(const utf16 *path, utf16 *out);
 
+// What the reads of file digests have covered, counted for a job's progress
+// by any number of threads at once (atomically).
+struct file_digest_meter {
+    uint64_t files_sized;  // the files opened
+    uint64_t bytes_sized;  // their sizes
+    uint64_t bytes_read;   // the bytes read from them
+};
+
 // A read block kept from one file digest to the next (one per hashing
-// thread); starts zeroed, grows as files need, freed by its release.
+// thread); starts zeroed, grows as files need, freed by its release. The
+// other fields may stay null.
 struct file_digest_buffer {
     uint8_t *block;
     uint32_t capacity;
+    file_digest_meter *meter;  // counts every open and read
+    bool (*abandon)();         // asked after each block: true fails the digest there
 };
 // file_digest_text reading through `buffer`.
 void file_digest_text_with(utf16 kind, const utf16 *path, utf16 *out, file_digest_buffer *buffer);

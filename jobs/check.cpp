@@ -73,8 +73,11 @@ bool HandOutListedEntry(void *job, int32_t index, DigestTask *task)
 
 // An unreadable file leaves the computed text empty, which never matches,
 // not even a stored digest field that starts with a NUL.
+// After Stop no row is made: the file may have been abandoned part-way.
 bool TakeCheckedEntry(void *job, int32_t index, const DigestTask *task)
 {
+    if (JobStopRequested())
+        return false;
     CheckRun *run = static_cast<CheckRun *>(job);
     const Entry *entry = &run->entries[index];
     bool match = task->digest[0] != 0 && std::wcscmp(task->digest, entry->digest) == 0;
@@ -93,20 +96,21 @@ void ShowQueuedCheckRows(void *job)
 // JOB_OUTCOME_NO_MEMORY when the rows could not be kept.
 int32_t VerifyEntries(const Entry *entries, int32_t n)
 {
-    SetProgressRange(n);
     wchar_t count_text[32];
     std::swprintf(count_text, 32, L"Files: %d", n);
     SetStatusText(STATUS_COUNT, count_text, false);
     SetStatusText(STATUS_PHASE, L"Checking CRC", true);
 
     CheckRun run = {entries, 0, {}};
-    StartRowQueue(&run.rows, n);
+    // A list holds no sizes: the files opened stand for the rest.
+    StartRowQueue(&run.rows, n, 0);
     RunDigestPipeline(g_app.target_path, n, HandOutListedEntry, TakeCheckedEntry,
-                      ShowQueuedCheckRows, &run);
+                      ShowQueuedCheckRows, &run, &run.rows.progress.meter);
     PublishRows(&run.rows);
     if (run.rows.lost)
         return JOB_OUTCOME_NO_MEMORY;
-    SetProgressPos(n);
+    if (!JobStopRequested())
+        ShowByteProgressDone(&run.rows.progress);
     return run.mismatches ? JOB_OUTCOME_BAD : JOB_OUTCOME_OK;
 }
 

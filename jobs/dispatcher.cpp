@@ -4,6 +4,8 @@
 #include "fileio/fileio.h"
 #include "hash/hash.h"
 #include "jobs/jobs.h"
+#include "pipeline.h"
+#include "progress.h"
 
 namespace {
 
@@ -27,45 +29,83 @@ Entry *CreateSingleEntryTable()
     return entry;
 }
 
-// JOB_OUTCOME_OK when the file was measured and read (its digest text is
-// filled in), JOB_OUTCOME_FAILED when it cannot be opened or measured (no
-// file), JOB_OUTCOME_BAD when it could not be read.
-int32_t DigestEntryFile(Entry *entry)
+struct SingleFileRun {
+    Entry *entry;
+    ByteProgress progress;
+};
+
+bool HandOutSingleFile(void *job, int32_t, DigestTask *task)
 {
-    entry->kind = kind_from_hash_choice(g_app.hash_choice);
-    file_digest_text(utf16(entry->kind), entry->path, entry->digest);
-    if (entry->digest[0] != 0)
-        return JOB_OUTCOME_OK;
-    // Only a failure opens the file again: one that is not there at all is
-    // a job that could not run, one that could not be read a failed digest.
-    uint64_t size = 0;
-    return QueryFileSize(entry->path, &size) == FILE_OK ? JOB_OUTCOME_BAD : JOB_OUTCOME_FAILED;
+    Entry *entry = static_cast<SingleFileRun *>(job)->entry;
+    task->path = entry->path;
+    task->kind = utf16(entry->kind);
+    task->digest = entry->digest;
+    return true;
 }
 
-// Runs on the user-interface thread; the window handles no messages until
-// it returns. A file that cannot be opened, measured or read is reported as
-// a failed row and a "BAD" phase, and leaves nothing to save.
-void RunSingleFileJob()
+bool TakeSingleFile(void *, int32_t, const DigestTask *)
 {
-    BeginJob(L"Creating CRC");
-    SetProgressRange(100);
-    int32_t outcome = JOB_OUTCOME_FAILED;
+    return true;
+}
+
+void ShowSingleFileProgress(void *job)
+{
+    ShowByteProgress(&static_cast<SingleFileRun *>(job)->progress);
+}
+
+// JOB_OUTCOME_OK when the file was measured and read (its digest text is
+// filled in), JOB_OUTCOME_FAILED when it cannot be opened or measured (no
+// file), JOB_OUTCOME_BAD when it could not be read or Stop abandoned it.
+// Digested on a hashing thread, so that the worker shows the bytes read.
+int32_t DigestEntryFile(Entry *entry)
+{
+    uint64_t size = 0;
+    if (QueryFileSize(entry->path, &size) != FILE_OK)
+        return JOB_OUTCOME_FAILED;
+    entry->kind = kind_from_hash_choice(LoadHashChoice());
+    SingleFileRun run = {entry, {}};
+    StartByteProgress(&run.progress, size, 1);
+    RunDigestPipeline(entry->path, 1, HandOutSingleFile, TakeSingleFile, ShowSingleFileProgress,
+                      &run, &run.progress.meter);
+    if (entry->digest[0] == 0)
+        return JOB_OUTCOME_BAD;
+    ShowByteProgressDone(&run.progress);
+    return JOB_OUTCOME_OK;
+}
+
+// A file that cannot be opened, measured or read is reported as a failed
+// row and a "BAD" phase, and leaves nothing to save; one that Stop
+// abandoned leaves no row at all.
+void DigestTargetFile()
+{
     Entry *entry = CreateSingleEntryTable();
     if (!entry) {
         ShowOutOfMemoryMessage();
         AddResultRow(g_app.target_path, L"", L"ERROR");
-    } else if ((outcome = DigestEntryFile(entry)) == JOB_OUTCOME_OK) {
+        EndJob(L"BAD", JOB_OUTCOME_FAILED);
+        return;
+    }
+    int32_t outcome = DigestEntryFile(entry);
+    if (outcome == JOB_OUTCOME_OK) {
         AddResultRow(entry->path, entry->digest, L"Created");
     } else {
-        AddResultRow(entry->path, L"", L"ERROR");
+        if (!JobStopRequested())
+            AddResultRow(entry->path, L"", L"ERROR");
         ReleaseEntryTable();
     }
-    SetProgressPos(100);
+    if (!JobStopRequested())
+        SetProgressPos(PROGRESS_STEPS);
     EndJob(outcome == JOB_OUTCOME_OK ? L"OK" : L"BAD", outcome);
-    g_app.pending_job = JOB_NONE;
 }
 
 }  // namespace
+
+DWORD WINAPI SingleFileJob(LPVOID)
+{
+    BeginJob(L"Creating CRC");
+    DigestTargetFile();
+    return 0;
+}
 
 void DispatchPendingJob()
 {
@@ -75,8 +115,6 @@ void DispatchPendingJob()
     SetProgressPos(0);
     ClearResultList();
     ReleaseEntryTable();
-    if (job == JOB_SINGLE_FILE)
-        RunSingleFileJob();
-    else
-        StartJobWorker(job);
+    g_app.stopped_scan_total = 0;
+    StartJobWorker(job);
 }

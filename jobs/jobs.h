@@ -22,12 +22,15 @@ struct JobThreads {
     DWORD scan_thread_id;
     HANDLE check_thread;
     DWORD check_thread_id;
+    HANDLE single_thread;
+    DWORD single_thread_id;
 };
 
 extern JobThreads g_job_threads;
 
-// Greys the job commands and starts the folder scan (JOB_FOLDER_SCAN) or the
-// check (JOB_CHECK) on an idle-priority thread; pending job back to 0.
+// Greys the job commands, marks a job running (MarkJobRunning) and starts
+// the single-file job (JOB_SINGLE_FILE), the folder scan (JOB_FOLDER_SCAN) or
+// the check (JOB_CHECK) on an idle-priority thread; pending job back to 0.
 void StartJobWorker(int32_t job);
 
 // How a job ended; the values are the exit codes of an unattended run (-exit).
@@ -54,9 +57,11 @@ void BeginJob(const wchar_t *phase);
 // truncated) in the activity part.
 void ShowWorkPercentage(int32_t index, int32_t total);
 // Ends a job in a state the user can see is over: `phase` in the phase
-// part, "Ready" in the activity part, the job commands enabled again; then
-// announces `outcome` to the main window (NotifyJobEnded). Every job ends
-// here or in EndJobOutOfMemory, exactly once.
+// part ("Stopped" instead after Stop, with JOB_OUTCOME_BAD for an outcome
+// that was OK), "Ready" in the activity part, the title without progress, the
+// job commands enabled again, the taskbar button told; then announces the
+// outcome to the main window (NotifyJobEnded). Every job ends here or in
+// EndJobOutOfMemory, exactly once.
 void EndJob(const wchar_t *phase, int32_t outcome);
 // EndJob with "OK" or "BAD" for the outcome; EndJobOutOfMemory for
 // JOB_OUTCOME_NO_MEMORY.
@@ -65,8 +70,17 @@ void EndJobWithOutcome(int32_t outcome);
 void ShowOutOfMemoryMessage();
 // The memory message, then EndJob("BAD", JOB_OUTCOME_FAILED).
 void EndJobOutOfMemory();
+DWORD WINAPI SingleFileJob(LPVOID unused);
 DWORD WINAPI FolderScanJob(LPVOID unused);
 DWORD WINAPI CheckJob(LPVOID unused);
+
+// ---- The title's progress -------------------------------------------------------
+constexpr int32_t TITLE_PROGRESS_UNITS = 64;
+// "42 %", then " - 310 MB/s" when `bytes_per_second` is above 0, then
+// " - about 2 min left" when `seconds_left` is 0 or more, into `out`
+// (TITLE_PROGRESS_UNITS units).
+void FormatProgressTitle(int32_t percent, uint64_t bytes_per_second, int64_t seconds_left,
+                         wchar_t *out);
 
 // ---- Save ------------------------------------------------------------------------
 // Saves under `path` with "Saving"/"Ready" in the activity part and an error

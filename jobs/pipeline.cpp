@@ -37,6 +37,7 @@ struct Pipeline {
     int32_t taken;
     int32_t lead;  // most tasks handed out and not yet taken
     bool closing;
+    file_digest_meter *meter;
     RingSlot ring[RING_TASKS];
 };
 
@@ -68,6 +69,7 @@ DWORD WINAPI HashingThread(LPVOID parameter)
 {
     Pipeline *pipeline = static_cast<Pipeline *>(parameter);
     file_digest_buffer buffer = {};
+    WatchDigestBuffer(&buffer, pipeline->meter);
     AcquireSRWLockExclusive(&pipeline->lock);
     for (RingSlot *slot; (slot = ClaimTask(pipeline)) != nullptr;) {
         ReleaseSRWLockExclusive(&pipeline->lock);
@@ -119,11 +121,14 @@ void StopHashingThreads(Pipeline *pipeline, HANDLE *threads, int32_t count)
     }
 }
 
-// Hands out tasks until the ring is full, the listing is through or the
-// job stops it. Each task is filled before the threads can see it.
+// Hands out tasks until the ring is full, the listing is through, the job
+// stops it or Stop was chosen. Each task is filled before the threads can
+// see it.
 bool HandOutTasks(Pipeline *pipeline, int32_t count, HandOutTask hand_out, void *job)
 {
     while (pipeline->handed < count && pipeline->handed - pipeline->taken < pipeline->lead) {
+        if (JobStopRequested())
+            return false;
         RingSlot *slot = SlotOf(pipeline, pipeline->handed);
         slot->done = false;
         slot->task.path = nullptr;
@@ -179,12 +184,19 @@ void ForceDigestThreads(int32_t count)
     g_forced_digest_threads = count;
 }
 
+void WatchDigestBuffer(file_digest_buffer *buffer, file_digest_meter *meter)
+{
+    buffer->meter = meter;
+    buffer->abandon = JobStopRequested;
+}
+
 int32_t RunDigestPipeline(const utf16 *target, int32_t count, HandOutTask hand_out, TakeDigest take,
-                          WhileWaiting waiting, void *job)
+                          WhileWaiting waiting, void *job, file_digest_meter *meter)
 {
     Pipeline *pipeline = static_cast<Pipeline *>(std::calloc(1, sizeof(Pipeline)));
     if (!pipeline)
         return 0;
+    pipeline->meter = meter;
     InitializeSRWLock(&pipeline->lock);
     InitializeConditionVariable(&pipeline->work_ready);
     InitializeConditionVariable(&pipeline->task_done);
@@ -199,6 +211,7 @@ int32_t RunDigestPipeline(const utf16 *target, int32_t count, HandOutTask hand_o
         pipeline->lead = RING_TASKS;
 
     file_digest_buffer own_buffer = {};
+    WatchDigestBuffer(&own_buffer, meter);
     bool handing = true;
     for (;;) {
         if (handing)

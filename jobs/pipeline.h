@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "core/core.h"
+#include "hash/hash.h"
 
 struct DigestTask {
     const utf16 *path;  // null: nothing to read, the task only keeps its place
@@ -26,7 +27,11 @@ typedef bool (*TakeDigest)(void *job, int32_t index, const DigestTask *task);
 typedef void (*WhileWaiting)(void *job);
 
 // Digests `count` tasks on as many threads as ChooseDigestThreads gives for
-// the drive holding `target`. Returns how many were handed out (and taken);
-// below `count` only when a callback stopped the hand-out.
+// the drive holding `target`, every read counted in `meter`. Returns how many
+// were handed out (and taken); below `count` only when a callback stopped the
+// hand-out or Stop was chosen. After Stop the files in flight are abandoned:
+// their tasks are taken with the digest text as given.
 int32_t RunDigestPipeline(const utf16 *target, int32_t count, HandOutTask hand_out, TakeDigest take,
-                          WhileWaiting waiting, void *job);
+                          WhileWaiting waiting, void *job, file_digest_meter *meter);
+// A digest buffer of a job: its reads counted in `meter`, abandoned at Stop.
+void WatchDigestBuffer(file_digest_buffer *buffer, file_digest_meter *meter);

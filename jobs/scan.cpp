@@ -42,10 +42,16 @@ bool HandOutListedFile(void *job, int32_t index, DigestTask *task)
     return true;
 }
 
+// After Stop no row is made: a file taken now may have been abandoned
+// part-way, and its entry must not pass for a digest either.
 bool TakeScannedFile(void *job, int32_t index, const DigestTask *)
 {
     ScanRun *run = static_cast<ScanRun *>(job);
-    const Entry *entry = &run->table[index];
+    Entry *entry = &run->table[index];
+    if (JobStopRequested()) {
+        entry->digest[0] = 0;
+        return false;
+    }
     bool read = entry->digest[0] != 0;
     if (!read)
         ++run->failed;
@@ -60,9 +66,18 @@ void ShowQueuedScanRows(void *job)
     PublishRows(&static_cast<ScanRun *>(job)->rows);
 }
 
+uint64_t ListedBytes(const sListDir *listing)
+{
+    uint64_t bytes = 0;
+    for (int32_t i = 0; i < listing->count; ++i)
+        bytes += listing->items[i].fsize;
+    return bytes;
+}
+
 // Digests every listed file into a new entry table, a row each, in listing
 // order. The outcome, or JOB_OUTCOME_NO_MEMORY: the rows made so far stay,
-// counted.
+// counted. After Stop the table holds the files digested before it, and
+// the listing's count is kept for Save to tell.
 int32_t DigestListing(sListDir *listing)
 {
     int32_t n = listing->count;
@@ -70,19 +85,21 @@ int32_t DigestListing(sListDir *listing)
     g_app.entries = table;
     if (!table)
         return JOB_OUTCOME_NO_MEMORY;
-    SetProgressRange(n);
     SetStatusText(STATUS_PHASE, L"Creating CRC", true);
 
     ScanRun run = {listing, table, 0, false, {}};
-    StartRowQueue(&run.rows, n);
+    StartRowQueue(&run.rows, n, ListedBytes(listing));
     int32_t handed = RunDigestPipeline(g_app.target_path, n, HandOutListedFile, TakeScannedFile,
-                                       ShowQueuedScanRows, &run);
+                                       ShowQueuedScanRows, &run, &run.rows.progress.meter);
     PublishRows(&run.rows);
     // An entry whose digest text could not be had holds nothing to release.
     g_app.entry_count = handed;
     if (run.out_of_memory || run.rows.lost)
         return JOB_OUTCOME_NO_MEMORY;
-    SetProgressPos(n);
+    if (JobStopRequested())
+        g_app.stopped_scan_total = n;
+    else
+        ShowByteProgressDone(&run.rows.progress);
     return run.failed ? JOB_OUTCOME_BAD : JOB_OUTCOME_OK;
 }
 

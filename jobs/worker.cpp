@@ -6,14 +6,25 @@
 
 JobThreads g_job_threads;
 
+namespace {
+
+// A job that ran this long has likely lost the user's attention: its end
+// flashes the taskbar button when the window is in the background.
+constexpr uint64_t FLASH_AFTER_MS = 10000;
+
+uint64_t g_job_started_at;
+
+}  // namespace
+
 void BeginJob(const wchar_t *phase)
 {
     SetStatusText(STATUS_ACTIVITY, L"Work", true);
     SetStatusText(STATUS_PHASE, phase, true);
 }
 
-void StartRowQueue(RowQueue *queue, int32_t total)
+void StartRowQueue(RowQueue *queue, int32_t total, uint64_t bytes)
 {
+    StartByteProgress(&queue->progress, bytes, total);
     queue->count = 0;
     queue->done = 0;
     queue->total = total;
@@ -31,8 +42,9 @@ void QueueRow(RowQueue *queue, const wchar_t *path, const wchar_t *digest, const
         PublishRows(queue);
 }
 
-// The progress bar and the percentage stop at every fifth item (index 3, 8,
-// 13, ...), showing the latest one reached each time rows are published.
+// The percentage stops at every fifth item (index 3, 8, 13, ...), showing
+// the latest one reached each time rows are published; the bar follows the
+// bytes read.
 void PublishRows(RowQueue *queue)
 {
     // After a lost batch no later row may take its place in the list.
@@ -40,6 +52,7 @@ void PublishRows(RowQueue *queue)
         queue->lost = true;
     queue->count = 0;
     queue->published_at = GetTickCount64();
+    ShowByteProgress(&queue->progress);
     int32_t latest = queue->done - 1;
     if (latest < 3)
         return;
@@ -47,7 +60,6 @@ void PublishRows(RowQueue *queue)
     if (stop <= queue->progress_shown)
         return;
     queue->progress_shown = stop;
-    SetProgressPos(stop);
     ShowWorkPercentage(stop, queue->total);
 }
 
@@ -62,6 +74,15 @@ void ShowWorkPercentage(int32_t index, int32_t total)
 
 void EndJob(const wchar_t *phase, int32_t outcome)
 {
+    // A stopped job did not do all it set out to do: never "OK".
+    if (MarkJobEnded()) {
+        phase = L"Stopped";
+        if (outcome == JOB_OUTCOME_OK)
+            outcome = JOB_OUTCOME_BAD;
+    }
+    SetTitleProgress(nullptr);
+    ShowTaskbarJobEnd(outcome != JOB_OUTCOME_OK,
+                      GetTickCount64() - g_job_started_at >= FLASH_AFTER_MS);
     SetStatusText(STATUS_PHASE, phase, true);
     SetStatusText(STATUS_ACTIVITY, L"Ready", true);
     EnableJobCommands(true);
@@ -89,11 +110,19 @@ void EndJobOutOfMemory()
 
 void StartJobWorker(int32_t job)
 {
-    LPTHREAD_START_ROUTINE entry = job == JOB_CHECK ? CheckJob : FolderScanJob;
-    HANDLE *handle = job == JOB_CHECK ? &g_job_threads.check_thread : &g_job_threads.scan_thread;
-    DWORD *id = job == JOB_CHECK ? &g_job_threads.check_thread_id : &g_job_threads.scan_thread_id;
+    LPTHREAD_START_ROUTINE entry = job == JOB_CHECK         ? CheckJob
+                                   : job == JOB_SINGLE_FILE ? SingleFileJob
+                                                            : FolderScanJob;
+    HANDLE *handle = job == JOB_CHECK         ? &g_job_threads.check_thread
+                     : job == JOB_SINGLE_FILE ? &g_job_threads.single_thread
+                                              : &g_job_threads.scan_thread;
+    DWORD *id = job == JOB_CHECK         ? &g_job_threads.check_thread_id
+                : job == JOB_SINGLE_FILE ? &g_job_threads.single_thread_id
+                                         : &g_job_threads.scan_thread_id;
 
     EnableJobCommands(false);
+    MarkJobRunning();
+    g_job_started_at = GetTickCount64();
     *handle = CreateThread(nullptr, 0, entry, nullptr, 0, id);
     g_app.pending_job = JOB_NONE;
     if (!*handle) {

@@ -192,6 +192,41 @@ void EnableJobCommandsNow(const void *args)
     DrawMenuBar(g_win.main_window);
 }
 
+void SetTitleProgressNow(const void *args)
+{
+    const wchar_t *text = static_cast<const wchar_t *>(args);
+    wchar_t title[TITLE_UNITS + 80];
+    if (text)
+        std::swprintf(title, TITLE_UNITS + 80, L"%ls - %ls", g_win.title, text);
+    SetWindowTextW(g_win.main_window, text ? title : g_win.title);
+}
+
+struct TaskbarProgress {
+    int32_t done;
+    int32_t total;
+};
+
+void SetTaskbarProgressNow(const void *args)
+{
+    const TaskbarProgress *progress = static_cast<const TaskbarProgress *>(args);
+    g_taskbar.set_state(g_win.main_window, TASKBAR_NORMAL);
+    g_taskbar.set_value(g_win.main_window, uint64_t(progress->done), uint64_t(progress->total));
+}
+
+struct TaskbarEnd {
+    bool alert;
+    bool flash;
+};
+
+void ShowTaskbarJobEndNow(const void *args)
+{
+    const TaskbarEnd *end = static_cast<const TaskbarEnd *>(args);
+    g_taskbar.set_state(g_win.main_window, end->alert ? TASKBAR_ERROR : TASKBAR_NONE);
+    g_win.taskbar_alert = end->alert;
+    if (end->flash && GetForegroundWindow() != g_win.main_window)
+        g_taskbar.flash(g_win.main_window);
+}
+
 }  // namespace
 
 void ClearResultList()
@@ -247,6 +282,23 @@ void SetProgressPos(int32_t position)
 void EnableJobCommands(bool enabled)
 {
     RunOnUiThread(EnableJobCommandsNow, &enabled);
+}
+
+void SetTitleProgress(const wchar_t *text)
+{
+    RunOnUiThread(SetTitleProgressNow, text);
+}
+
+void SetTaskbarProgress(int32_t done, int32_t total)
+{
+    TaskbarProgress progress = {done, total};
+    RunOnUiThread(SetTaskbarProgressNow, &progress);
+}
+
+void ShowTaskbarJobEnd(bool alert, bool flash)
+{
+    TaskbarEnd end = {alert, flash};
+    RunOnUiThread(ShowTaskbarJobEndNow, &end);
 }
 
 // Shown by the calling thread itself, owned by the main window; the caller

@@ -397,6 +397,11 @@ void SetDropHandler(DropHandler handler)
     g_win.drop_handler = handler;
 }
 
+void SetMenuOpenHandler(MenuOpenHandler handler)
+{
+    g_win.menu_open_handler = handler;
+}
+
 void SetErrorBoxesShown(bool shown)
 {
     g_win.error_boxes_off = !shown;
@@ -451,6 +456,15 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
         if (g_win.job_end_handler)
             g_win.job_end_handler(int32_t(wparam));
         return 0;
+    case WM_INITMENU:
+    case WM_INITMENUPOPUP:
+        if (g_win.menu_open_handler)
+            g_win.menu_open_handler(reinterpret_cast<HMENU>(wparam));
+        return 0;
+    case WM_ACTIVATE:
+        if (LOWORD(wparam) != WA_INACTIVE)
+            ClearTaskbarAlert();
+        return DefWindowProcW(window, message, wparam, lparam);
     case WM_DROPFILES:
         HandleDrop(reinterpret_cast<HDROP>(wparam));
         return 0;
