@@ -23,7 +23,9 @@ uint64_t ExpectedBytes(ByteProgress *progress, uint64_t read)
         uint64_t sized = LoadCount(&progress->meter.bytes_sized);
         uint64_t opened = LoadCount(&progress->meter.files_sized);
         uint64_t files = uint64_t(progress->files);
-        expected = opened == 0 ? 0 : opened >= files ? sized : sized + (files - opened) * (sized / opened);
+        expected = opened == 0       ? 0
+                   : opened >= files ? sized
+                                     : sized + (files - opened) * (sized / opened);
     }
     return expected > read ? expected : read;
 }
@@ -124,7 +126,7 @@ void FormatProgressTitle(int32_t percent, uint64_t bytes_per_second, int64_t sec
     }
     if (seconds_left < 0)
         return;
-    long long amount = seconds_left < 60 ? (seconds_left > 0 ? seconds_left : 1)
+    long long amount = seconds_left < 60        ? (seconds_left > 0 ? seconds_left : 1)
                        : seconds_left < 90 * 60 ? (seconds_left + 30) / 60
                                                 : (seconds_left + 1800) / 3600;
     const wchar_t *unit = seconds_left < 60 ? L"s" : seconds_left < 90 * 60 ? L"min" : L"h";

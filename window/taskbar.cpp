@@ -22,8 +22,8 @@ ITaskbarList3 *TaskbarList()
     // just as well; the apartment stays for the taskbar object's life.
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     ITaskbarList3 *list = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_ITaskbarList3, reinterpret_cast<void **>(&list))))
+    if (FAILED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
+                                reinterpret_cast<void **>(&list))))
         return nullptr;
     if (FAILED(list->HrInit())) {
         list->Release();
