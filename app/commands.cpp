@@ -33,6 +33,15 @@ LRESULT HandleCommand(HWND window, WPARAM wparam, LPARAM lparam)
     case ID_EDIT_COPY_DIGEST:
         CopyResultRows(COPY_DIGESTS_ONLY);
         return 0;
+    case ID_VIEW_PROBLEMS_ONLY:
+        ShowProblemsOnly(!ProblemsOnlyShown());
+        return 0;
+    case ID_VIEW_NEXT_PROBLEM:
+        SelectNextProblem(1);
+        return 0;
+    case ID_VIEW_PREVIOUS_PROBLEM:
+        SelectNextProblem(-1);
+        return 0;
     case ID_OPTIONS_AUTOMODE:
         return 0;
     case ID_OPTIONS_SHA3_224:

@@ -9,6 +9,11 @@ const KindInfo g_kinds[KIND_COUNT] = {
     {'H', HASH_SHA3_512, 512, 128, "SHA3-512"},
 };
 
+bool IsProblemStatus(int32_t status)
+{
+    return status != ROW_OK && status != ROW_CREATED;
+}
+
 const KindInfo *FindKind(utf16 letter)
 {
     for (const KindInfo &kind : g_kinds)

@@ -31,6 +31,20 @@ enum HashChoice : int32_t {
     HASH_SHA3_512 = 5,
 };
 
+// What a result row says happened to its file, problems first: the order
+// the "Status" column sorts by.
+enum RowStatus : int32_t {
+    ROW_MISMATCH = 0,  // read whole, digest differs from the stored one
+    ROW_MISSING = 1,   // the file or its folder does not exist
+    ROW_ERROR = 2,     // there but not read whole, or a list line without an entry
+    ROW_OK = 3,        // read whole, digest equals the stored one
+    ROW_CREATED = 4,   // digested by a scan
+    ROW_STATUS_COUNT = 5,
+};
+
+// Whether rows of this status are problems: anything but "OK" and "Created".
+bool IsProblemStatus(int32_t status);
+
 // One result row: kind letter, owned digest text, owned path.
 struct Entry {
     char kind;

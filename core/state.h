@@ -10,6 +10,22 @@
 // Units in a target-path buffer (65,536 bytes).
 constexpr int32_t TARGET_PATH_UNITS = 32768;
 
+// What the last scan, check or single-file job did, for its summary. The
+// job's thread writes it from the job's start to its end; others read it
+// once the job has ended.
+struct JobTally {
+    int32_t job;                     // JOB_FOLDER_SCAN, JOB_CHECK or JOB_SINGLE_FILE
+    int32_t outcome;                 // JobOutcome once ended
+    bool ended;                      // the job is over and the tally complete
+    int64_t rows[ROW_STATUS_COUNT];  // rows shown, by RowStatus
+    uint64_t bytes_read;             // bytes the digests read
+    uint64_t started_ms;             // a monotonic clock at the start
+    uint64_t elapsed_ms;             // start to end
+    bool stopped;                    // ended after Stop was chosen
+    int32_t files;                   // files the job set out to digest
+    int32_t files_done;              // files given a row before it ended
+};
+
 struct AppState {
     int32_t pending_job;
     int32_t hash_choice;
@@ -23,6 +39,7 @@ struct AppState {
     // The files a stopped scan had listed; 0 when the entry table holds the
     // whole of what its job set out to do.
     int32_t stopped_scan_total;
+    JobTally tally;
 };
 
 // Whether a job runs, and whether Stop was chosen for it. The user-interface

@@ -11,6 +11,9 @@ enum FileResult : int {
     FILE_ERR_OPEN = 64,
     FILE_ERR_CREATE = 65,
     FILE_ERR_IO = -1,
+    // An open for reading (ReadFileAt, OpenFileForReading, QueryFileSize)
+    // that the system answered with "file not found" or "path not found".
+    FILE_ERR_NOT_FOUND = 66,
 };
 
 // Units of the buffer that holds a path in its long-path form, NUL included.
@@ -60,8 +63,10 @@ wchar_t *SaveCurrentFolder();
 void RestoreCurrentFolder(wchar_t *saved);
 
 // Every operation below takes its path in plain or long-path form; a failed
-// open (or a path too long for the buffer) leaves every output untouched, and
-// a heap allocation that fails gives FILE_ERR_IO (ReadFileWhole: null).
+// open (or a path too long for the buffer) leaves every output untouched, a
+// file or folder that does not exist gives FILE_ERR_NOT_FOUND where
+// FILE_ERR_OPEN is named, and a heap allocation that fails gives FILE_ERR_IO
+// (ReadFileWhole: null).
 
 // Reads up to *length bytes at `offset`; *length becomes the count read (0 at
 // or beyond the end). FILE_OK, FILE_ERR_OPEN, or FILE_ERR_IO when a read or
@@ -79,8 +84,10 @@ struct sOpenFile {
 };
 
 // Opens like ReadFileAt: long-path form, binary, read only, shared for
-// reading and writing. FILE_OK; FILE_ERR_OPEN (also for a path too long for
-// the buffer) or FILE_ERR_IO (no path buffer), both with *file untouched.
+// reading and writing. FILE_OK; FILE_ERR_NOT_FOUND when the system answered
+// the open with "file not found" or "path not found"; FILE_ERR_OPEN for any
+// other refusal (also for a path too long for the buffer) or FILE_ERR_IO (no
+// path buffer); *file untouched on failure.
 int OpenFileForReading(const wchar_t *path, sOpenFile *file);
 // ReadFileAt on an open file: FILE_OK with *length the count read (0 at or
 // beyond the end), or FILE_ERR_IO with *length untouched.

@@ -31,6 +31,14 @@ int OpenForReading(const wchar_t *path, int *fd)
     return _wsopen_s(fd, path, _O_BINARY | _O_RDONLY, _SH_DENYNO, 0) == 0 ? 0 : -1;
 }
 
+// The system's own reason for the failed open: the CRT keeps it in
+// _doserrno, where errno alone would fold a sharing violation and a missing
+// file into the same codes as other refusals.
+bool OpenFoundNothing()
+{
+    return _doserrno == ERROR_FILE_NOT_FOUND || _doserrno == ERROR_PATH_NOT_FOUND;
+}
+
 int OpenForWriting(const wchar_t *path, int *fd)
 {
     return _wsopen_s(fd, path, _O_BINARY | _O_RDWR, _SH_DENYNO, 0) == 0 ? 0 : -1;
@@ -305,7 +313,10 @@ void ReleaseLongPath(sLongPath *form)
 int OpenFileForReading(const wchar_t *path, sOpenFile *file)
 {
     int fd = -1;
+    _doserrno = 0;
     int result = OpenByLongPath(path, &fd);
+    if (result == FILE_ERR_OPEN && OpenFoundNothing())
+        return FILE_ERR_NOT_FOUND;
     if (result == FILE_OK) {
         file->fd = fd;
         file->position = 0;

@@ -39,9 +39,16 @@ static void add_to_count(uint64_t *counter, uint64_t amount)
     std::atomic_ref<uint64_t>(*counter).fetch_add(amount, std::memory_order_relaxed);
 }
 
+// What one file digest hands to its blocks and counts of them.
+struct feed_run {
+    block_sink sink;
+    void *state;
+    uint64_t bytes_read;
+};
+
 // A digest abandoned part-way is a failed one: the caller's text stays as given.
-static int feed_open_file_blocks(sOpenFile *file, uint64_t size, uint32_t i_buffer, block_sink sink,
-                                 void *state, const file_digest_buffer *buffer)
+static int feed_open_file_blocks(sOpenFile *file, uint64_t size, uint32_t i_buffer, feed_run *run,
+                                 const file_digest_buffer *buffer)
 {
     uint64_t offset = 0;
     while (offset < size) {
@@ -49,7 +56,8 @@ static int feed_open_file_blocks(sOpenFile *file, uint64_t size, uint32_t i_buff
             i_buffer == 0)
             return -1;
         offset += i_buffer;
-        sink(state, buffer->block, i_buffer);
+        run->bytes_read += i_buffer;
+        run->sink(run->state, buffer->block, i_buffer);
         if (buffer->meter)
             add_to_count(&buffer->meter->bytes_read, i_buffer);
         if (buffer->abandon && buffer->abandon())
@@ -75,12 +83,15 @@ static uint8_t *reserve_block(file_digest_buffer *buffer, uint32_t bytes)
 
 // The one open of the file: its size comes from the open descriptor and every
 // read goes through it (another open per file cost as much as reading it).
-static int feed_file_blocks(const utf16 *path, uint32_t i_buffer, block_sink sink, void *state,
-                            file_digest_buffer *buffer)
+static file_digest_result feed_file_blocks(const utf16 *path, uint32_t i_buffer, feed_run *run,
+                                           file_digest_buffer *buffer)
 {
     sOpenFile file;
-    if (OpenFileForReading(path, &file) != FILE_OK)
-        return -1;
+    int opened = OpenFileForReading(path, &file);
+    if (opened == FILE_ERR_NOT_FOUND)
+        return FILE_DIGEST_NOT_FOUND;
+    if (opened != FILE_OK)
+        return FILE_DIGEST_UNREADABLE;
     uint64_t size = 0;
     int result = QueryOpenFileSize(&file, &size) == FILE_OK ? 0 : -1;
     if (result == 0 && buffer->meter) {
@@ -91,10 +102,10 @@ static int feed_file_blocks(const utf16 *path, uint32_t i_buffer, block_sink sin
         if (size < i_buffer)
             i_buffer = static_cast<uint32_t>(size);
         uint8_t *block = reserve_block(buffer, i_buffer);
-        result = block ? feed_open_file_blocks(&file, size, i_buffer, sink, state, buffer) : -1;
+        result = block ? feed_open_file_blocks(&file, size, i_buffer, run, buffer) : -1;
     }
     CloseOpenFile(&file);
-    return result;
+    return result == 0 ? FILE_DIGEST_DONE : FILE_DIGEST_UNREADABLE;
 }
 
 static void crc32c_sink(void *state, const uint8_t *block, uint32_t count)
@@ -107,48 +118,58 @@ static void sha3_sink(void *state, const uint8_t *block, uint32_t count)
     digest_update(block, static_cast<digest_context *>(state), count);
 }
 
-static int crc32c_file_text_with(const utf16 *path, utf16 *out, file_digest_buffer *buffer)
+static file_digest_result crc32c_file_text_with(const utf16 *path, utf16 *out,
+                                                file_digest_buffer *buffer, uint64_t *bytes_read)
 {
     uint32_t crc = 0;
     crc32c_init(&crc);
-    if (feed_file_blocks(path, CRC_READ_BYTES, crc32c_sink, &crc, buffer) != 0)
-        return -1;
-    crc32c_to_text(crc32c_final(&crc), out);
-    return 0;
+    feed_run run = {crc32c_sink, &crc, 0};
+    file_digest_result result = feed_file_blocks(path, CRC_READ_BYTES, &run, buffer);
+    *bytes_read = run.bytes_read;
+    if (result == FILE_DIGEST_DONE)
+        crc32c_to_text(crc32c_final(&crc), out);
+    return result;
 }
 
 int crc32c_file_text(const utf16 *path, utf16 *out)
 {
     file_digest_buffer buffer = {};
-    int result = crc32c_file_text_with(path, out, &buffer);
+    uint64_t bytes_read = 0;
+    file_digest_result result = crc32c_file_text_with(path, out, &buffer, &bytes_read);
     release_file_digest_buffer(&buffer);
-    return result;
+    return result == FILE_DIGEST_DONE ? 0 : -1;
 }
 
-void file_digest_text_with(utf16 kind, const utf16 *path, utf16 *out, file_digest_buffer *buffer)
+file_digest_result file_digest_text_with(utf16 kind, const utf16 *path, utf16 *out,
+                                         file_digest_buffer *buffer, uint64_t *bytes_read)
 {
-    if (kind == L'C') {
-        crc32c_file_text_with(path, out, buffer);
-        return;
-    }
+    *bytes_read = 0;
+    if (kind == L'C')
+        return crc32c_file_text_with(path, out, buffer, bytes_read);
     digest_context ctx;
     if (digest_init_kind(&ctx, kind) != 0)
-        return;
-    if (feed_file_blocks(path, SHA3_READ_BYTES, sha3_sink, &ctx, buffer) != 0)
-        return;
+        return FILE_DIGEST_UNREADABLE;
+    feed_run run = {sha3_sink, &ctx, 0};
+    file_digest_result result = feed_file_blocks(path, SHA3_READ_BYTES, &run, buffer);
+    *bytes_read = run.bytes_read;
+    if (result != FILE_DIGEST_DONE)
+        return result;
     digest_final(&ctx);
     digest_to_text(&ctx);
     int32_t i = 0;
     do {
         out[i] = ctx.text[i];
     } while (ctx.text[i++] != 0);
+    return FILE_DIGEST_DONE;
 }
 
-void file_digest_text(utf16 kind, const utf16 *path, utf16 *out)
+file_digest_result file_digest_text(utf16 kind, const utf16 *path, utf16 *out)
 {
     file_digest_buffer buffer = {};
-    file_digest_text_with(kind, path, out, &buffer);
+    uint64_t bytes_read = 0;
+    file_digest_result result = file_digest_text_with(kind, path, out, &buffer, &bytes_read);
     release_file_digest_buffer(&buffer);
+    return result;
 }
 
 void release_file_digest_buffer(file_digest_buffer *buffer)

@@ -64,9 +64,16 @@ void crc32c_to_text(uint32_t crc, utf16 *out);
 #ifdef _WIN32
 // ---- File digest (Windows: reads through the long-path file helpers) --------
 
+// What became of a file digest.
+enum file_digest_result : int {
+    FILE_DIGEST_DONE = 0,        // read whole, `out` holds the digest text
+    FILE_DIGEST_NOT_FOUND = 1,   // the open said the file or its folder does not exist
+    FILE_DIGEST_UNREADABLE = 2,  // there, but not read whole (refused, locked, a read failed)
+};
+
 // Digests the whole file with the kind's algorithm into `out` (at least the
 // kind's text capacity). On any failure `out` is left exactly as given.
-void file_digest_text(utf16 kind, const utf16 *path, utf16 *out);
+file_digest_result file_digest_text(utf16 kind, const utf16 *path, utf16 *out);
 // CRC-32C of the whole file as text; 0, or -1 with `out` untouched.
 int crc32c_file_text(const utf16 *path, utf16 *out);
 
@@ -87,7 +94,9 @@ struct file_digest_buffer {
     file_digest_meter *meter;  // counts every open and read
     bool (*abandon)();         // asked after each block: true fails the digest there
 };
-// file_digest_text reading through `buffer`.
-void file_digest_text_with(utf16 kind, const utf16 *path, utf16 *out, file_digest_buffer *buffer);
+// file_digest_text reading through `buffer`; *bytes_read: the bytes the
+// reads delivered, also when the digest failed part-way.
+file_digest_result file_digest_text_with(utf16 kind, const utf16 *path, utf16 *out,
+                                         file_digest_buffer *buffer, uint64_t *bytes_read);
 void release_file_digest_buffer(file_digest_buffer *buffer);
 #endif

@@ -52,12 +52,12 @@ bool HoldsOnlyByteOrderMark(const uint8_t *file, uint32_t bytes)
 void ShowListWithoutEntries()
 {
     SetStatusText(STATUS_COUNT, L"Files: 0", false);
-    AddResultRow(g_app.target_path, L"", L"ERROR");
+    AddTalliedRow(g_app.target_path, L"", ROW_ERROR);
 }
 
 struct CheckRun {
     const Entry *entries;
-    uint64_t mismatches;
+    uint64_t problems;
     RowQueue rows;
 };
 
@@ -71,8 +71,17 @@ bool HandOutListedEntry(void *job, int32_t index, DigestTask *task)
     return true;
 }
 
-// An unreadable file leaves the computed text empty, which never matches,
-// not even a stored digest field that starts with a NUL.
+// Only a file read whole is compared; the open's own answer tells a file
+// that is not there from one that could not be read.
+RowStatus CheckedStatus(const DigestTask *task, const Entry *entry)
+{
+    if (task->result == FILE_DIGEST_NOT_FOUND)
+        return ROW_MISSING;
+    if (task->result != FILE_DIGEST_DONE)
+        return ROW_ERROR;
+    return std::wcscmp(task->digest, entry->digest) == 0 ? ROW_OK : ROW_MISMATCH;
+}
+
 // After Stop no row is made: the file may have been abandoned part-way.
 bool TakeCheckedEntry(void *job, int32_t index, const DigestTask *task)
 {
@@ -80,10 +89,11 @@ bool TakeCheckedEntry(void *job, int32_t index, const DigestTask *task)
         return false;
     CheckRun *run = static_cast<CheckRun *>(job);
     const Entry *entry = &run->entries[index];
-    bool match = task->digest[0] != 0 && std::wcscmp(task->digest, entry->digest) == 0;
-    if (!match)
-        ++run->mismatches;
-    QueueRow(&run->rows, entry->path, entry->digest, match ? L"OK" : L"MISMATCH");
+    RowStatus status = CheckedStatus(task, entry);
+    if (status != ROW_OK)
+        ++run->problems;
+    g_app.tally.bytes_read += task->bytes_read;
+    QueueRow(&run->rows, entry->path, entry->digest, status);
     return !run->rows.lost;
 }
 
@@ -111,7 +121,7 @@ int32_t VerifyEntries(const Entry *entries, int32_t n)
         return JOB_OUTCOME_NO_MEMORY;
     if (!JobStopRequested())
         ShowByteProgressDone(&run.rows.progress);
-    return run.mismatches ? JOB_OUTCOME_BAD : JOB_OUTCOME_OK;
+    return run.problems ? JOB_OUTCOME_BAD : JOB_OUTCOME_OK;
 }
 
 // Units of `path` up to and including its last separator; 0 without one.
@@ -191,7 +201,7 @@ int32_t AnchorListedPaths(const wchar_t *list_path)
             return -1;
         }
         if (!anchored) {
-            AddResultRow(entry.path, entry.digest, L"ERROR");
+            AddTalliedRow(entry.path, entry.digest, ROW_ERROR);
             std::free(entry.path);
             std::free(entry.digest);
             ++dropped;
@@ -210,7 +220,7 @@ int32_t AnchorListedPaths(const wchar_t *list_path)
 void ShowProblemRows(const ListProblems *problems)
 {
     for (int32_t i = 0; i < problems->count; ++i)
-        AddResultRow(problems->items[i].text, L"", L"ERROR");
+        AddTalliedRow(problems->items[i].text, L"", ROW_ERROR);
 }
 
 // The outcome of checking the list at the target path, or
@@ -222,7 +232,7 @@ int32_t CheckListFile()
     uint8_t *file = ReadListFile(g_app.target_path, &bytes);
     if (!file) {
         // A list file that cannot be measured or read, or is too large to read.
-        AddResultRow(L"Could not find item", L"ERROR", L"ERROR");
+        AddTalliedRow(L"Could not find item", L"ERROR", ROW_ERROR);
         return JOB_OUTCOME_FAILED;
     }
     ParsedList list = {};

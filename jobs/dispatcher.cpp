@@ -1,7 +1,6 @@
 #include <cstdlib>
 #include <cwchar>
 
-#include "fileio/fileio.h"
 #include "hash/hash.h"
 #include "jobs/jobs.h"
 #include "pipeline.h"
@@ -32,6 +31,7 @@ Entry *CreateSingleEntryTable()
 struct SingleFileRun {
     Entry *entry;
     ByteProgress progress;
+    file_digest_result result;
 };
 
 bool HandOutSingleFile(void *job, int32_t, DigestTask *task)
@@ -43,8 +43,10 @@ bool HandOutSingleFile(void *job, int32_t, DigestTask *task)
     return true;
 }
 
-bool TakeSingleFile(void *, int32_t, const DigestTask *)
+bool TakeSingleFile(void *job, int32_t, const DigestTask *task)
 {
+    static_cast<SingleFileRun *>(job)->result = task->result;
+    g_app.tally.bytes_read += task->bytes_read;
     return true;
 }
 
@@ -53,44 +55,43 @@ void ShowSingleFileProgress(void *job)
     ShowByteProgress(&static_cast<SingleFileRun *>(job)->progress);
 }
 
-// JOB_OUTCOME_OK when the file was measured and read (its digest text is
-// filled in), JOB_OUTCOME_FAILED when it cannot be opened or measured (no
-// file), JOB_OUTCOME_BAD when it could not be read or Stop abandoned it.
-// Digested on a hashing thread, so that the worker shows the bytes read.
+// JOB_OUTCOME_OK when the file was read (its digest text is filled in),
+// JOB_OUTCOME_FAILED when the open found no file (a job that could not run),
+// JOB_OUTCOME_BAD when it is there but could not be read, or Stop abandoned
+// it. Digested on a hashing thread, so that the worker shows the bytes read;
+// the size comes from the digest's own open.
 int32_t DigestEntryFile(Entry *entry)
 {
-    uint64_t size = 0;
-    if (QueryFileSize(entry->path, &size) != FILE_OK)
-        return JOB_OUTCOME_FAILED;
     entry->kind = kind_from_hash_choice(LoadHashChoice());
-    SingleFileRun run = {entry, {}};
-    StartByteProgress(&run.progress, size, 1);
+    SingleFileRun run = {entry, {}, FILE_DIGEST_UNREADABLE};
+    StartByteProgress(&run.progress, 0, 1);
     RunDigestPipeline(entry->path, 1, HandOutSingleFile, TakeSingleFile, ShowSingleFileProgress,
                       &run, &run.progress.meter);
-    if (entry->digest[0] == 0)
-        return JOB_OUTCOME_BAD;
-    ShowByteProgressDone(&run.progress);
-    return JOB_OUTCOME_OK;
+    if (run.result == FILE_DIGEST_DONE) {
+        ShowByteProgressDone(&run.progress);
+        return JOB_OUTCOME_OK;
+    }
+    return run.result == FILE_DIGEST_NOT_FOUND ? JOB_OUTCOME_FAILED : JOB_OUTCOME_BAD;
 }
 
-// A file that cannot be opened, measured or read is reported as a failed
-// row and a "BAD" phase, and leaves nothing to save; one that Stop
-// abandoned leaves no row at all.
+// A file that cannot be opened or read is reported as a failed row and a
+// "BAD" phase, and leaves nothing to save; one that Stop abandoned leaves
+// no row at all.
 void DigestTargetFile()
 {
     Entry *entry = CreateSingleEntryTable();
     if (!entry) {
         ShowOutOfMemoryMessage();
-        AddResultRow(g_app.target_path, L"", L"ERROR");
+        AddTalliedRow(g_app.target_path, L"", ROW_ERROR);
         EndJob(L"BAD", JOB_OUTCOME_FAILED);
         return;
     }
     int32_t outcome = DigestEntryFile(entry);
     if (outcome == JOB_OUTCOME_OK) {
-        AddResultRow(entry->path, entry->digest, L"Created");
+        AddTalliedRow(entry->path, entry->digest, ROW_CREATED);
     } else {
         if (!JobStopRequested())
-            AddResultRow(entry->path, L"", L"ERROR");
+            AddTalliedRow(entry->path, L"", ROW_ERROR);
         ReleaseEntryTable();
     }
     if (!JobStopRequested())
@@ -112,6 +113,7 @@ void DispatchPendingJob()
     int32_t job = g_app.pending_job;
     if (job < JOB_SINGLE_FILE)
         return;
+    StartJobTally(job);
     SetProgressPos(0);
     ClearResultList();
     ReleaseEntryTable();

@@ -51,17 +51,21 @@ int32_t ChooseDigestThreads(int32_t cores, int seek_penalty, int32_t forced);
 void ForceDigestThreads(int32_t count);
 
 // ---- What every job does on its way -----------------------------------------------
+// Empties the tally for `job` and starts its clock; the plain title again.
+void StartJobTally(int32_t job);
+// AddResultRow with the status's text, counted in the job's tally.
+void AddTalliedRow(const wchar_t *path, const wchar_t *digest, RowStatus status);
 // "Work" in the activity part and `phase` in the phase part.
 void BeginJob(const wchar_t *phase);
 // "Work " and the share of items done (index / total, single precision,
 // truncated) in the activity part.
 void ShowWorkPercentage(int32_t index, int32_t total);
-// Ends a job in a state the user can see is over: `phase` in the phase
-// part ("Stopped" instead after Stop, with JOB_OUTCOME_BAD for an outcome
-// that was OK), "Ready" in the activity part, the title without progress, the
-// job commands enabled again, the taskbar button told; then announces the
-// outcome to the main window (NotifyJobEnded). Every job ends here or in
-// EndJobOutOfMemory, exactly once.
+// Ends a job in a state the user can see is over: the tally closed and its
+// summary in the title, the taskbar button told, `phase` in the phase part
+// ("Stopped" instead after Stop, with JOB_OUTCOME_BAD for an outcome that
+// was OK), "Ready" in the activity part, the job commands enabled again;
+// then announces the outcome to the main window (NotifyJobEnded). Every job
+// ends here or in EndJobOutOfMemory, exactly once.
 void EndJob(const wchar_t *phase, int32_t outcome);
 // EndJob with "OK" or "BAD" for the outcome; EndJobOutOfMemory for
 // JOB_OUTCOME_NO_MEMORY.
@@ -81,6 +85,16 @@ constexpr int32_t TITLE_PROGRESS_UNITS = 64;
 // (TITLE_PROGRESS_UNITS units).
 void FormatProgressTitle(int32_t percent, uint64_t bytes_per_second, int64_t seconds_left,
                          wchar_t *out);
+// ---- Summary ---------------------------------------------------------------------
+// Room for any summary, its NUL included.
+constexpr size_t JOB_SUMMARY_UNITS = 256;
+// The one-line summary of an ended job, e.g.
+// "BAD: 3 MISMATCH, 1 MISSING, 0 ERROR, 99,996 OK; 412 GB in 18 min":
+// "OK" or "BAD" ("Stopped after N of M files" after Stop), the rows by status (a check's four, a
+// scan's "ERROR" and "Created"), the bytes read and the time taken, numbers grouped as the user's
+// locale groups them and sizes in the units Explorer shows. Cut to fit `units`; returns the units
+// written before the NUL.
+size_t ComposeJobSummary(const JobTally *tally, wchar_t *out, size_t units);
 
 // ---- Save ------------------------------------------------------------------------
 // Saves under `path` with "Saving"/"Ready" in the activity part and an error

@@ -51,7 +51,8 @@ RingSlot *SlotOf(Pipeline *pipeline, int32_t index)
 void DigestTaskFile(DigestTask *task, file_digest_buffer *buffer)
 {
     if (task->path)
-        file_digest_text_with(task->kind, task->path, task->digest, buffer);
+        task->result =
+            file_digest_text_with(task->kind, task->path, task->digest, buffer, &task->bytes_read);
 }
 
 // Claims the next task handed out; null once the pipeline closes with
@@ -134,6 +135,8 @@ bool HandOutTasks(Pipeline *pipeline, int32_t count, HandOutTask hand_out, void 
         slot->task.path = nullptr;
         slot->task.digest = slot->task.text;
         slot->task.text[0] = 0;
+        slot->task.result = FILE_DIGEST_UNREADABLE;
+        slot->task.bytes_read = 0;
         if (!hand_out(job, pipeline->handed, &slot->task))
             return false;
         AcquireSRWLockExclusive(&pipeline->lock);

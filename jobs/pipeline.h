@@ -13,6 +13,8 @@ struct DigestTask {
     utf16 kind;
     utf16 *digest;                     // room for the kind's text; left as given on failure
     utf16 text[DIGEST_TEXT_CAPACITY];  // a digest buffer the task may point at
+    file_digest_result result;         // a task with no path is FILE_DIGEST_UNREADABLE
+    uint64_t bytes_read;
 };
 
 // Fills task `index` as it is handed out, on the worker, in listing order: a

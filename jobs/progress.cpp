@@ -65,7 +65,7 @@ void ShowTitleProgress(ByteProgress *progress, uint64_t now, uint64_t read, uint
     int64_t seconds_left = rate ? int64_t((expected - read) / rate) : -1;
     wchar_t text[TITLE_PROGRESS_UNITS];
     FormatProgressTitle(int32_t(read * 100 / (expected ? expected : 1)), rate, seconds_left, text);
-    SetTitleProgress(text);
+    SetTitleDetail(text);
 }
 
 void ShowBar(ByteProgress *progress, int32_t steps)
@@ -84,6 +84,7 @@ void StartByteProgress(ByteProgress *progress, uint64_t total, int32_t files)
     *progress = ByteProgress{};
     progress->total = total;
     progress->files = files;
+    g_app.tally.files = files;
     progress->title_at = GetTickCount64();
     TakeSample(progress, progress->title_at, 0);
     SetProgressRange(PROGRESS_STEPS);

@@ -27,8 +27,9 @@ struct ByteProgress {
 // The progress bar's range for every job: whole percents.
 constexpr int32_t PROGRESS_STEPS = 100;
 
-// Range and position 0, a fresh count. `total` 0 lets the sizes of the files
-// opened so far stand for the rest (a checksum list holds no sizes).
+// Range and position 0, a fresh count, the job's files in its tally. `total`
+// 0 lets the sizes of the files opened so far stand for the rest (a checksum
+// list holds no sizes).
 void StartByteProgress(ByteProgress *progress, uint64_t total, int32_t files);
 // Shows the bytes read so far on the bar and the taskbar button, and, when
 // due, the share, throughput and time left in the title.

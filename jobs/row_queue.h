@@ -27,7 +27,8 @@ struct RowQueue {
 void StartRowQueue(RowQueue *queue, int32_t total, uint64_t bytes);
 // Queues the row of the next item; the texts must stay until the list is
 // cleared (entry texts, static status texts). Publishes when due.
-void QueueRow(RowQueue *queue, const wchar_t *path, const wchar_t *digest, const wchar_t *status);
+// Counts the row in the job's tally.
+void QueueRow(RowQueue *queue, const wchar_t *path, const wchar_t *digest, RowStatus status);
 // Shows the queued rows, the byte progress and the "Work p%" of the latest
 // item now.
 void PublishRows(RowQueue *queue);

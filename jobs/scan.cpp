@@ -44,7 +44,7 @@ bool HandOutListedFile(void *job, int32_t index, DigestTask *task)
 
 // After Stop no row is made: a file taken now may have been abandoned
 // part-way, and its entry must not pass for a digest either.
-bool TakeScannedFile(void *job, int32_t index, const DigestTask *)
+bool TakeScannedFile(void *job, int32_t index, const DigestTask *task)
 {
     ScanRun *run = static_cast<ScanRun *>(job);
     Entry *entry = &run->table[index];
@@ -55,7 +55,8 @@ bool TakeScannedFile(void *job, int32_t index, const DigestTask *)
     bool read = entry->digest[0] != 0;
     if (!read)
         ++run->failed;
-    QueueRow(&run->rows, entry->path, entry->digest, read ? L"Created" : L"ERROR");
+    g_app.tally.bytes_read += task->bytes_read;
+    QueueRow(&run->rows, entry->path, entry->digest, read ? ROW_CREATED : ROW_ERROR);
     if (run->rows.lost)
         run->out_of_memory = true;
     return !run->out_of_memory;

@@ -12,9 +12,33 @@ namespace {
 // flashes the taskbar button when the window is in the background.
 constexpr uint64_t FLASH_AFTER_MS = 10000;
 
-uint64_t g_job_started_at;
-
 }  // namespace
+
+void StartJobTally(int32_t job)
+{
+    g_app.tally = JobTally{};
+    g_app.tally.job = job;
+    g_app.tally.started_ms = GetTickCount64();
+    SetTitleDetail(nullptr);
+}
+
+void AddTalliedRow(const wchar_t *path, const wchar_t *digest, RowStatus status)
+{
+    ++g_app.tally.rows[status];
+    AddResultRow(path, digest, RowStatusText(status));
+}
+
+// The summary replaces the plain title until the next job starts.
+void EndJobTally(int32_t outcome)
+{
+    JobTally *tally = &g_app.tally;
+    tally->elapsed_ms = GetTickCount64() - tally->started_ms;
+    tally->outcome = outcome;
+    tally->ended = true;
+    wchar_t summary[JOB_SUMMARY_UNITS];
+    ComposeJobSummary(tally, summary, JOB_SUMMARY_UNITS);
+    SetTitleDetail(summary);
+}
 
 void BeginJob(const wchar_t *phase)
 {
@@ -33,9 +57,11 @@ void StartRowQueue(RowQueue *queue, int32_t total, uint64_t bytes)
     queue->progress_shown = -1;
 }
 
-void QueueRow(RowQueue *queue, const wchar_t *path, const wchar_t *digest, const wchar_t *status)
+void QueueRow(RowQueue *queue, const wchar_t *path, const wchar_t *digest, RowStatus status)
 {
-    queue->rows[queue->count++] = DisplayRow{path, digest, status};
+    ++g_app.tally.rows[status];
+    ++g_app.tally.files_done;
+    queue->rows[queue->count++] = DisplayRow{path, digest, RowStatusText(status)};
     ++queue->done;
     if (queue->count == ROW_BATCH_ROWS ||
         GetTickCount64() - queue->published_at >= ROW_BATCH_DELAY_MS)
@@ -75,14 +101,14 @@ void ShowWorkPercentage(int32_t index, int32_t total)
 void EndJob(const wchar_t *phase, int32_t outcome)
 {
     // A stopped job did not do all it set out to do: never "OK".
-    if (MarkJobEnded()) {
+    g_app.tally.stopped = MarkJobEnded();
+    if (g_app.tally.stopped) {
         phase = L"Stopped";
         if (outcome == JOB_OUTCOME_OK)
             outcome = JOB_OUTCOME_BAD;
     }
-    SetTitleProgress(nullptr);
-    ShowTaskbarJobEnd(outcome != JOB_OUTCOME_OK,
-                      GetTickCount64() - g_job_started_at >= FLASH_AFTER_MS);
+    EndJobTally(outcome);
+    ShowTaskbarJobEnd(outcome != JOB_OUTCOME_OK, g_app.tally.elapsed_ms >= FLASH_AFTER_MS);
     SetStatusText(STATUS_PHASE, phase, true);
     SetStatusText(STATUS_ACTIVITY, L"Ready", true);
     EnableJobCommands(true);
@@ -122,7 +148,6 @@ void StartJobWorker(int32_t job)
 
     EnableJobCommands(false);
     MarkJobRunning();
-    g_job_started_at = GetTickCount64();
     *handle = CreateThread(nullptr, 0, entry, nullptr, 0, id);
     g_app.pending_job = JOB_NONE;
     if (!*handle) {

@@ -4,6 +4,8 @@
 #include "window/display.h"
 #include "window/window.h"
 
+#include "result_rows.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
@@ -13,20 +15,9 @@
 // two threads. The argument records live on the caller's stack for that wait.
 // The rows below are touched on that thread only.
 
-namespace {
-
-// The rows the list shows, oldest first. Rows added one at a time own their
-// texts: one block each, kept in `owned` until the list is cleared.
-struct RowStore {
-    DisplayRow *rows;
-    int32_t count;
-    int32_t capacity;
-    wchar_t **owned;
-    int32_t owned_count;
-    int32_t owned_capacity;
-};
-
 RowStore g_rows;
+
+namespace {
 
 struct RowBatch {
     const DisplayRow *rows;
@@ -102,6 +93,7 @@ void ReleaseRows()
     std::free(g_rows.owned);
     std::free(g_rows.rows);
     g_rows = RowStore{};
+    ForgetViewRows();
 }
 
 // The list learns the new count and repaints what it shows; `count` is
@@ -109,7 +101,7 @@ void ReleaseRows()
 void ShowRowCount(HWND list)
 {
     HoldListRedraw(list);
-    SendMessageW(list, LVM_SETITEMCOUNT, WPARAM(g_rows.count), LVSICF_NOSCROLL);
+    SendMessageW(list, LVM_SETITEMCOUNT, WPARAM(ShownRowCount()), LVSICF_NOSCROLL);
 }
 
 // The list forgets its rows before their texts go.
@@ -127,8 +119,12 @@ void AddRowsNow(const void *args)
     batch->kept = ReserveRows(int64_t(g_rows.count) + batch->count);
     if (!batch->kept)
         return;
-    std::memcpy(g_rows.rows + g_rows.count, batch->rows, size_t(batch->count) * sizeof(DisplayRow));
+    int32_t first = g_rows.count;
+    std::memcpy(g_rows.rows + first, batch->rows, size_t(batch->count) * sizeof(DisplayRow));
     g_rows.count += batch->count;
+    for (int32_t i = first; i < g_rows.count; ++i)
+        g_rows.problem_count += IsProblemStatus(StatusOfRow(&g_rows.rows[i])) ? 1 : 0;
+    PlaceNewRows(first);
     ShowRowCount(ResultListHandle());
 }
 
@@ -181,6 +177,22 @@ void SetProgressPosNow(const void *args)
     SendMessageW(g_win.progress_bar, PBM_SETPOS, *static_cast<const int32_t *>(args), 0);
 }
 
+void SetTitleDetailNow(const void *args)
+{
+    const wchar_t *detail = static_cast<const wchar_t *>(args);
+    if (!detail || !*detail) {
+        SetWindowTextW(g_win.main_window, g_win.title);
+        return;
+    }
+    // lstrcpynW cuts a detail too long for the room and always terminates.
+    wchar_t title[TITLE_UNITS + 3 + JOB_DETAIL_UNITS];
+    int title_units = lstrlenW(g_win.title);
+    std::wmemcpy(title, g_win.title, size_t(title_units));
+    std::wmemcpy(title + title_units, L" - ", 3);
+    lstrcpynW(title + title_units + 3, detail, JOB_DETAIL_UNITS);
+    SetWindowTextW(g_win.main_window, title);
+}
+
 void EnableJobCommandsNow(const void *args)
 {
     UINT state = *static_cast<const bool *>(args) ? MF_ENABLED : MF_DISABLED | MF_GRAYED;
@@ -190,15 +202,6 @@ void EnableJobCommandsNow(const void *args)
     EnableMenuItem(menu, ID_FILE_SAVE, MF_BYCOMMAND | state);
     // The menu bar does not redraw by itself after a state change.
     DrawMenuBar(g_win.main_window);
-}
-
-void SetTitleProgressNow(const void *args)
-{
-    const wchar_t *text = static_cast<const wchar_t *>(args);
-    wchar_t title[TITLE_UNITS + 80];
-    if (text)
-        std::swprintf(title, TITLE_UNITS + 80, L"%ls - %ls", g_win.title, text);
-    SetWindowTextW(g_win.main_window, text ? title : g_win.title);
 }
 
 struct TaskbarProgress {
@@ -229,6 +232,26 @@ void ShowTaskbarJobEndNow(const void *args)
 
 }  // namespace
 
+const wchar_t *RowStatusText(RowStatus status)
+{
+    static const wchar_t *const texts[ROW_STATUS_COUNT] = {L"MISMATCH", L"MISSING", L"ERROR", L"OK",
+                                                           L"Created"};
+    return status >= 0 && status < ROW_STATUS_COUNT ? texts[status] : L"ERROR";
+}
+
+RowStatus StatusOfRow(const DisplayRow *row)
+{
+    for (int32_t status = 0; status < ROW_STATUS_COUNT; ++status)
+        if (row->status && std::wcscmp(row->status, RowStatusText(RowStatus(status))) == 0)
+            return RowStatus(status);
+    return ROW_ERROR;
+}
+
+void SetTitleDetail(const wchar_t *detail)
+{
+    RunOnUiThread(SetTitleDetailNow, detail);
+}
+
 void ClearResultList()
 {
     RunOnUiThread(ClearRowsNow, nullptr);
@@ -256,9 +279,10 @@ void ForgetResultRows()
 
 const wchar_t *ResultCellText(int row, int column)
 {
-    if (row < 0 || row >= g_rows.count)
+    int32_t stored = StoredRowAt(row);
+    if (stored < 0)
         return L"";
-    const DisplayRow *shown = &g_rows.rows[g_rows.count - 1 - row];
+    const DisplayRow *shown = &g_rows.rows[stored];
     const wchar_t *text = column == 0 ? shown->path : column == 1 ? shown->digest : shown->status;
     return column >= 0 && column <= 2 && text ? text : L"";
 }
@@ -282,11 +306,6 @@ void SetProgressPos(int32_t position)
 void EnableJobCommands(bool enabled)
 {
     RunOnUiThread(EnableJobCommandsNow, &enabled);
-}
-
-void SetTitleProgress(const wchar_t *text)
-{
-    RunOnUiThread(SetTitleProgressNow, text);
 }
 
 void SetTaskbarProgress(int32_t done, int32_t total)

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "core/core.h"
 #include "window/ids.h"
 
 // The result list reads its texts from the rows it is given (an owner-data
@@ -14,6 +15,14 @@ struct DisplayRow {
     const wchar_t *digest;
     const wchar_t *status;
 };
+
+// The "Status" column's text for a row status: "MISMATCH", "MISSING",
+// "ERROR", "OK", "Created".
+const wchar_t *RowStatusText(RowStatus status);
+
+// The title bar: the program's title, then " - " and `detail` (a job's
+// summary, its progress); the plain title for null or "".
+void SetTitleDetail(const wchar_t *detail);
 
 void ClearResultList();
 // One row with texts of any lifetime: the display keeps its own copy.
@@ -27,9 +36,6 @@ void SetStatusText(int part, const wchar_t *text, bool popout);
 void SetProgressRange(int32_t maximum);
 void SetProgressPos(int32_t position);
 void EnableJobCommands(bool enabled);
-// The title "TALVOR CRC Check - " followed by `text`; the bare program name
-// for null.
-void SetTitleProgress(const wchar_t *text);
 // The taskbar button's progress: `done` of `total`, normal (green).
 void SetTaskbarProgress(int32_t done, int32_t total);
 // The end of a job on the taskbar button: cleared, or red (`alert`) until

@@ -35,6 +35,12 @@
 #define ID_EDIT_COPY 32792
 #define ID_EDIT_COPY_DIGEST 32793
 
+// The View menu: "Show problems only", "Next problem" (F8), "Previous
+// problem" (Shift+F8).
+#define ID_VIEW_PROBLEMS_ONLY 32794
+#define ID_VIEW_NEXT_PROBLEM 32795
+#define ID_VIEW_PREVIOUS_PROBLEM 32796
+
 #define ID_RESULT_LIST 6990
 #define ID_STATUS_BAR 11990
 #define ID_PROGRESS_BAR 12990

@@ -306,10 +306,15 @@ void AnswerCellText(NMLVDISPINFOW *info)
 LRESULT HandleNotify(HWND window, WPARAM wparam, LPARAM lparam)
 {
     NMHDR *header = reinterpret_cast<NMHDR *>(lparam);
-    if (header->idFrom != ID_RESULT_LIST || header->code != LVN_GETDISPINFOW)
-        return DefWindowProcW(window, WM_NOTIFY, wparam, lparam);
-    AnswerCellText(reinterpret_cast<NMLVDISPINFOW *>(lparam));
-    return 0;
+    if (header->idFrom == ID_RESULT_LIST && header->code == LVN_GETDISPINFOW) {
+        AnswerCellText(reinterpret_cast<NMLVDISPINFOW *>(lparam));
+        return 0;
+    }
+    if (header->idFrom == ID_RESULT_LIST && header->code == LVN_COLUMNCLICK) {
+        ClickResultColumn(reinterpret_cast<NMLISTVIEW *>(lparam)->iSubItem);
+        return 0;
+    }
+    return DefWindowProcW(window, WM_NOTIFY, wparam, lparam);
 }
 
 void PaintNothing(HWND window)
@@ -458,6 +463,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
         return 0;
     case WM_INITMENU:
     case WM_INITMENUPOPUP:
+        // Menu states follow the data as each menu opens: the window's own
+        // view, then the shell's.
+        DeriveViewMenuStates(reinterpret_cast<HMENU>(wparam));
         if (g_win.menu_open_handler)
             g_win.menu_open_handler(reinterpret_cast<HMENU>(wparam));
         return 0;

@@ -10,6 +10,8 @@
 #include "window/ids.h"
 
 constexpr int TITLE_UNITS = 100;
+// The most of a detail the title bar shows after the title (SetTitleDetail).
+constexpr int JOB_DETAIL_UNITS = 256;
 
 // Pixel sizes of the window as drawn at DESIGN_DPI. At any other DPI each one
 // is scaled by the window's DPI and rescaled when the window moves to a
@@ -94,6 +96,30 @@ void ComputeColumnWidths(int client_width, int widths[3]);
 // Right edges of the four status-bar parts for a client width.
 void ComputeStatusPartEdges(int client_width, int edges[4]);
 
+// ---- The order and filter of the result list (result_view.cpp) -------------
+// Rows sorted by a column: 0 "Path" as Explorer orders names, 1 "CRC" as
+// text, 2 "Status" problems first; ties by path. -1: the designed order,
+// newest on top. The header shows the arrow; rows that arrive later are
+// placed in the order shown.
+void SortResultRows(int column, bool descending);
+// A click on a column header: sorts by it, a second click reverses, a third
+// returns to the designed order.
+void ClickResultColumn(int column);
+int ResultSortColumn();
+bool ResultSortDescending();
+// Hides the rows that read "OK" or "Created", or shows every row again.
+void ShowProblemsOnly(bool on);
+bool ProblemsOnlyShown();
+// Whether any row of the list, shown or hidden, is a problem.
+bool AnyProblemRow();
+// Selects the next (direction 1) or previous (-1) problem row from the
+// focused one, wrapping at the ends, and scrolls it into view. Does nothing
+// without a problem row.
+void SelectNextProblem(int direction);
+// The View menu's check mark and greyed items, from the rows at hand; for a
+// menu about to open.
+void DeriveViewMenuStates(HMENU menu);
+
 // ---- Copying results (copy.cpp) ----------------------------------------------
 // Everything goes through list-view messages, so it does not depend on how
 // the list holds its rows.
@@ -105,7 +131,7 @@ enum CopyColumns : int {
     COPY_WHOLE_ROWS = 0,    // path TAB digest TAB status
     COPY_DIGESTS_ONLY = 1,  // the digest
 };
-// Puts the selected rows, top first, on the clipboard as Unicode text, one
+// Puts the selected rows, in the order shown, on the clipboard as Unicode text, one
 // row a line with CR LF between lines. 1 when copied; 0 when nothing is
 // selected, memory ran out or the clipboard refused (the clipboard is then
 // left as it was).

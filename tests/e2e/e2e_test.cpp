@@ -7,6 +7,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,7 @@ struct AppRun {
     std::vector<std::vector<std::wstring>> rows;
     std::vector<std::wstring> parts;
     std::vector<bool> popout;
+    std::wstring title;  // the main window's text, as any program reads it
     DWORD exit_code = STILL_ACTIVE;
 };
 
@@ -76,6 +78,9 @@ void CaptureWindow(DriverTarget *target, AppRun *run)
         run->popout.push_back(state.parts[part].popout);
     }
     ReleaseStatusBar(&state);
+    wchar_t title[512] = L"";
+    GetWindowTextW(target->main_window, title, 512);
+    run->title = title;
     EXPECT_EQ(PARTS, run->parts.size());
     run->parts.resize(PARTS);
     run->popout.resize(PARTS);
@@ -505,8 +510,66 @@ TEST(EndToEnd, UnlistableFoldersListsWithoutEntriesAndDevicesEndBad)
     ASSERT_EQ(4u, check.rows.size());
     EXPECT_EQ(L"OK", check.rows[0][2]);
     for (size_t row = 1; row < 4; ++row)
-        EXPECT_EQ(L"MISMATCH", check.rows[row][2]) << check.rows[row][0].c_str();
+        EXPECT_EQ(L"ERROR", check.rows[row][2]) << check.rows[row][0].c_str();
     EXPECT_EQ(L"BAD", check.parts[2]);
+    RemoveTree(folder.path);
+}
+
+// The summary after the time taken, which varies: "OK: ...; 9 bytes in ".
+std::wstring SummaryBeforeTime(const std::wstring &title)
+{
+    size_t in = title.rfind(L" in ");
+    return in == std::wstring::npos ? title : title.substr(0, in + 4);
+}
+
+// Every row says what happened to its file, from real causes, and the title
+// bar sums the rows up once the job has ended.
+TEST(EndToEnd, EachStatusComesFromItsCauseAndTheTitleSumsThemUp)
+{
+    NamedFolder folder = MakeNamedFolder(TempParent(), L"talvor_e2e_status_");
+    std::wstring tree = MakeSubFolder(folder.path, L"tree");
+    std::wstring same = PutFileIn(tree, L"same.txt", "abc");
+    std::wstring changed = PutFileIn(tree, L"changed.txt", "hello");
+    std::wstring deleted = PutFileIn(tree, L"deleted.txt", "gone");
+    std::wstring locked = PutFileIn(tree, L"locked.txt", "held");
+    std::wstring sub = MakeSubFolder(tree, L"sub");
+    std::wstring in_sub = PutFileIn(sub, L"inner.txt", "inner");
+
+    AppRun scan = RunApp(L"-crc \"-dir=" + tree + L"\"");
+    ASSERT_EQ(DRIVER_OK, scan.wait_result);
+    ASSERT_EQ(5u, scan.rows.size());
+    EXPECT_EQ(L"TALVOR CRC Check - OK: 0 ERROR, 5 Created; 21 bytes in ",
+              SummaryBeforeTime(scan.title));
+    std::wstring list = L"";
+    for (const std::vector<std::wstring> &row : scan.rows)
+        list += L"C\t" + row[1] + L"\t" + row[0] + L"\r\n";
+    list += L"C\t00000000\tNUL\r\n";
+    std::wstring saved = WriteChecksumListFile(folder, L"tree.qcx", list);
+
+    PutFileIn(tree, L"changed.txt", "HELLO");
+    ASSERT_TRUE(DeleteFileW(deleted.c_str()));
+    ASSERT_TRUE(DeleteFileW(in_sub.c_str()));
+    ASSERT_TRUE(RemoveDirectoryW(sub.c_str()));
+    HANDLE lock = CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, lock);
+    AppRun check = RunApp(Quoted(L"-chk=", saved));
+    CloseHandle(lock);
+    ASSERT_EQ(DRIVER_OK, check.wait_result);
+    ASSERT_EQ(6u, check.rows.size());
+    std::map<std::wstring, std::wstring> status;
+    for (const std::vector<std::wstring> &row : check.rows)
+        status[row[0]] = row[2];
+    EXPECT_EQ(L"OK", status[same]);
+    EXPECT_EQ(L"MISMATCH", status[changed]);
+    EXPECT_EQ(L"MISSING", status[deleted]);
+    EXPECT_EQ(L"MISSING", status[in_sub]);
+    EXPECT_EQ(L"ERROR", status[locked]);
+    EXPECT_EQ(L"ERROR", status[L"NUL"]);
+    EXPECT_EQ(L"BAD", check.parts[2]);
+    EXPECT_EQ(L"Ready", check.parts[3]);
+    EXPECT_EQ(L"TALVOR CRC Check - BAD: 1 MISMATCH, 2 MISSING, 2 ERROR, 1 OK; 8 bytes in ",
+              SummaryBeforeTime(check.title));
+    EXPECT_EQ(1u, RunUnattended(Quoted(L"-chk=", saved)));
     RemoveTree(folder.path);
 }
 

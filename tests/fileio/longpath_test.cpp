@@ -117,7 +117,7 @@ TEST_F(Scratch, ReadFileAtReadsRangesAndLeavesOutputsAloneOnFailure)
 
     std::memset(buf, 0xEE, sizeof buf);
     length = 5;
-    EXPECT_EQ(ReadFileAt(buf, At(L"missing.bin").c_str(), 0, &length), FILE_ERR_OPEN);
+    EXPECT_EQ(ReadFileAt(buf, At(L"missing.bin").c_str(), 0, &length), FILE_ERR_NOT_FOUND);
     EXPECT_EQ(length, 5u);
     EXPECT_EQ(buf[0], 0xEE);
     // A folder is not a file to read.
@@ -130,7 +130,8 @@ TEST_F(Scratch, AnOpenFileServesReadsAtAnyOffsetAndStaysShared)
     std::wstring path = At(L"ten.bin");
     ASSERT_TRUE(PutFile(path, 10));
     sOpenFile file = {12345, 77};
-    EXPECT_EQ(OpenFileForReading(At(L"missing.bin").c_str(), &file), FILE_ERR_OPEN);
+    EXPECT_EQ(OpenFileForReading(At(L"missing.bin").c_str(), &file), FILE_ERR_NOT_FOUND);
+    EXPECT_EQ(OpenFileForReading(At(L"gone\\missing.bin").c_str(), &file), FILE_ERR_NOT_FOUND);
     EXPECT_EQ(OpenFileForReading(dir.c_str(), &file), FILE_ERR_OPEN);
     EXPECT_EQ(file.fd, 12345);
     EXPECT_EQ(file.position, 77u);
@@ -281,9 +282,9 @@ TEST_F(Scratch, QueryFileSizeGivesSizesAndLeavesTheOutputAloneOnFailure)
     EXPECT_EQ(QueryFileSize(seven.c_str(), nullptr), FILE_OK);
 
     size = 99;
-    EXPECT_EQ(QueryFileSize(At(L"missing.bin").c_str(), &size), FILE_ERR_OPEN);
+    EXPECT_EQ(QueryFileSize(At(L"missing.bin").c_str(), &size), FILE_ERR_NOT_FOUND);
     EXPECT_EQ(size, 99u);
-    EXPECT_EQ(QueryFileSize(At(L"missing.bin").c_str(), nullptr), FILE_ERR_OPEN);
+    EXPECT_EQ(QueryFileSize(At(L"missing.bin").c_str(), nullptr), FILE_ERR_NOT_FOUND);
 }
 
 TEST_F(Scratch, NonAsciiNamesRoundTripThroughEveryOperation)

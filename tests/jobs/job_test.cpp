@@ -220,7 +220,8 @@ TEST_F(JobTest, ScanSaveCheckRoundTrip)
     RunJobAndWait(JOB_CHECK, list);
     std::vector<ResultRow> rows = ReadResultRows();
     EXPECT_EQ(CountStatus(rows, L"OK"), 2);
-    EXPECT_EQ(CountStatus(rows, L"MISMATCH"), 2);
+    EXPECT_EQ(CountStatus(rows, L"MISMATCH"), 1);
+    EXPECT_EQ(CountStatus(rows, L"MISSING"), 1);
     EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"BAD");
     EXPECT_EQ(gui::StatusText(STATUS_ACTIVITY), L"Ready");
 }
@@ -320,10 +321,10 @@ TEST_F(JobTest, CheckReadsHandEditedAndBrokenLists)
     rows = ReadResultRows();
     ASSERT_EQ(rows.size(), 5u);
     EXPECT_EQ(rows[0].status, L"OK");
-    EXPECT_EQ(CountStatus(rows, L"MISMATCH"), 4);
+    EXPECT_EQ(CountStatus(rows, L"ERROR"), 4);
     EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"BAD");
 
-    // Many entries of missing files: every one a mismatch, none skipped.
+    // Many entries of missing files: every one missing, none skipped.
     std::wstring many;
     for (int i = 0; i < 1280; ++i)
         many += L"C\t00000000\t" + folder + L"\\none" + std::to_wstring(i) + L"\r\n";
@@ -332,7 +333,7 @@ TEST_F(JobTest, CheckReadsHandEditedAndBrokenLists)
     ClearStatusLog();
     RunJobAndWait(JOB_CHECK, big);
     EXPECT_EQ(gui::StatusText(STATUS_COUNT), L"Files: 1280");
-    EXPECT_EQ(CountStatus(ReadResultRows(), L"MISMATCH"), 1280);
+    EXPECT_EQ(CountStatus(ReadResultRows(), L"MISSING"), 1280);
     EXPECT_TRUE(StatusLogHas(STATUS_ACTIVITY, L"Work 99%"));
 }
 
@@ -515,14 +516,14 @@ TEST_F(JobTest, HostileTaggedListGivesAnErrorRowPerBadLineAndTheWindowLives)
                         "SHA3-512 (a";  // cut at the end
     std::wstring list = PutFileIn(folder, L"hostile.txt", lines);
     RunJobAndWait(JOB_CHECK, list);
-    // The overlong path is cut like a .qcx path and names no file.
+    // The overlong path is cut like a .qcx path, which no open can take.
     std::vector<ResultRow> rows = ReadResultRows();
     ASSERT_EQ(rows.size(), 8u);
     EXPECT_EQ(rows[0].path.size(), 32767u);
-    EXPECT_EQ(rows[0].status, L"MISMATCH");
+    EXPECT_EQ(rows[0].status, L"ERROR");
     EXPECT_EQ(rows[1].path, folder + L"\\a.txt");
     EXPECT_EQ(rows[1].status, L"OK");
-    EXPECT_EQ(CountStatus(rows, L"ERROR"), 6);
+    EXPECT_EQ(CountStatus(rows, L"ERROR"), 7);
     for (size_t i = 2; i < rows.size(); ++i)
         EXPECT_EQ(rows[i].digest, L"") << i;
     EXPECT_EQ(rows[2].path, L"SHA3-512 (a");
@@ -682,7 +683,8 @@ TEST_F(ProgressTest, ScanBarFollowsBytesWhileTheTitleTellsRateAndTimeLeft)
     EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"OK");
     EXPECT_TRUE(StatusLogHas(STATUS_ACTIVITY, L"Work 85%")) << "counted in files";
     EXPECT_EQ(gui::ProgressPos(), 100);
-    EXPECT_EQ(WindowTitle(), L"TALVOR CRC Check");
+    EXPECT_EQ(WindowTitle().rfind(L"TALVOR CRC Check - OK: 0 ERROR, 21 Created; ", 0), 0u)
+        << "the summary in place of the progress";
 
     // Green while it ran, up to full; cleared at an "OK" end, never flashed.
     ASSERT_FALSE(g_taskbar_record.states.empty());
@@ -718,6 +720,8 @@ TEST_F(ProgressTest, StoppedSingleFileLeavesNoRowAndARedButtonUntilTheWindowIsAc
     EXPECT_EQ(g_app.entry_count, 0);
     EXPECT_LT(gui::ProgressPos(), 100);
     EXPECT_TRUE(LastJobStopped());
+    EXPECT_EQ(WindowTitle().rfind(L"TALVOR CRC Check - Stopped after 0 of 1 files: ", 0), 0u)
+        << WindowTitle().c_str();
     ASSERT_FALSE(g_taskbar_record.states.empty());
     EXPECT_EQ(g_taskbar_record.states.back(), TASKBAR_ERROR);
     SendMessageW(g_win.main_window, WM_ACTIVATE, WA_ACTIVE, 0);
@@ -744,4 +748,36 @@ TEST(ProgressTitle, ShareRateAndTimeLeftInWholeUnits)
     EXPECT_STREQ(text, L"1 % - 1 MB/s - about 90 min left");
     FormatProgressTitle(1, 1u << 20, 5 * 3600 + 1700, text);
     EXPECT_STREQ(text, L"1 % - 1 MB/s - about 5 h left");
-}
+
+    // The summary's numbers read as the user's locale and Explorer write them
+    // (the test prefix runs in English: "," groups thousands).
+    TEST(JobSummary, CountsBytesAndTimeReadAsTheUserExpects)
+    {
+        JobTally tally = {};
+        tally.job = JOB_CHECK;
+        tally.outcome = JOB_OUTCOME_BAD;
+        tally.rows[ROW_MISMATCH] = 3;
+        tally.rows[ROW_MISSING] = 1;
+        tally.rows[ROW_OK] = 99996;
+        tally.bytes_read = 412ull << 30;
+        tally.elapsed_ms = 18 * 60 * 1000 + 20500;
+        wchar_t text[JOB_SUMMARY_UNITS];
+        size_t units = ComposeJobSummary(&tally, text, JOB_SUMMARY_UNITS);
+        EXPECT_STREQ(L"BAD: 3 MISMATCH, 1 MISSING, 0 ERROR, 99,996 OK; 412 GB in 18 min", text);
+        EXPECT_EQ(std::wcslen(text), units);
+
+        tally = JobTally{};
+        tally.job = JOB_FOLDER_SCAN;
+        tally.rows[ROW_CREATED] = 1234567;
+        tally.bytes_read = 1536;
+        tally.elapsed_ms = 125400;
+        ComposeJobSummary(&tally, text, JOB_SUMMARY_UNITS);
+        EXPECT_STREQ(L"OK: 0 ERROR, 1,234,567 Created; 1.50 KB in 2 min 5 s", text);
+        tally.elapsed_ms = 3 * 3600 * 1000 + 7 * 60 * 1000;
+        tally.bytes_read = 0;
+        ComposeJobSummary(&tally, text, JOB_SUMMARY_UNITS);
+        EXPECT_STREQ(L"OK: 0 ERROR, 1,234,567 Created; 0 bytes in 3 h 7 min", text);
+        tally.elapsed_ms = 2340;
+        ComposeJobSummary(&tally, text, 12);
+        EXPECT_STREQ(L"OK: 0 ERROR", text);
+    }

@@ -140,7 +140,7 @@ TEST_F(ParallelJob, UnreadableFilesAndDevicesFailOnlyTheirOwnRows)
     }
     EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"BAD");
 
-    // Devices between readable files: never opened, each a mismatch.
+    // Devices between readable files: never opened, each an error.
     std::wstring text;
     std::vector<std::wstring> paths;
     for (size_t i = 0; i < listing.size(); ++i) {
@@ -156,7 +156,7 @@ TEST_F(ParallelJob, UnreadableFilesAndDevicesFailOnlyTheirOwnRows)
     for (size_t i = 0; i < paths.size(); ++i) {
         const ResultRow &row = rows[rows.size() - 1 - i];
         EXPECT_EQ(row.path, paths[i]);
-        EXPECT_EQ(row.status, i % 10 == 5 ? L"MISMATCH" : L"OK") << i;
+        EXPECT_EQ(row.status, i % 10 == 5 ? L"ERROR" : L"OK") << i;
     }
     EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"BAD");
 }

@@ -1,0 +1,343 @@
+// The result view: which stored rows the list shows and in which order. The
+// designed order (newest on top, every row) needs nothing; a sort or the
+// problems-only filter keeps one index per shown row. Rows that arrive
+// while a job runs are placed where the current order puts them, so the
+// list stays sorted and filtered as it grows.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+
+#include "window/window.h"
+
+#include "result_rows.h"
+
+namespace {
+
+struct ResultView {
+    uint32_t *order;  // stored row indexes, top first; only while arranged
+    int32_t shown;
+    int32_t capacity;
+    int sort_column;  // -1: the designed order
+    bool descending;
+    bool problems_only;
+};
+
+ResultView g_view = {nullptr, 0, 0, -1, false, false};
+
+// Above this many new rows at once, ordering them all again is cheaper than
+// placing each one.
+constexpr int32_t PLACE_ONE_BY_ONE_LIMIT = 4096;
+
+bool Arranged()
+{
+    return g_view.sort_column >= 0 || g_view.problems_only;
+}
+
+bool IsShownRow(int32_t stored)
+{
+    return !g_view.problems_only || IsProblemStatus(StatusOfRow(&g_rows.rows[stored]));
+}
+
+// Names as Explorer orders them: case-insensitive, digit runs by value. The
+// digits flag came with Windows 7; without it names still compare as text.
+DWORD PathCompareFlags()
+{
+    static DWORD flags = 0;
+    if (flags == 0) {
+        flags = NORM_IGNORECASE | SORT_DIGITSASNUMBERS;
+        if (CompareStringEx(LOCALE_NAME_USER_DEFAULT, flags, L"a", -1, L"b", -1, nullptr, nullptr,
+                            0) == 0)
+            flags = NORM_IGNORECASE;
+    }
+    return flags;
+}
+
+int ComparePaths(const wchar_t *a, const wchar_t *b)
+{
+    int result = CompareStringEx(LOCALE_NAME_USER_DEFAULT, PathCompareFlags(), a, -1, b, -1,
+                                 nullptr, nullptr, 0);
+    // Names equal but for case still get a fixed order.
+    return result == CSTR_EQUAL || result == 0 ? std::wcscmp(a, b) : result - CSTR_EQUAL;
+}
+
+// The order of the chosen column, ties broken by path and then by age (the
+// newer first, as designed); reversed whole when descending. `ranks`, when
+// given, holds each stored row's RowStatus.
+struct RowOrder {
+    int column;
+    bool descending;
+    const uint8_t *ranks;
+
+    int32_t Rank(uint32_t row) const
+    {
+        return ranks ? int32_t(ranks[row]) : int32_t(StatusOfRow(&g_rows.rows[row]));
+    }
+
+    int Compare(uint32_t a, uint32_t b) const
+    {
+        const DisplayRow *x = &g_rows.rows[a];
+        const DisplayRow *y = &g_rows.rows[b];
+        int result = 0;
+        if (column == 1)
+            result = std::wcscmp(x->digest, y->digest);
+        else if (column == 2)
+            result = Rank(a) - Rank(b);
+        if (result == 0)
+            result = ComparePaths(x->path, y->path);
+        if (result == 0)
+            result = a > b ? -1 : a < b ? 1 : 0;
+        return descending ? -result : result;
+    }
+
+    bool operator()(uint32_t a, uint32_t b) const { return Compare(a, b) < 0; }
+};
+
+bool ReserveOrder(int64_t wanted)
+{
+    if (wanted <= g_view.capacity)
+        return true;
+    int64_t grown = g_view.capacity ? 2 * int64_t(g_view.capacity) : 256;
+    while (grown < wanted)
+        grown *= 2;
+    void *moved = std::realloc(g_view.order, size_t(grown) * sizeof(uint32_t));
+    if (!moved)
+        return false;
+    g_view.order = static_cast<uint32_t *>(moved);
+    g_view.capacity = int32_t(grown);
+    return true;
+}
+
+void ReleaseOrder()
+{
+    std::free(g_view.order);
+    g_view.order = nullptr;
+    g_view.shown = 0;
+    g_view.capacity = 0;
+}
+
+// Without memory for the order the list falls back to the designed one,
+// which needs none.
+void ShowDesignedOrder()
+{
+    g_view.sort_column = -1;
+    g_view.problems_only = false;
+    ReleaseOrder();
+}
+
+// Every stored row the filter lets through, in the chosen order.
+void OrderAllRows()
+{
+    if (!Arranged()) {
+        ReleaseOrder();
+        return;
+    }
+    if (!ReserveOrder(g_rows.count)) {
+        ShowDesignedOrder();
+        return;
+    }
+    int32_t shown = 0;
+    for (int32_t stored = g_rows.count - 1; stored >= 0; --stored)
+        if (IsShownRow(stored))
+            g_view.order[shown++] = uint32_t(stored);
+    g_view.shown = shown;
+    if (g_view.sort_column < 0)
+        return;
+    // The statuses are looked up once for the whole sort, not per comparison.
+    uint8_t *ranks = nullptr;
+    if (g_view.sort_column == 2 && (ranks = static_cast<uint8_t *>(std::malloc(
+                                        size_t(g_rows.count > 0 ? g_rows.count : 1)))) != nullptr)
+        for (int32_t stored = 0; stored < g_rows.count; ++stored)
+            ranks[stored] = uint8_t(StatusOfRow(&g_rows.rows[stored]));
+    std::sort(g_view.order, g_view.order + shown,
+              RowOrder{g_view.sort_column, g_view.descending, ranks});
+    std::free(ranks);
+}
+
+// The new rows `fresh` (already in the chosen order) go where they belong:
+// each found by binary search, the rows after it moved once per batch.
+void MergeIntoOrder(const uint32_t *fresh, int32_t count)
+{
+    RowOrder order = {g_view.sort_column, g_view.descending, nullptr};
+    int32_t end = g_view.shown;
+    for (int32_t j = count - 1; j >= 0; --j) {
+        uint32_t *place = std::upper_bound(g_view.order, g_view.order + end, fresh[j], order);
+        int32_t at = int32_t(place - g_view.order);
+        std::memmove(g_view.order + at + j + 1, g_view.order + at,
+                     size_t(end - at) * sizeof(uint32_t));
+        g_view.order[at + j] = fresh[j];
+        end = at;
+    }
+    g_view.shown += count;
+}
+
+HWND ResultHeader(HWND list)
+{
+    return reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+}
+
+// The sorted column's header shows the direction; the others none.
+void ShowSortArrows(HWND list)
+{
+    HWND header = ResultHeader(list);
+    int columns = int(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+    for (int column = 0; column < columns; ++column) {
+        HDITEMW item = {};
+        item.mask = HDI_FORMAT;
+        if (!SendMessageW(header, HDM_GETITEMW, WPARAM(column), reinterpret_cast<LPARAM>(&item)))
+            continue;
+        item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+        if (column == g_view.sort_column)
+            item.fmt |= g_view.descending ? HDF_SORTDOWN : HDF_SORTUP;
+        SendMessageW(header, HDM_SETITEMW, WPARAM(column), reinterpret_cast<LPARAM>(&item));
+    }
+}
+
+// The rows moved under the selection, so it goes; the list shows the new
+// count and order from the top.
+void ShowNewOrder()
+{
+    HWND list = ResultListHandle();
+    if (!list)
+        return;
+    LVITEMW none = {};
+    none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, WPARAM(-1), reinterpret_cast<LPARAM>(&none));
+    SendMessageW(list, LVM_SETITEMCOUNT, WPARAM(ShownRowCount()), 0);
+    ShowSortArrows(list);
+    if (ShownRowCount() > 0)
+        SendMessageW(list, LVM_ENSUREVISIBLE, 0, FALSE);
+    InvalidateRect(list, nullptr, TRUE);
+}
+
+bool IsProblemRow(int32_t row)
+{
+    return IsProblemStatus(StatusOfRow(&g_rows.rows[StoredRowAt(row)]));
+}
+
+}  // namespace
+
+int32_t ShownRowCount()
+{
+    return Arranged() ? g_view.shown : g_rows.count;
+}
+
+int32_t StoredRowAt(int32_t row)
+{
+    if (row < 0 || row >= ShownRowCount())
+        return -1;
+    return Arranged() ? int32_t(g_view.order[row]) : g_rows.count - 1 - row;
+}
+
+void ForgetViewRows()
+{
+    g_view.shown = 0;
+}
+
+void PlaceNewRows(int32_t first)
+{
+    int32_t count = g_rows.count - first;
+    if (!Arranged() || count <= 0)
+        return;
+    if (count > PLACE_ONE_BY_ONE_LIMIT || !ReserveOrder(g_rows.count)) {
+        OrderAllRows();
+        return;
+    }
+    uint32_t fresh[PLACE_ONE_BY_ONE_LIMIT];
+    int32_t kept = 0;
+    for (int32_t stored = g_rows.count - 1; stored >= first; --stored)
+        if (IsShownRow(stored))
+            fresh[kept++] = uint32_t(stored);
+    if (g_view.sort_column < 0) {
+        // The designed order: the newest on top.
+        std::memmove(g_view.order + kept, g_view.order, size_t(g_view.shown) * sizeof(uint32_t));
+        std::memcpy(g_view.order, fresh, size_t(kept) * sizeof(uint32_t));
+        g_view.shown += kept;
+        return;
+    }
+    std::sort(fresh, fresh + kept, RowOrder{g_view.sort_column, g_view.descending, nullptr});
+    MergeIntoOrder(fresh, kept);
+}
+
+int ResultSortColumn()
+{
+    return g_view.sort_column;
+}
+
+bool ResultSortDescending()
+{
+    return g_view.descending;
+}
+
+void SortResultRows(int column, bool descending)
+{
+    g_view.sort_column = column >= 0 && column <= 2 ? column : -1;
+    g_view.descending = g_view.sort_column >= 0 && descending;
+    OrderAllRows();
+    ShowNewOrder();
+}
+
+void ClickResultColumn(int column)
+{
+    if (column != g_view.sort_column)
+        SortResultRows(column, false);
+    else if (!g_view.descending)
+        SortResultRows(column, true);
+    else
+        SortResultRows(-1, false);
+}
+
+void ShowProblemsOnly(bool on)
+{
+    g_view.problems_only = on;
+    OrderAllRows();
+    ShowNewOrder();
+}
+
+bool ProblemsOnlyShown()
+{
+    return g_view.problems_only;
+}
+
+bool AnyProblemRow()
+{
+    return g_rows.problem_count > 0;
+}
+
+void SelectNextProblem(int direction)
+{
+    HWND list = ResultListHandle();
+    int32_t shown = ShownRowCount();
+    if (!list || shown == 0 || !AnyProblemRow())
+        return;
+    int32_t focused =
+        int32_t(SendMessageW(list, LVM_GETNEXTITEM, WPARAM(-1), MAKELPARAM(LVNI_FOCUSED, 0)));
+    // Without a focused row the search starts just outside the end it walks from.
+    int32_t row = focused >= 0 ? focused : direction > 0 ? -1 : shown;
+    for (int32_t step = 0; step < shown; ++step) {
+        row = (row + direction + shown) % shown;
+        if (!IsProblemRow(row))
+            continue;
+        LVITEMW none = {};
+        none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageW(list, LVM_SETITEMSTATE, WPARAM(-1), reinterpret_cast<LPARAM>(&none));
+        LVITEMW chosen = {};
+        chosen.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        chosen.state = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageW(list, LVM_SETITEMSTATE, WPARAM(row), reinterpret_cast<LPARAM>(&chosen));
+        SendMessageW(list, LVM_ENSUREVISIBLE, WPARAM(row), FALSE);
+        return;
+    }
+}
+
+void DeriveViewMenuStates(HMENU menu)
+{
+    UINT problems = AnyProblemRow() ? MF_ENABLED : MF_GRAYED;
+    CheckMenuItem(menu, ID_VIEW_PROBLEMS_ONLY,
+                  MF_BYCOMMAND | (g_view.problems_only ? MF_CHECKED : MF_UNCHECKED));
+    EnableMenuItem(menu, ID_VIEW_NEXT_PROBLEM, MF_BYCOMMAND | problems);
+    EnableMenuItem(menu, ID_VIEW_PREVIOUS_PROBLEM, MF_BYCOMMAND | problems);
+}
