@@ -419,6 +419,11 @@ TEST(Menu, EscapeStopsAScanThatKeepsItsRowsAndSaveAsksBeforeWritingPartOfTheFold
     EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"Stopped");
     EXPECT_EQ(gui::RowCount(), 20) << "the rows made before Stop, and only those";
     EXPECT_EQ(g_app.stopped_scan_total, 60);
+    wchar_t title[160] = {};
+    GetWindowTextW(gui::MainWindow(), title, 160);
+    EXPECT_EQ(std::wstring(title).rfind(L"TALVOR CRC Check - Stopped after 20 of 60 files: ", 0),
+              0u)
+        << title;
     EXPECT_TRUE(StopGreyedWhenTheMenuOpens());
 
     // No leaves the folder without a list; Yes goes on to the save dialog.
