@@ -748,36 +748,37 @@ TEST(ProgressTitle, ShareRateAndTimeLeftInWholeUnits)
     EXPECT_STREQ(text, L"1 % - 1 MB/s - about 90 min left");
     FormatProgressTitle(1, 1u << 20, 5 * 3600 + 1700, text);
     EXPECT_STREQ(text, L"1 % - 1 MB/s - about 5 h left");
+}
 
-    // The summary's numbers read as the user's locale and Explorer write them
-    // (the test prefix runs in English: "," groups thousands).
-    TEST(JobSummary, CountsBytesAndTimeReadAsTheUserExpects)
-    {
-        JobTally tally = {};
-        tally.job = JOB_CHECK;
-        tally.outcome = JOB_OUTCOME_BAD;
-        tally.rows[ROW_MISMATCH] = 3;
-        tally.rows[ROW_MISSING] = 1;
-        tally.rows[ROW_OK] = 99996;
-        tally.bytes_read = 412ull << 30;
-        tally.elapsed_ms = 18 * 60 * 1000 + 20500;
-        wchar_t text[JOB_SUMMARY_UNITS];
-        size_t units = ComposeJobSummary(&tally, text, JOB_SUMMARY_UNITS);
-        EXPECT_STREQ(L"BAD: 3 MISMATCH, 1 MISSING, 0 ERROR, 99,996 OK; 412 GB in 18 min", text);
-        EXPECT_EQ(std::wcslen(text), units);
+// The summary's numbers read as the user's locale and Explorer write them
+// (the test prefix runs in English: "," groups thousands).
+TEST(JobSummary, CountsBytesAndTimeReadAsTheUserExpects)
+{
+    JobTally tally = {};
+    tally.job = JOB_CHECK;
+    tally.outcome = JOB_OUTCOME_BAD;
+    tally.rows[ROW_MISMATCH] = 3;
+    tally.rows[ROW_MISSING] = 1;
+    tally.rows[ROW_OK] = 99996;
+    tally.bytes_read = 412ull << 30;
+    tally.elapsed_ms = 18 * 60 * 1000 + 20500;
+    wchar_t text[JOB_SUMMARY_UNITS];
+    size_t units = ComposeJobSummary(&tally, text, JOB_SUMMARY_UNITS);
+    EXPECT_STREQ(L"BAD: 3 MISMATCH, 1 MISSING, 0 ERROR, 99,996 OK; 412 GB in 18 min", text);
+    EXPECT_EQ(std::wcslen(text), units);
 
-        tally = JobTally{};
-        tally.job = JOB_FOLDER_SCAN;
-        tally.rows[ROW_CREATED] = 1234567;
-        tally.bytes_read = 1536;
-        tally.elapsed_ms = 125400;
-        ComposeJobSummary(&tally, text, JOB_SUMMARY_UNITS);
-        EXPECT_STREQ(L"OK: 0 ERROR, 1,234,567 Created; 1.50 KB in 2 min 5 s", text);
-        tally.elapsed_ms = 3 * 3600 * 1000 + 7 * 60 * 1000;
-        tally.bytes_read = 0;
-        ComposeJobSummary(&tally, text, JOB_SUMMARY_UNITS);
-        EXPECT_STREQ(L"OK: 0 ERROR, 1,234,567 Created; 0 bytes in 3 h 7 min", text);
-        tally.elapsed_ms = 2340;
-        ComposeJobSummary(&tally, text, 12);
-        EXPECT_STREQ(L"OK: 0 ERROR", text);
-    }
+    tally = JobTally{};
+    tally.job = JOB_FOLDER_SCAN;
+    tally.rows[ROW_CREATED] = 1234567;
+    tally.bytes_read = 1536;
+    tally.elapsed_ms = 125400;
+    ComposeJobSummary(&tally, text, JOB_SUMMARY_UNITS);
+    EXPECT_STREQ(L"OK: 0 ERROR, 1,234,567 Created; 1.50 KB in 2 min 5 s", text);
+    tally.elapsed_ms = 3 * 3600 * 1000 + 7 * 60 * 1000;
+    tally.bytes_read = 0;
+    ComposeJobSummary(&tally, text, JOB_SUMMARY_UNITS);
+    EXPECT_STREQ(L"OK: 0 ERROR, 1,234,567 Created; 0 bytes in 3 h 7 min", text);
+    tally.elapsed_ms = 2340;
+    ComposeJobSummary(&tally, text, 12);
+    EXPECT_STREQ(L"OK: 0 ERROR", text);
+}
