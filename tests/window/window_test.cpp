@@ -373,6 +373,7 @@ TEST(AboutBox, OpensFromTheMenuCommandAndTheAcceleratorsThenTheDispatcherRuns)
         dismisser.join();
         EXPECT_TRUE(from_key.found) << char(character);
         EXPECT_EQ(g_app.pending_job, 0);
+        ASSERT_TRUE(gui::PumpUntilJobEnded());
         ASSERT_EQ(gui::RowCount(), 1);
         EXPECT_EQ(gui::Cell(0, 1), L"E3069283");
     }
