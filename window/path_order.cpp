@@ -82,7 +82,7 @@ constexpr uint8_t RUN_START = 1;
 constexpr uint8_t RUN_SETTLED = 2;
 
 struct KeyedRow {
-    uint64_t key[2];  // three symbols each, the first in key[0]
+    uint64_t key[2];       // three symbols each, the first in key[0]
     const wchar_t *at;     // the next unit of the path to read
     uint32_t digits_left;  // significant digits of the current run still to give
     uint32_t row;
