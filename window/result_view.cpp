@@ -238,9 +238,13 @@ void ShowNewOrder()
     HWND list = ResultListHandle();
     if (!list)
         return;
-    LVITEMW none = {};
-    none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageW(list, LVM_SETITEMSTATE, WPARAM(-1), reinterpret_cast<LPARAM>(&none));
+    // Clearing the state of every row costs a pass over all of them.
+    if (SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0) > 0 ||
+        SendMessageW(list, LVM_GETNEXTITEM, WPARAM(-1), LVNI_FOCUSED) >= 0) {
+        LVITEMW none = {};
+        none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageW(list, LVM_SETITEMSTATE, WPARAM(-1), reinterpret_cast<LPARAM>(&none));
+    }
     SendMessageW(list, LVM_SETITEMCOUNT, WPARAM(ShownRowCount()), 0);
     ShowSortArrows(list);
     if (ShownRowCount() > 0)
