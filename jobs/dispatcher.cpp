@@ -28,7 +28,8 @@ Entry *CreateSingleEntryTable()
 
 // JOB_OUTCOME_OK when the file was read (its digest text is filled in),
 // JOB_OUTCOME_FAILED when the open found no file (a job that could not run),
-// JOB_OUTCOME_BAD when it is there but could not be read.
+// JOB_OUTCOME_BAD when it is there but could not be read,
+// JOB_OUTCOME_NO_MEMORY when its read block could not be had.
 int32_t DigestEntryFile(Entry *entry)
 {
     entry->kind = kind_from_hash_choice(g_app.hash_choice);
@@ -38,6 +39,8 @@ int32_t DigestEntryFile(Entry *entry)
     release_file_digest_buffer(&buffer);
     if (result == FILE_DIGEST_DONE)
         return JOB_OUTCOME_OK;
+    if (result == FILE_DIGEST_NO_MEMORY)
+        return JOB_OUTCOME_NO_MEMORY;
     return result == FILE_DIGEST_NOT_FOUND ? JOB_OUTCOME_FAILED : JOB_OUTCOME_BAD;
 }
 
@@ -48,15 +51,16 @@ void RunSingleFileJob()
 {
     BeginJob(L"Creating CRC");
     SetProgressRange(100);
-    int32_t outcome = JOB_OUTCOME_FAILED;
     Entry *entry = CreateSingleEntryTable();
-    if (!entry) {
-        ShowOutOfMemoryMessage();
-        AddTalliedRow(g_app.target_path, L"", ROW_ERROR);
-    } else if ((outcome = DigestEntryFile(entry)) == JOB_OUTCOME_OK) {
+    int32_t outcome = entry ? DigestEntryFile(entry) : JOB_OUTCOME_NO_MEMORY;
+    if (outcome == JOB_OUTCOME_OK) {
         AddTalliedRow(entry->path, entry->digest, ROW_CREATED);
     } else {
-        AddTalliedRow(entry->path, L"", ROW_ERROR);
+        if (outcome == JOB_OUTCOME_NO_MEMORY) {
+            ShowOutOfMemoryMessage();
+            outcome = JOB_OUTCOME_FAILED;
+        }
+        AddTalliedRow(g_app.target_path, L"", ROW_ERROR);
         ReleaseEntryTable();
     }
     SetProgressPos(100);

@@ -45,6 +45,10 @@ bool HandOutListedFile(void *job, int32_t index, DigestTask *task)
 bool TakeScannedFile(void *job, int32_t index, const DigestTask *task)
 {
     ScanRun *run = static_cast<ScanRun *>(job);
+    if (task->result == FILE_DIGEST_NO_MEMORY) {
+        run->out_of_memory = true;
+        return false;
+    }
     const Entry *entry = &run->table[index];
     bool read = entry->digest[0] != 0;
     if (!read)
