@@ -18,3 +18,17 @@ calc() { echo "$1" | bc -l; }
 windows_path() { local p="Z:${1//\//\\}"; echo "$p"; }
 # The smaller of a best-so-far ($1, empty at first) and a new time ($2).
 best() { if [ -z "$1" ] || [ "$(calc "$2 < $1")" = 1 ]; then echo "$2"; else echo "$1"; fi; }
+# Seconds from launch to the idle window and the peak memory (KiB) then.
+idle_run() {
+    local start seconds pid peak
+    start=$(now)
+    wine "$app" </dev/null >/dev/null 2>&1 &
+    pid=$!
+    wine "$driver" --timeout 60000 wait-window </dev/null >/dev/null 2>&1
+    seconds=$(calc "$(now) - $start")
+    sleep 1
+    peak=$(awk '/VmHWM/ {print $2}' "/proc/$pid/status" 2>/dev/null || echo 0)
+    wine "$driver" close </dev/null >/dev/null 2>&1 || true
+    wait "$pid" 2>/dev/null || true
+    echo "$seconds ${peak:-0}"
+}

@@ -60,21 +60,6 @@ run_app() {
     echo "$(calc "$end - $start") ${peak:-0} $cpu"
 }
 
-# Seconds from launch to the idle window and the peak memory (KiB) then.
-idle_run() {
-    local start seconds pid peak
-    start=$(now)
-    wine "$app" </dev/null >/dev/null 2>&1 &
-    pid=$!
-    wine "$driver" --timeout 60000 wait-window </dev/null >/dev/null 2>&1
-    seconds=$(calc "$(now) - $start")
-    sleep 1
-    peak=$(awk '/VmHWM/ {print $2}' "/proc/$pid/status" 2>/dev/null || echo 0)
-    wine "$driver" close </dev/null >/dev/null 2>&1 || true
-    wait "$pid" 2>/dev/null || true
-    echo "$seconds ${peak:-0}"
-}
-
 timed() {
     local start
     start=$(now)

@@ -14,6 +14,8 @@ enum FileResult : int {
     // An open for reading (ReadFileAt, OpenFileForReading, QueryFileSize)
     // that the system answered with "file not found" or "path not found".
     FILE_ERR_NOT_FOUND = 66,
+    // ReplaceGrownFile: the file no longer holds what it was to hold.
+    FILE_ERR_CHANGED = 67,
 };
 
 // Units of the buffer that holds a path in its long-path form, NUL included.
@@ -114,6 +116,15 @@ int WriteFileAt(const void *src, const wchar_t *path, uint64_t offset, uint32_t 
 // leaves the old one as it was. A read-only file is not replaced. FILE_OK,
 // FILE_ERR_CREATE, or FILE_ERR_IO.
 int ReplaceFileWhole(const wchar_t *path, const void *bytes, uint64_t size);
+// ReplaceFileWhole for a file that grows: `bytes` begin with the `held`
+// bytes the file is to hold still (held <= size). Once the temporary file is
+// complete the file is read again through an open that refuses writers; the
+// rename follows only when it holds exactly those bytes and no writer has it
+// open, else FILE_ERR_CHANGED and the file stays as it is. Only the moment
+// between that compare and the rename is left to a change made meanwhile:
+// Windows does not replace a file that is open, so the compare's open cannot
+// be held across the rename.
+int ReplaceGrownFile(const wchar_t *path, const void *bytes, uint64_t size, uint64_t held);
 // The file's size into *size (may be null). FILE_OK, FILE_ERR_OPEN, or
 // FILE_ERR_IO when the seek fails or a size counted by reading stays 0.
 int QueryFileSize(const wchar_t *path, uint64_t *size);

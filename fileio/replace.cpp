@@ -1,8 +1,13 @@
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+#include <share.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 
 #include "fileio/fileio.h"
@@ -11,6 +16,10 @@ namespace {
 
 // WriteFileAt takes a 32-bit length; larger contents go out in pieces.
 constexpr uint64_t WRITE_PIECE_BYTES = 0x40000000ull;
+// ReplaceFileWhole replaces whatever the file holds.
+constexpr uint64_t ANY_HELD = UINT64_MAX;
+// The file is compared with what it should hold in blocks of this size.
+constexpr uint32_t COMPARE_BYTES = 0x4000;
 
 // The temporary file sits beside the chosen one, so the final rename stays
 // within one folder and one volume; the process id keeps two instances that
@@ -50,8 +59,38 @@ bool IsReadOnlyFile(const wchar_t *long_path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
 }
 
+// Reads the open file from where it stands and compares it with `bytes`:
+// true when it holds exactly those `held` bytes.
+bool ReadsExactly(int fd, const uint8_t *bytes, uint64_t held)
+{
+    uint8_t block[COMPARE_BYTES];
+    for (uint64_t offset = 0;;) {
+        int got = _read(fd, block, COMPARE_BYTES);
+        if (got <= 0)
+            return got == 0 && offset == held;
+        if (uint64_t(got) > held - offset || std::memcmp(block, bytes + offset, size_t(got)) != 0)
+            return false;
+        offset += uint64_t(got);
+    }
+}
+
+// Whether the file at `long_path` still holds exactly the first `held` of
+// `bytes`. The open refuses writers, and fails while one has the file open:
+// no writer can be half-way through a change that the compare misses.
+bool StillHolds(const wchar_t *long_path, const void *bytes, uint64_t held)
+{
+    int fd = -1;
+    if (_wsopen_s(&fd, long_path, _O_BINARY | _O_RDONLY, _SH_DENYWR, 0) != 0)
+        return false;
+    bool same = ReadsExactly(fd, static_cast<const uint8_t *>(bytes), held);
+    _close(fd);
+    return same;
+}
+
+// The file at `long_path` is looked at last, once the temporary file is
+// complete, so that a change made while it was written is not lost.
 int ReplaceWithTemporary(const wchar_t *temporary, const wchar_t *path, const void *bytes,
-                         uint64_t size)
+                         uint64_t size, uint64_t held)
 {
     wchar_t *long_temporary = NewLongPath(temporary);
     wchar_t *long_path = NewLongPath(path);
@@ -60,6 +99,8 @@ int ReplaceWithTemporary(const wchar_t *temporary, const wchar_t *path, const vo
         // A leftover of an interrupted write would keep its tail otherwise.
         DeleteFileW(long_temporary);
         result = WritePieces(temporary, bytes, size);
+        if (result == FILE_OK && held != ANY_HELD && !StillHolds(long_path, bytes, held))
+            result = FILE_ERR_CHANGED;
         if (result == FILE_OK && !MoveFileExW(long_temporary, long_path,
                                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             result = FILE_ERR_CREATE;
@@ -73,10 +114,15 @@ int ReplaceWithTemporary(const wchar_t *temporary, const wchar_t *path, const vo
 
 }  // namespace
 
-int ReplaceFileWhole(const wchar_t *path, const void *bytes, uint64_t size)
+int ReplaceGrownFile(const wchar_t *path, const void *bytes, uint64_t size, uint64_t held)
 {
     wchar_t *temporary = TemporaryNameFor(path);
-    int result = temporary ? ReplaceWithTemporary(temporary, path, bytes, size) : FILE_ERR_IO;
+    int result = temporary ? ReplaceWithTemporary(temporary, path, bytes, size, held) : FILE_ERR_IO;
     std::free(temporary);
     return result;
+}
+
+int ReplaceFileWhole(const wchar_t *path, const void *bytes, uint64_t size)
+{
+    return ReplaceGrownFile(path, bytes, size, ANY_HELD);
 }

@@ -96,9 +96,12 @@ static uint8_t *reserve_block(file_digest_buffer *buffer, uint32_t bytes)
 }
 
 // A file the open found missing (it or its folder) is told apart from one
-// that is there but could not be opened.
+// that is there but could not be opened, and both from an open that had no
+// memory for the path's buffer.
 static file_digest_result digest_result_of_failed_open(int opened)
 {
+    if (opened == FILE_ERR_IO)
+        return FILE_DIGEST_NO_MEMORY;
     return opened == FILE_ERR_NOT_FOUND ? FILE_DIGEST_NOT_FOUND : FILE_DIGEST_UNREADABLE;
 }
 
@@ -112,17 +115,21 @@ static file_digest_result feed_file_blocks(const utf16 *path, uint32_t i_buffer,
     if (opened != FILE_OK)
         return digest_result_of_failed_open(opened);
     uint64_t size = 0;
-    int result = QueryOpenFileSize(&file, &size) == FILE_OK ? 0 : -1;
-    if (result == 0)
+    file_digest_result result =
+        QueryOpenFileSize(&file, &size) == FILE_OK ? FILE_DIGEST_DONE : FILE_DIGEST_UNREADABLE;
+    if (result == FILE_DIGEST_DONE)
         count_opened_file(buffer->meter, size);
-    if (result == 0 && size > 0) {
+    if (result == FILE_DIGEST_DONE && size > 0) {
         if (size < i_buffer)
             i_buffer = static_cast<uint32_t>(size);
         uint8_t *block = reserve_block(buffer, i_buffer);
-        result = block ? feed_open_file_blocks(&file, size, i_buffer, run, buffer) : -1;
+        if (!block)
+            result = FILE_DIGEST_NO_MEMORY;
+        else if (feed_open_file_blocks(&file, size, i_buffer, run, buffer) != 0)
+            result = FILE_DIGEST_UNREADABLE;
     }
     CloseOpenFile(&file);
-    return result == 0 ? FILE_DIGEST_DONE : FILE_DIGEST_UNREADABLE;
+    return result;
 }
 
 static void crc32c_sink(void *state, const uint8_t *block, uint32_t count)

@@ -101,6 +101,7 @@ enum file_digest_result : int {
     FILE_DIGEST_DONE = 0,        // read whole, `out` holds the digest text
     FILE_DIGEST_NOT_FOUND = 1,   // the open said the file or its folder does not exist
     FILE_DIGEST_UNREADABLE = 2,  // there, but not read whole (refused, locked, a read failed)
+    FILE_DIGEST_NO_MEMORY = 3,   // its read block (or its path's buffer) could not be had
 };
 
 // Digests the whole file with the kind's algorithm into `out` (at least the

@@ -31,6 +31,7 @@ void ShowCheckStart()
 struct CheckRun {
     const Entry *entries;
     uint64_t problems;
+    bool out_of_memory;
     RowQueue rows;
 };
 
@@ -60,8 +61,12 @@ bool TakeCheckedEntry(void *job, int32_t index, const DigestTask *task)
 {
     if (JobStopRequested())
         return false;
-    ++g_app.tally.files_done;
     CheckRun *run = static_cast<CheckRun *>(job);
+    if (task->result == FILE_DIGEST_NO_MEMORY) {
+        run->out_of_memory = true;
+        return false;
+    }
+    ++g_app.tally.files_done;
     const Entry *entry = &run->entries[index];
     RowStatus status = CheckedStatus(task, entry);
     if (status != ROW_OK)
@@ -77,7 +82,8 @@ void ShowQueuedCheckRows(void *job)
 }
 
 // Digests every entry's file again; JOB_OUTCOME_OK or JOB_OUTCOME_BAD, or
-// JOB_OUTCOME_NO_MEMORY when the pipeline or the rows could not be had.
+// JOB_OUTCOME_NO_MEMORY when the pipeline, a read block or the rows could
+// not be had.
 int32_t VerifyEntries(const Entry *entries, int32_t n)
 {
     wchar_t count_text[32];
@@ -85,14 +91,14 @@ int32_t VerifyEntries(const Entry *entries, int32_t n)
     SetStatusText(STATUS_COUNT, count_text, false);
     SetStatusText(STATUS_PHASE, L"Checking CRC", true);
 
-    CheckRun run = {entries, 0, {}};
+    CheckRun run = {entries, 0, false, {}};
     // A list holds no sizes: the files opened stand for the rest.
     g_app.tally.files += n;
     StartRowQueue(&run.rows, n, 0);
     int32_t taken = RunDigestPipeline(g_app.target_path, n, HandOutListedEntry, TakeCheckedEntry,
                                       ShowQueuedCheckRows, &run, &run.rows.progress.meter);
     PublishRows(&run.rows);
-    if (taken == DIGEST_PIPELINE_NO_MEMORY || run.rows.lost)
+    if (taken == DIGEST_PIPELINE_NO_MEMORY || run.out_of_memory || run.rows.lost)
         return JOB_OUTCOME_NO_MEMORY;
     if (!JobStopRequested())
         ShowByteProgressDone(&run.rows.progress);

@@ -60,7 +60,9 @@ void ShowSingleFileProgress(void *job)
 // JOB_OUTCOME_OK when the file was read (its digest text is filled in),
 // JOB_OUTCOME_FAILED when the open found no file (a job that could not run),
 // JOB_OUTCOME_BAD when it is there but could not be read, or Stop abandoned
-// it. Digested on a hashing thread, so that the worker shows the bytes read;
+// it, JOB_OUTCOME_NO_MEMORY when its read block or the pipeline could not
+// be had. Digested
+// on a hashing thread, so that the worker shows the bytes read;
 // the size comes from the digest's own open.
 int32_t DigestEntryFile(Entry *entry)
 {
@@ -68,12 +70,15 @@ int32_t DigestEntryFile(Entry *entry)
     SingleFileRun run = {entry, {}, FILE_DIGEST_UNREADABLE};
     g_app.tally.files = 1;
     StartByteProgress(&run.progress, 0, 1);
-    RunDigestPipeline(entry->path, 1, HandOutSingleFile, TakeSingleFile, ShowSingleFileProgress,
-                      &run, &run.progress.meter);
+    if (RunDigestPipeline(entry->path, 1, HandOutSingleFile, TakeSingleFile, ShowSingleFileProgress,
+                          &run, &run.progress.meter) == DIGEST_PIPELINE_NO_MEMORY)
+        return JOB_OUTCOME_NO_MEMORY;
     if (run.result == FILE_DIGEST_DONE) {
         ShowByteProgressDone(&run.progress);
         return JOB_OUTCOME_OK;
     }
+    if (run.result == FILE_DIGEST_NO_MEMORY)
+        return JOB_OUTCOME_NO_MEMORY;
     return run.result == FILE_DIGEST_NOT_FOUND ? JOB_OUTCOME_FAILED : JOB_OUTCOME_BAD;
 }
 
@@ -83,18 +88,16 @@ int32_t DigestEntryFile(Entry *entry)
 void DigestTargetFile()
 {
     Entry *entry = CreateSingleEntryTable();
-    if (!entry) {
-        ShowOutOfMemoryMessage();
-        AddTalliedRow(g_app.target_path, L"", ROW_ERROR);
-        EndJob(L"BAD", JOB_OUTCOME_FAILED);
-        return;
-    }
-    int32_t outcome = DigestEntryFile(entry);
+    int32_t outcome = entry ? DigestEntryFile(entry) : JOB_OUTCOME_NO_MEMORY;
     if (outcome == JOB_OUTCOME_OK) {
         AddTalliedRow(entry->path, entry->digest, ROW_CREATED);
     } else {
+        if (outcome == JOB_OUTCOME_NO_MEMORY) {
+            ShowOutOfMemoryMessage();
+            outcome = JOB_OUTCOME_FAILED;
+        }
         if (!JobStopRequested())
-            AddTalliedRow(entry->path, L"", ROW_ERROR);
+            AddTalliedRow(g_app.target_path, L"", ROW_ERROR);
         ReleaseEntryTable();
     }
     if (!JobStopRequested())

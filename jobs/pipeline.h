@@ -22,7 +22,9 @@ struct DigestTask {
 // the hand-out (memory ran out); the tasks handed out before are still taken.
 typedef bool (*HandOutTask)(void *job, int32_t index, DigestTask *task);
 // Takes task `index` back once digested, on the worker, in listing order.
-// False stops the hand-out; every task handed out is still taken.
+// False stops the hand-out; every task handed out is still taken. A task
+// that ends FILE_DIGEST_NO_MEMORY (its read block could not be had) is no
+// result: the job stops there and ends in its memory exit.
 typedef bool (*TakeDigest)(void *job, int32_t index, const DigestTask *task);
 
 // Called on the worker while it waits for a file that takes long.

@@ -52,6 +52,10 @@ bool TakeScannedFile(void *job, int32_t index, const DigestTask *task)
         entry->digest[0] = 0;
         return false;
     }
+    if (task->result == FILE_DIGEST_NO_MEMORY) {
+        run->out_of_memory = true;
+        return false;
+    }
     ++g_app.tally.files_done;
     bool read = entry->digest[0] != 0;
     if (!read)

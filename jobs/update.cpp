@@ -1,7 +1,6 @@
 // Update: the files below a list's folder that it does not name are
 // digested and added at the list's end; nothing it held is rewritten.
 #include <cstdlib>
-#include <cstring>
 #include <cwchar>
 
 #include "jobs/jobs.h"
@@ -90,16 +89,6 @@ Entry *AddedEntries(const ReadList *list, const ListAudit *audit, int32_t first,
     return added;
 }
 
-// Whether the list file still holds exactly the bytes read at the start.
-bool ListIsUnchanged(const ReadList *list)
-{
-    uint32_t size = 0;
-    uint8_t *now = ReadListFile(g_app.target_path, &size);
-    bool same = now && size == list->size && std::memcmp(now, list->bytes, size) == 0;
-    std::free(now);
-    return same;
-}
-
 enum WriteBack : int32_t {
     WRITE_BACK_DONE = 0,
     WRITE_BACK_NOTHING = 1,  // no added entry fits the list: it stays untouched
@@ -108,8 +97,16 @@ enum WriteBack : int32_t {
     WRITE_BACK_NO_MEMORY = 4,
 };
 
+int32_t WriteBackResult(int replaced)
+{
+    if (replaced == FILE_OK)
+        return WRITE_BACK_DONE;
+    return replaced == FILE_ERR_CHANGED ? WRITE_BACK_CHANGED : WRITE_BACK_FAILED;
+}
+
 // Writes the list back: its old bytes, then the added entries' lines, in
-// place of the old file once the new one is complete.
+// place of the old file once the new one is complete and only while the
+// file still holds exactly the bytes read at the start.
 int32_t WriteBackList(ReadList *list, const ListAudit *audit, int32_t first, int32_t count)
 {
     Entry *added = AddedEntries(list, audit, first, count);
@@ -125,12 +122,9 @@ int32_t WriteBackList(ReadList *list, const ListAudit *audit, int32_t first, int
         }
         if (!grown)
             result = WRITE_BACK_NO_MEMORY;
-        else if (!ListIsUnchanged(list))
-            result = WRITE_BACK_CHANGED;
-        else if (ReplaceFileWhole(g_app.target_path, grown, list->size + extra) != FILE_OK)
-            result = WRITE_BACK_FAILED;
         else
-            result = WRITE_BACK_DONE;
+            result = WriteBackResult(
+                ReplaceGrownFile(g_app.target_path, grown, list->size + extra, list->size));
     }
     ReleaseAddedEntries(added, count);
     return result;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "tests/e2e/driver.h"
+#include "tests/e2e/driver_dialogs.h"
 #include "tests/e2e/app_path.h"
 #include "tests/support/faults.h"
 #include "tests/support/scratch.h"
@@ -119,7 +120,27 @@ void ClickAndCapture(DriverTarget *target, int column, AppRun *run)
     ReleaseResultTable(&table);
 }
 
-AppRun RunApp(const std::wstring &arguments, const wchar_t *folder = nullptr, int click_column = -1)
+// The static control that holds a message box's text.
+constexpr int MESSAGE_BOX_TEXT_ID = 0xFFFF;
+
+// Waits for the job's "ERROR" box, keeps its text and dismisses it, then
+// waits for the job's end.
+int PassErrorBox(DriverTarget *target, std::wstring *text)
+{
+    HWND box = WaitForDialog(target, L"ERROR", WAIT_MS);
+    if (!box)
+        return DRIVER_ERR_TIMEOUT;
+    wchar_t shown[512] = L"";
+    GetDlgItemTextW(box, MESSAGE_BOX_TEXT_ID, shown, 512);
+    *text = shown;
+    int clicked = ClickDialogButton(box, IDOK);
+    return clicked == DRIVER_OK ? WaitForJobsEnded(target, 1, WAIT_MS) : clicked;
+}
+
+// With `error_box`, the job is to show an "ERROR" box before it ends: its
+// text goes there.
+AppRun RunApp(const std::wstring &arguments, const wchar_t *folder = nullptr, int click_column = -1,
+              std::wstring *error_box = nullptr)
 {
     AppRun run;
     PROCESS_INFORMATION info;
@@ -130,7 +151,8 @@ AppRun RunApp(const std::wstring &arguments, const wchar_t *folder = nullptr, in
     DriverTarget target;
     run.wait_result = AttachDriver(info.dwProcessId, WAIT_MS, &target);
     if (run.wait_result == DRIVER_OK) {
-        run.wait_result = WaitForJobEnd(&target, WAIT_MS);
+        run.wait_result =
+            error_box ? PassErrorBox(&target, error_box) : WaitForJobEnd(&target, WAIT_MS);
         if (run.wait_result == DRIVER_OK)
             CaptureWindow(&target, &run);
         if (run.wait_result == DRIVER_OK && click_column >= 0)
@@ -1053,4 +1075,71 @@ TEST(EndToEnd, AListMadeByRhashGrowsByItsNewFiles)
     EXPECT_EQ(before, after.substr(0, before.size()));
     EXPECT_NE(std::string::npos, after.find("\nSHA3-256 (sub/more.txt) = "));
     EXPECT_EQ(0u, RunUnattended(L"-new " + Quoted(L"-chk=", list)));
+}
+
+namespace {
+
+// Whether a save's temporary file was left in `folder`.
+bool HoldsTemporaryFile(const std::wstring &folder)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*.saving").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(search);
+    return true;
+}
+
+}  // namespace
+
+// The update writes the grown list to a temporary file first: a full or
+// failing disk under it leaves the list byte for byte, and the run says it
+// failed; short writes are carried on until every byte is out.
+TEST(EndToEnd, AnUpdateOnAFullDiskLeavesTheListByteForByte)
+{
+    if (!FaultsAvailable())
+        GTEST_SKIP() << "no fault injector (TALVOR_FAULT_PLAN is not set)";
+    GrownTree tree = MakeGrownTree(TempParent(), L"talvor_e2e_full_");
+    const std::wstring &f = tree.folder.path;
+    std::wstring list = WriteChecksumListFile(tree.folder, L"list.qcx",
+                                              L"C\t364B3FB7\t" + tree.abc + L"\r\nC\t9A71BB4C\t" +
+                                                  tree.hello + L"\r\n");
+    const std::string before = GetBytes(list);
+    const std::wstring update = L"-crc " + Quoted(L"-update=", list);
+    // The temporary file's name carries the program's process id.
+    const std::wstring temporary = list + L".*.saving";
+
+    const InjectedFault faults[] = {{"write-enospc", temporary, 0},
+                                    {"write-enospc", temporary, before.size() / 2},
+                                    {"write-eio", temporary, 0}};
+    for (const InjectedFault &fault : faults) {
+        SCOPED_TRACE(std::string(fault.kind) + " after " + std::to_string(fault.after));
+        ASSERT_TRUE(PlanFault(fault));
+        DWORD exit_code = RunUnattended(update);
+        EndFault();
+        EXPECT_EQ(2u, exit_code);
+        EXPECT_EQ(before, GetBytes(list));
+        EXPECT_FALSE(HoldsTemporaryFile(f));
+    }
+    ASSERT_TRUE(PlanFault({"write-enospc", temporary, 0}));
+    std::wstring box;
+    AppRun full = RunApp(update, nullptr, -1, &box);
+    EndFault();
+    ASSERT_EQ(DRIVER_OK, full.wait_result);
+    EXPECT_EQ(L"ERROR: Could not update the checksum list; it was left as it was!", box);
+    EXPECT_EQ(Sorted(tree.added), RowsWith(full, L"Created"));
+    EXPECT_EQ(L"BAD", full.parts[2]);
+    EXPECT_EQ(before, GetBytes(list));
+
+    ASSERT_TRUE(PlanFault({"write-short", temporary, 0}));
+    DWORD exit_code = RunUnattended(update);
+    EndFault();
+    EXPECT_EQ(0u, exit_code);
+    std::string after = GetBytes(list);
+    EXPECT_EQ(before, after.substr(0, before.size()));
+    AppRun check = RunApp(Quoted(L"-chk=", list));
+    ASSERT_EQ(DRIVER_OK, check.wait_result);
+    EXPECT_EQ(5u, RowsWith(check, L"OK").size());
+    EXPECT_EQ(5u, check.rows.size());
+    RemoveTree(f);
 }

@@ -415,4 +415,35 @@ TEST_F(Scratch, FilesOfFourGibibytesOrMoreAreNeverReadWhole)
     CloseOpenFile(&huge);
 }
 
+// A grown file takes the old one's place only while that still holds the
+// bytes it grew from and no writer has it open; else the old one stays as it
+// is, and so does the folder.
+TEST_F(Scratch, AGrownFileReplacesOnlyTheBytesItGrewFrom)
+{
+    std::wstring list = At(L"list.txt");
+    const std::string grown = "abc\ndef\n";
+    auto replace = [&] { return ReplaceGrownFile(list.c_str(), grown.data(), grown.size(), 4); };
+    for (const char *now : {"abX\n", "abc\nd", "abc", ""}) {
+        ASSERT_TRUE(PutBytes(list, std::string(now)));
+        EXPECT_EQ(replace(), FILE_ERR_CHANGED) << now;
+        EXPECT_EQ(GetBytes(list), now);
+    }
+    ASSERT_TRUE(PutBytes(list, std::string("abc\n")));
+    HANDLE writer = CreateFileW(list.c_str(), GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(replace(), FILE_ERR_CHANGED);
+    CloseHandle(writer);
+    EXPECT_EQ(GetBytes(list), "abc\n");
+    WIN32_FIND_DATAW found;
+    EXPECT_EQ(FindFirstFileW(At(L"*.saving").c_str(), &found), INVALID_HANDLE_VALUE);
+
+    EXPECT_EQ(replace(), FILE_OK);
+    EXPECT_EQ(GetBytes(list), grown);
+    ASSERT_TRUE(DeleteFileW(list.c_str()));
+    EXPECT_EQ(replace(), FILE_ERR_CHANGED);
+    EXPECT_FALSE(Exists(list));
+}
+
 }  // namespace

@@ -1,6 +1,6 @@
-// Without memory for the walk, the list's entry table or the digest
-// pipeline, a scan and a check still end as failures the user can see: the
-// message, "BAD", "Ready" and the job commands back. The link step wraps
+// Without memory for the walk, the list's entry table, the digest pipeline
+// or a hashing thread's read block, a scan and a check still end as failures
+// the user can see: the message, "BAD", "Ready" and the job commands back. The link step wraps
 // malloc, calloc and realloc (the compiler turns a realloc of nothing into a
 // malloc); while armed, the wrappers refuse requests of exactly the size
 // under test, and calloc also every block from a given size on (the
@@ -33,6 +33,9 @@ volatile size_t g_refused_calloc_from;
 // Larger than any calloc of a job (the target path's is 64 KiB) but the
 // digest pipeline's ring.
 constexpr size_t PIPELINE_BLOCK_FROM = 64 * 1024 + 1;
+// The size of the largest file, and so of the read block a hashing thread
+// grows to for it: no other request has it.
+constexpr uint32_t READ_BLOCK_BYTES = 54321;
 
 }  // namespace
 
@@ -71,10 +74,17 @@ TEST(JobMemory, ScanAndCheckThatRunOutOfMemoryEndBadAndReady)
     const std::string name = "a file named at such length that no other request has its size.bin";
     std::wstring tagged = PutFileIn(folder, L"a.txt", "CRC32C (" + name + ") = 364B3FB7\n");
     size_t joined_size = (folder.size() + 1 + name.size() + 1) * sizeof(wchar_t);
+    std::wstring block_file = folder + L"\\block.bin";
+    PutFile(block_file, READ_BLOCK_BYTES);
+    std::wstring block_list = folder + L"\\block.qcx";
+    PutBytes(block_list, ListBytes(L"C\t00000000\t" + block_file + L"\r\n"));
+    // CRC-32C files are read through the read block, SHA-3 ones on lanes.
+    StoreHashChoice(HASH_CRC32C);
     ErrorBoxWatch watch;
     StartErrorBoxWatch(&watch);
     // The walker's first item array; the pipeline of a scan and of a check;
-    // the joined path; the list's first entry table.
+    // the read block in a scan and in a check; the joined path; the list's
+    // first entry table.
     const struct {
         int32_t job;
         std::wstring target;
@@ -83,6 +93,8 @@ TEST(JobMemory, ScanAndCheckThatRunOutOfMemoryEndBadAndReady)
     } jobs[] = {{JOB_FOLDER_SCAN, folder, 128 * sizeof(sDirItem), 0},
                 {JOB_FOLDER_SCAN, folder, 0, PIPELINE_BLOCK_FROM},
                 {JOB_CHECK, list, 0, PIPELINE_BLOCK_FROM},
+                {JOB_FOLDER_SCAN, folder, READ_BLOCK_BYTES, 0},
+                {JOB_CHECK, block_list, READ_BLOCK_BYTES, 0},
                 {JOB_CHECK, tagged, joined_size, 0},
                 {JOB_CHECK, list, CHECKLIST_INITIAL_CAPACITY * sizeof(Entry), 0}};
     for (const auto &job : jobs) {
@@ -102,7 +114,8 @@ TEST(JobMemory, ScanAndCheckThatRunOutOfMemoryEndBadAndReady)
         }
     }
     StopErrorBoxWatch(&watch);
-    ASSERT_EQ(watch.texts.size(), 5u);
+    StoreHashChoice(HASH_AUTO);
+    ASSERT_EQ(watch.texts.size(), 7u);
     for (const std::wstring &text : watch.texts)
         EXPECT_EQ(text, L"ERROR: Not enough free memory!");
     EXPECT_EQ(g_app.entry_count, 0);

@@ -1,6 +1,7 @@
-// Without memory for its entry the single-file job still ends as a failure
-// the user can see, and leaves no table behind. The link step wraps calloc;
-// while armed, the wrapper refuses the one allocation under test.
+// Without memory for its entry or its read block the single-file job still
+// ends as a failure the user can see, and leaves no table behind. The link
+// step wraps calloc and malloc; while armed, the wrappers refuse the one
+// allocation under test.
 #include <windows.h>
 
 #include <atomic>
@@ -17,13 +18,17 @@
 #include "tests/support/scratch.h"
 
 extern "C" void *__real_calloc(size_t count, size_t size);
+extern "C" void *__real_malloc(size_t size);
 
 namespace {
 
 struct Refusal {
-    size_t count;
+    size_t count;  // 0: a malloc of `size`
     size_t size;
 };
+
+// The file's size, and so its read block's: no other request has it.
+constexpr uint32_t FILE_BYTES = 54321;
 
 Refusal g_refuse;
 bool g_armed;
@@ -37,14 +42,26 @@ extern "C" void *__wrap_calloc(size_t count, size_t size)
     return __real_calloc(count, size);
 }
 
+extern "C" void *__wrap_malloc(size_t size)
+{
+    if (g_armed && g_refuse.count == 0 && size == g_refuse.size)
+        return nullptr;
+    return __real_malloc(size);
+}
+
 namespace {
 
-TEST(SingleFileJob, NoMemoryForTheEntryShowsTheErrorAndAFailedRow)
+TEST(SingleFileJob, NoMemoryForTheEntryOrTheReadBlockShowsTheErrorAndAFailedRow)
 {
     std::wstring folder = MakeScratchFolder();
-    std::wstring path = PutFileIn(folder, L"a.txt", "abc");
+    std::wstring path = folder + L"\\a.txt";
+    ASSERT_TRUE(PutFile(path, FILE_BYTES));
     std::wstring command_line = L"talvor.exe -file=" + path;
-    const Refusal refusals[] = {{1, sizeof(Entry)}, {DIGEST_TEXT_CAPACITY, sizeof(utf16)}};
+    // On lanes a SHA-3 file reads into the lanes' own buffer: the read block
+    // under test is the one a file digested by itself takes.
+    OneFileAtATime one_file_at_a_time;
+    const Refusal refusals[] = {
+        {1, sizeof(Entry)}, {DIGEST_TEXT_CAPACITY, sizeof(utf16)}, {0, FILE_BYTES}};
     for (const Refusal &refusal : refusals) {
         SCOPED_TRACE(refusal.count);
         ASSERT_EQ(gui::Start(command_line.c_str(), SW_HIDE), 1);

@@ -10,7 +10,8 @@
 
 struct InjectedFault {
     const char *kind;   // "read-eio", "read-short", "write-eio", "write-enospc", "write-short"
-    std::wstring file;  // the file hit, by its drive path (its folder and name tell it)
+    std::wstring file;  // the file hit, by its drive path (its folder and name tell it);
+                        // a `*` in its name stands for any run of characters
     uint64_t after;     // bytes from its start that still pass
 };
 

@@ -14,7 +14,8 @@
 //   bytes from the start of the file that still pass (0: the first
 //   transfer is hit)
 //   the file, matched against the end of the host path the descriptor
-//   refers to (e.g. "/list.qcx")
+//   refers to (e.g. "/list.qcx"); a `*` in it stands for any run of
+//   characters (a save's temporary file carries the process id in its name)
 //
 // Past that offset a failing call returns -1 with the error; a short one
 // moves half the bytes asked for (at least one). A call that straddles the
@@ -22,6 +23,7 @@
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
+#include <fnmatch.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -40,8 +42,7 @@ static struct {
     int writes;  // 1: writes are hit, 0: reads
     int error;
     off_t after;
-    char file[4096];
-    size_t file_length;
+    char pattern[4097];  // "*" and the file: any path that ends in it
 } fault;
 
 static ReadCall real_read;
@@ -83,12 +84,14 @@ static void ReadPlan(void)
         return;
     char kind[64] = "";
     long long after = 0;
+    fault.pattern[0] = '*';
+    char *file = fault.pattern + 1;
     if (fscanf(plan, "%63s %lld ", kind, &after) == 2 &&
-        fgets(fault.file, sizeof fault.file, plan)) {
-        fault.file_length = strcspn(fault.file, "\r\n");
-        fault.file[fault.file_length] = 0;
+        fgets(file, sizeof fault.pattern - 1, plan)) {
+        size_t length = strcspn(file, "\r\n");
+        file[length] = 0;
         fault.after = (off_t)after;
-        if (fault.file_length > 0)
+        if (length > 0)
             ChooseFault(kind);
     }
     fclose(plan);
@@ -111,9 +114,10 @@ static int IsFaultFile(int fd)
     char path[4096];
     snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
     ssize_t length = readlink(link, path, sizeof path - 1);
-    if (length < 0 || (size_t)length < fault.file_length)
+    if (length < 0)
         return 0;
-    return memcmp(path + length - fault.file_length, fault.file, fault.file_length) == 0;
+    path[length] = 0;
+    return fnmatch(fault.pattern, path, 0) == 0;
 }
 
 // Bytes of a transfer of `count` at `offset` that may go ahead, or -1 (errno
