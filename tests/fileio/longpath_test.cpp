@@ -86,6 +86,27 @@ TEST_F(Scratch, RelativeRootedAndDriveRelativePathsResolveAgainstTheCurrentFolde
     EXPECT_EQ(GetBytes(At(L"a.bin")).substr(0, 2), "xy");
 }
 
+// Names compare as the system's ordinal comparison without case compares
+// them: every unit against its neighbour and its lower and upper case, and
+// names of different lengths.
+TEST(FileNames, CompareAsTheSystemsOrdinalComparisonIgnoringCase)
+{
+    auto sign = [](int value) { return value < 0 ? -1 : value > 0 ? 1 : 0; };
+    for (uint32_t unit = 1; unit < 0x10000; ++unit) {
+        wchar_t a[2] = {wchar_t(unit), 0};
+        wchar_t others[3][2] = {{wchar_t(unit + 1), 0}, {a[0], 0}, {a[0], 0}};
+        CharLowerBuffW(others[1], 1);
+        CharUpperBuffW(others[2], 1);
+        for (const auto &b : others)
+            ASSERT_EQ(sign(CompareFileNames(a, 1, b, 1)),
+                      CompareStringOrdinal(a, 1, b, 1, TRUE) - CSTR_EQUAL)
+                << std::hex << unit << " " << unsigned(b[0]);
+    }
+    EXPECT_EQ(sign(CompareFileNames(L"abc", -1, L"ABCD", -1)), -1);
+    EXPECT_EQ(sign(CompareFileNames(L"\\\\?\\C:\\Dir\\F", -1, L"\\\\?\\c:\\dir\\f", -1)), 0);
+    EXPECT_EQ(sign(CompareFileNames(L"ab", 2, L"abz", 2)), 0);
+}
+
 TEST(DevicePath, DevicesAreToldApartFromFilesAndShares)
 {
     for (const wchar_t *device :
