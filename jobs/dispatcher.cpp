@@ -3,6 +3,8 @@
 
 #include "hash/hash.h"
 #include "jobs/jobs.h"
+#include "pipeline.h"
+#include "progress.h"
 
 namespace {
 
@@ -26,33 +28,71 @@ Entry *CreateSingleEntryTable()
     return entry;
 }
 
-// JOB_OUTCOME_OK when the file was read (its digest text is filled in),
-// JOB_OUTCOME_FAILED when the open found no file (a job that could not run),
-// JOB_OUTCOME_BAD when it is there but could not be read,
-// JOB_OUTCOME_NO_MEMORY when its read block could not be had.
-int32_t DigestEntryFile(Entry *entry)
+struct SingleFileRun {
+    Entry *entry;
+    ByteProgress progress;
+    file_digest_result result;
+};
+
+bool HandOutSingleFile(void *job, int32_t, DigestTask *task)
 {
-    entry->kind = kind_from_hash_choice(g_app.hash_choice);
-    file_digest_buffer buffer = {};
-    file_digest_result result = file_digest_text_with(
-        utf16(entry->kind), entry->path, entry->digest, &buffer, &g_app.tally.bytes_read);
-    release_file_digest_buffer(&buffer);
-    if (result == FILE_DIGEST_DONE)
-        return JOB_OUTCOME_OK;
-    if (result == FILE_DIGEST_NO_MEMORY)
-        return JOB_OUTCOME_NO_MEMORY;
-    return result == FILE_DIGEST_NOT_FOUND ? JOB_OUTCOME_FAILED : JOB_OUTCOME_BAD;
+    Entry *entry = static_cast<SingleFileRun *>(job)->entry;
+    task->path = entry->path;
+    task->kind = utf16(entry->kind);
+    task->digest = entry->digest;
+    return true;
 }
 
-// Runs on the user-interface thread; the window handles no messages until
-// it returns. A file that cannot be opened, measured or read is reported as
-// a failed row and a "BAD" phase, and leaves nothing to save.
-void RunSingleFileJob()
+bool TakeSingleFile(void *job, int32_t, const DigestTask *task)
 {
-    BeginJob(L"Creating CRC");
-    SetProgressRange(100);
+    static_cast<SingleFileRun *>(job)->result = task->result;
+    g_app.tally.bytes_read += task->bytes_read;
+    if (!JobStopRequested())
+        ++g_app.tally.files_done;
+    return true;
+}
+
+void ShowSingleFileProgress(void *job)
+{
+    ShowByteProgress(&static_cast<SingleFileRun *>(job)->progress);
+}
+
+// JOB_OUTCOME_OK when the file was read (its digest text is filled in),
+// JOB_OUTCOME_FAILED when the open found no file (a job that could not run),
+// JOB_OUTCOME_BAD when it is there but could not be read, or Stop abandoned
+// it, JOB_OUTCOME_NO_MEMORY when the digest's memory could not be had.
+// Digested on a hashing thread, so that the worker shows the bytes read;
+// the size comes from the digest's own open.
+int32_t DigestEntryFile(Entry *entry)
+{
+    entry->kind = kind_from_hash_choice(LoadHashChoice());
+    SingleFileRun run = {entry, {}, FILE_DIGEST_UNREADABLE};
+    g_app.tally.files = 1;
+    StartByteProgress(&run.progress, 0, 1);
+    int32_t taken = RunDigestPipeline(entry->path, 1, HandOutSingleFile, TakeSingleFile,
+                                      ShowSingleFileProgress, &run, &run.progress.meter);
+    if (run.result == FILE_DIGEST_DONE) {
+        ShowByteProgressDone(&run.progress);
+        return JOB_OUTCOME_OK;
+    }
+    if (taken == DIGEST_PIPELINE_NO_MEMORY || run.result == FILE_DIGEST_NO_MEMORY)
+        return JOB_OUTCOME_NO_MEMORY;
+    return run.result == FILE_DIGEST_NOT_FOUND ? JOB_OUTCOME_FAILED : JOB_OUTCOME_BAD;
+}
+
+// A file that cannot be opened or read is reported as a failed row and a
+// "BAD" phase, and leaves nothing to save; one that Stop abandoned leaves
+// no row at all.
+void DigestTargetFile()
+{
     Entry *entry = CreateSingleEntryTable();
-    int32_t outcome = entry ? DigestEntryFile(entry) : JOB_OUTCOME_NO_MEMORY;
+    if (!entry) {
+        ShowOutOfMemoryMessage();
+        AddTalliedRow(g_app.target_path, L"", ROW_ERROR);
+        EndJob(L"BAD", JOB_OUTCOME_FAILED);
+        return;
+    }
+    int32_t outcome = DigestEntryFile(entry);
     if (outcome == JOB_OUTCOME_OK) {
         AddTalliedRow(entry->path, entry->digest, ROW_CREATED);
     } else {
@@ -60,15 +100,23 @@ void RunSingleFileJob()
             ShowOutOfMemoryMessage();
             outcome = JOB_OUTCOME_FAILED;
         }
-        AddTalliedRow(g_app.target_path, L"", ROW_ERROR);
+        if (!JobStopRequested())
+            AddTalliedRow(entry->path, L"", ROW_ERROR);
         ReleaseEntryTable();
     }
-    SetProgressPos(100);
+    if (!JobStopRequested())
+        SetProgressPos(PROGRESS_STEPS);
     EndJob(outcome == JOB_OUTCOME_OK ? L"OK" : L"BAD", outcome);
-    g_app.pending_job = JOB_NONE;
 }
 
 }  // namespace
+
+DWORD WINAPI SingleFileJob(LPVOID)
+{
+    BeginJob(L"Creating CRC");
+    DigestTargetFile();
+    return 0;
+}
 
 void DispatchPendingJob()
 {
@@ -79,8 +127,6 @@ void DispatchPendingJob()
     SetProgressPos(0);
     ClearResultList();
     ReleaseEntryTable();
-    if (job == JOB_SINGLE_FILE)
-        RunSingleFileJob();
-    else
-        StartJobWorker(job);
+    g_app.stopped_scan_total = 0;
+    StartJobWorker(job);
 }

@@ -79,7 +79,7 @@ TEST(FileDigestAlloc, RefusedPathBufferIsOutOfMemoryOnTheLanesToo)
     ASSERT_FALSE(deep.empty());
     std::wstring path = deep + L"\\deep.bin";
     ASSERT_TRUE(PutFile(LongForm(path), 1000));
-    file_lanes *lanes = create_file_lanes();
+    file_lanes *lanes = create_file_lanes(nullptr, nullptr);
     utf16 out[DIGEST_TEXT_CAPACITY] = {};
     file_digest_result on_lanes = FILE_DIGEST_DONE;
     uint64_t bytes_read = 0;

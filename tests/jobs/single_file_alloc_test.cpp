@@ -56,7 +56,8 @@ TEST(SingleFileJob, NoMemoryForTheEntryOrTheReadBlockShowsTheErrorAndAFailedRow)
     std::wstring folder = MakeScratchFolder();
     std::wstring path = folder + L"\\a.txt";
     ASSERT_TRUE(PutFile(path, FILE_BYTES));
-    std::wstring command_line = L"talvor.exe -file=" + path;
+    // CRC-32C reads through the read block (SHA-3 files go on lanes).
+    std::wstring command_line = L"talvor.exe -crc -file=" + path;
     const Refusal refusals[] = {
         {1, sizeof(Entry)}, {DIGEST_TEXT_CAPACITY, sizeof(utf16)}, {0, FILE_BYTES}};
     for (const Refusal &refusal : refusals) {
