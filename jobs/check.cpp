@@ -164,7 +164,7 @@ int32_t ShowUnnamedFiles(sListDir *unnamed)
     StartRowQueue(&rows, n);
     SetProgressRange(n);
     int32_t unlisted = 0;
-    char kind = kind_from_hash_choice(LoadHashChoice());
+    char kind = KindOfHashChoice(LoadHashChoice())->letter;
     for (int32_t i = 0; i < n; ++i) {
         bool folder = IsUnlistedFolder(&unnamed->items[i]) != 0;
         Entry entry = {kind, static_cast<utf16 *>(std::calloc(1, sizeof(utf16))),

@@ -31,7 +31,7 @@ Entry *CreateSingleEntryTable()
 // JOB_OUTCOME_BAD when it is there but could not be read.
 int32_t DigestEntryFile(Entry *entry)
 {
-    entry->kind = kind_from_hash_choice(g_app.hash_choice);
+    entry->kind = KindOfHashChoice(g_app.hash_choice)->letter;
     file_digest_buffer buffer = {};
     file_digest_result result = file_digest_text_with(
         utf16(entry->kind), entry->path, entry->digest, &buffer, &g_app.tally.bytes_read);
