@@ -56,7 +56,7 @@ int WriteJobReport(const wchar_t *path);
 // ---- Drag and drop (drop.cpp) ------------------------------------------------------
 
 // The drop handler of the main window: one dropped folder is scanned, one
-// dropped checksum list (FileHoldsChecksumList) is checked, one other file
+// dropped checksum list is checked (JobForPath), one other file
 // is digested. Several items, or any drop while a job runs or is pending,
 // change nothing.
 void HandleDroppedFiles(HDROP drop);

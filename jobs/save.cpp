@@ -51,11 +51,6 @@ int32_t CountLeftOutOfTaggedList()
     return left_out;
 }
 
-bool IsPathSeparator(wchar_t u)
-{
-    return u == L'\\' || u == L'/';
-}
-
 bool SameTextIgnoringAsciiCase(const wchar_t *a, const wchar_t *b)
 {
     for (; *a && *b; ++a, ++b) {
