@@ -79,6 +79,11 @@ DWORD WINAPI UpdateJob(LPVOID unused);
 // Whether the file at `path` holds a checksum list (LooksLikeChecksumList of
 // its head); false when it cannot be read.
 bool FileHoldsChecksumList(const wchar_t *path);
+// The job a path given alone asks for (a file dropped on the window): a
+// folder is scanned (JOB_FOLDER_SCAN), a checksum list checked (JOB_CHECK),
+// anything else digested (JOB_SINGLE_FILE), also a path that cannot be read
+// at all, so that the user sees its error row.
+int32_t JobForPath(const wchar_t *path);
 
 // ---- Summary ---------------------------------------------------------------------
 // Room for any summary, its NUL included.
