@@ -32,6 +32,8 @@ struct UnattendedRun {
     bool exit_when_done;   // -exit: close with the job's outcome as exit code
 };
 
+// Written by the command line at start-up (ApplyCommandLine) and read by the
+// job-end handler, both on the user-interface thread.
 extern UnattendedRun g_unattended;
 
 // The job-end handler of the main window: saves to the -save= path (not
