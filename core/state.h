@@ -45,6 +45,11 @@ struct AppState {
     int32_t hidden_files_marked;
 };
 
+// The one application state (state.cpp). The user-interface thread writes it
+// while no job runs; from SetJobRunning to EndJob the job's worker owns the
+// target path, the entry table, the entry count and the tally, and the two
+// threads share only the hash choice (LoadHashChoice, StoreHashChoice) and
+// the running mark (JobRunning, SetJobRunning).
 extern AppState g_app;
 
 // Replaces the target path by a fresh copy of `text`; `skip` units of it are

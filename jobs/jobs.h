@@ -24,6 +24,8 @@ struct JobThreads {
     DWORD check_thread_id;
 };
 
+// Written by StartJobWorker on the user-interface thread; read by the tests
+// that recognise a worker.
 extern JobThreads g_job_threads;
 
 // Marks a job running (SetJobRunning), which greys the job commands, and

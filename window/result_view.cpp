@@ -26,6 +26,7 @@ struct ResultView {
     bool problems_only;
 };
 
+// This file's alone, written and read on the user-interface thread.
 ResultView g_view = {nullptr, 0, 0, -1, false, false};
 
 // Above this many new rows at once, ordering them all again is cheaper than

@@ -68,6 +68,12 @@ struct AppWindows {
     HFONT status_font;
 };
 
+// The window layer's own record (window.cpp), written on the user-interface
+// thread only: by the window layer, and by the shell's start-up for the
+// texts, the accelerators and the exit code (the handlers go through their
+// setters). Other threads read `main_window` alone, through
+// MainWindowFromAnyThread, to reach the window (RunOnUiThread,
+// NotifyJobEnded).
 extern AppWindows g_win;
 
 HWND ResultListHandle();
