@@ -313,15 +313,26 @@ TEST(EndToEnd, DriverProgramPrintsRowsAndStatusAsUtf8)
               rest.substr(strlen("SSE4.2 HW\tpopout\n")));
 }
 
-TEST(EndToEnd, FolderScanAndCheckOfItsListRoundTrip)
-{
-    NamedFolder folder = MakeNamedFolder(TempParent(), L"talvor_e2e_scan_");
-    std::wstring abc = PutFileIn(folder.path, L"abc.txt", "abc");
-    std::wstring check = PutFileIn(folder.path, L"check.txt", "123456789");
-    MakeSubFolder(folder.path, L"sub");
-    std::wstring empty = MakeSubFolder(folder.path, L"empty");
-    std::wstring hello = PutFileIn(folder.path, L"sub\\hello.txt", "hello");
+// abc.txt and check.txt, sub\hello.txt and an empty folder.
+class SmallTree : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder = MakeNamedFolder(TempParent(), L"talvor_e2e_scan_");
+        abc = PutFileIn(folder.path, L"abc.txt", "abc");
+        check = PutFileIn(folder.path, L"check.txt", "123456789");
+        MakeSubFolder(folder.path, L"sub");
+        empty = MakeSubFolder(folder.path, L"empty");
+        hello = PutFileIn(folder.path, L"sub\\hello.txt", "hello");
+    }
+    void TearDown() override { RemoveTree(folder.path); }
 
+    NamedFolder folder;
+    std::wstring abc, check, empty, hello;
+};
+
+TEST_F(SmallTree, AScanListsTheFoldersOwnFilesFirstEachOneCreated)
+{
     AppRun scan = RunApp(L"-crc \"-dir=" + folder.path + L"\"");
     ASSERT_EQ(DRIVER_OK, scan.wait_result);
     ASSERT_EQ(3u, scan.rows.size());
@@ -340,7 +351,10 @@ TEST(EndToEnd, FolderScanAndCheckOfItsListRoundTrip)
     EXPECT_EQ(L"OK", scan.parts[2]);
     EXPECT_EQ(L"Ready", scan.parts[3]);
     EXPECT_EQ(0u, scan.exit_code);
+}
 
+TEST_F(SmallTree, ARelativeFolderKeepsItsTypedPathsAndAnEmptyOneFindsNoFiles)
+{
     AppRun relative = RunApp(L"-crc -dir=sub", folder.path.c_str());
     ASSERT_EQ(DRIVER_OK, relative.wait_result);
     ASSERT_EQ(1u, relative.rows.size());
@@ -351,7 +365,10 @@ TEST(EndToEnd, FolderScanAndCheckOfItsListRoundTrip)
     EXPECT_TRUE(nothing.rows.empty());
     EXPECT_EQ(L"Files not found", nothing.parts[2]);
     EXPECT_EQ(L"Ready", nothing.parts[3]);
+}
 
+TEST_F(SmallTree, AListOfItsFilesChecksOkAndTheLastPathOptionDecidesTheJob)
+{
     std::wstring good =
         WriteChecksumListFile(folder, L"good.qcx",
                               L"C\tE3069283\t" + check + L"\r\nS\t" + Wide(SHA3_256_ABC) + L"\t" +
@@ -376,7 +393,10 @@ TEST(EndToEnd, FolderScanAndCheckOfItsListRoundTrip)
     ASSERT_EQ(3u, last_wins.rows.size());
     EXPECT_EQ(L"OK", last_wins.rows[0][2]);
     EXPECT_EQ(L"Files: 3", last_wins.parts[1]);
+}
 
+TEST_F(SmallTree, AMismatchOrAListThatIsNotThereEndsBad)
+{
     std::wstring bad = WriteChecksumListFile(
         folder, L"bad.qcx", L"C\tE3069283\t" + check + L"\r\nC\t9a71bb4c\t" + hello + L"\r\n");
     AppRun mismatched = RunApp(L"\"-chk=" + bad + L"\"");
@@ -394,7 +414,6 @@ TEST(EndToEnd, FolderScanAndCheckOfItsListRoundTrip)
     EXPECT_EQ(L"ERROR", missing.rows[0][2]);
     EXPECT_EQ(L"BAD", missing.parts[2]);
     EXPECT_EQ(L"Ready", missing.parts[3]);
-    RemoveTree(folder.path);
 }
 
 std::wstring WithSlashes(std::wstring path)
@@ -546,13 +565,12 @@ TEST(EndToEnd, EachStatusComesFromItsCauseAndTheTitleSumsThemUp)
     RemoveTree(folder.path);
 }
 
-TEST(EndToEnd, UnattendedRunsTellTheResultByTheirExitCode)
+TEST(EndToEnd, UnattendedRunsExitWithZeroWhenOkAndOneWhenBad)
 {
     NamedFolder folder = MakeNamedFolder(TempParent(), L"talvor_e2e_exit_");
     std::wstring tree = MakeSubFolder(folder.path, L"tree");
     PutFileIn(tree, L"a.txt", "abc");
     std::wstring b = PutFileIn(tree, L"b.txt", "123456789");
-    std::wstring empty = MakeSubFolder(folder.path, L"empty");
     std::wstring list = folder.path + L"\\list";
 
     // A scan that ends "OK" saves its list (.qcx added) and exits with 0;
@@ -572,23 +590,33 @@ TEST(EndToEnd, UnattendedRunsTellTheResultByTheirExitCode)
     EXPECT_EQ(L"BAD", bad.parts[2]);
     EXPECT_EQ(0u, bad.exit_code);
 
-    // Jobs that could not run: 2. A failed save too, and it must not wait
-    // for anybody to dismiss its error box; nor does a job that could not
-    // run replace a list that is there.
-    EXPECT_EQ(2u, RunUnattended(Quoted(L"-chk=", folder.path + L"\\missing.qcx")));
-    EXPECT_EQ(2u,
-              RunUnattended(Quoted(L"-dir=", empty) + L" " + Quoted(L"-save=", list + L".qcx")));
-    EXPECT_NE(std::string::npos, GetBytes(list + L".qcx").find(Utf16Bytes(L"a.txt")));
-    EXPECT_EQ(2u, RunUnattended(Quoted(L"-file=", folder.path + L"\\missing.bin")));
-    EXPECT_EQ(2u, RunUnattended(L""));
-    EXPECT_EQ(2u, RunUnattended(Quoted(L"-dir=", tree) + L" " +
-                                Quoted(L"-save=", folder.path + L"\\no\\such\\folder\\list.qcx")));
-
     // A list that reads with errors: the lines it could read are checked,
     // the rest are listing errors, 1.
     std::wstring broken = PutFileIn(folder.path, L"broken.txt",
                                     "CRC32C (tree/a.txt) = 364b3fb7\nMD5 (tree/a.txt) = 0\n");
     EXPECT_EQ(1u, RunUnattended(Quoted(L"-chk=", broken)));
+    RemoveTree(folder.path);
+}
+
+// Jobs that could not run: 2. A failed save too, and it must not wait for
+// anybody to dismiss its error box; nor does a job that could not run
+// replace a list that is there.
+TEST(EndToEnd, UnattendedRunsThatCouldNotRunExitWithTwoAndReplaceNoList)
+{
+    NamedFolder folder = MakeNamedFolder(TempParent(), L"talvor_e2e_exit2_");
+    std::wstring tree = MakeSubFolder(folder.path, L"tree");
+    std::wstring a = PutFileIn(tree, L"a.txt", "abc");
+    std::wstring empty = MakeSubFolder(folder.path, L"empty");
+    std::wstring list = WriteChecksumListFile(folder, L"list.qcx", L"C\t364B3FB7\t" + a + L"\r\n");
+    const std::string kept = GetBytes(list);
+
+    EXPECT_EQ(2u, RunUnattended(Quoted(L"-chk=", folder.path + L"\\missing.qcx")));
+    EXPECT_EQ(2u, RunUnattended(Quoted(L"-dir=", empty) + L" " + Quoted(L"-save=", list)));
+    EXPECT_EQ(kept, GetBytes(list));
+    EXPECT_EQ(2u, RunUnattended(Quoted(L"-file=", folder.path + L"\\missing.bin")));
+    EXPECT_EQ(2u, RunUnattended(L""));
+    EXPECT_EQ(2u, RunUnattended(Quoted(L"-dir=", tree) + L" " +
+                                Quoted(L"-save=", folder.path + L"\\no\\such\\folder\\list.qcx")));
     RemoveTree(folder.path);
 }
 
