@@ -38,9 +38,10 @@ extern UnattendedRun g_unattended;
 
 // The job-end handler of the main window: saves to the -save= path (not
 // after a job that could not run, which would replace a good list by an
-// empty one), writes the -report= file and, with -exit, closes the window
-// with the exit code: the job's outcome, 2 when the save or the report
-// failed, at least 1 when the save left entries out.
+// empty one, nor after a stopped one, which holds only part of it), writes
+// the -report= file and, with -exit, closes the window with the exit code:
+// the job's outcome, 2 when the save or the report failed, at least 1 when
+// the save left entries out.
 void HandleJobEnd(int32_t outcome);
 
 // ---- Reports (report.cpp) -------------------------------------------------------
@@ -93,7 +94,8 @@ int ChooseChecksumFile();
 // path of an update job. Always 0.
 int ChooseListToUpdate();
 // Save: the save dialog; a confirmed name is written by SaveChecksumListTo.
-// Always 0.
+// After a stopped scan it first asks whether to save a list that holds only
+// part of the folder ("... N of M files ..."); No changes nothing. Always 0.
 int SaveChecksumList();
 // An algorithm item: stores `choice`, and marks it alone among the
 // algorithm items.

@@ -35,6 +35,11 @@ bool NewFilesListed()
     return g_app.list_new_files != 0;
 }
 
+bool NothingToStop()
+{
+    return !JobRunning() || JobStopRequested();
+}
+
 bool NoProblemRow()
 {
     return !AnyProblemRow();
@@ -52,6 +57,7 @@ constexpr MenuItemRule kMenuItemRules[] = {
     {ID_FILE_CHECK, JobRunning, Never},
     {ID_FILE_UPDATE, JobRunning, Never},
     {ID_FILE_SAVE, JobRunning, Never},
+    {ID_FILE_STOP, NothingToStop, Never},
     {ID_OPTIONS_AUTOMODE, Always, Never},
     {ID_OPTIONS_SHA3_224, Never, AlgorithmMarked<HASH_SHA3_224>},
     {ID_OPTIONS_SHA3_256, Never, AlgorithmMarked<HASH_SHA3_256>},
@@ -106,6 +112,10 @@ LRESULT HandleCommand(HWND window, WPARAM wparam, LPARAM lparam)
         return CommandGreyed(ID_FILE_UPDATE) ? 0 : ChooseListToUpdate();
     case ID_FILE_SAVE:
         return CommandGreyed(ID_FILE_SAVE) ? 0 : SaveChecksumList();
+    case ID_FILE_STOP:
+        // Changes nothing when no job runs, however the command arrives.
+        RequestJobStop();
+        return 0;
     case ID_EDIT_SELECT_ALL:
         SelectAllResultRows();
         return 0;

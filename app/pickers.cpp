@@ -6,6 +6,8 @@
 #include <commdlg.h>
 #include <shlobj.h>
 
+#include <cwchar>
+
 #include "app/app.h"
 #include "fileio/fileio.h"
 #include "window/window.h"
@@ -45,6 +47,22 @@ bool ShowChecklistDialog(OPENFILENAMEW *dialog, BOOL(WINAPI *show)(OPENFILENAMEW
     BOOL chosen = show(dialog);
     RestoreCurrentFolder(current_folder);
     return chosen == TRUE;
+}
+
+// A stopped scan's list must not pass for the whole folder: the user says
+// whether a part is worth saving, No being the default.
+bool ConfirmPartialList()
+{
+    if (g_app.stopped_scan_total == 0)
+        return true;
+    int32_t listed = ListedEntryCount();
+    wchar_t text[200];
+    std::swprintf(
+        text, 200,
+        L"The scan was stopped: the list will hold %ld of %ld files. Save it all the same?",
+        long(listed), long(g_app.stopped_scan_total));
+    return MessageBoxW(g_win.main_window, text, g_win.title,
+                       MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
 }
 
 }  // namespace
@@ -129,6 +147,8 @@ void ToggleNewFiles()
 
 int SaveChecksumList()
 {
+    if (!ConfirmPartialList())
+        return 0;
     wchar_t name[CHECKLIST_DIALOG_NAME_UNITS] = {};
     OPENFILENAMEW dialog;
     FillChecklistDialog(&dialog, name);

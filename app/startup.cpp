@@ -179,7 +179,7 @@ void HandleJobEnd(int32_t outcome)
     UnattendedRun run = g_unattended;
     g_unattended = {};
     int exit_code = outcome;
-    if (run.save_path && outcome != JOB_OUTCOME_FAILED) {
+    if (run.save_path && outcome != JOB_OUTCOME_FAILED && !LastJobStopped()) {
         int32_t left_out = 0;
         if (SaveChecksumListTo(run.save_path, &left_out) != FILE_OK)
             exit_code = JOB_OUTCOME_FAILED;

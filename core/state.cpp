@@ -46,14 +46,45 @@ void StoreHashChoice(int32_t choice)
     std::atomic_ref<int32_t>(g_app.hash_choice).store(choice, std::memory_order_relaxed);
 }
 
-bool JobRunning()
+namespace {
+
+std::atomic_ref<int32_t> JobStateRef()
 {
-    return std::atomic_ref<int32_t>(g_app.job_running).load(std::memory_order_acquire) != 0;
+    return std::atomic_ref<int32_t>(g_app.job_state);
 }
 
-void SetJobRunning(bool running)
+}  // namespace
+
+void MarkJobRunning()
 {
-    std::atomic_ref<int32_t>(g_app.job_running).store(running ? 1 : 0, std::memory_order_release);
+    JobStateRef().store(JOB_RUNNING);
+}
+
+bool RequestJobStop()
+{
+    int32_t running = JOB_RUNNING;
+    return JobStateRef().compare_exchange_strong(running, JOB_STOPPING) || running == JOB_STOPPING;
+}
+
+bool JobRunning()
+{
+    int32_t state = JobStateRef().load();
+    return state == JOB_RUNNING || state == JOB_STOPPING;
+}
+
+bool JobStopRequested()
+{
+    return JobStateRef().load(std::memory_order_relaxed) == JOB_STOPPING;
+}
+
+void MarkJobEnded(bool stopped)
+{
+    JobStateRef().store(stopped ? JOB_STOPPED : JOB_IDLE);
+}
+
+bool LastJobStopped()
+{
+    return JobStateRef().load() == JOB_STOPPED;
 }
 
 void ResetMenuMarks()

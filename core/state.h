@@ -21,6 +21,9 @@ struct JobTally {
     uint64_t bytes_read;             // bytes the digests read
     uint64_t started_ms;             // a monotonic clock at the start
     uint64_t elapsed_ms;             // start to end
+    bool stopped;                    // ended after Stop was chosen
+    int32_t files;                   // files the job set out to digest
+    int32_t files_done;              // of those, the files digested before it ended
 };
 
 struct AppState {
@@ -33,11 +36,14 @@ struct AppState {
     Entry *entries;      // null or a live array
     int32_t sse42;
     utf16 *target_buffer;  // the allocation target_path points into; owned
+    // A JobState, through the job-state functions below only. From the start
+    // of a worker to its EndJob the worker owns the target path, the entry
+    // table and the entry count, and no job, picker or Save may start.
+    int32_t job_state;
+    // The files a stopped scan had listed; 0 when the entry table holds the
+    // whole of what its job set out to do.
+    int32_t stopped_scan_total;
     JobTally tally;
-    // 1 from the start of a worker to its EndJob: the worker owns the target
-    // path, the entry table and the entry count meanwhile, and no job, picker
-    // or Save may start. Read and written through JobRunning/SetJobRunning.
-    int32_t job_running;
     // The check marks of the Options menu, which only its commands move (the
     // command-line switches change the hash choice and leave them): the
     // algorithm chosen there last, and the hidden-files mark.
@@ -45,11 +51,22 @@ struct AppState {
     int32_t hidden_files_marked;
 };
 
+// Whether a job runs, and whether Stop was chosen for it. The user-interface
+// thread starts jobs and asks them to stop, the job's threads end them, so
+// every change is one atomic step.
+enum JobState : int32_t {
+    JOB_IDLE = 0,  // no job runs; the last one, if any, ran to its end
+    JOB_RUNNING = 1,
+    JOB_STOPPING = 2,  // running, Stop chosen: no further file is started
+    JOB_STOPPED = 3,   // no job runs; the last one ended after Stop was chosen
+};
+
 // The one application state (state.cpp). The user-interface thread writes it
-// while no job runs; from SetJobRunning to EndJob the job's worker owns the
+// while no job runs; from MarkJobRunning to the job's end its worker owns the
 // target path, the entry table, the entry count and the tally, and the two
 // threads share only the hash choice (LoadHashChoice, StoreHashChoice) and
-// the running mark (JobRunning, SetJobRunning).
+// the job state (the job-state functions below: the user-interface thread
+// starts a job and asks it to stop, the job's threads end it).
 extern AppState g_app;
 
 // Replaces the target path by a fresh copy of `text`; `skip` units of it are
@@ -66,11 +83,20 @@ void ReleaseEntryTable();
 int32_t LoadHashChoice();
 void StoreHashChoice(int32_t choice);
 
-// The worker clears the flag on its own thread after storing everything it
-// produced; the release/acquire pair makes those stores visible to the
-// user-interface thread that sees the flag clear.
+// JOB_RUNNING, whatever the last job did.
+void MarkJobRunning();
+// True, and JOB_STOPPING, when a job runs; false and no change otherwise.
+bool RequestJobStop();
+// Whether a job runs (stopping or not).
 bool JobRunning();
-void SetJobRunning(bool running);
+// Whether the running job was asked to stop.
+bool JobStopRequested();
+// Ends the running job's state: JOB_STOPPED when it ended as stopped, else
+// JOB_IDLE. The worker calls it last, after storing everything it produced,
+// so a thread that sees no job running sees all of it.
+void MarkJobEnded(bool stopped);
+// Whether the last job ended after Stop was chosen.
+bool LastJobStopped();
 
 // The marks the Options menu starts with: "Always use SHA-3-256" (what hash
 // choice 0 digests with) and the hidden-files item checked.

@@ -4,6 +4,7 @@
 // digest.
 #include "hash/hash.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
@@ -34,6 +35,25 @@ static const uint32_t CRC_READ_BYTES = 0x100000;  // 1 MiB
 // into a 6 MiB block cost some 1500 page faults, far more than its hashing.
 typedef void (*block_sink)(void *state, const uint8_t *block, uint32_t count);
 
+static void add_to_count(uint64_t *counter, uint64_t amount)
+{
+    std::atomic_ref<uint64_t>(*counter).fetch_add(amount, std::memory_order_relaxed);
+}
+
+static void count_opened_file(file_digest_meter *meter, uint64_t size)
+{
+    if (!meter)
+        return;
+    add_to_count(&meter->files_sized, 1);
+    add_to_count(&meter->bytes_sized, size);
+}
+
+static void count_read(file_digest_meter *meter, uint32_t bytes)
+{
+    if (meter)
+        add_to_count(&meter->bytes_read, bytes);
+}
+
 // What one file digest hands to its blocks and counts of them.
 struct feed_run {
     block_sink sink;
@@ -41,16 +61,21 @@ struct feed_run {
     uint64_t bytes_read;
 };
 
-static int feed_open_file_blocks(sOpenFile *file, uint8_t *block, uint64_t size, uint32_t i_buffer,
-                                 feed_run *run)
+// A digest abandoned part-way is a failed one: the caller's text stays as given.
+static int feed_open_file_blocks(sOpenFile *file, uint64_t size, uint32_t i_buffer, feed_run *run,
+                                 const file_digest_buffer *buffer)
 {
     uint64_t offset = 0;
     while (offset < size) {
-        if (file_digest_read_block(file, block, offset, &i_buffer) != FILE_OK || i_buffer == 0)
+        if (file_digest_read_block(file, buffer->block, offset, &i_buffer) != FILE_OK ||
+            i_buffer == 0)
             return -1;
         offset += i_buffer;
         run->bytes_read += i_buffer;
-        run->sink(run->state, block, i_buffer);
+        run->sink(run->state, buffer->block, i_buffer);
+        count_read(buffer->meter, i_buffer);
+        if (buffer->abandon && buffer->abandon())
+            return -1;
     }
     return 0;
 }
@@ -88,11 +113,13 @@ static file_digest_result feed_file_blocks(const utf16 *path, uint32_t i_buffer,
         return digest_result_of_failed_open(opened);
     uint64_t size = 0;
     int result = QueryOpenFileSize(&file, &size) == FILE_OK ? 0 : -1;
+    if (result == 0)
+        count_opened_file(buffer->meter, size);
     if (result == 0 && size > 0) {
         if (size < i_buffer)
             i_buffer = static_cast<uint32_t>(size);
         uint8_t *block = reserve_block(buffer, i_buffer);
-        result = block ? feed_open_file_blocks(&file, block, size, i_buffer, run) : -1;
+        result = block ? feed_open_file_blocks(&file, size, i_buffer, run, buffer) : -1;
     }
     CloseOpenFile(&file);
     return result == 0 ? FILE_DIGEST_DONE : FILE_DIGEST_UNREADABLE;
@@ -169,13 +196,17 @@ struct file_lanes {
     sha3_lanes kernel;
     file_lane lane[SHA3_MAX_LANES];
     uint8_t *buffers;
+    file_digest_meter *meter;
+    bool (*abandon)();
 };
 
-file_lanes *create_file_lanes()
+file_lanes *create_file_lanes(file_digest_meter *meter, bool (*abandon)())
 {
     file_lanes *lanes = static_cast<file_lanes *>(std::calloc(1, sizeof(file_lanes)));
     if (!lanes)
         return nullptr;
+    lanes->meter = meter;
+    lanes->abandon = abandon;
     int32_t width = sha3_lanes_init(&lanes->kernel);
     lanes->buffers =
         width ? static_cast<uint8_t *>(std::malloc(size_t(width) * LANE_BUFFER_BYTES)) : nullptr;
@@ -241,6 +272,7 @@ bool file_lanes_start(file_lanes *lanes, utf16 kind, const utf16 *path, utf16 *o
         CloseOpenFile(&lane->file);
         return false;
     }
+    count_opened_file(lanes->meter, lane->size);
     lane->offset = 0;
     lane->used = lane->have = 0;
     lane->busy = true;
@@ -267,7 +299,7 @@ void file_lanes_go_alone(file_lanes *lanes)
 
 // Reads the lane's next block after what it has not hashed yet; false on a
 // failed read or one that delivers nothing before the end.
-static bool refill_lane(file_lane *lane)
+static bool refill_lane(file_lane *lane, file_digest_meter *meter)
 {
     uint32_t left = lane->have - lane->used;
     std::memmove(lane->buffer, lane->buffer + lane->used, left);
@@ -280,6 +312,7 @@ static bool refill_lane(file_lane *lane)
     lane->offset += length;
     lane->used = 0;
     lane->have = left + length;
+    count_read(meter, length);
     return true;
 }
 
@@ -309,7 +342,7 @@ static bool lane_has_block(file_lanes *lanes, int32_t i, void **ended, int32_t *
     file_lane *lane = &lanes->lane[i];
     uint32_t block_size = lanes->kernel.block_size[i];
     while (lane->have - lane->used < block_size && lane->offset < lane->size)
-        if (!refill_lane(lane)) {
+        if (!refill_lane(lane, lanes->meter)) {
             end_lane(lanes, i, false);
             ended[(*count)++] = lane->tag;
             return false;
@@ -327,7 +360,7 @@ static bool step_alone(file_lanes *lanes, int32_t i, void **ended, int32_t *coun
     file_lane *lane = &lanes->lane[i];
     sha3_update(&lane->ctx, lane->buffer + lane->used, lane->have - lane->used);
     lane->used = lane->have;
-    bool read = lane->offset == lane->size || refill_lane(lane);
+    bool read = lane->offset == lane->size || refill_lane(lane, lanes->meter);
     if (read && lane->offset < lane->size)
         return true;
     end_lane(lanes, i, read);
@@ -335,8 +368,22 @@ static bool step_alone(file_lanes *lanes, int32_t i, void **ended, int32_t *coun
     return false;
 }
 
+// Every file on the lanes fails where it is, its text left as given.
+static int32_t abandon_lanes(file_lanes *lanes, void **ended)
+{
+    int32_t count = 0;
+    for (int32_t i = 0; i < lanes->kernel.width; ++i)
+        if (lanes->lane[i].busy) {
+            end_lane(lanes, i, false);
+            ended[count++] = lanes->lane[i].tag;
+        }
+    return count;
+}
+
 int32_t file_lanes_step(file_lanes *lanes, void **ended)
 {
+    if (lanes->abandon && lanes->abandon())
+        return abandon_lanes(lanes, ended);
     int32_t count = 0;
     const uint8_t *in[SHA3_MAX_LANES] = {};
     uint64_t steps = UINT64_MAX;

@@ -100,11 +100,22 @@ file_digest_result file_digest_text(utf16 kind, const utf16 *path, utf16 *out);
 // CRC-32C of the whole file as text; 0, or -1 with `out` untouched.
 int crc32c_file_text(const utf16 *path, utf16 *out);
 
+// What the reads of file digests have covered, counted for a job's progress
+// by any number of threads at once (atomically).
+struct file_digest_meter {
+    uint64_t files_sized;  // the files opened
+    uint64_t bytes_sized;  // their sizes
+    uint64_t bytes_read;   // the bytes read from them
+};
+
 // A read block kept from one file digest to the next (one per hashing
-// thread); starts zeroed, grows as files need, freed by its release.
+// thread); starts zeroed, grows as files need, freed by its release. The
+// other fields may stay null.
 struct file_digest_buffer {
     uint8_t *block;
     uint32_t capacity;
+    file_digest_meter *meter;  // counts every open and read
+    bool (*abandon)();         // asked after each block: true fails the digest there
 };
 // file_digest_text reading through `buffer`; *bytes_read: the bytes the
 // reads delivered, also when the digest failed part-way.
@@ -122,7 +133,9 @@ void release_file_digest_buffer(file_digest_buffer *buffer);
 struct file_lanes;
 
 // Null when the processor has no multi-state kernel or memory runs out.
-file_lanes *create_file_lanes();
+// `meter` (or null) counts every open and read; `abandon` (or null) is asked
+// before each step: true fails every file on the lanes there.
+file_lanes *create_file_lanes(file_digest_meter *meter, bool (*abandon)());
 void release_file_lanes(file_lanes *lanes);
 // Files on the lanes, and whether a lane is free for one more.
 int32_t file_lanes_busy(const file_lanes *lanes);

@@ -50,8 +50,12 @@ RowStatus CheckedStatus(const DigestTask *task, const Entry *entry)
     return std::wcscmp(task->digest, entry->digest) == 0 ? ROW_OK : ROW_MISMATCH;
 }
 
+// After Stop no row is made: the file may have been abandoned part-way.
 bool TakeCheckedEntry(void *job, int32_t index, const DigestTask *task)
 {
+    if (JobStopRequested())
+        return false;
+    ++g_app.tally.files_done;
     CheckRun *run = static_cast<CheckRun *>(job);
     const Entry *entry = &run->entries[index];
     RowStatus status = CheckedStatus(task, entry);
@@ -71,20 +75,22 @@ void ShowQueuedCheckRows(void *job)
 // JOB_OUTCOME_NO_MEMORY when the pipeline or the rows could not be had.
 int32_t VerifyEntries(const Entry *entries, int32_t n)
 {
-    SetProgressRange(n);
     wchar_t count_text[32];
     std::swprintf(count_text, 32, L"Files: %d", n);
     SetStatusText(STATUS_COUNT, count_text, false);
     SetStatusText(STATUS_PHASE, L"Checking CRC", true);
 
     CheckRun run = {entries, 0, {}};
-    StartRowQueue(&run.rows, n);
+    // A list holds no sizes: the files opened stand for the rest.
+    g_app.tally.files += n;
+    StartRowQueue(&run.rows, n, 0);
     int32_t taken = RunDigestPipeline(g_app.target_path, n, HandOutListedEntry, TakeCheckedEntry,
-                                      ShowQueuedCheckRows, &run);
+                                      ShowQueuedCheckRows, &run, &run.rows.progress.meter);
     PublishRows(&run.rows);
     if (taken == DIGEST_PIPELINE_NO_MEMORY || run.rows.lost)
         return JOB_OUTCOME_NO_MEMORY;
-    SetProgressPos(n);
+    if (!JobStopRequested())
+        ShowByteProgressDone(&run.rows.progress);
     return run.problems ? JOB_OUTCOME_BAD : JOB_OUTCOME_OK;
 }
 
@@ -98,8 +104,7 @@ int32_t ShowUnnamedFiles(sListDir *unnamed)
     if (!GrowEntryTable(n))
         return -1;
     RowQueue rows;
-    StartRowQueue(&rows, n);
-    SetProgressRange(n);
+    StartRowQueue(&rows, n, 0);
     int32_t unlisted = 0;
     char kind = KindOfHashChoice(LoadHashChoice())->letter;
     for (int32_t i = 0; i < n; ++i) {
@@ -172,7 +177,8 @@ int32_t CheckListFile(bool list_new_files)
         return JOB_OUTCOME_FAILED;
     }
     int32_t outcome = VerifyEntries(g_app.entries, g_app.entry_count);
-    if (list_new_files && outcome != JOB_OUTCOME_NO_MEMORY) {
+    // A stopped check lists nothing more.
+    if (list_new_files && outcome != JOB_OUTCOME_NO_MEMORY && !JobStopRequested()) {
         int32_t unlisted = ListNewFiles(tagged);
         if (unlisted < 0)
             return JOB_OUTCOME_NO_MEMORY;

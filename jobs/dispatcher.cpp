@@ -3,6 +3,8 @@
 
 #include "hash/hash.h"
 #include "jobs/jobs.h"
+#include "pipeline.h"
+#include "progress.h"
 
 namespace {
 
@@ -26,45 +28,88 @@ Entry *CreateSingleEntryTable()
     return entry;
 }
 
-// JOB_OUTCOME_OK when the file was read (its digest text is filled in),
-// JOB_OUTCOME_FAILED when the open found no file (a job that could not run),
-// JOB_OUTCOME_BAD when it is there but could not be read.
-int32_t DigestEntryFile(Entry *entry)
+struct SingleFileRun {
+    Entry *entry;
+    ByteProgress progress;
+    file_digest_result result;
+};
+
+bool HandOutSingleFile(void *job, int32_t, DigestTask *task)
 {
-    entry->kind = KindOfHashChoice(g_app.hash_choice)->letter;
-    file_digest_buffer buffer = {};
-    file_digest_result result = file_digest_text_with(
-        utf16(entry->kind), entry->path, entry->digest, &buffer, &g_app.tally.bytes_read);
-    release_file_digest_buffer(&buffer);
-    if (result == FILE_DIGEST_DONE)
-        return JOB_OUTCOME_OK;
-    return result == FILE_DIGEST_NOT_FOUND ? JOB_OUTCOME_FAILED : JOB_OUTCOME_BAD;
+    Entry *entry = static_cast<SingleFileRun *>(job)->entry;
+    task->path = entry->path;
+    task->kind = utf16(entry->kind);
+    task->digest = entry->digest;
+    return true;
 }
 
-// Runs on the user-interface thread; the window handles no messages until
-// it returns. A file that cannot be opened, measured or read is reported as
-// a failed row and a "BAD" phase, and leaves nothing to save.
-void RunSingleFileJob()
+bool TakeSingleFile(void *job, int32_t, const DigestTask *task)
 {
-    BeginJob(L"Creating CRC");
-    SetProgressRange(100);
-    int32_t outcome = JOB_OUTCOME_FAILED;
+    static_cast<SingleFileRun *>(job)->result = task->result;
+    g_app.tally.bytes_read += task->bytes_read;
+    if (!JobStopRequested())
+        ++g_app.tally.files_done;
+    return true;
+}
+
+void ShowSingleFileProgress(void *job)
+{
+    ShowByteProgress(&static_cast<SingleFileRun *>(job)->progress);
+}
+
+// JOB_OUTCOME_OK when the file was read (its digest text is filled in),
+// JOB_OUTCOME_FAILED when the open found no file (a job that could not run),
+// JOB_OUTCOME_BAD when it is there but could not be read, or Stop abandoned
+// it. Digested on a hashing thread, so that the worker shows the bytes read;
+// the size comes from the digest's own open.
+int32_t DigestEntryFile(Entry *entry)
+{
+    entry->kind = KindOfHashChoice(LoadHashChoice())->letter;
+    SingleFileRun run = {entry, {}, FILE_DIGEST_UNREADABLE};
+    g_app.tally.files = 1;
+    StartByteProgress(&run.progress, 0, 1);
+    RunDigestPipeline(entry->path, 1, HandOutSingleFile, TakeSingleFile, ShowSingleFileProgress,
+                      &run, &run.progress.meter);
+    if (run.result == FILE_DIGEST_DONE) {
+        ShowByteProgressDone(&run.progress);
+        return JOB_OUTCOME_OK;
+    }
+    return run.result == FILE_DIGEST_NOT_FOUND ? JOB_OUTCOME_FAILED : JOB_OUTCOME_BAD;
+}
+
+// A file that cannot be opened or read is reported as a failed row and a
+// "BAD" phase, and leaves nothing to save; one that Stop abandoned leaves
+// no row at all.
+void DigestTargetFile()
+{
     Entry *entry = CreateSingleEntryTable();
     if (!entry) {
         ShowOutOfMemoryMessage();
         AddTalliedRow(g_app.target_path, L"", ROW_ERROR);
-    } else if ((outcome = DigestEntryFile(entry)) == JOB_OUTCOME_OK) {
+        EndJob(L"BAD", JOB_OUTCOME_FAILED);
+        return;
+    }
+    int32_t outcome = DigestEntryFile(entry);
+    if (outcome == JOB_OUTCOME_OK) {
         AddTalliedRow(entry->path, entry->digest, ROW_CREATED);
     } else {
-        AddTalliedRow(entry->path, L"", ROW_ERROR);
+        if (!JobStopRequested())
+            AddTalliedRow(entry->path, L"", ROW_ERROR);
         ReleaseEntryTable();
     }
-    SetProgressPos(100);
+    if (!JobStopRequested())
+        SetProgressPos(PROGRESS_STEPS);
     EndJob(outcome == JOB_OUTCOME_OK ? L"OK" : L"BAD", outcome);
-    g_app.pending_job = JOB_NONE;
 }
 
 }  // namespace
+
+DWORD WINAPI SingleFileJob(LPVOID)
+{
+    BeginJob(L"Creating CRC");
+    DigestTargetFile();
+    return 0;
+}
 
 void DispatchPendingJob()
 {
@@ -75,8 +120,6 @@ void DispatchPendingJob()
     SetProgressPos(0);
     ClearResultList();
     ReleaseEntryTable();
-    if (job == JOB_SINGLE_FILE)
-        RunSingleFileJob();
-    else
-        StartJobWorker(job);
+    g_app.stopped_scan_total = 0;
+    StartJobWorker(job);
 }

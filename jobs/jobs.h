@@ -22,15 +22,18 @@ struct JobThreads {
     DWORD scan_thread_id;
     HANDLE check_thread;
     DWORD check_thread_id;
+    HANDLE single_thread;
+    DWORD single_thread_id;
 };
 
 // Written by StartJobWorker on the user-interface thread; read by the tests
 // that recognise a worker.
 extern JobThreads g_job_threads;
 
-// Marks a job running (SetJobRunning), which greys the job commands, and
-// starts the folder scan (JOB_FOLDER_SCAN), the check (JOB_CHECK) or the
-// update (JOB_UPDATE) on an idle-priority thread; pending job back to 0.
+// Marks a job running (MarkJobRunning), which greys the job commands, and
+// starts the single-file job (JOB_SINGLE_FILE), the folder scan
+// (JOB_FOLDER_SCAN), the check (JOB_CHECK) or the update (JOB_UPDATE) on an
+// idle-priority thread; pending job back to 0.
 void StartJobWorker(int32_t job);
 
 // How a job ended; the values are the exit codes of an unattended run (-exit).
@@ -61,10 +64,12 @@ void BeginJob(const wchar_t *phase);
 // truncated) in the activity part.
 void ShowWorkPercentage(int32_t index, int32_t total);
 // Ends a job in a state the user can see is over: the tally closed and its
-// summary in the title, `phase` in the phase part, "Ready" in the activity
-// part, the job no longer running (the job commands enabled again); then
-// announces `outcome` to the main window (NotifyJobEnded). Every job ends
-// here or in EndJobOutOfMemory, exactly once.
+// summary in the title, the taskbar button told, `phase` in the phase part
+// ("Stopped" instead after Stop, with JOB_OUTCOME_BAD for an outcome that
+// was OK), "Ready" in the activity part, the job no longer running (the job
+// commands enabled again); then announces the outcome to the main window
+// (NotifyJobEnded). Every job ends here or in EndJobOutOfMemory, exactly
+// once.
 void EndJob(const wchar_t *phase, int32_t outcome);
 // EndJob with "OK" or "BAD" for the outcome; EndJobOutOfMemory for
 // JOB_OUTCOME_NO_MEMORY.
@@ -73,6 +78,7 @@ void EndJobWithOutcome(int32_t outcome);
 void ShowOutOfMemoryMessage();
 // The memory message, then EndJob("BAD", JOB_OUTCOME_FAILED).
 void EndJobOutOfMemory();
+DWORD WINAPI SingleFileJob(LPVOID unused);
 DWORD WINAPI FolderScanJob(LPVOID unused);
 DWORD WINAPI CheckJob(LPVOID unused);
 // Adds the files below a list's folder that it does not name to the list at
@@ -87,16 +93,24 @@ bool FileHoldsChecksumList(const wchar_t *path);
 // at all, so that the user sees its error row.
 int32_t JobForPath(const wchar_t *path);
 
+// ---- The title's progress -------------------------------------------------------
+constexpr int32_t TITLE_PROGRESS_UNITS = 64;
+// "42 %", then " - 310 MB/s" when `bytes_per_second` is above 0, then
+// " - about 2 min left" when `seconds_left` is 0 or more, into `out`
+// (TITLE_PROGRESS_UNITS units).
+void FormatProgressTitle(int32_t percent, uint64_t bytes_per_second, int64_t seconds_left,
+                         wchar_t *out);
 // ---- Summary ---------------------------------------------------------------------
 // Room for any summary, its NUL included.
 constexpr size_t JOB_SUMMARY_UNITS = 256;
 // The one-line summary of an ended job, e.g.
 // "BAD: 3 MISMATCH, 1 MISSING, 0 ERROR, 99,996 OK; 412 GB in 18 min":
-// "OK" or "BAD", the rows by status (a check's four and its "NEW" rows when
-// it has any, a scan's "ERROR" and "Created", an update's "ERROR",
-// "MISSING" and "Created"), the bytes read and the time taken, numbers grouped as the
-// user's locale groups them and sizes in the units Explorer shows. Cut to
-// fit `units`; returns the units written before the NUL.
+// "OK" or "BAD" ("Stopped after N of M files" after Stop), the rows by
+// status (a check's four and its "NEW" rows when it has any, a scan's
+// "ERROR" and "Created", an update's "ERROR", "MISSING" and "Created"), the
+// bytes read and the time taken, numbers grouped as the user's locale groups
+// them and sizes in the units Explorer shows. Cut to fit `units`; returns the
+// units written before the NUL.
 size_t ComposeJobSummary(const JobTally *tally, wchar_t *out, size_t units);
 
 // ---- Save ------------------------------------------------------------------------
@@ -104,6 +118,8 @@ size_t ComposeJobSummary(const JobTally *tally, wchar_t *out, size_t units);
 // box when the list could not be written, or was written without some
 // entries (*left_out, may be null). FILE_OK or a file error.
 int SaveChecksumListTo(const wchar_t *path, int32_t *left_out = nullptr);
+// The entries of the table a list would hold: those with a digest text.
+int32_t ListedEntryCount();
 // Writes the entry table as a checksum list file at `path`, replacing an
 // existing file only once the new one is complete: a tagged text list when
 // the name's extension is anything but .qcx (ListPathIsTagged), else a .qcx

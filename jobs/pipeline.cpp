@@ -42,6 +42,7 @@ struct Pipeline {
     int32_t idle_threads;  // hashing threads waiting with nothing to hash
     bool on_lanes;         // hashing threads run several SHA-3 files in lock step
     bool closing;
+    file_digest_meter *meter;
     RingSlot ring[RING_TASKS];
 };
 
@@ -150,7 +151,9 @@ DWORD WINAPI HashingThread(LPVOID parameter)
 {
     Pipeline *pipeline = static_cast<Pipeline *>(parameter);
     file_digest_buffer buffer = {};
-    file_lanes *lanes = pipeline->on_lanes ? create_file_lanes() : nullptr;
+    WatchDigestBuffer(&buffer, pipeline->meter);
+    file_lanes *lanes =
+        pipeline->on_lanes ? create_file_lanes(buffer.meter, buffer.abandon) : nullptr;
     if (lanes)
         HashOnLanes(pipeline, lanes, &buffer);
     else
@@ -197,11 +200,14 @@ void StopHashingThreads(Pipeline *pipeline, HANDLE *threads, int32_t count)
     }
 }
 
-// Hands out tasks until the ring is full, the listing is through or the
-// job stops it. Each task is filled before the threads can see it.
+// Hands out tasks until the ring is full, the listing is through, the job
+// stops it or Stop was chosen. Each task is filled before the threads can
+// see it.
 bool HandOutTasks(Pipeline *pipeline, int32_t count, HandOutTask hand_out, void *job)
 {
     while (pipeline->handed < count && pipeline->handed - pipeline->taken < pipeline->lead) {
+        if (JobStopRequested())
+            return false;
         RingSlot *slot = SlotOf(pipeline, pipeline->handed);
         slot->done = false;
         slot->task.path = nullptr;
@@ -259,12 +265,19 @@ void ForceDigestThreads(int32_t count)
     g_forced_digest_threads = count;
 }
 
+void WatchDigestBuffer(file_digest_buffer *buffer, file_digest_meter *meter)
+{
+    buffer->meter = meter;
+    buffer->abandon = JobStopRequested;
+}
+
 int32_t RunDigestPipeline(const utf16 *target, int32_t count, HandOutTask hand_out, TakeDigest take,
-                          WhileWaiting waiting, void *job)
+                          WhileWaiting waiting, void *job, file_digest_meter *meter)
 {
     Pipeline *pipeline = static_cast<Pipeline *>(std::calloc(1, sizeof(Pipeline)));
     if (!pipeline)
         return DIGEST_PIPELINE_NO_MEMORY;
+    pipeline->meter = meter;
     InitializeSRWLock(&pipeline->lock);
     InitializeConditionVariable(&pipeline->work_ready);
     InitializeConditionVariable(&pipeline->task_done);
@@ -282,6 +295,7 @@ int32_t RunDigestPipeline(const utf16 *target, int32_t count, HandOutTask hand_o
         pipeline->lead = RING_TASKS;
 
     file_digest_buffer own_buffer = {};
+    WatchDigestBuffer(&own_buffer, meter);
     bool handing = true;
     for (;;) {
         if (handing)

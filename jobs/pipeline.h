@@ -33,11 +33,15 @@ typedef void (*WhileWaiting)(void *job);
 constexpr int32_t DIGEST_PIPELINE_NO_MEMORY = -1;
 
 // Digests `count` tasks on as many threads as ChooseDigestThreads gives for
-// the drive holding `target`. Returns how many were handed out (and taken);
-// below `count` only when a callback stopped the hand-out; or
-// DIGEST_PIPELINE_NO_MEMORY.
+// the drive holding `target`, every read counted in `meter`. Returns how many
+// were handed out (and taken); below `count` only when a callback stopped the
+// hand-out or Stop was chosen; or DIGEST_PIPELINE_NO_MEMORY. After Stop the
+// files in flight are abandoned: their tasks are taken with the digest text
+// as given.
 int32_t RunDigestPipeline(const utf16 *target, int32_t count, HandOutTask hand_out, TakeDigest take,
-                          WhileWaiting waiting, void *job);
+                          WhileWaiting waiting, void *job, file_digest_meter *meter);
+// A digest buffer of a job: its reads counted in `meter`, abandoned at Stop.
+void WatchDigestBuffer(file_digest_buffer *buffer, file_digest_meter *meter);
 
 struct sListDir;
 // Digests every file of `listing` (on the drive of `target`) into new

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "progress.h"
 #include "window/display.h"
 
 constexpr int32_t ROW_BATCH_ROWS = 256;
@@ -19,12 +20,15 @@ struct RowQueue {
     uint64_t published_at;
     int32_t progress_shown;  // item index the progress shows; -1: none yet
     bool lost;               // a batch could not be kept for want of memory
+    ByteProgress progress;   // the bar and the title, by bytes
 };
 
-void StartRowQueue(RowQueue *queue, int32_t total);
+// `total` items of `bytes` bytes (0: not known up front, see StartByteProgress).
+void StartRowQueue(RowQueue *queue, int32_t total, uint64_t bytes);
 // Queues the row of the next item; the texts must stay until the list is
 // cleared (entry texts, static status texts). Publishes when due.
 // Counts the row in the job's tally.
 void QueueRow(RowQueue *queue, const wchar_t *path, const wchar_t *digest, RowStatus status);
-// Shows the queued rows and the progress of the latest item now.
+// Shows the queued rows, the byte progress and the "Work p%" of the latest
+// item now.
 void PublishRows(RowQueue *queue);

@@ -91,6 +91,15 @@ int WriteChecksumList(const wchar_t *path, int32_t *left_out)
     return result;
 }
 
+int32_t ListedEntryCount()
+{
+    int32_t listed = 0;
+    for (int32_t i = 0; i < g_app.entry_count; ++i)
+        if (EntryIsListed(&g_app.entries[i]))
+            ++listed;
+    return listed;
+}
+
 int SaveChecksumListTo(const wchar_t *path, int32_t *left_out)
 {
     SetStatusText(STATUS_ACTIVITY, L"Saving", true);

@@ -42,10 +42,17 @@ bool HandOutListedFile(void *job, int32_t index, DigestTask *task)
     return true;
 }
 
+// After Stop no row is made: a file taken now may have been abandoned
+// part-way, and its entry must not pass for a digest either.
 bool TakeScannedFile(void *job, int32_t index, const DigestTask *task)
 {
     ScanRun *run = static_cast<ScanRun *>(job);
-    const Entry *entry = &run->table[index];
+    Entry *entry = &run->table[index];
+    if (JobStopRequested()) {
+        entry->digest[0] = 0;
+        return false;
+    }
+    ++g_app.tally.files_done;
     bool read = entry->digest[0] != 0;
     if (!read)
         ++run->failed;
@@ -61,16 +68,28 @@ void ShowQueuedScanRows(void *job)
     PublishRows(&static_cast<ScanRun *>(job)->rows);
 }
 
+uint64_t ListedBytes(const sListDir *listing)
+{
+    uint64_t bytes = 0;
+    for (int32_t i = 0; i < listing->count; ++i)
+        bytes += listing->items[i].fsize;
+    return bytes;
+}
+
 // Digests every listed file into a new entry table, a row each, in listing
 // order. The outcome, or JOB_OUTCOME_NO_MEMORY: the rows made so far stay,
-// counted.
+// counted. After Stop the table holds the files digested before it, and
+// the listing's count is kept for Save to tell.
 int32_t DigestListing(sListDir *listing)
 {
     Entry *table = static_cast<Entry *>(std::calloc(size_t(listing->count), sizeof(Entry)));
     g_app.entries = table;
     if (!table)
         return JOB_OUTCOME_NO_MEMORY;
-    return DigestListedFiles(listing, g_app.target_path);
+    int32_t outcome = DigestListedFiles(listing, g_app.target_path);
+    if (outcome != JOB_OUTCOME_NO_MEMORY && JobStopRequested())
+        g_app.stopped_scan_total = listing->count;
+    return outcome;
 }
 
 // Ends the scan of the target folder.
@@ -91,19 +110,20 @@ int32_t DigestListedFiles(sListDir *listing, const wchar_t *target)
 {
     int32_t n = listing->count;
     Entry *table = g_app.entries + g_app.entry_count;
-    SetProgressRange(n);
     SetStatusText(STATUS_PHASE, L"Creating CRC", true);
 
     ScanRun run = {listing, table, 0, false, {}};
-    StartRowQueue(&run.rows, n);
-    int32_t handed =
-        RunDigestPipeline(target, n, HandOutListedFile, TakeScannedFile, ShowQueuedScanRows, &run);
+    g_app.tally.files += n;
+    StartRowQueue(&run.rows, n, ListedBytes(listing));
+    int32_t handed = RunDigestPipeline(target, n, HandOutListedFile, TakeScannedFile,
+                                       ShowQueuedScanRows, &run, &run.rows.progress.meter);
     PublishRows(&run.rows);
     // An entry whose digest text could not be had holds nothing to release.
     g_app.entry_count += handed > 0 ? handed : 0;
     if (handed == DIGEST_PIPELINE_NO_MEMORY || run.out_of_memory || run.rows.lost)
         return JOB_OUTCOME_NO_MEMORY;
-    SetProgressPos(n);
+    if (!JobStopRequested())
+        ShowByteProgressDone(&run.rows.progress);
     return run.failed ? JOB_OUTCOME_BAD : JOB_OUTCOME_OK;
 }
 

@@ -109,7 +109,15 @@ size_t ComposeJobSummary(const JobTally *tally, wchar_t *out, size_t units)
         return 0;
     SummaryText text = {out, units, 0};
     out[0] = 0;
-    Append(&text, tally->outcome == JOB_OUTCOME_OK ? L"OK: " : L"BAD: ");
+    if (tally->stopped) {
+        Append(&text, L"Stopped after ");
+        AppendCount(&text, uint64_t(tally->files_done));
+        Append(&text, L" of ");
+        AppendCount(&text, uint64_t(tally->files));
+        Append(&text, L" files: ");
+    } else {
+        Append(&text, tally->outcome == JOB_OUTCOME_OK ? L"OK: " : L"BAD: ");
+    }
     bool check = tally->job == JOB_CHECK;
     bool update = tally->job == JOB_UPDATE;
     const RowStatus *statuses = check ? kCheckStatuses : update ? kUpdateStatuses : kScanStatuses;

@@ -41,7 +41,7 @@ bool EntryFileIsGone(const Entry *entry)
 bool ShowMissingEntries(const bool *named, int32_t count)
 {
     RowQueue rows;
-    StartRowQueue(&rows, count);
+    StartRowQueue(&rows, count, 0);
     for (int32_t i = 0; i < count; ++i) {
         const Entry *entry = &g_app.entries[i];
         if (!named[i] && EntryFileIsGone(entry))
@@ -196,7 +196,9 @@ int32_t AddUnnamedFiles(ReadList *list, ListAudit *audit)
     if (!GrowEntryTable(count))
         return JOB_OUTCOME_NO_MEMORY;
     int32_t digested = DigestListedFiles(&audit->unnamed, g_app.target_path);
-    if (digested == JOB_OUTCOME_NO_MEMORY)
+    // A stopped update leaves the list as it was: it never holds a part of
+    // what the user asked to add without saying so.
+    if (digested == JOB_OUTCOME_NO_MEMORY || JobStopRequested())
         return digested;
     SetStatusText(STATUS_ACTIVITY, L"Saving", true);
     int32_t written = WriteBackList(list, audit, first, g_app.entry_count - first);

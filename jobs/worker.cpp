@@ -6,6 +6,14 @@
 
 JobThreads g_job_threads;
 
+namespace {
+
+// A job that ran this long has likely lost the user's attention: its end
+// flashes the taskbar button when the window is in the background.
+constexpr uint64_t FLASH_AFTER_MS = 10000;
+
+}  // namespace
+
 void StartJobTally(int32_t job)
 {
     g_app.tally = JobTally{};
@@ -38,8 +46,9 @@ void BeginJob(const wchar_t *phase)
     SetStatusText(STATUS_PHASE, phase, true);
 }
 
-void StartRowQueue(RowQueue *queue, int32_t total)
+void StartRowQueue(RowQueue *queue, int32_t total, uint64_t bytes)
 {
+    StartByteProgress(&queue->progress, bytes, total);
     queue->count = 0;
     queue->done = 0;
     queue->total = total;
@@ -58,8 +67,9 @@ void QueueRow(RowQueue *queue, const wchar_t *path, const wchar_t *digest, RowSt
         PublishRows(queue);
 }
 
-// The progress bar and the percentage stop at every fifth item (index 3, 8,
-// 13, ...), showing the latest one reached each time rows are published.
+// The percentage stops at every fifth item (index 3, 8, 13, ...), showing
+// the latest one reached each time rows are published; the bar follows the
+// bytes read.
 void PublishRows(RowQueue *queue)
 {
     // After a lost batch no later row may take its place in the list.
@@ -67,6 +77,7 @@ void PublishRows(RowQueue *queue)
         queue->lost = true;
     queue->count = 0;
     queue->published_at = GetTickCount64();
+    ShowByteProgress(&queue->progress);
     int32_t latest = queue->done - 1;
     if (latest < 3)
         return;
@@ -74,7 +85,6 @@ void PublishRows(RowQueue *queue)
     if (stop <= queue->progress_shown)
         return;
     queue->progress_shown = stop;
-    SetProgressPos(stop);
     ShowWorkPercentage(stop, queue->total);
 }
 
@@ -89,10 +99,19 @@ void ShowWorkPercentage(int32_t index, int32_t total)
 
 void EndJob(const wchar_t *phase, int32_t outcome)
 {
+    // A stopped job did not do all it set out to do: never "OK". A Stop
+    // chosen from here on comes too late to change anything.
+    g_app.tally.stopped = JobStopRequested();
+    if (g_app.tally.stopped) {
+        phase = L"Stopped";
+        if (outcome == JOB_OUTCOME_OK)
+            outcome = JOB_OUTCOME_BAD;
+    }
     EndJobTally(outcome);
+    ShowTaskbarJobEnd(outcome != JOB_OUTCOME_OK, g_app.tally.elapsed_ms >= FLASH_AFTER_MS);
     SetStatusText(STATUS_PHASE, phase, true);
     SetStatusText(STATUS_ACTIVITY, L"Ready", true);
-    SetJobRunning(false);
+    MarkJobEnded(g_app.tally.stopped);
     NotifyJobEnded(outcome);
 }
 
@@ -119,13 +138,18 @@ void StartJobWorker(int32_t job)
 {
     // An update reads its list like a check: it takes the check's thread.
     bool list_job = job == JOB_CHECK || job == JOB_UPDATE;
-    LPTHREAD_START_ROUTINE entry = job == JOB_CHECK    ? CheckJob
-                                   : job == JOB_UPDATE ? UpdateJob
-                                                       : FolderScanJob;
-    HANDLE *handle = list_job ? &g_job_threads.check_thread : &g_job_threads.scan_thread;
-    DWORD *id = list_job ? &g_job_threads.check_thread_id : &g_job_threads.scan_thread_id;
+    LPTHREAD_START_ROUTINE entry = job == JOB_CHECK         ? CheckJob
+                                   : job == JOB_UPDATE      ? UpdateJob
+                                   : job == JOB_SINGLE_FILE ? SingleFileJob
+                                                            : FolderScanJob;
+    HANDLE *handle = list_job                 ? &g_job_threads.check_thread
+                     : job == JOB_SINGLE_FILE ? &g_job_threads.single_thread
+                                              : &g_job_threads.scan_thread;
+    DWORD *id = list_job                 ? &g_job_threads.check_thread_id
+                : job == JOB_SINGLE_FILE ? &g_job_threads.single_thread_id
+                                         : &g_job_threads.scan_thread_id;
 
-    SetJobRunning(true);
+    MarkJobRunning();
     *handle = CreateThread(nullptr, 0, entry, nullptr, 0, id);
     g_app.pending_job = JOB_NONE;
     if (!*handle) {

@@ -14,6 +14,12 @@ talvor_wine_env() {
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml="
     export WINEARCH=win64
+    # Xlib keeps a display's resources once it has read some, but looks for
+    # them again on every query when there were none: on a bare Xvfb that
+    # was thousands of file probes per scan. A resource file of our own,
+    # empty, gives it something to keep.
+    export XENVIRONMENT="$build/xresources"
+    [ -f "$XENVIRONMENT" ] || echo '! no resources of our own' >"$XENVIRONMENT"
     if [ -z "${TALVOR_KEEP_DISPLAY:-}" ]; then
         export DISPLAY=":$TALVOR_DISPLAY_NUMBER"
     fi

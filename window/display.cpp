@@ -168,6 +168,32 @@ void SetTitleDetailNow(const void *args)
     SetWindowTextW(g_win.main_window, title);
 }
 
+struct TaskbarProgress {
+    int32_t done;
+    int32_t total;
+};
+
+void SetTaskbarProgressNow(const void *args)
+{
+    const TaskbarProgress *progress = static_cast<const TaskbarProgress *>(args);
+    g_taskbar.set_state(g_win.main_window, TASKBAR_NORMAL);
+    g_taskbar.set_value(g_win.main_window, uint64_t(progress->done), uint64_t(progress->total));
+}
+
+struct TaskbarEnd {
+    bool alert;
+    bool flash;
+};
+
+void ShowTaskbarJobEndNow(const void *args)
+{
+    const TaskbarEnd *end = static_cast<const TaskbarEnd *>(args);
+    g_taskbar.set_state(g_win.main_window, end->alert ? TASKBAR_ERROR : TASKBAR_NONE);
+    g_win.taskbar_alert = end->alert;
+    if (end->flash && GetForegroundWindow() != g_win.main_window)
+        g_taskbar.flash(g_win.main_window);
+}
+
 }  // namespace
 
 const wchar_t *RowStatusText(RowStatus status)
@@ -258,6 +284,18 @@ void SetProgressRange(int32_t maximum)
 void SetProgressPos(int32_t position)
 {
     RunOnUiThread(SetProgressPosNow, &position);
+}
+
+void SetTaskbarProgress(int32_t done, int32_t total)
+{
+    TaskbarProgress progress = {done, total};
+    RunOnUiThread(SetTaskbarProgressNow, &progress);
+}
+
+void ShowTaskbarJobEnd(bool alert, bool flash)
+{
+    TaskbarEnd end = {alert, flash};
+    RunOnUiThread(ShowTaskbarJobEndNow, &end);
 }
 
 // Shown by the calling thread itself, owned by the main window; the caller

@@ -35,6 +35,12 @@ bool AddResultRows(const DisplayRow *rows, int32_t count);
 void SetStatusText(int part, const wchar_t *text, bool popout);
 void SetProgressRange(int32_t maximum);
 void SetProgressPos(int32_t position);
+// The taskbar button's progress: `done` of `total`, normal (green).
+void SetTaskbarProgress(int32_t done, int32_t total);
+// The end of a job on the taskbar button: cleared, or red (`alert`) until
+// the window is activated; with `flash`, the button flashes until then when
+// the window is not in the foreground.
+void ShowTaskbarJobEnd(bool alert, bool flash);
 // A message box owned by the main window, caption "ERROR"; the caller waits
 // until it is dismissed. Shows nothing while error boxes are off
 // (SetErrorBoxesShown): an unattended run has nobody to dismiss one.

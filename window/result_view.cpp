@@ -13,6 +13,7 @@
 
 #include "window/window.h"
 
+#include "path_order.h"
 #include "result_rows.h"
 
 namespace {
@@ -41,85 +42,6 @@ bool Arranged()
 bool IsShownRow(int32_t stored)
 {
     return !g_view.problems_only || IsProblemStatus(StatusOfRow(&g_rows.rows[stored]));
-}
-
-// Upper case of every UTF-16 unit, as the system maps them, with the path
-// separators below every other unit so that a folder's files come before a
-// sibling folder whose name only starts the same way. Built once; 128 KiB.
-const wchar_t *FoldTable()
-{
-    static wchar_t *table;
-    if (table)
-        return table;
-    wchar_t *built = static_cast<wchar_t *>(std::malloc(65536 * sizeof(wchar_t)));
-    if (!built)
-        return nullptr;
-    for (uint32_t unit = 0; unit < 65536; ++unit)
-        built[unit] = wchar_t(unit);
-    CharUpperBuffW(built + 1, 65535);
-    built[L'\\'] = 1;
-    built[L'/'] = 1;
-    table = built;
-    return table;
-}
-
-bool IsDigit(wchar_t unit)
-{
-    return unit >= L'0' && unit <= L'9';
-}
-
-// Compares the digit runs at *a and *b by value and moves both past them.
-int CompareDigitRuns(const wchar_t **a, const wchar_t **b)
-{
-    const wchar_t *x = *a;
-    const wchar_t *y = *b;
-    while (*x == L'0')
-        ++x;
-    while (*y == L'0')
-        ++y;
-    const wchar_t *x_end = x;
-    const wchar_t *y_end = y;
-    while (IsDigit(*x_end))
-        ++x_end;
-    while (IsDigit(*y_end))
-        ++y_end;
-    *a = x_end;
-    *b = y_end;
-    if (x_end - x != y_end - y)
-        return x_end - x < y_end - y ? -1 : 1;
-    for (; x < x_end; ++x, ++y)
-        if (*x != *y)
-            return *x < *y ? -1 : 1;
-    return 0;
-}
-
-// Names as Explorer orders them: case-insensitive, digit runs by value (f2
-// before f10). The system's CompareStringEx with SORT_DIGITSASNUMBERS gives
-// this order too, but took microseconds per call: a million rows need some
-// twenty million comparisons, far beyond a second.
-int ComparePaths(const wchar_t *a, const wchar_t *b)
-{
-    const wchar_t *fold = FoldTable();
-    const wchar_t *x = a;
-    const wchar_t *y = b;
-    for (;;) {
-        if (IsDigit(*x) && IsDigit(*y)) {
-            int runs = CompareDigitRuns(&x, &y);
-            if (runs != 0)
-                return runs;
-            continue;
-        }
-        wchar_t fx = fold ? fold[*x] : *x;
-        wchar_t fy = fold ? fold[*y] : *y;
-        if (fx != fy)
-            return fx < fy ? -1 : 1;
-        if (*x == 0)
-            break;
-        ++x;
-        ++y;
-    }
-    // Names equal but for case or leading zeros still get a fixed order.
-    return std::wcscmp(a, b);
 }
 
 // What the order looks at of one row, gathered in one place: a sort that
@@ -183,6 +105,58 @@ void ShowDesignedOrder()
     ReleaseOrder();
 }
 
+// A stable counting sort of `rows` by status, problems first.
+bool GroupRowsByStatus(uint32_t *rows, int32_t count)
+{
+    uint32_t *moved =
+        static_cast<uint32_t *>(std::malloc(size_t(count ? count : 1) * sizeof(uint32_t)));
+    if (!moved)
+        return false;
+    int32_t starts[ROW_STATUS_COUNT + 1] = {};
+    for (int32_t i = 0; i < count; ++i)
+        ++starts[StatusOfRow(&g_rows.rows[rows[i]]) + 1];
+    for (int32_t status = 0; status < ROW_STATUS_COUNT; ++status)
+        starts[status + 1] += starts[status];
+    for (int32_t i = 0; i < count; ++i)
+        moved[starts[StatusOfRow(&g_rows.rows[rows[i]])]++] = rows[i];
+    std::memcpy(rows, moved, size_t(count) * sizeof(uint32_t));
+    std::free(moved);
+    return true;
+}
+
+// The shown rows by digest text, ties as RowOrder breaks them.
+bool OrderRowsByDigest()
+{
+    int32_t shown = g_view.shown;
+    SortItem *items =
+        static_cast<SortItem *>(std::malloc(size_t(shown ? shown : 1) * sizeof(SortItem)));
+    if (!items)
+        return false;
+    for (int32_t i = 0; i < shown; ++i)
+        items[i] = SortItemOf(g_view.order[i]);
+    std::sort(items, items + shown, RowOrder{g_view.sort_column, g_view.descending});
+    for (int32_t i = 0; i < shown; ++i)
+        g_view.order[i] = items[i].row;
+    std::free(items);
+    return true;
+}
+
+// Rows in path order, then (for the Status column) moved into their
+// statuses' groups with their order kept: the order RowOrder gives, found
+// without comparing rows. Reversed whole when descending.
+bool OrderRowsByPathOrStatus()
+{
+    uint32_t *order = g_view.order;
+    int32_t shown = g_view.shown;
+    if (!SortRowsByPath(order, shown, g_rows.rows))
+        return false;
+    if (g_view.sort_column == 2 && !GroupRowsByStatus(order, shown))
+        return false;
+    if (g_view.descending)
+        std::reverse(order, order + shown);
+    return true;
+}
+
 // Every stored row the filter lets through, in the chosen order.
 void OrderAllRows()
 {
@@ -201,19 +175,10 @@ void OrderAllRows()
     g_view.shown = shown;
     if (g_view.sort_column < 0)
         return;
-    // Without memory for the items the rows stay in the designed order.
-    SortItem *items =
-        static_cast<SortItem *>(std::malloc(size_t(shown ? shown : 1) * sizeof(SortItem)));
-    if (!items) {
+    bool ordered = g_view.sort_column == 1 ? OrderRowsByDigest() : OrderRowsByPathOrStatus();
+    // Without memory for the order the rows stay in the designed order.
+    if (!ordered)
         ShowDesignedOrder();
-        return;
-    }
-    for (int32_t i = 0; i < shown; ++i)
-        items[i] = SortItemOf(g_view.order[i]);
-    std::sort(items, items + shown, RowOrder{g_view.sort_column, g_view.descending});
-    for (int32_t i = 0; i < shown; ++i)
-        g_view.order[i] = items[i].row;
-    std::free(items);
 }
 
 // The new rows `fresh` (already in the chosen order) go where they belong:
@@ -264,9 +229,13 @@ void ShowNewOrder()
     HWND list = ResultListHandle();
     if (!list)
         return;
-    LVITEMW none = {};
-    none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageW(list, LVM_SETITEMSTATE, WPARAM(-1), reinterpret_cast<LPARAM>(&none));
+    // Clearing the state of every row costs a pass over all of them.
+    if (SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0) > 0 ||
+        SendMessageW(list, LVM_GETNEXTITEM, WPARAM(-1), LVNI_FOCUSED) >= 0) {
+        LVITEMW none = {};
+        none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageW(list, LVM_SETITEMSTATE, WPARAM(-1), reinterpret_cast<LPARAM>(&none));
+    }
     SendMessageW(list, LVM_SETITEMCOUNT, WPARAM(ShownRowCount()), 0);
     ShowSortArrows(list);
     if (ShownRowCount() > 0)

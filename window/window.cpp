@@ -497,12 +497,17 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
         return 0;
     case WM_APP_COUNT_JOBS_ENDED:
         return g_win.jobs_ended;
+    case WM_INITMENU:
     case WM_INITMENUPOPUP:
         // Not the window menu (high word of lParam set): its items are the system's.
-        if (HIWORD(lparam) || !g_win.menu_popup_handler)
+        if ((message == WM_INITMENUPOPUP && HIWORD(lparam)) || !g_win.menu_popup_handler)
             return DefWindowProcW(window, message, wparam, lparam);
         g_win.menu_popup_handler(reinterpret_cast<HMENU>(wparam));
         return 0;
+    case WM_ACTIVATE:
+        if (LOWORD(wparam) != WA_INACTIVE)
+            ClearTaskbarAlert();
+        return DefWindowProcW(window, message, wparam, lparam);
     case WM_DROPFILES:
         HandleDrop(reinterpret_cast<HDROP>(wparam));
         return 0;

@@ -38,9 +38,11 @@ typedef LRESULT (*CommandHandler)(HWND window, WPARAM wparam, LPARAM lparam);
 typedef void (*JobEndHandler)(int32_t outcome);
 // Files dropped on the main window; the drop is released after the call.
 typedef void (*DropHandler)(HDROP drop);
-// A popup of the main window's menu is about to open (WM_INITMENUPOPUP): the
-// handler sets its items' greyed and checked states.
-typedef void (*MenuPopupHandler)(HMENU popup);
+// A menu of the main window is about to open (WM_INITMENU with the menu
+// bar, WM_INITMENUPOPUP with a popup; both also come before an accelerator's
+// command, which a greyed item would swallow): the handler sets its items'
+// greyed and checked states.
+typedef void (*MenuPopupHandler)(HMENU menu);
 
 // Attached to the main window as its user data.
 struct MainWindowRecord {
@@ -66,6 +68,7 @@ struct AppWindows {
     UINT dpi;               // the main window's DPI, which every pixel size follows
     HFONT list_font;        // the controls' fonts at that DPI; owned
     HFONT status_font;
+    bool taskbar_alert;  // the taskbar button is red until the window is activated
 };
 
 // The window layer's own record (window.cpp), written on the user-interface
@@ -157,3 +160,28 @@ HWND MainWindowFromAnyThread();
 // message. Any number of threads may call it at once. Does nothing once the
 // main window is gone.
 void RunOnUiThread(void (*call)(const void *args), const void *args);
+
+// ---- The taskbar button (taskbar.cpp) ---------------------------------------------
+// Its progress states, as ITaskbarList3 knows them.
+enum TaskbarState : int {
+    TASKBAR_NONE = 0,    // no progress shown
+    TASKBAR_NORMAL = 1,  // green
+    TASKBAR_ERROR = 2,   // red
+};
+
+// What the display operations do to the taskbar button. By default the
+// shell's ITaskbarList3 and FlashWindowEx, each doing nothing where the shell
+// lacks them; tests put recorders in their place.
+struct TaskbarCalls {
+    void (*set_state)(HWND window, int state);
+    void (*set_value)(HWND window, uint64_t done, uint64_t total);
+    // Flashes the button until the window is activated.
+    void (*flash)(HWND window);
+};
+
+// taskbar.cpp's; replaced only by tests, while no job runs, and called by
+// the display operations on the user-interface thread.
+extern TaskbarCalls g_taskbar;
+
+// The window was activated: a red button has been seen.
+void ClearTaskbarAlert();

@@ -122,9 +122,9 @@ TEST_F(DropTest, NothingHappensForSeveralItemsOrWhileAJobRuns)
     EXPECT_FALSE(DropAndWait({}));
 
     // A worker owns the target path and the entry table.
-    SetJobRunning(true);
+    MarkJobRunning();
     EXPECT_FALSE(DropAndWait({tree}));
-    SetJobRunning(false);
+    MarkJobEnded(false);
     EXPECT_EQ(g_app.pending_job, JOB_NONE);
     std::vector<ResultRow> rows = ReadResultRows();
     ASSERT_EQ(rows.size(), 1u);

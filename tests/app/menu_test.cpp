@@ -366,3 +366,79 @@ TEST(Menu, JobCommandsAreGreyedForAWholeScanWhileOptionsAndAboutStayUsable)
 }
 
 }  // namespace
+
+namespace {
+
+// The menu bar about to open, as a click on it or an accelerator announces it.
+bool StopGreyedWhenTheMenuOpens()
+{
+    SendMessageW(gui::MainWindow(), WM_INITMENU, WPARAM(GetMenu(gui::MainWindow())), 0);
+    return Greyed(ID_FILE_STOP);
+}
+
+// Esc typed on the keyboard of the main window, through the accelerators.
+void TypeEscape()
+{
+    SetForegroundWindow(gui::MainWindow());
+    gui::PumpUntil([] { return GetForegroundWindow() == gui::MainWindow(); }, 5000);
+    keybd_event(VK_ESCAPE, 0, 0, 0);
+    keybd_event(VK_ESCAPE, 0, KEYEVENTF_KEYUP, 0);
+}
+
+std::wstring DialogText(HWND dialog)
+{
+    wchar_t text[256] = {};
+    GetDlgItemTextW(dialog, 0xFFFF, text, 256);
+    return text;
+}
+
+}  // namespace
+
+TEST(Menu, EscapeStopsAScanThatKeepsItsRowsAndSaveAsksBeforeWritingPartOfTheFolder)
+{
+    OneFileAtATime one_file_at_a_time;
+    std::wstring folder = MakeScratchFolder();
+    std::vector<std::wstring> files;
+    for (int i = 0; i < 60; ++i)
+        files.push_back(PutFileIn(folder, (L"f" + std::to_wstring(i) + L".txt").c_str(),
+                                  "file " + std::to_string(i)));
+    ASSERT_EQ(gui::Start(L"talvor.exe"), 1);
+    EXPECT_TRUE(StopGreyedWhenTheMenuOpens());
+    SendCommand(ID_FILE_STOP);
+    EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"") << "Stop without a job changes nothing";
+
+    HoldDigestOf(GetBytes(ListingOrder(folder).at(20)));
+    ASSERT_EQ(SetTargetPath(folder.c_str(), 0), 0);
+    g_app.pending_job = JOB_FOLDER_SCAN;
+    PostMessageW(gui::MainWindow(), WM_NULL, 0, 0);
+    ASSERT_TRUE(gui::PumpUntil([] { return DigestHeld() && gui::RowCount() >= 20; }));
+    EXPECT_FALSE(StopGreyedWhenTheMenuOpens());
+    TypeEscape();
+    ASSERT_TRUE(gui::PumpUntil(JobStopRequested));
+    ReleaseHeldDigest();
+    ASSERT_TRUE(gui::PumpUntilJobEnded(60000));
+    EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"Stopped");
+    EXPECT_EQ(gui::RowCount(), 20) << "the rows made before Stop, and only those";
+    EXPECT_EQ(g_app.stopped_scan_total, 60);
+    wchar_t title[160] = {};
+    GetWindowTextW(gui::MainWindow(), title, 160);
+    EXPECT_EQ(std::wstring(title).rfind(L"TALVOR CRC Check - Stopped after 20 of 60 files: ", 0),
+              0u)
+        << title;
+    EXPECT_TRUE(StopGreyedWhenTheMenuOpens());
+
+    // No leaves the folder without a list; Yes goes on to the save dialog.
+    std::wstring question;
+    EXPECT_TRUE(RunCommandWithDialog(ID_FILE_SAVE, L"TALVOR CRC Check", [&question](HWND box) {
+        question = DialogText(box);
+        PostMessageW(box, WM_COMMAND, IDNO, 0);
+    }));
+    EXPECT_NE(question.find(L"20 of 60 files"), std::wstring::npos) << question.c_str();
+    DialogHelper yes;
+    yes.Start(L"TALVOR CRC Check", [](HWND box) { PostMessageW(box, WM_COMMAND, IDYES, 0); });
+    EXPECT_TRUE(RunCommandWithDialog(ID_FILE_SAVE, L"Save As", PressCancel));
+    yes.Finish();
+    EXPECT_TRUE(yes.seen);
+    EXPECT_EQ(gui::Close(), 0);
+    RemoveFolder(folder, files);
+}

@@ -21,12 +21,13 @@ struct MenuPlace {
 };
 
 static const MenuPlace MENU_PLACES[] = {
-    {DRIVER_CMD_SCAN, L'f', 0},         {DRIVER_CMD_CHECK, L'f', 1},
-    {DRIVER_CMD_SAVE, L'f', 3},         {DRIVER_CMD_EXIT, L'f', 4},
-    {DRIVER_CMD_AUTO_MODE, L'o', 0},    {DRIVER_CMD_SHA3_224, L'o', 1},
-    {DRIVER_CMD_SHA3_256, L'o', 2},     {DRIVER_CMD_SHA3_384, L'o', 3},
-    {DRIVER_CMD_SHA3_512, L'o', 4},     {DRIVER_CMD_CRC32, L'o', 5},
-    {DRIVER_CMD_HIDDEN_FILES, L'o', 6}, {DRIVER_CMD_ABOUT, L'h', 0},
+    {DRIVER_CMD_SCAN, L'f', 0},     {DRIVER_CMD_CHECK, L'f', 1},
+    {DRIVER_CMD_SAVE, L'f', 3},     {DRIVER_CMD_STOP, L'f', 4},
+    {DRIVER_CMD_EXIT, L'f', 5},     {DRIVER_CMD_AUTO_MODE, L'o', 0},
+    {DRIVER_CMD_SHA3_224, L'o', 1}, {DRIVER_CMD_SHA3_256, L'o', 2},
+    {DRIVER_CMD_SHA3_384, L'o', 3}, {DRIVER_CMD_SHA3_512, L'o', 4},
+    {DRIVER_CMD_CRC32, L'o', 5},    {DRIVER_CMD_HIDDEN_FILES, L'o', 6},
+    {DRIVER_CMD_ABOUT, L'h', 0},
 };
 
 static const MenuPlace *FindMenuPlace(WORD command)

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -299,3 +300,93 @@ TEST(MenuEndToEnd, DuringAScanOptionsAndAboutStayUsableAndTheCloseBoxEndsTheProg
 }
 
 }  // namespace
+
+namespace {
+
+constexpr LONGLONG HUGE_FILE_BYTES = 3LL << 30;
+
+// A .qcx list of `paths`, each with a digest no file has: every file
+// checked is a "MISMATCH" row.
+std::string WrongDigestList(const std::vector<std::wstring> &paths)
+{
+    std::wstring text;
+    for (const std::wstring &path : paths)
+        text += L"S\t" + std::wstring(64, L'0') + L"\t" + path + L"\r\n";
+    return ListBytes(text);
+}
+
+}  // namespace
+
+TEST(MenuEndToEnd, StopEndsScanCheckAndSingleFileJobsKeepingTheirRowsNeverSavingAndExitingWithOne)
+{
+    // Forty small files, then (a folder's files come before its sub-folders')
+    // a file of some GiB that keeps the job busy until Stop.
+    NamedFolder folder = MakeNamedFolder(L"C:\\", L"talvor-stop-");
+    const int group_size = 40;
+    std::vector<std::wstring> paths;
+    for (int i = 0; i < group_size; ++i)
+        paths.push_back(PutFileIn(folder.path, L"r" + std::to_wstring(i) + L".txt", "r"));
+    MakeSubFolder(folder.path, L"sub");
+    WriteLargeSparseFile(folder.path, L"sub\\huge.bin", HUGE_FILE_BYTES);
+    std::wstring huge = folder.path + L"\\sub\\huge.bin";
+    std::wstring saved = folder.path + L"\\partial.qcx";
+
+    // An unattended scan stopped from the menu: exit code 1, nothing saved.
+    {
+        RunningApp app;
+        StartApp(L"\"-dir=" + folder.path + L"\" \"-save=" + saved + L"\" -exit", &app);
+        ASSERT_EQ(DRIVER_OK, WaitForRowCount(&app, group_size));
+        ASSERT_EQ(DRIVER_OK, ChooseMenuItem(&app.target, DRIVER_CMD_STOP, WAIT_MS));
+        EXPECT_EQ(1u, AwaitExit(&app));
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(saved.c_str()));
+    }
+
+    // A check stopped at the large file keeps the rows made before it and
+    // leaves the commands usable; closing still ends with 0.
+    std::vector<std::wstring> listed = paths;
+    listed.push_back(huge);
+    listed.insert(listed.end(), paths.begin(), paths.end());
+    std::wstring list = PutFileIn(folder.path, L"list.qcx", WrongDigestList(listed));
+    {
+        RunningApp app;
+        StartApp(L"\"-chk=" + list + L"\"", &app);
+        ASSERT_EQ(DRIVER_OK, WaitForRowCount(&app, group_size));
+        ASSERT_EQ(DRIVER_OK, PostMenuCommand(&app.target, DRIVER_CMD_STOP));
+        ASSERT_EQ(L"Stopped", NextJobPhase(&app));
+        std::vector<std::vector<std::wstring>> rows = ReadRows(&app);
+        EXPECT_GE(rows.size(), (size_t)group_size);
+        EXPECT_LT(rows.size(), listed.size());
+        for (const std::vector<std::wstring> &row : rows)
+            EXPECT_EQ(L"MISMATCH", row.at(2)) << row.at(0).c_str();
+        EXPECT_EQ(L"Ready", StatusPartText(&app, STATUS_ACTIVITY));
+        CancelDialogFromMenu(&app, DRIVER_CMD_CHECK, L"Open");
+        EXPECT_TRUE(PostMessageW(app.target.main_window, WM_SYSCOMMAND, SC_CLOSE, 0));
+        EXPECT_EQ(0u, AwaitExit(&app));
+    }
+
+    // The single-file job runs beside the window, which answers another
+    // program at once; Stop ends it with no row and, unattended, with 1.
+    {
+        RunningApp app;
+        StartApp(L"\"-file=" + huge + L"\" -exit", &app);
+        // The program's first job: no earlier phase can read the same.
+        for (int waited = 0; StatusPartText(&app, STATUS_PHASE) != L"Creating CRC"; waited += 20) {
+            ASSERT_LT(waited, int(WAIT_MS)) << "the single-file job did not start";
+            Sleep(20);
+        }
+        ULONGLONG asked = GetTickCount64();
+        DWORD_PTR answer = 0;
+        LRESULT answered = SendMessageTimeoutW(app.target.main_window, WM_NULL, 0, 0,
+                                               SMTO_ABORTIFHUNG, WAIT_MS, &answer);
+        ULONGLONG answer_ms = GetTickCount64() - asked;
+        std::wstring activity = StatusPartText(&app, STATUS_ACTIVITY);
+        EXPECT_NE(0, answered);
+        EXPECT_NE(L"Ready", activity) << "answered only once the job ended";
+        std::printf("the window answered after %llu ms while digesting %llu bytes\n",
+                    (unsigned long long)answer_ms, (unsigned long long)HUGE_FILE_BYTES);
+        EXPECT_EQ(0, RowCount(&app));
+        ASSERT_EQ(DRIVER_OK, PostMenuCommand(&app.target, DRIVER_CMD_STOP));
+        EXPECT_EQ(1u, AwaitExit(&app));
+    }
+    RemoveTree(folder.path);
+}

@@ -606,6 +606,163 @@ TEST_F(JobTest, SaveWritesATaggedListForAnyOtherExtensionAndTellsWhatItLeftOut)
     StopErrorBoxWatch(&watch);
 }
 
+namespace {
+
+// The taskbar calls of the jobs, recorded on the user-interface thread.
+struct TaskbarRecord {
+    std::vector<int> states;
+    std::vector<uint64_t> values;
+    uint64_t value_total = 0;
+    int flashes = 0;
+};
+
+TaskbarRecord g_taskbar_record;
+
+void RecordState(HWND, int state)
+{
+    g_taskbar_record.states.push_back(state);
+}
+
+void RecordValue(HWND, uint64_t done, uint64_t total)
+{
+    g_taskbar_record.values.push_back(done);
+    g_taskbar_record.value_total = total;
+}
+
+void RecordFlash(HWND)
+{
+    ++g_taskbar_record.flashes;
+}
+
+class ProgressTest : public JobTest {
+protected:
+    void SetUp() override
+    {
+        JobTest::SetUp();
+        shell_calls = g_taskbar;
+        g_taskbar = {RecordState, RecordValue, RecordFlash};
+        g_taskbar_record = {};
+    }
+    void TearDown() override
+    {
+        g_taskbar = shell_calls;
+        JobTest::TearDown();
+    }
+
+    TaskbarCalls shell_calls;
+    OneFileAtATime one_file_at_a_time;
+};
+
+std::wstring WindowTitle()
+{
+    wchar_t title[160] = {};
+    GetWindowTextW(g_win.main_window, title, 160);
+    return title;
+}
+
+void StartJob(int32_t job, const std::wstring &path)
+{
+    ASSERT_EQ(SetTargetPath(path.c_str(), 0), 0);
+    g_app.pending_job = job;
+    PostMessageW(g_win.main_window, WM_NULL, 0, 0);
+}
+
+}  // namespace
+
+TEST_F(ProgressTest, ScanBarFollowsBytesWhileTheTitleTellsRateAndTimeLeft)
+{
+    // One large file, then (a folder's files come before its sub-folders')
+    // twenty small ones, held at the first: by bytes the scan is nearly
+    // done, by files it has barely begun.
+    std::wstring dir = MakeFiles(L"mixed", 0);
+    MakeFiles(L"mixed\\sub", 20);
+    PutBytes(dir + L"\\a_large.bin", std::string(48u << 20, 'x'));
+    std::vector<std::wstring> order = ListingOrder(dir);
+    ASSERT_EQ(order.at(0), dir + L"\\a_large.bin");
+    HoldDigestOf(GetBytes(order.at(1)));
+    StartJob(JOB_FOLDER_SCAN, dir);
+    ASSERT_TRUE(gui::PumpUntil([] { return DigestHeld() && gui::ProgressPos() >= 95; }, 60000));
+    EXPECT_EQ(gui::ProgressMax(), 100);
+    EXPECT_LE(gui::RowCount(), 1);
+    // The title gets its rate and time left from samples a second apart.
+    ASSERT_TRUE(gui::PumpUntil([] { return WindowTitle().find(L" left") != std::wstring::npos; }))
+        << WindowTitle().c_str();
+    std::wstring title = WindowTitle();
+    EXPECT_EQ(title.rfind(L"TALVOR CRC Check - 9", 0), 0u) << title.c_str();
+    EXPECT_NE(title.find(L" % - "), std::wstring::npos) << title.c_str();
+    EXPECT_NE(title.find(L"B/s - about "), std::wstring::npos) << title.c_str();
+    ReleaseHeldDigest();
+    ASSERT_TRUE(gui::PumpUntilJobEnded(60000));
+    EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"OK");
+    EXPECT_TRUE(StatusLogHas(STATUS_ACTIVITY, L"Work 85%")) << "counted in files";
+    EXPECT_EQ(gui::ProgressPos(), 100);
+    EXPECT_EQ(WindowTitle().rfind(L"TALVOR CRC Check - OK: 0 ERROR, 21 Created; ", 0), 0u)
+        << "the summary in place of the progress";
+
+    // Green while it ran, up to full; cleared at an "OK" end, never flashed.
+    ASSERT_FALSE(g_taskbar_record.states.empty());
+    EXPECT_EQ(g_taskbar_record.states.front(), TASKBAR_NORMAL);
+    EXPECT_EQ(g_taskbar_record.states.back(), TASKBAR_NONE);
+    EXPECT_EQ(g_taskbar_record.value_total, 100u);
+    ASSERT_FALSE(g_taskbar_record.values.empty());
+    EXPECT_EQ(g_taskbar_record.values.back(), 100u);
+    EXPECT_EQ(g_taskbar_record.flashes, 0);
+}
+
+TEST_F(ProgressTest, StoppedSingleFileLeavesNoRowAndARedButtonUntilTheWindowIsActivated)
+{
+    std::wstring path = folder + L"\\huge.bin";
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER size;
+    size.QuadPart = 3LL << 30;
+    SetFilePointerEx(file, size, nullptr, FILE_BEGIN);
+    SetEndOfFile(file);
+    CloseHandle(file);
+
+    StartJob(JOB_SINGLE_FILE, path);
+    // On the worker: the window goes on pumping while the bar moves by bytes
+    // (from the 0 the dispatcher set, not the previous job's 100).
+    ASSERT_TRUE(gui::PumpUntil([] { return g_app.pending_job == JOB_NONE; }));
+    ASSERT_TRUE(gui::PumpUntil([] { return gui::ProgressPos() > 0 || gui::JobEnded(); }, 60000));
+    EXPECT_FALSE(gui::JobCommandsEnabled());
+    SendMessageW(g_win.main_window, WM_COMMAND, ID_FILE_STOP, 0);
+    ASSERT_TRUE(gui::PumpUntilJobEnded(60000));
+    EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"Stopped");
+    EXPECT_EQ(gui::RowCount(), 0);
+    EXPECT_EQ(g_app.entry_count, 0);
+    EXPECT_LT(gui::ProgressPos(), 100);
+    EXPECT_TRUE(LastJobStopped());
+    EXPECT_EQ(WindowTitle().rfind(L"TALVOR CRC Check - Stopped after 0 of 1 files: ", 0), 0u)
+        << WindowTitle().c_str();
+    ASSERT_FALSE(g_taskbar_record.states.empty());
+    EXPECT_EQ(g_taskbar_record.states.back(), TASKBAR_ERROR);
+    SendMessageW(g_win.main_window, WM_ACTIVATE, WA_ACTIVE, 0);
+    EXPECT_EQ(g_taskbar_record.states.back(), TASKBAR_NONE);
+
+    // A long job's end flashes the button of a window in the background.
+    ShowTaskbarJobEnd(true, true);
+    EXPECT_EQ(g_taskbar_record.flashes, GetForegroundWindow() == g_win.main_window ? 0 : 1);
+    DeleteFileW(path.c_str());
+}
+
+TEST(ProgressTitle, ShareRateAndTimeLeftInWholeUnits)
+{
+    wchar_t text[TITLE_PROGRESS_UNITS];
+    FormatProgressTitle(42, 310u << 20, 125, text);
+    EXPECT_STREQ(text, L"42 % - 310 MB/s - about 2 min left");
+    FormatProgressTitle(0, 0, -1, text);
+    EXPECT_STREQ(text, L"0 %");
+    FormatProgressTitle(7, 5000, 0, text);
+    EXPECT_STREQ(text, L"7 % - 4 KB/s - about 1 s left");
+    FormatProgressTitle(99, 12, 59, text);
+    EXPECT_STREQ(text, L"99 % - 12 B/s - about 59 s left");
+    FormatProgressTitle(1, 1u << 20, 89 * 60 + 40, text);
+    EXPECT_STREQ(text, L"1 % - 1 MB/s - about 90 min left");
+    FormatProgressTitle(1, 1u << 20, 5 * 3600 + 1700, text);
+    EXPECT_STREQ(text, L"1 % - 1 MB/s - about 5 h left");
+}
+
 // The summary's numbers read as the user's locale and Explorer write them
 // (the test prefix runs in English: "," groups thousands).
 TEST(JobSummary, CountsBytesAndTimeReadAsTheUserExpects)

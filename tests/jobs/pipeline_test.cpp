@@ -9,6 +9,7 @@
 
 #include "fileio/fileio.h"
 #include "hash/cpu_features.h"
+#include "hash/file_digest_reader.h"
 #include "hash/hash.h"
 #include "jobs/jobs.h"
 #include "window/window.h"
@@ -234,4 +235,16 @@ TEST_F(ParallelJob, LanesGiveTheRowsOfTheSingleStreamPath)
         EXPECT_TRUE(SameRows(lane_checked, checked)) << width << " lanes";
         EXPECT_TRUE(SameRows(lane_scanned, scanned)) << width << " lanes";
     }
+
+    // A read that fails part-way through a file on a lane fails that file
+    // alone: only the two 3 MiB files are read beyond their first MiB.
+    file_digest_read_block = [](sOpenFile *file, void *dest, uint64_t offset, uint32_t *length) {
+        return offset >= (1u << 20) ? int(FILE_ERR_IO) : ReadOpenFileAt(file, dest, offset, length);
+    };
+    RunJobAndWait(JOB_CHECK, list);
+    file_digest_read_block = ReadOpenFileAt;
+    std::vector<ResultRow> failed = ReadResultRows();
+    EXPECT_EQ(CountStatus(failed, L"ERROR"), 2);
+    EXPECT_EQ(CountStatus(failed, L"OK"), n - 2);
+    EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"BAD");
 }

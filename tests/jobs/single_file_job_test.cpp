@@ -138,6 +138,7 @@ TEST(Dispatcher, ANewJobClearsTheOldResultAndNoJobTouchesNothing)
     g_app.pending_job = JOB_SINGLE_FILE;
     DispatchPendingJob();
     EXPECT_EQ(g_app.pending_job, 0);
+    ASSERT_TRUE(gui::PumpUntilJobEnded());
     EXPECT_EQ(gui::RowCount(), 1);
     EXPECT_EQ(gui::Cell(0, 2), L"ERROR");
     EXPECT_EQ(g_app.entries, nullptr);

@@ -9,6 +9,7 @@
 
 #include "app/app.h"
 #include "fileio/fileio.h"
+#include "hash/cpu_features.h"
 #include "hash/file_digest_reader.h"
 #include "window/display.h"
 #include "window/window.h"
@@ -177,4 +178,15 @@ std::vector<std::wstring> ListingOrder(const std::wstring &folder)
             paths.push_back(listing.items[i].full_path);
     ListDirFree(&listing);
     return paths;
+}
+
+// Without the multi-state kernels there are no lanes.
+OneFileAtATime::OneFileAtATime()
+{
+    cpu_features_limit(~(CPU_AVX2 | CPU_AVX512 | CPU_VPCLMUL));
+}
+
+OneFileAtATime::~OneFileAtATime()
+{
+    cpu_features_limit(~0u);
 }

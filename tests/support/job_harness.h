@@ -56,5 +56,13 @@ void HoldDigestOf(const std::string &content);
 bool DigestHeld();
 // Lets the held digests go on and reads files plainly again.
 void ReleaseHeldDigest();
+
+// A held digest stalls every file on its thread's lanes with it. While one
+// of these lives, each hashing thread digests one file at a time, so a test
+// that holds a file knows exactly which rows come before it.
+struct OneFileAtATime {
+    OneFileAtATime();
+    ~OneFileAtATime();
+};
 // The paths a scan of `folder` lists, in its order.
 std::vector<std::wstring> ListingOrder(const std::wstring &folder);

@@ -1,17 +1,20 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cwchar>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "app/app.h"
 #include "window/window.h"
 #include "jobs/jobs.h"
+#include "window/path_order.h"
 #include "tests/support/gui_harness.h"
 #include "tests/support/scratch.h"
 
@@ -373,6 +376,7 @@ TEST(AboutBox, OpensFromTheMenuCommandAndTheAcceleratorsThenTheDispatcherRuns)
         dismisser.join();
         EXPECT_TRUE(from_key.found) << char(character);
         EXPECT_EQ(g_app.pending_job, 0);
+        ASSERT_TRUE(gui::PumpUntilJobEnded());
         ASSERT_EQ(gui::RowCount(), 1);
         EXPECT_EQ(gui::Cell(0, 1), L"E3069283");
     }
@@ -664,6 +668,44 @@ TEST(ResultView, HeaderClicksSortReverseAndRestoreWithTheArrowShown)
     AddResultRows(later, 2);
     EXPECT_EQ(ShownNames(), L"a.txt B.txt b.txt f1.txt F2.txt f2.txt f3.txt f10.txt");
     EXPECT_EQ(gui::Close(), 0);
+}
+
+// A whole list is sorted by keys, rows arriving later by comparison: both
+// must give one order, on names made to hit every case the rule has
+// (case, separators, leading zeros, digit runs long and short, ends).
+TEST(ResultView, PathKeysOrderRowsAsThePathComparisonDoes)
+{
+    const wchar_t *pieces[] = {
+        L"a",  L"A", L"b",      L"\\",     L"/",
+        L".",  L"_", L"\u00e9", L"\u00c9", L"0",
+        L"00", L"7", L"10",     L"009",    L"1234567890123456789012345678901234567"};
+    std::vector<std::wstring> paths;
+    uint32_t seed = 7;
+    for (int i = 0; i < 4000; ++i) {
+        std::wstring path;
+        seed = seed * 1664525u + 1013904223u;
+        for (uint32_t n = (seed >> 8) % 9, r = seed; n > 0; --n) {
+            r = r * 1103515245u + 12345u;
+            path += pieces[(r >> 16) % (sizeof(pieces) / sizeof(pieces[0]))];
+        }
+        paths.push_back(path);
+    }
+    paths.push_back(paths[10]);  // the same text twice: the newer row first
+    std::vector<DisplayRow> store;
+    std::vector<uint32_t> keyed, compared;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        store.push_back(DisplayRow{paths[i].c_str(), L"", L"OK"});
+        keyed.push_back(uint32_t(i));
+    }
+    compared = keyed;
+    ASSERT_TRUE(SortRowsByPath(keyed.data(), int32_t(keyed.size()), store.data()));
+    std::sort(compared.begin(), compared.end(), [&](uint32_t a, uint32_t b) {
+        int order = ComparePaths(store[a].path, store[b].path);
+        return order != 0 ? order < 0 : a > b;
+    });
+    for (size_t i = 0; i < keyed.size(); ++i)
+        ASSERT_EQ(keyed[i], compared[i])
+            << "at " << i << ": " << store[keyed[i]].path << " / " << store[compared[i]].path;
 }
 
 // The filter hides "OK" and "Created", Copy copies what is shown in its
