@@ -32,6 +32,8 @@ struct UnattendedRun {
     bool exit_when_done;   // -exit: close with the job's outcome as exit code
 };
 
+// Written by the command line at start-up (ApplyCommandLine) and read by the
+// job-end handler, both on the user-interface thread.
 extern UnattendedRun g_unattended;
 
 // The job-end handler of the main window: saves to the -save= path (not
@@ -57,7 +59,7 @@ int WriteJobReport(const wchar_t *path);
 // ---- Drag and drop (drop.cpp) ------------------------------------------------------
 
 // The drop handler of the main window: one dropped folder is scanned, one
-// dropped checksum list (FileHoldsChecksumList) is checked, one other file
+// dropped checksum list is checked (JobForPath), one other file
 // is digested. Several items, or any drop while a job runs or is pending,
 // change nothing.
 void HandleDroppedFiles(HDROP drop);

@@ -3,36 +3,10 @@
 #include <shellapi.h>
 
 #include <cstdlib>
-#include <cstring>
 
 #include "app/app.h"
-#include "checklist/checklist.h"
-#include "fileio/fileio.h"
 #include "jobs/jobs.h"
 #include "window/window.h"
-
-namespace {
-
-bool IsFolder(const wchar_t *path)
-{
-    sLongPath form;
-    DWORD attributes = INVALID_FILE_ATTRIBUTES;
-    if (FormLongPath(path, &form) == FILE_OK)
-        attributes = GetFileAttributesW(form.text);
-    ReleaseLongPath(&form);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-// A folder scans, a checksum list checks, anything else is digested; a path
-// that cannot be read at all is digested too, so the user sees its error row.
-int32_t JobForDroppedPath(const wchar_t *path)
-{
-    if (IsFolder(path))
-        return JOB_FOLDER_SCAN;
-    return FileHoldsChecksumList(path) ? JOB_CHECK : JOB_SINGLE_FILE;
-}
-
-}  // namespace
 
 void HandleDroppedFiles(HDROP drop)
 {
@@ -45,6 +19,6 @@ void HandleDroppedFiles(HDROP drop)
     if (!path)
         return;
     if (units > 0 && DragQueryFileW(drop, 0, path, units + 1) == units)
-        RequestJob(path, JobForDroppedPath(path));
+        RequestJob(path, JobForPath(path));
     std::free(path);
 }

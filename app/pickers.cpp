@@ -9,7 +9,6 @@
 #include <cwchar>
 
 #include "app/app.h"
-#include "checklist/checklist.h"
 #include "fileio/fileio.h"
 #include "window/window.h"
 #include "jobs/jobs.h"
@@ -56,10 +55,7 @@ bool ConfirmPartialList()
 {
     if (g_app.stopped_scan_total == 0)
         return true;
-    int32_t listed = 0;
-    for (int32_t i = 0; i < g_app.entry_count; ++i)
-        if (EntryIsListed(&g_app.entries[i]))
-            ++listed;
+    int32_t listed = ListedEntryCount();
     wchar_t text[200];
     std::swprintf(
         text, 200,

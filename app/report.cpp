@@ -27,15 +27,9 @@ void AppendUtf8(Utf8Text *text, const wchar_t *units)
     // Unpaired surrogates become U+FFFD; a UTF-16 unit is at most 3 bytes.
     size_t length = std::wcslen(units);
     size_t room = 3 * length;
-    if (text->capacity - text->used < room + 1) {
-        size_t grown = 2 * (text->capacity + room + 64);
-        char *moved = static_cast<char *>(std::realloc(text->bytes, grown));
-        if (!moved) {
-            text->failed = true;
-            return;
-        }
-        text->bytes = moved;
-        text->capacity = grown;
+    if (!ReserveArray(&text->bytes, &text->capacity, int64_t(text->used + room + 1), 4096)) {
+        text->failed = true;
+        return;
     }
     if (length > 0)
         text->used +=

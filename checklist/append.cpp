@@ -7,16 +7,6 @@
 
 namespace {
 
-bool StartsWithUtf16Mark(const uint8_t *bytes, size_t size)
-{
-    return size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
-}
-
-bool StartsWithUtf8Mark(const uint8_t *bytes, size_t size)
-{
-    return size >= 3 && std::memcmp(bytes, "\xEF\xBB\xBF", 3) == 0;
-}
-
 // The unit at byte `at`: two bytes little-endian, or one.
 utf16 UnitAt(const uint8_t *bytes, size_t at, bool wide)
 {
@@ -27,7 +17,7 @@ utf16 FirstSeparator(const ParsedList *list)
 {
     for (int32_t i = 0; i < list->count; ++i)
         for (const utf16 *p = list->entries[i].path; p && *p; ++p)
-            if (*p == u'\\' || *p == u'/')
+            if (IsPathSeparator(*p))
                 return *p;
     return u'\\';
 }
@@ -166,7 +156,7 @@ void ReadListStyle(const uint8_t *bytes, size_t size, const ParsedList *list, in
     style->format = size == 0 ? empty_format : DetectListFormat(bytes, size);
     style->wide = style->format == LIST_FORMAT_QCX || StartsWithUtf16Mark(bytes, size);
     size_t step = style->wide ? 2 : 1;
-    size_t start = StartsWithUtf16Mark(bytes, size) ? 2 : StartsWithUtf8Mark(bytes, size) ? 3 : 0;
+    size_t start = ByteOrderMarkBytes(bytes, size);
     style->appendable = !style->wide || size % 2 == 0;
     style->crlf = style->format == LIST_FORMAT_QCX;
     for (size_t at = start; at + step <= size; at += step) {

@@ -21,15 +21,12 @@ size_t RecordDigestUnits(utf16 unit)
 
 }  // namespace
 
-int GrowParsedList(ParsedList *list, int32_t capacity)
+int KeepRoomForRecords(ParsedList *list)
 {
-    Entry *grown =
-        static_cast<Entry *>(std::realloc(list->entries, sizeof(Entry) * size_t(capacity)));
-    if (!grown)
-        return CHECKLIST_ERR_MEMORY;
-    list->entries = grown;
-    list->capacity = capacity;
-    return CHECKLIST_OK;
+    int64_t wanted = int64_t(list->count) + CHECKLIST_GROWTH_MARGIN + 1;
+    return ReserveArray(&list->entries, &list->capacity, wanted, CHECKLIST_INITIAL_CAPACITY)
+               ? CHECKLIST_OK
+               : CHECKLIST_ERR_MEMORY;
 }
 
 int AppendRecord(ParsedList *list, utf16 kind, const utf16 *digest, size_t digest_units,
@@ -51,22 +48,9 @@ int AppendRecord(ParsedList *list, utf16 kind, const utf16 *digest, size_t diges
     return CHECKLIST_OK;
 }
 
-int StartParsedList(ParsedList *list)
-{
-    if (list->entries)
-        return CHECKLIST_OK;
-    list->count = 0;
-    return GrowParsedList(list, CHECKLIST_INITIAL_CAPACITY);
-}
-
-bool NeedsGrowth(const ParsedList *list)
-{
-    return list->count >= list->capacity - CHECKLIST_GROWTH_MARGIN;
-}
-
 int ParseChecksumList(const utf16 *text, size_t units, ParsedList *list)
 {
-    if (StartParsedList(list) != CHECKLIST_OK)
+    if (KeepRoomForRecords(list) != CHECKLIST_OK)
         return CHECKLIST_ERR_MEMORY;
     for (size_t i = 0; i < units; ++i) {
         size_t digest_units = RecordDigestUnits(text[i]);
@@ -86,7 +70,7 @@ int ParseChecksumList(const utf16 *text, size_t units, ParsedList *list)
                 return CHECKLIST_ERR_MEMORY;
             i = path_end;
         }
-        if (NeedsGrowth(list) && GrowParsedList(list, list->capacity * 2) != CHECKLIST_OK)
+        if (KeepRoomForRecords(list) != CHECKLIST_OK)
             return CHECKLIST_ERR_MEMORY;
     }
     return CHECKLIST_OK;
@@ -143,4 +127,19 @@ uint64_t ComposeChecksumList(const Entry *entries, int32_t count, utf16 *out)
         out[at++] = UNIT_LF;
     }
     return at;
+}
+
+bool StartsWithUtf16Mark(const uint8_t *bytes, size_t size)
+{
+    return size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
+}
+
+bool StartsWithUtf8Mark(const uint8_t *bytes, size_t size)
+{
+    return size >= 3 && std::memcmp(bytes, "\xEF\xBB\xBF", 3) == 0;
+}
+
+size_t ByteOrderMarkBytes(const uint8_t *bytes, size_t size)
+{
+    return StartsWithUtf16Mark(bytes, size) ? 2 : StartsWithUtf8Mark(bytes, size) ? 3 : 0;
 }

@@ -63,6 +63,10 @@ enum ListFormat : int {
     LIST_FORMAT_TAGGED = 2,
 };
 
+// Whether the bytes start with FF FE, the UTF-16LE byte order mark every
+// .qcx list and a UTF-16 tagged list begin with.
+bool StartsWithUtf16Mark(const uint8_t *bytes, size_t size);
+
 // The format of a list file's bytes, by content alone. A text starting with
 // the UTF-16 byte order mark is .qcx when its first non-empty line has a tab
 // as second unit (`K<TAB>`), otherwise a UTF-16 tagged list. Without it, a
@@ -110,6 +114,13 @@ enum ListPathKind : int {
                                    // check does not own; shown as an "ERROR" row
 };
 int ClassifyListPath(const utf16 *path);
+// The path a tagged list means by `path`, for the list file at `list_path`:
+// a relative one is taken from the list's folder, a rooted one from the root
+// of the list's drive or share. Sets *anchored false for a drive-relative
+// path, which has no meaning apart from a current folder. Returns `path`
+// itself when it stays as it is, a new buffer otherwise (free() it), null
+// when no memory could be had.
+utf16 *AnchorListedPath(const utf16 *list_path, utf16 *path, bool *anchored);
 
 // Whether the first bytes of a file (`size` of them, `whole` when that is
 // the whole file) are a checksum list rather than a file to digest: a .qcx

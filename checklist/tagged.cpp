@@ -1,5 +1,5 @@
-// Tagged text lists (`NAME (path) = hex`), format detection and the path
-// anchoring rules the check applies to listed paths.
+// Tagged text lists (`NAME (path) = hex`): composing, reading, and telling
+// a list's format by its content. Where their paths point is list_paths.cpp.
 #include "checklist/checklist.h"
 #include "list_table.h"
 
@@ -99,18 +99,6 @@ struct LineBuffer {
     bool valid;  // no invalid UTF-8 and no NUL
 };
 
-bool ReserveLine(LineBuffer *line, size_t units)
-{
-    if (units <= line->capacity)
-        return true;
-    utf16 *grown = static_cast<utf16 *>(std::realloc(line->units, units * sizeof(utf16)));
-    if (!grown)
-        return false;
-    line->units = grown;
-    line->capacity = units;
-    return true;
-}
-
 // Length of a valid UTF-8 sequence starting at s[0] (at most n bytes), with
 // its code point; 0 when the bytes are no valid sequence.
 size_t DecodeUtf8(const uint8_t *s, size_t n, uint32_t *c)
@@ -138,7 +126,7 @@ size_t DecodeUtf8(const uint8_t *s, size_t n, uint32_t *c)
 // A UTF-8 line never needs more units than it has bytes.
 bool DecodeUtf8Line(const uint8_t *bytes, size_t n, LineBuffer *line)
 {
-    if (!ReserveLine(line, n))
+    if (!ReserveArray(&line->units, &line->capacity, int64_t(n), int64_t(n)))
         return false;
     line->count = 0;
     line->valid = true;
@@ -166,7 +154,7 @@ bool DecodeUtf8Line(const uint8_t *bytes, size_t n, LineBuffer *line)
 // names may hold them.
 bool DecodeUtf16Line(const uint8_t *bytes, size_t n, LineBuffer *line)
 {
-    if (!ReserveLine(line, n / 2))
+    if (!ReserveArray(&line->units, &line->capacity, int64_t(n / 2), int64_t(n / 2)))
         return false;
     line->count = n / 2;
     line->valid = true;
@@ -282,15 +270,9 @@ int SplitTaggedLine(const utf16 *u, size_t n, TaggedLine *out)
 int AddProblem(ListProblems *problems, int32_t line, int32_t problem, const utf16 *text,
                size_t units)
 {
-    if (problems->count == problems->capacity) {
-        int32_t capacity = problems->capacity ? problems->capacity * 2 : PROBLEMS_INITIAL_CAPACITY;
-        ListProblem *grown = static_cast<ListProblem *>(
-            std::realloc(problems->items, sizeof(ListProblem) * size_t(capacity)));
-        if (!grown)
-            return CHECKLIST_ERR_MEMORY;
-        problems->items = grown;
-        problems->capacity = capacity;
-    }
+    if (!ReserveArray(&problems->items, &problems->capacity, int64_t(problems->count) + 1,
+                      PROBLEMS_INITIAL_CAPACITY))
+        return CHECKLIST_ERR_MEMORY;
     if (units > size_t(CHECKLIST_MAX_PATH_UNITS))
         units = size_t(CHECKLIST_MAX_PATH_UNITS);
     utf16 *copy = DuplicateUnits(text, units);
@@ -322,15 +304,15 @@ int TakeTaggedLine(const LineBuffer *line, int32_t number, ParsedList *list, Lis
     if (AppendRecord(list, utf16(fields.kind->letter), digest, fields.hex_units, path,
                      fields.path_units) != CHECKLIST_OK)
         return CHECKLIST_ERR_MEMORY;
-    if (NeedsGrowth(list) && GrowParsedList(list, list->capacity * 2) != CHECKLIST_OK)
+    if (KeepRoomForRecords(list) != CHECKLIST_OK)
         return CHECKLIST_ERR_MEMORY;
     return CHECKLIST_OK;
 }
 
 int ParseTaggedList(const uint8_t *bytes, size_t size, ParsedList *list, ListProblems *problems)
 {
-    bool wide = size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
-    size_t at = wide ? 2 : size >= 3 && std::memcmp(bytes, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
+    bool wide = StartsWithUtf16Mark(bytes, size);
+    size_t at = ByteOrderMarkBytes(bytes, size);
     LineBuffer line = {};
     int result = CHECKLIST_OK;
     for (int32_t number = 1; at < size && result == CHECKLIST_OK; ++number) {
@@ -382,15 +364,6 @@ const KindInfo *KindOfEntry(const Entry *entry)
     return FindKind(utf16(static_cast<unsigned char>(entry->kind)));
 }
 
-bool IsSeparator(utf16 u)
-{
-    return u == u'\\' || u == u'/';
-}
-bool IsDriveLetter(utf16 u)
-{
-    return (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z');
-}
-
 }  // namespace
 
 bool EntryFitsTaggedList(const Entry *entry)
@@ -434,9 +407,9 @@ uint64_t ComposeTaggedList(const Entry *entries, int32_t count, char *out)
 
 int DetectListFormat(const uint8_t *bytes, size_t size)
 {
-    if (size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE)
+    if (StartsWithUtf16Mark(bytes, size))
         return StartsLikeQcx(bytes, size) ? LIST_FORMAT_QCX : LIST_FORMAT_TAGGED;
-    if (size >= 3 && std::memcmp(bytes, "\xEF\xBB\xBF", 3) == 0)
+    if (StartsWithUtf8Mark(bytes, size))
         return LIST_FORMAT_TAGGED;
     // A single byte holds no UTF-16 unit: it can only be a (short) text line.
     if (size == 1 || (size >= 2 && bytes[1] != 0))
@@ -448,7 +421,7 @@ int ParseListFile(const uint8_t *bytes, size_t size, ParsedList *list, ListProbl
 {
     if (DetectListFormat(bytes, size) == LIST_FORMAT_QCX)
         return ParseQcxList(bytes, size, list);
-    if (StartParsedList(list) != CHECKLIST_OK)
+    if (KeepRoomForRecords(list) != CHECKLIST_OK)
         return CHECKLIST_ERR_MEMORY;
     return ParseTaggedList(bytes, size, list, problems);
 }
@@ -461,15 +434,4 @@ void ReleaseListProblems(ListProblems *problems)
     problems->items = nullptr;
     problems->count = 0;
     problems->capacity = 0;
-}
-
-int ClassifyListPath(const utf16 *path)
-{
-    if (!path || path[0] == 0)
-        return LIST_PATH_RELATIVE;
-    if (IsSeparator(path[0]))
-        return IsSeparator(path[1]) ? LIST_PATH_ABSOLUTE : LIST_PATH_ROOTED;
-    if (IsDriveLetter(path[0]) && path[1] == u':')
-        return IsSeparator(path[2]) ? LIST_PATH_ABSOLUTE : LIST_PATH_DRIVE_RELATIVE;
-    return LIST_PATH_RELATIVE;
 }

@@ -1,5 +1,8 @@
-# The folders depend on each other one way only: app -> jobs -> window ->
-# core, with hash, fileio and checklist beside jobs on core. The compiler
+# The folders depend on each other one way only, in layers: core at the
+# bottom; window, hash, fileio and checklist on it; jobs on those; app, the
+# shell, on top. A folder links only folders of lower layers (which ones,
+# docs/ARCHITECTURE.md lists: the file digest in hash also reads through
+# fileio, the one link inside a layer). The compiler
 # enforces it: a folder publishes its interface headers, and only those, as
 # "<folder>/<header>" to the targets that link it, through forwarding headers
 # in the build tree. An include of a folder a target does not link fails to

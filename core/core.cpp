@@ -40,6 +40,11 @@ void WriteHexUpper(const uint8_t *bytes, size_t count, utf16 *out)
     out[2 * count] = 0;
 }
 
+bool IsPathSeparator(utf16 unit)
+{
+    return unit == u'\\' || unit == u'/';
+}
+
 size_t TextUnits(const utf16 *text)
 {
     size_t n = 0;
@@ -74,4 +79,24 @@ utf16 *JoinUnits(const utf16 *head, size_t head_units, const utf16 *tail)
     std::memcpy(joined, head, head_units * sizeof(utf16));
     std::memcpy(joined + head_units, tail, (tail_units + 1) * sizeof(utf16));
     return joined;
+}
+
+bool ReserveItems(void **items, int64_t *capacity, int64_t wanted, int64_t first, size_t item_bytes,
+                  int64_t limit)
+{
+    if (wanted <= *capacity)
+        return true;
+    if (wanted > limit)
+        return false;
+    int64_t grown = *capacity > 0 ? *capacity : first > 0 ? first : 1;
+    while (grown < wanted)
+        grown = grown > limit / 2 ? limit : 2 * grown;
+    if (uint64_t(grown) > SIZE_MAX / item_bytes)
+        return false;
+    void *moved = std::realloc(*items, size_t(grown) * item_bytes);
+    if (!moved)
+        return false;
+    *items = moved;
+    *capacity = grown;
+    return true;
 }

@@ -1,11 +1,12 @@
 // The vocabulary every layer shares: the text unit, the result entry, the job
-// and hash-choice enums, the table of digest kinds, and the two text helpers
-// the layers would otherwise each write again. Depends on nothing but the
+// and hash-choice enums, the table of digest kinds, and the small text and
+// array helpers the layers would otherwise each write again. Depends on nothing but the
 // standard library, so it builds on any platform.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 
 // One UTF-16 code unit. On Windows this is the platform's wchar_t, so texts go
 // to the API unchanged; elsewhere char16_t keeps the same width.
@@ -80,6 +81,8 @@ constexpr int32_t DIGEST_TEXT_CAPACITY = 129;  // longest digest text with its N
 
 // Two upper-case hex digits per byte, then a NUL (2 * count + 1 units).
 void WriteHexUpper(const uint8_t *bytes, size_t count, utf16 *out);
+// Whether a unit separates the components of a path: Windows takes '/' for '\'.
+bool IsPathSeparator(utf16 unit);
 // Units before the NUL; 0 for a null text.
 size_t TextUnits(const utf16 *text);
 // A fresh NUL-terminated heap copy of `units` units of `source`; null when no
@@ -89,3 +92,30 @@ utf16 *DuplicateText(const utf16 *text);
 // The first `head_units` units of `head`, then the whole of `tail`, in a new
 // NUL-terminated buffer (free() it); null when no memory could be had.
 utf16 *JoinUnits(const utf16 *head, size_t head_units, const utf16 *tail);
+
+// ---- Growing arrays -------------------------------------------------------------
+
+// Makes room for `wanted` items of `item_bytes` bytes in the heap array
+// `*items` (null while it has none) of `*capacity` items. The capacity
+// doubles, from `first` for an empty array, until they fit, so an array grown
+// an item at a time costs linear time. False when memory ran out or the
+// capacity would pass `limit`; the array is then as it was.
+bool ReserveItems(void **items, int64_t *capacity, int64_t wanted, int64_t first, size_t item_bytes,
+                  int64_t limit);
+
+// ReserveItems for a typed array whose capacity is held in any integer type,
+// limited to what that type can count.
+template <typename T, typename Count>
+bool ReserveArray(T **items, Count *capacity, int64_t wanted, int64_t first)
+{
+    constexpr int64_t limit = sizeof(Count) < sizeof(int64_t)
+                                  ? int64_t(std::numeric_limits<Count>::max())
+                                  : std::numeric_limits<int64_t>::max();
+    void *moved = *items;
+    int64_t held = int64_t(*capacity);
+    if (!ReserveItems(&moved, &held, wanted, first, sizeof(T), limit))
+        return false;
+    *items = static_cast<T *>(moved);
+    *capacity = Count(held);
+    return true;
+}

@@ -61,6 +61,12 @@ enum JobState : int32_t {
     JOB_STOPPED = 3,   // no job runs; the last one ended after Stop was chosen
 };
 
+// The one application state (state.cpp). The user-interface thread writes it
+// while no job runs; from MarkJobRunning to the job's end its worker owns the
+// target path, the entry table, the entry count and the tally, and the two
+// threads share only the hash choice (LoadHashChoice, StoreHashChoice) and
+// the job state (the job-state functions below: the user-interface thread
+// starts a job and asks it to stop, the job's threads end it).
 extern AppState g_app;
 
 // Replaces the target path by a fresh copy of `text`; `skip` units of it are

@@ -3,6 +3,8 @@
 // Files are shared freely with other programs.
 #include "fileio/fileio.h"
 
+#include "core/core.h"
+
 #include <windows.h>
 
 #include <fcntl.h>
@@ -165,16 +167,11 @@ int IsDriveAbsolute(const wchar_t *path)
     return path[0] != 0 && path[1] == L':' && path[2] == L'\\';
 }
 
-int IsSlash(wchar_t unit)
-{
-    return unit == L'\\' || unit == L'/';
-}
-
 // \\.\ and \\?\ in either slash: the system's own namespaces.
 int StartsWithNamespacePrefix(const wchar_t *path)
 {
-    return IsSlash(path[0]) && IsSlash(path[1]) && (path[2] == L'.' || path[2] == L'?') &&
-           IsSlash(path[3]);
+    return IsPathSeparator(path[0]) && IsPathSeparator(path[1]) &&
+           (path[2] == L'.' || path[2] == L'?') && IsPathSeparator(path[3]);
 }
 
 // \\.\ and \\?\ (either slash) reach the object namespace directly; only
@@ -186,14 +183,14 @@ int IsDeviceNamespacePath(const wchar_t *path)
     const wchar_t *rest = path + 4;
     if (IsDriveAbsolute(rest) || (rest[0] != 0 && rest[1] == L':' && rest[2] == L'/'))
         return 0;
-    return !(_wcsnicmp(rest, L"UNC", 3) == 0 && IsSlash(rest[3]));
+    return !(_wcsnicmp(rest, L"UNC", 3) == 0 && IsPathSeparator(rest[3]));
 }
 
 const wchar_t *FinalComponent(const wchar_t *path)
 {
     const wchar_t *start = path[0] != 0 && path[1] == L':' ? path + 2 : path;
     for (const wchar_t *at = start; *at; ++at)
-        if (IsSlash(*at))
+        if (IsPathSeparator(*at))
             start = at + 1;
     return start;
 }
@@ -261,7 +258,7 @@ constexpr size_t LONG_SHARE_PREFIX_UNITS = 8;
 
 int IsShareStart(const wchar_t *path)
 {
-    return IsSlash(path[0]) && IsSlash(path[1]) && !StartsWithNamespacePrefix(path);
+    return IsPathSeparator(path[0]) && IsPathSeparator(path[1]) && !StartsWithNamespacePrefix(path);
 }
 
 // Appends `units` units of `text` to the form of `*length` units. -1 when
@@ -279,7 +276,7 @@ int AppendUnits(wchar_t *out, uint32_t capacity, size_t *length, const wchar_t *
 size_t ComponentUnits(const wchar_t *path)
 {
     size_t units = 0;
-    while (path[units] != 0 && !IsSlash(path[units]))
+    while (path[units] != 0 && !IsPathSeparator(path[units]))
         ++units;
     return units;
 }
@@ -318,7 +315,7 @@ int AppendComponents(wchar_t *out, uint32_t capacity, size_t root, const wchar_t
             ++at;
     }
     size_t rest_units = std::wcslen(rest);
-    if (rest_units > 0 && IsSlash(rest[rest_units - 1]) && out[length - 1] != L'\\')
+    if (rest_units > 0 && IsPathSeparator(rest[rest_units - 1]) && out[length - 1] != L'\\')
         return AppendUnits(out, capacity, &length, L"\\", 1);
     return 0;
 }
@@ -415,13 +412,13 @@ int BuildLongPath(const wchar_t *path, wchar_t *out, uint32_t capacity)
         DWORD units = GetFullPathNameW(path, capacity, out, nullptr);
         return units == 0 || units >= capacity ? -1 : 0;
     }
-    if (IsShareStart(path) || (path[1] == L':' && IsSlash(path[2])))
+    if (IsShareStart(path) || (path[1] == L':' && IsPathSeparator(path[2])))
         return BuildAbsoluteForm(path, out, capacity);
     // The base a relative, rooted or drive-relative path continues from.
     wchar_t drive[3] = {path[0], L':', 0};
     bool drive_relative = path[1] == L':';
-    const wchar_t *base = drive_relative ? drive : IsSlash(path[0]) ? L"\\" : L".";
-    const wchar_t *rest = drive_relative ? path + 2 : IsSlash(path[0]) ? path + 1 : path;
+    const wchar_t *base = drive_relative ? drive : IsPathSeparator(path[0]) ? L"\\" : L".";
+    const wchar_t *rest = drive_relative ? path + 2 : IsPathSeparator(path[0]) ? path + 1 : path;
     return BuildFromBase(base, rest, out, capacity);
 }
 

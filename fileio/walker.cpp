@@ -60,20 +60,8 @@ int IsTaken(const sListDir *list, const WIN32_FIND_DATAW *c_file, ListMode mode)
 // Doubling keeps a listing of many thousands of files linear in time.
 int MakeRoomForOneMore(sListDir *list)
 {
-    if (list->count < list->capacity)
-        return 0;
-    int64_t wanted =
-        list->capacity == 0 ? FIRST_CAPACITY : 2 * static_cast<int64_t>(list->capacity);
-    if (wanted > INT32_MAX)
-        wanted = INT32_MAX;
-    if (wanted <= list->count)
-        return -1;
-    void *grown = std::realloc(list->items, static_cast<size_t>(wanted) * sizeof(sDirItem));
-    if (!grown)
-        return -1;
-    list->items = static_cast<sDirItem *>(grown);
-    list->capacity = static_cast<int32_t>(wanted);
-    return 0;
+    int64_t wanted = int64_t(list->count) + 1;
+    return ReserveArray(&list->items, &list->capacity, wanted, FIRST_CAPACITY) ? 0 : -1;
 }
 
 // Appends one item; 2 when memory runs out, with the listing as it was. The

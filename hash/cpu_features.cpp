@@ -75,6 +75,8 @@ uint32_t probe_cpu_features()
     return features;
 }
 
+// Set by cpu_features_limit (tests and benchmarks, while no digest runs);
+// read by every engine call, on any thread.
 uint32_t g_allowed_features = ~0u;
 
 }  // namespace

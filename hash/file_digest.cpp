@@ -132,59 +132,30 @@ static file_digest_result feed_file_blocks(const utf16 *path, uint32_t i_buffer,
     return result;
 }
 
-static void crc32c_sink(void *state, const uint8_t *block, uint32_t count)
+static void digest_sink(void *state, const uint8_t *block, uint32_t count)
 {
-    crc32c_update(static_cast<uint32_t *>(state), block, count);
-}
-
-static void sha3_sink(void *state, const uint8_t *block, uint32_t count)
-{
-    digest_update(block, static_cast<digest_context *>(state), count);
-}
-
-static file_digest_result crc32c_file_text_with(const utf16 *path, utf16 *out,
-                                                file_digest_buffer *buffer, uint64_t *bytes_read)
-{
-    uint32_t crc = 0;
-    crc32c_init(&crc);
-    feed_run run = {crc32c_sink, &crc, 0};
-    file_digest_result result = feed_file_blocks(path, CRC_READ_BYTES, &run, buffer);
-    *bytes_read = run.bytes_read;
-    if (result == FILE_DIGEST_DONE)
-        crc32c_to_text(crc32c_final(&crc), out);
-    return result;
+    digest_update(static_cast<digest_context *>(state), block, count);
 }
 
 int crc32c_file_text(const utf16 *path, utf16 *out)
 {
-    file_digest_buffer buffer = {};
-    uint64_t bytes_read = 0;
-    file_digest_result result = crc32c_file_text_with(path, out, &buffer, &bytes_read);
-    release_file_digest_buffer(&buffer);
-    return result == FILE_DIGEST_DONE ? 0 : -1;
+    return file_digest_text(L'C', path, out) == FILE_DIGEST_DONE ? 0 : -1;
 }
 
 file_digest_result file_digest_text_with(utf16 kind, const utf16 *path, utf16 *out,
                                          file_digest_buffer *buffer, uint64_t *bytes_read)
 {
     *bytes_read = 0;
-    if (kind == L'C')
-        return crc32c_file_text_with(path, out, buffer, bytes_read);
     digest_context ctx;
-    if (digest_init_kind(&ctx, kind) != 0)
+    if (digest_init(&ctx, kind) != 0)
         return FILE_DIGEST_UNREADABLE;
-    feed_run run = {sha3_sink, &ctx, 0};
-    file_digest_result result = feed_file_blocks(path, SHA3_READ_BYTES, &run, buffer);
+    feed_run run = {digest_sink, &ctx, 0};
+    uint32_t block_bytes = ctx.kind->sha3_bits ? SHA3_READ_BYTES : CRC_READ_BYTES;
+    file_digest_result result = feed_file_blocks(path, block_bytes, &run, buffer);
     *bytes_read = run.bytes_read;
-    if (result != FILE_DIGEST_DONE)
-        return result;
-    digest_final(&ctx);
-    digest_to_text(&ctx);
-    int32_t i = 0;
-    do {
-        out[i] = ctx.text[i];
-    } while (ctx.text[i++] != 0);
-    return FILE_DIGEST_DONE;
+    if (result == FILE_DIGEST_DONE)
+        digest_final_text(&ctx, out);
+    return result;
 }
 
 file_digest_result file_digest_text(utf16 kind, const utf16 *path, utf16 *out)
@@ -360,15 +331,10 @@ static void end_lane(file_lanes *lanes, int32_t i, bool digested)
         sha3_lanes_detach(&lanes->kernel, i, &lane->ctx);
     if (digested) {
         digest_context digest;
-        digest_init_kind(&digest, lane->kind);
-        digest.sha3_ctx = lane->ctx;
-        sha3_update(&digest.sha3_ctx, lane->buffer + lane->used, lane->have - lane->used);
-        digest_final(&digest);
-        digest_to_text(&digest);
-        int32_t c = 0;
-        do {
-            lane->out[c] = digest.text[c];
-        } while (digest.text[c++] != 0);
+        digest_init(&digest, lane->kind);
+        digest.sha3 = lane->ctx;
+        digest_update(&digest, lane->buffer + lane->used, lane->have - lane->used);
+        digest_final_text(&digest, lane->out);
     }
     *lane->result = digested ? FILE_DIGEST_DONE : FILE_DIGEST_UNREADABLE;
     *lane->bytes_read = lane->offset;

@@ -8,4 +8,5 @@
 struct sOpenFile;
 typedef int (*file_block_reader)(sOpenFile *file, void *dest, uint64_t offset, uint32_t *length);
 
+// Set by the tests while no digest runs; read by every hashing thread.
 extern file_block_reader file_digest_read_block;

@@ -26,10 +26,6 @@ struct sha3_context {
 };
 
 void sha3_init(sha3_context *ctx, unsigned bits);
-void sha3_224_init(sha3_context *ctx);
-void sha3_256_init(sha3_context *ctx);
-void sha3_384_init(sha3_context *ctx);
-void sha3_512_init(sha3_context *ctx);
 void sha3_update(sha3_context *ctx, const void *data, uint64_t count);
 void sha3_final(sha3_context *ctx, uint8_t *result);
 // The single-stream path sha3_update takes now: the fastest one measured on
@@ -67,28 +63,23 @@ void sha3_lanes_detach(sha3_lanes *lanes, int32_t lane, sha3_context *ctx);
 
 // ---- Digest selection -------------------------------------------------------
 
-// Kind letter for a hash choice: 0 and 3 "S", 1 "C", 2 "E", 4 "M", 5 "H".
-char kind_from_hash_choice(int32_t choice);
 // Digest text length in hex digits for a kind letter; 0 for an unknown one.
 int32_t kind_digest_length(utf16 kind);
 
+// One digest of the kind a letter names in the kind table (g_kinds), on the
+// engine its row chooses: CRC-32C for a row without SHA-3 bits, else SHA-3.
 struct digest_context {
-    sha3_context sha3_ctx;
-    int8_t type;  // 0 SHA3-224, 1 SHA3-256, 2 SHA3-384, 3 SHA3-512
-    utf16 text[257];
-    char ascii[129];
-    uint8_t digest[64];
+    const KindInfo *kind;
+    uint32_t crc;
+    sha3_context sha3;
 };
 
-int digest_init_224(digest_context *ctx);
-int digest_init_256(digest_context *ctx);
-int digest_init_384(digest_context *ctx);
-int digest_init_512(digest_context *ctx);
-// The SHA-3 context for a kind letter; -1 for "C" and unknown letters.
-int digest_init_kind(digest_context *ctx, utf16 kind);
-int digest_update(const void *data, digest_context *ctx, uint32_t count);
-int digest_final(digest_context *ctx);
-int digest_to_text(digest_context *ctx);
+// Starts a digest of the kind `letter` names; -1 for a letter that names none.
+int digest_init(digest_context *ctx, utf16 letter);
+void digest_update(digest_context *ctx, const void *data, uint32_t count);
+// Ends the digest and writes its text to `out`: the kind's digest digits,
+// then a NUL.
+void digest_final_text(digest_context *ctx, utf16 *out);
 
 // Eight upper-case hex digits of a CRC-32C value, then a NUL.
 void crc32c_to_text(uint32_t crc, utf16 *out);

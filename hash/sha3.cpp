@@ -104,23 +104,6 @@ void sha3_init(sha3_context *ctx, unsigned bits)
     assert(rate <= 1600 && (rate % 64) == 0);
 }
 
-void sha3_224_init(sha3_context *ctx)
-{
-    sha3_init(ctx, 224);
-}
-void sha3_256_init(sha3_context *ctx)
-{
-    sha3_init(ctx, 256);
-}
-void sha3_384_init(sha3_context *ctx)
-{
-    sha3_init(ctx, 384);
-}
-void sha3_512_init(sha3_context *ctx)
-{
-    sha3_init(ctx, 512);
-}
-
 // Every path reads its input at any alignment, so whole blocks are absorbed
 // straight from the caller's bytes and only a partial block is copied.
 void sha3_update(sha3_context *ctx, const void *data, uint64_t count)

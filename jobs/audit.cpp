@@ -1,4 +1,5 @@
-// The files below a list's folder that none of its entries names.
+// The files below a list's folder that none of its entries names, and
+// telling a checksum list from other files by its head.
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
@@ -206,6 +207,18 @@ bool FileHoldsChecksumList(const wchar_t *path)
     CloseOpenFile(&file);
     std::free(head);
     return is_list;
+}
+
+int32_t JobForPath(const wchar_t *path)
+{
+    sLongPath form;
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    if (FormLongPath(path, &form) == FILE_OK)
+        attributes = GetFileAttributesW(form.text);
+    ReleaseLongPath(&form);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return JOB_FOLDER_SCAN;
+    return FileHoldsChecksumList(path) ? JOB_CHECK : JOB_SINGLE_FILE;
 }
 
 int32_t AuditListFolder(const wchar_t *list_path, bool tagged, const Entry *entries, int32_t count,

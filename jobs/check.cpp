@@ -13,11 +13,6 @@
 
 namespace {
 
-bool IsSeparator(wchar_t u)
-{
-    return u == L'\\' || u == L'/';
-}
-
 // ReadFileWhole counts in 32 bits; a list this large cannot be read.
 constexpr uint64_t LIST_SIZE_LIMIT = 0x100000000ull;
 
@@ -105,64 +100,6 @@ int32_t VerifyEntries(const Entry *entries, int32_t n)
     return run.problems ? JOB_OUTCOME_BAD : JOB_OUTCOME_OK;
 }
 
-// Units of `path` up to and including its last separator; 0 without one.
-size_t FolderUnits(const wchar_t *path)
-{
-    size_t folder = 0;
-    for (size_t i = 0; path[i]; ++i)
-        if (IsSeparator(path[i]))
-            folder = i + 1;
-    return folder;
-}
-
-// Units of the start of `path` up to its n-th separator (1-based), that
-// separator left out; 0 when it has fewer.
-size_t UnitsBeforeSeparator(const wchar_t *path, int n)
-{
-    for (size_t i = 0; path[i]; ++i)
-        if (IsSeparator(path[i]) && --n == 0)
-            return i;
-    return 0;
-}
-
-// Units of the root of `path` that a rooted path (\x) continues: the drive
-// (C:, \\?\C:) or the share (\\server\share, \\?\UNC\server\share);
-// 0 for a path without either, whose rooted paths stay as they are.
-size_t RootUnits(const wchar_t *path)
-{
-    bool verbatim = std::wcsncmp(path, L"\\\\?\\", 4) == 0;
-    if (verbatim && std::wcsncmp(path + 4, L"UNC\\", 4) == 0)
-        return UnitsBeforeSeparator(path, 6);
-    if (verbatim)
-        return path[4] && path[5] == L':' ? 6 : 0;
-    if (path[0] && path[1] == L':')
-        return 2;
-    if (IsSeparator(path[0]) && IsSeparator(path[1]))
-        return UnitsBeforeSeparator(path, 4);
-    return 0;
-}
-
-// The path a tagged list means by `path`, for the list file at `list_path`:
-// a relative one is taken from the list's folder, a rooted one from the root
-// of the list's drive. Sets *anchored false for a drive-relative path, which
-// has no meaning apart from a current folder. Returns `path` itself when it
-// stays as it is, a new buffer otherwise, null without memory.
-wchar_t *AnchorListedPath(const wchar_t *list_path, wchar_t *path, bool *anchored)
-{
-    *anchored = true;
-    switch (ClassifyListPath(path)) {
-    case LIST_PATH_RELATIVE:
-        return FolderUnits(list_path) ? JoinUnits(list_path, FolderUnits(list_path), path) : path;
-    case LIST_PATH_ROOTED:
-        return RootUnits(list_path) ? JoinUnits(list_path, RootUnits(list_path), path) : path;
-    case LIST_PATH_DRIVE_RELATIVE:
-        *anchored = false;
-        return path;
-    default:
-        return path;
-    }
-}
-
 // Adds every file below the list's folder that no entry names to the entry
 // table without a digest (Save leaves it out), each shown as a "NEW" row,
 // and each folder that could not all be listed as an "ERROR" row. The
@@ -175,7 +112,7 @@ int32_t ShowUnnamedFiles(sListDir *unnamed)
     RowQueue rows;
     StartRowQueue(&rows, n, 0);
     int32_t unlisted = 0;
-    char kind = kind_from_hash_choice(LoadHashChoice());
+    char kind = KindOfHashChoice(LoadHashChoice())->letter;
     for (int32_t i = 0; i < n; ++i) {
         bool folder = IsUnlistedFolder(&unnamed->items[i]) != 0;
         Entry entry = {kind, static_cast<utf16 *>(std::calloc(1, sizeof(utf16))),
@@ -274,7 +211,7 @@ uint8_t *ReadListFile(const wchar_t *path, uint32_t *bytes)
 
 bool HoldsOnlyByteOrderMark(const uint8_t *file, uint32_t bytes)
 {
-    return bytes == 0 || (bytes == 2 && file[0] == 0xFF && file[1] == 0xFE);
+    return bytes == 0 || (bytes == 2 && StartsWithUtf16Mark(file, bytes));
 }
 
 void ShowListWithoutEntries()

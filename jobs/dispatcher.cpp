@@ -66,7 +66,7 @@ void ShowSingleFileProgress(void *job)
 // the size comes from the digest's own open.
 int32_t DigestEntryFile(Entry *entry)
 {
-    entry->kind = kind_from_hash_choice(LoadHashChoice());
+    entry->kind = KindOfHashChoice(LoadHashChoice())->letter;
     SingleFileRun run = {entry, {}, FILE_DIGEST_UNREADABLE};
     g_app.tally.files = 1;
     StartByteProgress(&run.progress, 0, 1);

@@ -26,6 +26,8 @@ struct JobThreads {
     DWORD single_thread_id;
 };
 
+// Written by StartJobWorker on the user-interface thread; read by the tests
+// that recognise a worker.
 extern JobThreads g_job_threads;
 
 // Marks a job running (MarkJobRunning), which greys the job commands, and
@@ -85,6 +87,11 @@ DWORD WINAPI UpdateJob(LPVOID unused);
 // Whether the file at `path` holds a checksum list (LooksLikeChecksumList of
 // its head); false when it cannot be read.
 bool FileHoldsChecksumList(const wchar_t *path);
+// The job a path given alone asks for (a file dropped on the window): a
+// folder is scanned (JOB_FOLDER_SCAN), a checksum list checked (JOB_CHECK),
+// anything else digested (JOB_SINGLE_FILE), also a path that cannot be read
+// at all, so that the user sees its error row.
+int32_t JobForPath(const wchar_t *path);
 
 // ---- The title's progress -------------------------------------------------------
 constexpr int32_t TITLE_PROGRESS_UNITS = 64;
@@ -111,6 +118,8 @@ size_t ComposeJobSummary(const JobTally *tally, wchar_t *out, size_t units);
 // box when the list could not be written, or was written without some
 // entries (*left_out, may be null). FILE_OK or a file error.
 int SaveChecksumListTo(const wchar_t *path, int32_t *left_out = nullptr);
+// The entries of the table a list would hold: those with a digest text.
+int32_t ListedEntryCount();
 // Writes the entry table as a checksum list file at `path`, replacing an
 // existing file only once the new one is complete: a tagged text list when
 // the name's extension is anything but .qcx (ListPathIsTagged), else a .qcx

@@ -46,6 +46,8 @@ struct Pipeline {
     RingSlot ring[RING_TASKS];
 };
 
+// Set by ForceDigestThreads (tests and benchmarks, while no job runs); read
+// by the worker as its pipeline starts.
 int32_t g_forced_digest_threads;
 
 RingSlot *SlotOf(Pipeline *pipeline, int32_t index)

@@ -51,11 +51,6 @@ int32_t CountLeftOutOfTaggedList()
     return left_out;
 }
 
-bool IsPathSeparator(wchar_t u)
-{
-    return u == L'\\' || u == L'/';
-}
-
 bool SameTextIgnoringAsciiCase(const wchar_t *a, const wchar_t *b)
 {
     for (; *a && *b; ++a, ++b) {
@@ -94,6 +89,15 @@ int WriteChecksumList(const wchar_t *path, int32_t *left_out)
     int result = text ? ReplaceFileWhole(path, text, bytes) : FILE_ERR_IO;
     std::free(text);
     return result;
+}
+
+int32_t ListedEntryCount()
+{
+    int32_t listed = 0;
+    for (int32_t i = 0; i < g_app.entry_count; ++i)
+        if (EntryIsListed(&g_app.entries[i]))
+            ++listed;
+    return listed;
 }
 
 int SaveChecksumListTo(const wchar_t *path, int32_t *left_out)

@@ -27,7 +27,7 @@ bool HandOutListedFile(void *job, int32_t index, DigestTask *task)
     ScanRun *run = static_cast<ScanRun *>(job);
     Entry *entry = &run->table[index];
     sDirItem *item = &run->listing->items[index];
-    entry->kind = kind_from_hash_choice(LoadHashChoice());
+    entry->kind = KindOfHashChoice(LoadHashChoice())->letter;
     entry->digest = static_cast<utf16 *>(
         std::calloc(size_t(kind_digest_length(utf16(entry->kind))) + 1, sizeof(utf16)));
     if (!entry->digest) {

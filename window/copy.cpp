@@ -20,17 +20,9 @@ struct CopyText {
 
 bool Append(CopyText *text, const wchar_t *units, size_t count)
 {
-    if (text->count + count + 1 > text->capacity) {
-        size_t capacity = text->capacity ? text->capacity : TEXT_INITIAL_UNITS;
-        while (text->count + count + 1 > capacity)
-            capacity *= 2;
-        wchar_t *grown =
-            static_cast<wchar_t *>(std::realloc(text->units, capacity * sizeof(wchar_t)));
-        if (!grown)
-            return false;
-        text->units = grown;
-        text->capacity = capacity;
-    }
+    if (!ReserveArray(&text->units, &text->capacity, int64_t(text->count + count + 1),
+                      TEXT_INITIAL_UNITS))
+        return false;
     std::memcpy(text->units + text->count, units, count * sizeof(wchar_t));
     text->count += count;
     text->units[text->count] = 0;

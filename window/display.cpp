@@ -51,39 +51,14 @@ void HoldListRedraw(HWND list)
 }
 
 // Doubling keeps a million rows linear in time. False when memory ran out.
-bool Reserve(void **items, int32_t *capacity, int64_t wanted, size_t item_bytes)
-{
-    if (wanted <= *capacity)
-        return true;
-    int64_t grown = *capacity ? 2 * int64_t(*capacity) : 256;
-    while (grown < wanted)
-        grown *= 2;
-    if (grown > INT32_MAX)
-        grown = INT32_MAX;
-    if (grown < wanted)
-        return false;
-    void *moved = std::realloc(*items, size_t(grown) * item_bytes);
-    if (!moved)
-        return false;
-    *items = moved;
-    *capacity = int32_t(grown);
-    return true;
-}
-
 bool ReserveRows(int64_t wanted)
 {
-    void *rows = g_rows.rows;
-    bool kept = Reserve(&rows, &g_rows.capacity, wanted, sizeof(DisplayRow));
-    g_rows.rows = static_cast<DisplayRow *>(rows);
-    return kept;
+    return ReserveArray(&g_rows.rows, &g_rows.capacity, wanted, 256);
 }
 
 bool ReserveOwned(int64_t wanted)
 {
-    void *owned = g_rows.owned;
-    bool kept = Reserve(&owned, &g_rows.owned_capacity, wanted, sizeof(wchar_t *));
-    g_rows.owned = static_cast<wchar_t **>(owned);
-    return kept;
+    return ReserveArray(&g_rows.owned, &g_rows.owned_capacity, wanted, 256);
 }
 
 void ReleaseRows()

@@ -19,6 +19,8 @@ struct RowStore {
     int32_t problem_count;  // rows whose status is neither "OK" nor "Created"
 };
 
+// Written by the display operations (display.cpp), read by the view, the
+// copy and the list's cell requests; all on the user-interface thread.
 extern RowStore g_rows;
 
 // The RowStatus a row's status text names; an unknown text is an "ERROR".

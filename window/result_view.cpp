@@ -27,6 +27,7 @@ struct ResultView {
     bool problems_only;
 };
 
+// This file's alone, written and read on the user-interface thread.
 ResultView g_view = {nullptr, 0, 0, -1, false, false};
 
 // Above this many new rows at once, ordering them all again is cheaper than
@@ -84,17 +85,7 @@ struct RowOrder {
 
 bool ReserveOrder(int64_t wanted)
 {
-    if (wanted <= g_view.capacity)
-        return true;
-    int64_t grown = g_view.capacity ? 2 * int64_t(g_view.capacity) : 256;
-    while (grown < wanted)
-        grown *= 2;
-    void *moved = std::realloc(g_view.order, size_t(grown) * sizeof(uint32_t));
-    if (!moved)
-        return false;
-    g_view.order = static_cast<uint32_t *>(moved);
-    g_view.capacity = int32_t(grown);
-    return true;
+    return ReserveArray(&g_view.order, &g_view.capacity, wanted, 256);
 }
 
 void ReleaseOrder()

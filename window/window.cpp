@@ -23,6 +23,8 @@ struct UiCall {
     UiCall *next;
 };
 
+// The calls reporting threads wait on: each thread adds and removes its own
+// under the lock, the user-interface thread looks them up under it.
 SRWLOCK g_waiting_lock = SRWLOCK_INIT;
 UiCall *g_waiting_calls;
 

@@ -71,6 +71,12 @@ struct AppWindows {
     bool taskbar_alert;  // the taskbar button is red until the window is activated
 };
 
+// The window layer's own record (window.cpp), written on the user-interface
+// thread only: by the window layer, and by the shell's start-up for the
+// texts, the accelerators and the exit code (the handlers go through their
+// setters). Other threads read `main_window` alone, through
+// MainWindowFromAnyThread, to reach the window (RunOnUiThread,
+// NotifyJobEnded).
 extern AppWindows g_win;
 
 HWND ResultListHandle();
@@ -173,6 +179,8 @@ struct TaskbarCalls {
     void (*flash)(HWND window);
 };
 
+// taskbar.cpp's; replaced only by tests, while no job runs, and called by
+// the display operations on the user-interface thread.
 extern TaskbarCalls g_taskbar;
 
 // The window was activated: a red button has been seen.

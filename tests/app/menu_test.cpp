@@ -154,19 +154,6 @@ void RemoveFolder(const std::wstring &folder, const std::vector<std::wstring> &f
     RemoveDirectoryW(folder.c_str());
 }
 
-std::wstring ChecksumListText(const std::wstring &text)
-{
-    std::wstring bytes;
-    bytes.push_back(0xFEFF);
-    return bytes + text;
-}
-
-std::string AsBytes(const std::wstring &units)
-{
-    return std::string(reinterpret_cast<const char *>(units.data()),
-                       units.size() * sizeof(wchar_t));
-}
-
 // Alt with the key of `character`, typed on the keyboard of the main window
 // (a posted WM_SYSCHAR alone does not do: accelerator translation asks the
 // thread's key state whether Alt is down). The helper dismisses the About
@@ -256,8 +243,8 @@ TEST(Menu, CancelledOrPathlessPickersRequestNothingAndConfirmedOnesRequestTheirJ
 {
     std::wstring folder = MakeScratchFolder();
     std::wstring data = PutFileIn(folder, L"check.txt", "123456789");
-    std::wstring list = PutFileIn(folder, L"list.qcx",
-                                  AsBytes(ChecksumListText(L"C\tE3069283\t" + data + L"\r\n")));
+    std::wstring list =
+        PutFileIn(folder, L"list.qcx", ListBytes(L"C\tE3069283\t" + data + L"\r\n"));
     ASSERT_EQ(gui::Start(L"talvor.exe"), 1);
     SetPreviousTarget(L"C:\\previous");
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstdlib>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -223,5 +224,37 @@ TEST(TaggedParse, PathAnchoringFollowsWindowsRules)
     for (const Case &c : cases) {
         Text path = T(c.path);
         EXPECT_EQ(ClassifyListPath(path.c_str()), c.kind) << Ascii(path);
+    }
+}
+
+TEST(TaggedParse, ListedPathsAreTakenFromTheListsFolderOrTheRootOfItsDrive)
+{
+    struct Case {
+        const char16_t *list, *path, *meant;
+        bool anchored;
+    };
+    const Case cases[] = {
+        {u"C:\\lists\\a.txt", u"x\\f.bin", u"C:\\lists\\x\\f.bin", true},
+        {u"C:/lists/a.txt", u"..\\f.bin", u"C:/lists/..\\f.bin", true},
+        {u"a.txt", u"f.bin", u"f.bin", true},
+        {u"C:\\lists\\a.txt", u"\\f.bin", u"C:\\f.bin", true},
+        {u"\\\\server\\share\\lists\\a.txt", u"\\f.bin", u"\\\\server\\share\\f.bin", true},
+        {u"\\\\?\\C:\\lists\\a.txt", u"/f.bin", u"\\\\?\\C:/f.bin", true},
+        {u"\\\\?\\UNC\\server\\share\\l\\a.txt", u"\\f.bin", u"\\\\?\\UNC\\server\\share\\f.bin",
+         true},
+        {u"lists\\a.txt", u"\\f.bin", u"\\f.bin", true},
+        {u"C:\\lists\\a.txt", u"D:\\f.bin", u"D:\\f.bin", true},
+        {u"C:\\lists\\a.txt", u"D:f.bin", u"D:f.bin", false},
+    };
+    for (const Case &c : cases) {
+        Text list = T(c.list);
+        Text path = T(c.path);
+        bool anchored = !c.anchored;
+        utf16 *meant = AnchorListedPath(list.c_str(), &path[0], &anchored);
+        ASSERT_NE(meant, nullptr);
+        EXPECT_EQ(Text(meant), T(c.meant)) << Ascii(list) << " + " << Ascii(path);
+        EXPECT_EQ(anchored, c.anchored) << Ascii(path);
+        if (meant != path.c_str())
+            std::free(meant);
     }
 }

@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "tests/e2e/app_path.h"
-#include "tests/e2e/driver.h"
+#include "tests/e2e/running_app.h"
 #include "tests/support/scratch.h"
 
 namespace {
 
-constexpr DWORD WAIT_MS = 60000;
+constexpr DWORD WAIT_MS = E2E_WAIT_MS;
 
 struct ConsoleRun {
     DWORD exit_code = STILL_ACTIVE;
@@ -201,28 +201,16 @@ TEST(Console, ReportFilesAreWrittenWholeWithOrWithoutExit)
     // The program alone, without -exit: the report is there once the job
     // has ended, while the window stays open.
     DeleteFileW(report.c_str());
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    std::wstring command = L"\"" + AppPath() + L"\" " + Quoted(L"-chk=", made.list) + L" " +
-                           Quoted(L"-report=", report);
-    PROCESS_INFORMATION info = {};
-    ASSERT_TRUE(CreateProcessW(AppPath().c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &info));
-    DriverTarget target;
-    ASSERT_EQ(DRIVER_OK, AttachDriver(info.dwProcessId, WAIT_MS, &target));
-    EXPECT_EQ(DRIVER_OK, WaitForJobEnd(&target, WAIT_MS));
+    RunningApp app;
+    ASSERT_EQ(DRIVER_OK,
+              StartApp(Quoted(L"-chk=", made.list) + L" " + Quoted(L"-report=", report), &app));
+    EXPECT_EQ(DRIVER_OK, WaitForJobEnd(&app.target, WAIT_MS));
     EXPECT_TRUE(WaitForFile(report));
     // The same report but for the time taken.
     std::string again = GetBytes(report);
     EXPECT_EQ(written.substr(0, written.find(" in ")), again.substr(0, again.find(" in ")));
     EXPECT_EQ(written.substr(written.find("\r\n")), again.substr(again.find("\r\n")));
-    EXPECT_EQ(DRIVER_OK, PostClose(&target));
-    DWORD exit_code = STILL_ACTIVE;
-    EXPECT_EQ(DRIVER_OK, WaitForProcessExit(info.dwProcessId, WAIT_MS, &exit_code));
-    EXPECT_EQ(0u, exit_code);
-    DetachDriver(&target);
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
+    EXPECT_EQ(0u, CloseApp(&app));
 
     // A report that cannot be written makes the run one that failed.
     ConsoleRun unwritable = RunRedirected(

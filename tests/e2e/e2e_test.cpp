@@ -14,37 +14,20 @@
 #include <utility>
 #include <vector>
 
-#include "tests/e2e/driver.h"
 #include "tests/e2e/driver_dialogs.h"
 #include "tests/e2e/app_path.h"
+#include "tests/e2e/running_app.h"
 #include "tests/support/faults.h"
 #include "tests/support/scratch.h"
 
 namespace {
 
-constexpr DWORD WAIT_MS = 60000;
+constexpr DWORD WAIT_MS = E2E_WAIT_MS;
 
 std::wstring WriteChecksumListFile(const NamedFolder &folder, const std::wstring &name,
                                    const std::wstring &text)
 {
     return PutFileIn(folder.path, name, ListBytes(text));
-}
-
-bool Launch(const std::wstring &exe, const std::wstring &arguments, const wchar_t *folder,
-            HANDLE output, PROCESS_INFORMATION *info)
-{
-    std::wstring command = L"\"" + exe + L"\" " + arguments;
-    STARTUPINFOW startup;
-    ZeroMemory(&startup, sizeof(startup));
-    startup.cb = sizeof(startup);
-    if (output) {
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = output;
-        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    }
-    return CreateProcessW(exe.c_str(), &command[0], nullptr, nullptr, output != nullptr, 0, nullptr,
-                          folder, &startup, info) != 0;
 }
 
 // What the window showed once the job requested on the command line ended,
@@ -66,47 +49,35 @@ struct AppRun {
 constexpr size_t COLUMNS = 3;
 constexpr size_t PARTS = 4;
 
-void CaptureWindow(DriverTarget *target, AppRun *run)
+void CaptureWindow(RunningApp *app, AppRun *run)
 {
-    ResultTable table;
-    ASSERT_EQ(DRIVER_OK, ReadResultTable(target, &table));
-    for (int row = 0; row < table.row_count; ++row) {
-        std::vector<std::wstring> cells;
-        for (int column = 0; column < table.column_count; ++column)
-            cells.push_back(ResultCell(&table, row, column));
+    for (std::vector<std::wstring> cells : ReadRows(app)) {
         EXPECT_EQ(COLUMNS, cells.size());
         cells.resize(COLUMNS);
         run->rows.push_back(cells);
     }
-    ReleaseResultTable(&table);
     StatusBarState state;
-    ASSERT_EQ(DRIVER_OK, ReadStatusBar(target, &state));
+    ASSERT_EQ(DRIVER_OK, ReadStatusBar(&app->target, &state));
     for (int part = 0; part < state.part_count; ++part) {
         run->parts.push_back(state.parts[part].text);
         run->popout.push_back(state.parts[part].popout);
     }
     ReleaseStatusBar(&state);
     wchar_t title[512] = L"";
-    GetWindowTextW(target->main_window, title, 512);
+    GetWindowTextW(app->target.main_window, title, 512);
     run->title = title;
     EXPECT_EQ(PARTS, run->parts.size());
     run->parts.resize(PARTS);
     run->popout.resize(PARTS);
 }
 
-void CloseAndReap(DriverTarget *target, PROCESS_INFORMATION *info, AppRun *run)
+// Closes the program and notes how it ended.
+void CloseAndReap(RunningApp *app, AppRun *run)
 {
-    EXPECT_EQ(DRIVER_OK, PostClose(target));
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(info->hProcess, WAIT_MS));
-    GetExitCodeProcess(info->hProcess, &run->exit_code);
-    if (run->exit_code == STILL_ACTIVE)
-        TerminateProcess(info->hProcess, 1);
-    CloseHandle(info->hThread);
-    CloseHandle(info->hProcess);
+    run->exit_code = CloseApp(app);
+    EXPECT_NE(STILL_ACTIVE, run->exit_code) << "the program did not close";
 }
 
-// Starts the program, waits until its job ended, records the window and
-// closes it.
 // A click on a column's header once the job has ended: the arrow and the
 // statuses as shown then.
 void ClickAndCapture(DriverTarget *target, int column, AppRun *run)
@@ -137,33 +108,24 @@ int PassErrorBox(DriverTarget *target, std::wstring *text)
     return clicked == DRIVER_OK ? WaitForJobsEnded(target, 1, WAIT_MS) : clicked;
 }
 
-// With `error_box`, the job is to show an "ERROR" box before it ends: its
-// text goes there.
+// Starts the program, waits until its job ended, records the window and
+// closes it. With `error_box`, the job is to show an "ERROR" box before it
+// ends: its text goes there.
 AppRun RunApp(const std::wstring &arguments, const wchar_t *folder = nullptr, int click_column = -1,
               std::wstring *error_box = nullptr)
 {
     AppRun run;
-    PROCESS_INFORMATION info;
-    if (!Launch(AppPath(), arguments, folder, nullptr, &info)) {
-        ADD_FAILURE() << "cannot start " << AppPath().c_str();
+    RunningApp app;
+    run.wait_result = StartApp(arguments, &app, folder);
+    if (run.wait_result != DRIVER_OK)
         return run;
-    }
-    DriverTarget target;
-    run.wait_result = AttachDriver(info.dwProcessId, WAIT_MS, &target);
-    if (run.wait_result == DRIVER_OK) {
-        run.wait_result =
-            error_box ? PassErrorBox(&target, error_box) : WaitForJobEnd(&target, WAIT_MS);
-        if (run.wait_result == DRIVER_OK)
-            CaptureWindow(&target, &run);
-        if (run.wait_result == DRIVER_OK && click_column >= 0)
-            ClickAndCapture(&target, click_column, &run);
-        CloseAndReap(&target, &info, &run);
-        DetachDriver(&target);
-    } else {
-        TerminateProcess(info.hProcess, 1);
-        CloseHandle(info.hThread);
-        CloseHandle(info.hProcess);
-    }
+    run.wait_result =
+        error_box ? PassErrorBox(&app.target, error_box) : WaitForJobEnd(&app.target, WAIT_MS);
+    if (run.wait_result == DRIVER_OK)
+        CaptureWindow(&app, &run);
+    if (run.wait_result == DRIVER_OK && click_column >= 0)
+        ClickAndCapture(&app.target, click_column, &run);
+    CloseAndReap(&app, &run);
     return run;
 }
 
@@ -188,19 +150,12 @@ void ExpectSingleRow(const AppRun &run, const std::wstring &path, const std::wst
 // STILL_ACTIVE when it did not end by itself in time (it is ended then).
 DWORD RunUnattended(const std::wstring &arguments, const wchar_t *folder = nullptr)
 {
-    PROCESS_INFORMATION info;
-    if (!Launch(AppPath(), L"-exit " + arguments, folder, nullptr, &info)) {
+    RunningApp app;
+    if (!LaunchApp(L"-exit " + arguments, &app, folder)) {
         ADD_FAILURE() << "cannot start " << AppPath().c_str();
         return STILL_ACTIVE;
     }
-    DWORD exit_code = STILL_ACTIVE;
-    if (WaitForSingleObject(info.hProcess, WAIT_MS) == WAIT_OBJECT_0)
-        GetExitCodeProcess(info.hProcess, &exit_code);
-    else
-        TerminateProcess(info.hProcess, 1);
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
-    return exit_code;
+    return AwaitExit(&app);
 }
 
 std::wstring Quoted(const std::wstring &option, const std::wstring &path)
@@ -224,13 +179,8 @@ std::wstring Wide(const char *text)
 
 TEST(EndToEnd, NoArgumentsComesUpIdleWithItsLayoutAndExitsWithZero)
 {
-    PROCESS_INFORMATION info;
-    ASSERT_TRUE(Launch(AppPath(), L"", nullptr, nullptr, &info));
-    DriverTarget target;
-    int attached = AttachDriver(info.dwProcessId, WAIT_MS, &target);
-    if (attached != DRIVER_OK)
-        TerminateProcess(info.hProcess, 1);
-    ASSERT_EQ(DRIVER_OK, attached);
+    RunningApp app;
+    ASSERT_EQ(DRIVER_OK, StartApp(L"", &app));
     AppRun run;
     WindowLayout layout;
     StatusBarState state = {};
@@ -238,17 +188,16 @@ TEST(EndToEnd, NoArgumentsComesUpIdleWithItsLayoutAndExitsWithZero)
     wchar_t **titles = nullptr;
     int title_count = 0;
     wchar_t caption[64] = L"";
-    int ready = WaitForReady(&target, nullptr, 0, WAIT_MS);
+    int ready = WaitForReady(&app.target, nullptr, 0, WAIT_MS);
     if (ready == DRIVER_OK) {
-        GetWindowTextW(target.main_window, caption, 64);
-        EXPECT_EQ(DRIVER_OK, ReadColumnTitles(&target, &titles, &title_count));
-        CaptureWindow(&target, &run);
-        EXPECT_EQ(DRIVER_OK, ReadWindowLayout(&target, &layout));
-        EXPECT_EQ(DRIVER_OK, ReadStatusBar(&target, &state));
-        EXPECT_EQ(DRIVER_OK, ReadProgress(&target, &progress));
+        GetWindowTextW(app.target.main_window, caption, 64);
+        EXPECT_EQ(DRIVER_OK, ReadColumnTitles(&app.target, &titles, &title_count));
+        CaptureWindow(&app, &run);
+        EXPECT_EQ(DRIVER_OK, ReadWindowLayout(&app.target, &layout));
+        EXPECT_EQ(DRIVER_OK, ReadStatusBar(&app.target, &state));
+        EXPECT_EQ(DRIVER_OK, ReadProgress(&app.target, &progress));
     }
-    CloseAndReap(&target, &info, &run);
-    DetachDriver(&target);
+    CloseAndReap(&app, &run);
     ASSERT_EQ(DRIVER_OK, ready);
     ASSERT_EQ(4, state.part_count);
     EXPECT_STREQ(L"TALVOR CRC Check", caption);
@@ -344,8 +293,8 @@ TEST(EndToEnd, DriverProgramPrintsRowsAndStatusAsUtf8)
 {
     NamedFolder folder = MakeNamedFolder(TempParent(), L"talvor_e2e_driver_");
     std::wstring path = PutFileIn(folder.path, L"pr\u00fcf \u2713.txt", "abc");
-    PROCESS_INFORMATION app;
-    ASSERT_TRUE(Launch(AppPath(), L"-crc \"-file=" + path + L"\"", nullptr, nullptr, &app));
+    RunningApp app;
+    ASSERT_TRUE(LaunchApp(L"-crc \"-file=" + path + L"\"", &app));
 
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
     HANDLE read_end = nullptr, write_end = nullptr;
@@ -353,8 +302,9 @@ TEST(EndToEnd, DriverProgramPrintsRowsAndStatusAsUtf8)
     SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
     PROCESS_INFORMATION driver;
     std::wstring arguments =
-        L"--pid " + std::to_wstring(app.dwProcessId) + L" wait-job rows status close";
-    ASSERT_TRUE(Launch(ExeFolder() + L"talvor_driver.exe", arguments, nullptr, write_end, &driver));
+        L"--pid " + std::to_wstring(app.info.dwProcessId) + L" wait-job rows status close";
+    ASSERT_TRUE(
+        LaunchProgram(ExeFolder() + L"talvor_driver.exe", arguments, nullptr, write_end, &driver));
     CloseHandle(write_end);
     std::string output;
     char chunk[4096];
@@ -367,13 +317,7 @@ TEST(EndToEnd, DriverProgramPrintsRowsAndStatusAsUtf8)
     GetExitCodeProcess(driver.hProcess, &driver_exit);
     CloseHandle(driver.hThread);
     CloseHandle(driver.hProcess);
-    DWORD app_exit = 1;
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(app.hProcess, driver_exit == 0 ? WAIT_MS : 0));
-    GetExitCodeProcess(app.hProcess, &app_exit);
-    if (app_exit == STILL_ACTIVE)
-        TerminateProcess(app.hProcess, 1);
-    CloseHandle(app.hThread);
-    CloseHandle(app.hProcess);
+    DWORD app_exit = AwaitExit(&app, driver_exit == 0 ? WAIT_MS : 0);
     RemoveTree(folder.path);
 
     EXPECT_EQ(0u, driver_exit);
@@ -390,15 +334,26 @@ TEST(EndToEnd, DriverProgramPrintsRowsAndStatusAsUtf8)
               rest.substr(strlen("SSE4.2 HW\tpopout\n")));
 }
 
-TEST(EndToEnd, FolderScanAndCheckOfItsListRoundTrip)
-{
-    NamedFolder folder = MakeNamedFolder(TempParent(), L"talvor_e2e_scan_");
-    std::wstring abc = PutFileIn(folder.path, L"abc.txt", "abc");
-    std::wstring check = PutFileIn(folder.path, L"check.txt", "123456789");
-    MakeSubFolder(folder.path, L"sub");
-    std::wstring empty = MakeSubFolder(folder.path, L"empty");
-    std::wstring hello = PutFileIn(folder.path, L"sub\\hello.txt", "hello");
+// abc.txt and check.txt, sub\hello.txt and an empty folder.
+class SmallTree : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder = MakeNamedFolder(TempParent(), L"talvor_e2e_scan_");
+        abc = PutFileIn(folder.path, L"abc.txt", "abc");
+        check = PutFileIn(folder.path, L"check.txt", "123456789");
+        MakeSubFolder(folder.path, L"sub");
+        empty = MakeSubFolder(folder.path, L"empty");
+        hello = PutFileIn(folder.path, L"sub\\hello.txt", "hello");
+    }
+    void TearDown() override { RemoveTree(folder.path); }
 
+    NamedFolder folder;
+    std::wstring abc, check, empty, hello;
+};
+
+TEST_F(SmallTree, AScanListsTheFoldersOwnFilesFirstEachOneCreated)
+{
     AppRun scan = RunApp(L"-crc \"-dir=" + folder.path + L"\"");
     ASSERT_EQ(DRIVER_OK, scan.wait_result);
     ASSERT_EQ(3u, scan.rows.size());
@@ -417,7 +372,10 @@ TEST(EndToEnd, FolderScanAndCheckOfItsListRoundTrip)
     EXPECT_EQ(L"OK", scan.parts[2]);
     EXPECT_EQ(L"Ready", scan.parts[3]);
     EXPECT_EQ(0u, scan.exit_code);
+}
 
+TEST_F(SmallTree, ARelativeFolderKeepsItsTypedPathsAndAnEmptyOneFindsNoFiles)
+{
     AppRun relative = RunApp(L"-crc -dir=sub", folder.path.c_str());
     ASSERT_EQ(DRIVER_OK, relative.wait_result);
     ASSERT_EQ(1u, relative.rows.size());
@@ -428,7 +386,10 @@ TEST(EndToEnd, FolderScanAndCheckOfItsListRoundTrip)
     EXPECT_TRUE(nothing.rows.empty());
     EXPECT_EQ(L"Files not found", nothing.parts[2]);
     EXPECT_EQ(L"Ready", nothing.parts[3]);
+}
 
+TEST_F(SmallTree, AListOfItsFilesChecksOkAndTheLastPathOptionDecidesTheJob)
+{
     std::wstring good =
         WriteChecksumListFile(folder, L"good.qcx",
                               L"C\tE3069283\t" + check + L"\r\nS\t" + Wide(SHA3_256_ABC) + L"\t" +
@@ -453,7 +414,10 @@ TEST(EndToEnd, FolderScanAndCheckOfItsListRoundTrip)
     ASSERT_EQ(3u, last_wins.rows.size());
     EXPECT_EQ(L"OK", last_wins.rows[0][2]);
     EXPECT_EQ(L"Files: 3", last_wins.parts[1]);
+}
 
+TEST_F(SmallTree, AMismatchOrAListThatIsNotThereEndsBad)
+{
     std::wstring bad = WriteChecksumListFile(
         folder, L"bad.qcx", L"C\tE3069283\t" + check + L"\r\nC\t9a71bb4c\t" + hello + L"\r\n");
     AppRun mismatched = RunApp(L"\"-chk=" + bad + L"\"");
@@ -471,7 +435,6 @@ TEST(EndToEnd, FolderScanAndCheckOfItsListRoundTrip)
     EXPECT_EQ(L"ERROR", missing.rows[0][2]);
     EXPECT_EQ(L"BAD", missing.parts[2]);
     EXPECT_EQ(L"Ready", missing.parts[3]);
-    RemoveTree(folder.path);
 }
 
 std::wstring WithSlashes(std::wstring path)
@@ -623,13 +586,12 @@ TEST(EndToEnd, EachStatusComesFromItsCauseAndTheTitleSumsThemUp)
     RemoveTree(folder.path);
 }
 
-TEST(EndToEnd, UnattendedRunsTellTheResultByTheirExitCode)
+TEST(EndToEnd, UnattendedRunsExitWithZeroWhenOkAndOneWhenBad)
 {
     NamedFolder folder = MakeNamedFolder(TempParent(), L"talvor_e2e_exit_");
     std::wstring tree = MakeSubFolder(folder.path, L"tree");
     PutFileIn(tree, L"a.txt", "abc");
     std::wstring b = PutFileIn(tree, L"b.txt", "123456789");
-    std::wstring empty = MakeSubFolder(folder.path, L"empty");
     std::wstring list = folder.path + L"\\list";
 
     // A scan that ends "OK" saves its list (.qcx added) and exits with 0;
@@ -649,23 +611,33 @@ TEST(EndToEnd, UnattendedRunsTellTheResultByTheirExitCode)
     EXPECT_EQ(L"BAD", bad.parts[2]);
     EXPECT_EQ(0u, bad.exit_code);
 
-    // Jobs that could not run: 2. A failed save too, and it must not wait
-    // for anybody to dismiss its error box; nor does a job that could not
-    // run replace a list that is there.
-    EXPECT_EQ(2u, RunUnattended(Quoted(L"-chk=", folder.path + L"\\missing.qcx")));
-    EXPECT_EQ(2u,
-              RunUnattended(Quoted(L"-dir=", empty) + L" " + Quoted(L"-save=", list + L".qcx")));
-    EXPECT_NE(std::string::npos, GetBytes(list + L".qcx").find(Utf16Bytes(L"a.txt")));
-    EXPECT_EQ(2u, RunUnattended(Quoted(L"-file=", folder.path + L"\\missing.bin")));
-    EXPECT_EQ(2u, RunUnattended(L""));
-    EXPECT_EQ(2u, RunUnattended(Quoted(L"-dir=", tree) + L" " +
-                                Quoted(L"-save=", folder.path + L"\\no\\such\\folder\\list.qcx")));
-
     // A list that reads with errors: the lines it could read are checked,
     // the rest are listing errors, 1.
     std::wstring broken = PutFileIn(folder.path, L"broken.txt",
                                     "CRC32C (tree/a.txt) = 364b3fb7\nMD5 (tree/a.txt) = 0\n");
     EXPECT_EQ(1u, RunUnattended(Quoted(L"-chk=", broken)));
+    RemoveTree(folder.path);
+}
+
+// Jobs that could not run: 2. A failed save too, and it must not wait for
+// anybody to dismiss its error box; nor does a job that could not run
+// replace a list that is there.
+TEST(EndToEnd, UnattendedRunsThatCouldNotRunExitWithTwoAndReplaceNoList)
+{
+    NamedFolder folder = MakeNamedFolder(TempParent(), L"talvor_e2e_exit2_");
+    std::wstring tree = MakeSubFolder(folder.path, L"tree");
+    std::wstring a = PutFileIn(tree, L"a.txt", "abc");
+    std::wstring empty = MakeSubFolder(folder.path, L"empty");
+    std::wstring list = WriteChecksumListFile(folder, L"list.qcx", L"C\t364B3FB7\t" + a + L"\r\n");
+    const std::string kept = GetBytes(list);
+
+    EXPECT_EQ(2u, RunUnattended(Quoted(L"-chk=", folder.path + L"\\missing.qcx")));
+    EXPECT_EQ(2u, RunUnattended(Quoted(L"-dir=", empty) + L" " + Quoted(L"-save=", list)));
+    EXPECT_EQ(kept, GetBytes(list));
+    EXPECT_EQ(2u, RunUnattended(Quoted(L"-file=", folder.path + L"\\missing.bin")));
+    EXPECT_EQ(2u, RunUnattended(L""));
+    EXPECT_EQ(2u, RunUnattended(Quoted(L"-dir=", tree) + L" " +
+                                Quoted(L"-save=", folder.path + L"\\no\\such\\folder\\list.qcx")));
     RemoveTree(folder.path);
 }
 
@@ -731,16 +703,14 @@ bool WaitForRows(DriverTarget *target, ResultTable *table)
 // while the job runs, closes it and returns its exit code.
 DWORD CloseDuringJob(const std::wstring &arguments, const std::wstring &folder)
 {
-    PROCESS_INFORMATION info;
-    if (!Launch(AppPath(), arguments, nullptr, nullptr, &info)) {
+    RunningApp app;
+    if (StartApp(arguments, &app) != DRIVER_OK) {
         ADD_FAILURE() << "cannot start the program";
         return STILL_ACTIVE;
     }
-    DriverTarget target;
     AppRun run;
-    EXPECT_EQ(DRIVER_OK, AttachDriver(info.dwProcessId, WAIT_MS, &target));
     ResultTable table;
-    if (WaitForRows(&target, &table)) {
+    if (WaitForRows(&app.target, &table)) {
         EXPECT_EQ(3, table.column_count);
         std::wstring path = ResultCell(&table, table.row_count - 1, 0);
         std::wstring status = ResultCell(&table, table.row_count - 1, 2);
@@ -748,7 +718,7 @@ DWORD CloseDuringJob(const std::wstring &arguments, const std::wstring &folder)
         EXPECT_TRUE(status == L"Created" || status == L"MISMATCH") << status.c_str();
         ReleaseResultTable(&table);
         StatusBarState state;
-        if (ReadStatusBar(&target, &state) == DRIVER_OK) {
+        if (ReadStatusBar(&app.target, &state) == DRIVER_OK) {
             EXPECT_EQ(0, wcsncmp(state.parts[3].text, L"Work", 4))
                 << "the job ended before the close";
             ReleaseStatusBar(&state);
@@ -756,8 +726,7 @@ DWORD CloseDuringJob(const std::wstring &arguments, const std::wstring &folder)
     } else {
         ADD_FAILURE() << "no rows appeared";
     }
-    CloseAndReap(&target, &info, &run);
-    DetachDriver(&target);
+    CloseAndReap(&app, &run);
     return run.exit_code;
 }
 

@@ -12,12 +12,12 @@
 #include <vector>
 
 #include "tests/e2e/driver_dialogs.h"
-#include "tests/e2e/app_path.h"
+#include "tests/e2e/running_app.h"
 #include "tests/support/scratch.h"
 
 namespace {
 
-constexpr DWORD WAIT_MS = 60000;
+constexpr DWORD WAIT_MS = E2E_WAIT_MS;
 constexpr DWORD NO_DIALOG_MS = 1000;
 // SHA3-256 of this many bytes outlasts the menu work done meanwhile.
 constexpr LONGLONG LARGE_FILE_BYTES = 2LL << 30;
@@ -36,82 +36,6 @@ void WriteLargeSparseFile(const std::wstring &folder, const std::wstring &name, 
     SetFilePointerEx(file, size, nullptr, FILE_BEGIN);
     SetEndOfFile(file);
     CloseHandle(file);
-}
-
-// The program, started idle or with arguments, and attached to.
-void EndApp(struct RunningApp *app);
-
-struct RunningApp {
-    PROCESS_INFORMATION info = {};
-    DriverTarget target = {};
-    bool attached = false;
-    LONG jobs_waited_for = 0;
-    // A test stopped by a failed assertion must not leave the program
-    // running: it would keep the test's output open and CTest would wait.
-    ~RunningApp() { EndApp(this); }
-};
-
-void StartApp(const std::wstring &arguments, RunningApp *app, const wchar_t *folder = nullptr)
-{
-    std::wstring exe = AppPath();
-    std::wstring command = L"\"" + exe + L"\" " + arguments;
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    ASSERT_TRUE(CreateProcessW(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                               folder, &startup, &app->info));
-    ASSERT_EQ(DRIVER_OK, AttachDriver(app->info.dwProcessId, WAIT_MS, &app->target));
-    app->attached = true;
-}
-
-// Waits for the process to end by itself; a program still running is ended
-// so that no test leaves one behind.
-DWORD AwaitExit(RunningApp *app)
-{
-    DWORD exit_code = STILL_ACTIVE;
-    if (WaitForSingleObject(app->info.hProcess, WAIT_MS) == WAIT_OBJECT_0)
-        GetExitCodeProcess(app->info.hProcess, &exit_code);
-    EndApp(app);
-    return exit_code;
-}
-
-void EndApp(RunningApp *app)
-{
-    if (!app->info.hProcess)
-        return;
-    if (WaitForSingleObject(app->info.hProcess, 0) != WAIT_OBJECT_0)
-        TerminateProcess(app->info.hProcess, 1);
-    if (app->attached)
-        DetachDriver(&app->target);
-    app->attached = false;
-    CloseHandle(app->info.hThread);
-    CloseHandle(app->info.hProcess);
-    app->info = {};
-}
-
-std::vector<std::vector<std::wstring>> ReadRows(RunningApp *app)
-{
-    std::vector<std::vector<std::wstring>> rows;
-    ResultTable table;
-    if (ReadResultTable(&app->target, &table) != DRIVER_OK)
-        return rows;
-    for (int row = 0; row < table.row_count; ++row) {
-        std::vector<std::wstring> cells;
-        for (int column = 0; column < table.column_count; ++column)
-            cells.push_back(ResultCell(&table, row, column));
-        rows.push_back(cells);
-    }
-    ReleaseResultTable(&table);
-    return rows;
-}
-
-std::wstring StatusPartText(RunningApp *app, int part)
-{
-    StatusBarState state;
-    if (ReadStatusBar(&app->target, &state) != DRIVER_OK)
-        return L"?";
-    std::wstring text = part < state.part_count ? state.parts[part].text : L"?";
-    ReleaseStatusBar(&state);
-    return text;
 }
 
 int RowCount(RunningApp *app)
@@ -193,7 +117,7 @@ TEST(MenuEndToEnd, ScanSaveAndCheckThroughTheMenuAndItsDialogs)
     std::wstring digits = PutFileIn(folder.path, L"digits.txt", "123456789");
     std::wstring list = folder.path + L"\\list.qcx";
     RunningApp app;
-    StartApp(L"", &app);
+    ASSERT_EQ(DRIVER_OK, StartApp(L"", &app));
     ASSERT_EQ(DRIVER_OK, WaitForReady(&app.target, nullptr, 0, WAIT_MS));
 
     // Cancelling any picker, and the save dialog, leaves the window idle.
@@ -259,7 +183,7 @@ TEST(MenuEndToEnd, ARelativeListChecksAgainstTheStartFolderAfterEveryDialog)
     std::wstring lists = MakeSubFolder(folder.path, L"lists");
     std::wstring list = lists + L"\\relative.qcx";
     RunningApp app;
-    StartApp(L"-crc -dir=sub", &app, folder.path.c_str());
+    ASSERT_EQ(DRIVER_OK, StartApp(L"-crc -dir=sub", &app, folder.path.c_str()));
     ASSERT_EQ(L"OK", NextJobPhase(&app));
     std::vector<std::vector<std::wstring>> scanned = ReadRows(&app);
     ASSERT_EQ(2u, scanned.size());
@@ -299,7 +223,8 @@ TEST(MenuEndToEnd, SaveSwitchWritesWhatFileSaveWritesInBothFormats)
         std::wstring by_switch = out + L"\\switch" + extension;
         std::wstring by_menu = out + L"\\menu" + extension;
         RunningApp app;
-        StartApp(L"-crc \"-dir=" + tree + L"\" \"-save=" + by_switch + L"\"", &app);
+        ASSERT_EQ(DRIVER_OK,
+                  StartApp(L"-crc \"-dir=" + tree + L"\" \"-save=" + by_switch + L"\"", &app));
         // Counted once -save= has written its list.
         ASSERT_EQ(L"OK", NextJobPhase(&app));
         UseFileDialogFromMenu(&app, DRIVER_CMD_SAVE, L"Save As", by_menu);
@@ -336,7 +261,7 @@ TEST(MenuEndToEnd, DuringAScanOptionsAndAboutStayUsableAndTheCloseBoxEndsTheProg
         PutFileIn(folder.path, L"sub\\deeper\\d" + std::to_wstring(i) + L".txt",
                   "d" + std::to_string(i));
     RunningApp app;
-    StartApp(L"\"-dir=" + folder.path + L"\"", &app);
+    ASSERT_EQ(DRIVER_OK, StartApp(L"\"-dir=" + folder.path + L"\"", &app));
     ASSERT_EQ(DRIVER_OK, WaitForRowCount(&app, group_size));
 
     for (wchar_t key : {L'?', L'/'}) {

@@ -16,7 +16,8 @@ namespace {
 
 class Scratch : public ScratchFolderTest {};
 
-std::wstring LongForm(const std::wstring &path)
+// What BuildLongPath makes of `path`; "<failed>" when it refuses.
+std::wstring BuiltLongPath(const std::wstring &path)
 {
     wchar_t out[1024];
     if (BuildLongPath(path.c_str(), out, 1024) != 0)
@@ -30,25 +31,26 @@ TEST(LongPathForm, NormalisesDrivePathsBeforePrefixingThemAndFitsTheBuffer)
     for (const wchar_t *typed :
          {L"C:\\data\\a.bin", L"C:/data/a.bin", L"C:\\data\\.\\a.bin", L"C:\\x\\..\\data\\a.bin",
           L"C:\\data\\sub\\..\\a.bin", L"C:\\data/./a.bin"})
-        EXPECT_EQ(LongForm(typed), want) << typed;
-    EXPECT_EQ(LongForm(L"C:\\data\\."), L"\\\\?\\C:\\data");
-    EXPECT_EQ(LongForm(L"C:\\data\\sub\\.."), L"\\\\?\\C:\\data");
+        EXPECT_EQ(BuiltLongPath(typed), want) << typed;
+    EXPECT_EQ(BuiltLongPath(L"C:\\data\\."), L"\\\\?\\C:\\data");
+    EXPECT_EQ(BuiltLongPath(L"C:\\data\\sub\\.."), L"\\\\?\\C:\\data");
     // Shares take their long form too; a long-path form is literal.
-    EXPECT_EQ(LongForm(L"\\\\server\\share\\x\\..\\a.bin"), L"\\\\?\\UNC\\server\\share\\a.bin");
-    EXPECT_EQ(LongForm(L"//server/share/.."), L"\\\\?\\UNC\\server\\share");
-    EXPECT_EQ(LongForm(L"\\\\?\\C:\\x\\..\\a.bin"), L"\\\\?\\C:\\x\\..\\a.bin");
-    EXPECT_EQ(LongForm(L""), L"<failed>");
-    EXPECT_EQ(LongForm(L"C:\\data\\"), L"\\\\?\\C:\\data\\");
-    EXPECT_EQ(LongForm(L"C:\\..\\data"), L"\\\\?\\C:\\data");
+    EXPECT_EQ(BuiltLongPath(L"\\\\server\\share\\x\\..\\a.bin"),
+              L"\\\\?\\UNC\\server\\share\\a.bin");
+    EXPECT_EQ(BuiltLongPath(L"//server/share/.."), L"\\\\?\\UNC\\server\\share");
+    EXPECT_EQ(BuiltLongPath(L"\\\\?\\C:\\x\\..\\a.bin"), L"\\\\?\\C:\\x\\..\\a.bin");
+    EXPECT_EQ(BuiltLongPath(L""), L"<failed>");
+    EXPECT_EQ(BuiltLongPath(L"C:\\data\\"), L"\\\\?\\C:\\data\\");
+    EXPECT_EQ(BuiltLongPath(L"C:\\..\\data"), L"\\\\?\\C:\\data");
 
     // Only slashes, `.` and `..` are resolved: a name keeps the dots and
     // blanks it ends in (GetFullPathNameW would strip them and name the
     // namesake), also `...` and a name of blanks.
     for (const wchar_t *exact :
          {L"C:\\x.\\f.txt", L"C:\\data\\a.", L"C:\\data\\b ", L"C:\\x. .\\...", L"C:\\ \\f"})
-        EXPECT_EQ(LongForm(exact), L"\\\\?\\" + std::wstring(exact)) << exact;
-    EXPECT_EQ(LongForm(L"C:/x./y/../f. "), L"\\\\?\\C:\\x.\\f. ");
-    EXPECT_EQ(LongForm(L"\\\\server\\share.\\a."), L"\\\\?\\UNC\\server\\share.\\a.");
+        EXPECT_EQ(BuiltLongPath(exact), L"\\\\?\\" + std::wstring(exact)) << exact;
+    EXPECT_EQ(BuiltLongPath(L"C:/x./y/../f. "), L"\\\\?\\C:\\x.\\f. ");
+    EXPECT_EQ(BuiltLongPath(L"\\\\server\\share.\\a."), L"\\\\?\\UNC\\server\\share.\\a.");
 
     // 4 prefix units + the full path + NUL must fit; one unit more does not.
     wchar_t out[12];
@@ -63,10 +65,10 @@ TEST_F(Scratch, RelativeRootedAndDriveRelativePathsResolveAgainstTheCurrentFolde
     GetCurrentDirectoryW(MAX_PATH, saved);
     ASSERT_TRUE(SetCurrentDirectoryW(dir.c_str()));
     std::wstring drive = dir.substr(0, 2);
-    std::wstring relative = LongForm(L"sub\\..\\a.bin");
-    std::wstring drive_relative = LongForm(drive + L"a.bin");
-    std::wstring rooted = LongForm(L"\\data\\a.bin");
-    std::wstring dotted = LongForm(L"x.\\.\\f. ");
+    std::wstring relative = BuiltLongPath(L"sub\\..\\a.bin");
+    std::wstring drive_relative = BuiltLongPath(drive + L"a.bin");
+    std::wstring rooted = BuiltLongPath(L"\\data\\a.bin");
+    std::wstring dotted = BuiltLongPath(L"x.\\.\\f. ");
     SetCurrentDirectoryW(saved);
     EXPECT_EQ(relative, L"\\\\?\\" + dir + L"\\a.bin");
     EXPECT_EQ(dotted, L"\\\\?\\" + dir + L"\\x.\\f. ");

@@ -10,6 +10,7 @@
 
 #include "hash/engine_paths.h"
 #include "hash/hash.h"
+#include "tests/support/expected_digest.h"
 
 inline std::string hex_upper(const uint8_t *bytes, size_t n)
 {

@@ -13,6 +13,7 @@
 #include "fileio/fileio.h"
 #include "jobs/jobs.h"
 #include "window/window.h"
+#include "tests/support/expected_digest.h"
 #include "tests/support/gui_harness.h"
 #include "tests/support/scratch.h"
 #include "tests/support/job_harness.h"
@@ -230,7 +231,7 @@ TEST_F(JobTest, ScanSaveCheckRoundTrip)
     EXPECT_EQ(gui::StatusText(STATUS_ACTIVITY), L"Ready");
 }
 
-TEST_F(JobTest, CheckReadsHandEditedAndBrokenLists)
+TEST_F(JobTest, CheckComparesDigestsExactlyWithOrWithoutTheByteOrderMark)
 {
     std::wstring a = folder + L"\\a.txt";
     PutBytes(a, "123456789");
@@ -243,23 +244,17 @@ TEST_F(JobTest, CheckReadsHandEditedAndBrokenLists)
 
     // Without the byte order mark, mixed with another kind.
     std::wstring mixed = folder + L"\\mixed.qcx";
-    std::wstring sha3_of_a;
-    {
-        SetEntryTable({});
-        g_app.hash_choice = HASH_SHA3_224;
-        RunJobAndWait(JOB_FOLDER_SCAN, folder);
-        for (int i = 0; i < g_app.entry_count; ++i)
-            if (std::wstring(g_app.entries[i].path) == a)
-                sha3_of_a = g_app.entries[i].digest;
-    }
-    ASSERT_EQ(sha3_of_a.size(), 56u);
+    std::wstring sha3_of_a = widen(digest_hex(u'E', "123456789", 9));
     PutBytes(
         mixed,
         ListBytes(L"C\tE3069283\t" + a + L"\r\nE\t" + sha3_of_a + L"\t" + a + L"\r\n").substr(2));
     RunJobAndWait(JOB_CHECK, mixed);
     EXPECT_EQ(CountStatus(ReadResultRows(), L"OK"), 2);
     EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"OK");
+}
 
+TEST_F(JobTest, CheckOfAnEmptyListEndsOkWithoutARow)
+{
     // Only the mark, and an empty file.
     for (const std::string &bytes : {std::string("\xFF\xFE", 2), std::string()}) {
         std::wstring empty = folder + L"\\empty.qcx";
@@ -270,8 +265,10 @@ TEST_F(JobTest, CheckReadsHandEditedAndBrokenLists)
         EXPECT_EQ(gui::StatusText(STATUS_ACTIVITY), L"Ready");
         EXPECT_EQ(gui::RowCount(), 0);
     }
+}
 
-    // A missing list: one error row, and the commands come back.
+TEST_F(JobTest, CheckOfAMissingListShowsOneErrorRowAndGivesTheCommandsBack)
+{
     RunJobAndWait(JOB_CHECK, folder + L"\\missing.qcx");
     std::vector<ResultRow> rows = ReadResultRows();
     ASSERT_EQ(rows.size(), 1u);
@@ -282,10 +279,14 @@ TEST_F(JobTest, CheckReadsHandEditedAndBrokenLists)
     EXPECT_EQ(gui::StatusText(STATUS_ACTIVITY), L"Ready");
     EXPECT_TRUE(gui::JobCommandsEnabled());
     EXPECT_EQ(g_app.entries, nullptr);
+}
 
-    // Bytes that yield no entry (a list re-saved as UTF-8, blank lines) are
-    // no verified folder; a one-byte file neither. UTF-8 text is read as a
-    // tagged list, whose lines of another shape add an error row each.
+// Bytes that yield no entry (a list re-saved as UTF-8, blank lines) are no
+// verified folder; a one-byte file neither. UTF-8 text is read as a tagged
+// list, whose lines of another shape add an error row each.
+TEST_F(JobTest, CheckOfBytesThatYieldNoEntryEndsBad)
+{
+    std::wstring a = folder + L"\\a.txt";
     struct NoEntries {
         std::string bytes;
         size_t rows;
@@ -300,7 +301,7 @@ TEST_F(JobTest, CheckReadsHandEditedAndBrokenLists)
         std::wstring odd = folder + L"\\odd.qcx";
         PutBytes(odd, list.bytes);
         RunJobAndWait(JOB_CHECK, odd);
-        rows = ReadResultRows();
+        std::vector<ResultRow> rows = ReadResultRows();
         ASSERT_EQ(rows.size(), list.rows);
         EXPECT_EQ(rows.back().status, L"ERROR");
         EXPECT_EQ(rows[0].path, odd);
@@ -310,9 +311,14 @@ TEST_F(JobTest, CheckReadsHandEditedAndBrokenLists)
         EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"BAD");
         EXPECT_EQ(gui::StatusText(STATUS_ACTIVITY), L"Ready");
     }
+}
 
-    // Entries naming devices are never opened: the null device would read
-    // as an empty file and match the digest of nothing.
+// The null device would read as an empty file and match the digest of
+// nothing.
+TEST_F(JobTest, CheckNeverOpensEntriesNamingDevices)
+{
+    std::wstring a = folder + L"\\a.txt";
+    PutBytes(a, "123456789");
     std::wstring devices = folder + L"\\devices.qcx";
     PutBytes(
         devices,
@@ -322,13 +328,15 @@ TEST_F(JobTest, CheckReadsHandEditedAndBrokenLists)
                   L"C\tE3069283\t" +
                   a + L"\r\n"));
     RunJobAndWait(JOB_CHECK, devices);
-    rows = ReadResultRows();
+    std::vector<ResultRow> rows = ReadResultRows();
     ASSERT_EQ(rows.size(), 5u);
     EXPECT_EQ(rows[0].status, L"OK");
     EXPECT_EQ(CountStatus(rows, L"ERROR"), 4);
     EXPECT_EQ(gui::StatusText(STATUS_PHASE), L"BAD");
+}
 
-    // Many entries of missing files: every one missing, none skipped.
+TEST_F(JobTest, CheckShowsEveryMissingFileOfALongList)
+{
     std::wstring many;
     for (int i = 0; i < 1280; ++i)
         many += L"C\t00000000\t" + folder + L"\\none" + std::to_wstring(i) + L"\r\n";

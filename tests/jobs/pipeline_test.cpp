@@ -13,6 +13,7 @@
 #include "hash/hash.h"
 #include "jobs/jobs.h"
 #include "window/window.h"
+#include "tests/support/expected_digest.h"
 #include "tests/support/gui_harness.h"
 #include "tests/support/job_harness.h"
 #include "tests/support/scratch.h"
@@ -56,9 +57,8 @@ protected:
 
 std::wstring DigestOf(char kind, const std::wstring &path)
 {
-    utf16 text[DIGEST_TEXT_CAPACITY] = {};
-    file_digest_text(utf16(kind), path.c_str(), text);
-    return text;
+    std::string bytes = GetBytes(path);
+    return widen(digest_hex(utf16(kind), bytes.data(), bytes.size()));
 }
 
 // Rows bottom up are the listing; `status` on every row.
