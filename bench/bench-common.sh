@@ -32,3 +32,35 @@ idle_run() {
     wait "$pid" 2>/dev/null || true
     echo "$seconds ${peak:-0}"
 }
+# CPU seconds a process has used so far (user and system).
+cpu_of() { awk -v hz="$(getconf CLK_TCK)" '{print ($14 + $15) / hz}' "/proc/$1/stat" 2>/dev/null || echo 0; }
+
+# Runs the program with ARGS until "Ready"; prints "seconds peak_kib
+# cpu_seconds", the CPU being the program's and the wineserver's.
+run_app() {
+    local start end pid peak server server_before cpu
+    server=$(pgrep -n wineserver || echo 0)
+    server_before=$(cpu_of "$server")
+    start=$(now)
+    wine "$app" "$@" </dev/null >/dev/null 2>&1 &
+    pid=$!
+    wine "$driver" --timeout 3600000 --phase OK --phase BAD wait-ready </dev/null >/dev/null 2>&1
+    end=$(now)
+    peak=$(awk '/VmHWM/ {print $2}' "/proc/$pid/status" 2>/dev/null || echo 0)
+    cpu=$(calc "$(cpu_of "$pid") + $(cpu_of "$server") - $server_before")
+    wine "$driver" close </dev/null >/dev/null 2>&1 || true
+    wait "$pid" 2>/dev/null || true
+    echo "$(calc "$end - $start") ${peak:-0} $cpu"
+}
+
+# Seconds a command takes, its output dropped.
+timed() {
+    local start
+    start=$(now)
+    "$@" </dev/null >/dev/null 2>&1
+    calc "$(now) - $start"
+}
+
+print_machine() {
+    echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')"
+}

@@ -18,31 +18,10 @@ set -euo pipefail
 root=$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)
 . "$root/bench/bench-common.sh" "${1:-}" update
 
-# Runs the program with ARGS until "Ready"; prints "seconds peak_kib".
-run_app() {
-    local start end pid peak
-    start=$(now)
-    wine "$app" "$@" </dev/null >/dev/null 2>&1 &
-    pid=$!
-    wine "$driver" --timeout 3600000 --phase OK --phase BAD wait-ready </dev/null >/dev/null 2>&1
-    end=$(now)
-    peak=$(awk '/VmHWM/ {print $2}' "/proc/$pid/status" 2>/dev/null || echo 0)
-    wine "$driver" close </dev/null >/dev/null 2>&1 || true
-    wait "$pid" 2>/dev/null || true
-    echo "$(calc "$end - $start") ${peak:-0}"
-}
-
-timed() {
-    local start
-    start=$(now)
-    "$@" </dev/null >/dev/null 2>&1
-    calc "$(now) - $start"
-}
-
 talvor_wine_start "$build"
 files=${UPDATE_BENCH_FILES:-100000}
 added=${UPDATE_BENCH_NEW:-100}
-echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')"
+print_machine
 
 tree="$data/tree"
 python3 "$root/bench/make_tree.py" "$tree" "$files" 1024 1024
@@ -59,14 +38,14 @@ update_peak=0
 for _ in $(seq 1 "${UPDATE_BENCH_ROUNDS:-3}"); do
     listing_s=$(best "$listing_s" "$(timed wine "$floor" --list "$(windows_path "$tree")")")
     cp "$data/list.before" "$list"
-    read -r round_s update_peak <<<"$(run_app -crc "-update=$(windows_path "$list")")"
+    read -r round_s update_peak _ <<<"$(run_app -crc "-update=$(windows_path "$list")")"
     update_s=$(best "$update_s" "$round_s")
 done
 idle_run >/dev/null   # the first start sets Wine up
 read -r startup _ <<<"$(idle_run)"
 lines=$(wc -l < "$list")
 [ "$lines" -eq $((files + added)) ] || echo "warning: the list has $lines lines, not $((files + added))"
-read -r _ check_peak <<<"$(run_app "-chk=$(windows_path "$list")")"
+read -r _ check_peak _ <<<"$(run_app "-chk=$(windows_path "$list")")"
 printf 'update  %d files, %d new, CRC-32C   update %6.2f s   bare listing %6.2f s   update/listing %.2f (goal <= 2)\n' \
     "$files" "$added" "$update_s" "$listing_s" "$(calc "$update_s / $listing_s")"
 printf '        program start alone %6.2f s   start/listing %.2f\n' \
