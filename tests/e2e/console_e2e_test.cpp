@@ -70,6 +70,13 @@ ConsoleRun RunRedirected(const std::wstring &exe, const std::wstring &arguments)
     return run;
 }
 
+std::wstring SystemCommandShell()
+{
+    wchar_t folder[MAX_PATH];
+    UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    return std::wstring(folder, length) + L"\\cmd.exe";
+}
+
 std::wstring Quoted(const std::wstring &option, const std::wstring &path)
 {
     return L"\"" + option + path + L"\"";
@@ -164,6 +171,23 @@ TEST(Console, RelaysTheReportAndExitCodeOfOkBadAndCouldNotRun)
     ASSERT_EQ(2u, failed_lines.size()) << failed.output;
     EXPECT_TRUE(StartsWith(failed_lines[0], "BAD")) << failed.output;
     EXPECT_EQ("ERROR\tCould not find item", failed_lines[1]);
+
+    // As a scheduled task runs it: through cmd, the extension left out (so
+    // cmd picks the .com over the .exe), the report appended to a log.
+    std::wstring log = made.folder.path + L"\\check.log";
+    std::wstring program = ConsolePath().substr(0, ConsolePath().size() - 4);
+    ConsoleRun task =
+        RunRedirected(SystemCommandShell(), L"/s /c \"" + Quoted(L"", program) + L" " +
+                                                Quoted(L"-chk=", made.list) + L" -exit >> " +
+                                                Quoted(L"", log) + L"\"");
+    EXPECT_EQ(1u, task.exit_code);
+    EXPECT_EQ("", task.output);
+    std::vector<std::string> logged = Lines(GetBytes(log));
+    ASSERT_EQ(3u, logged.size()) << GetBytes(log);
+    EXPECT_EQ(bad_lines[0].substr(0, bad_lines[0].find(" in ")),
+              logged[0].substr(0, logged[0].find(" in ")));
+    std::sort(logged.begin() + 1, logged.end());
+    EXPECT_EQ(rows, std::vector<std::string>(logged.begin() + 1, logged.end()));
 
     // Without a job there is no report, and -exit ends at once with 2.
     ConsoleRun idle = RunRedirected(ConsolePath(), L"-exit");
