@@ -4,11 +4,6 @@
 
 namespace {
 
-bool IsDriveLetter(utf16 u)
-{
-    return (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z');
-}
-
 bool StartsWith(const utf16 *text, const char *head)
 {
     for (; *head; ++text, ++head)

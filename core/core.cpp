@@ -45,6 +45,11 @@ bool IsPathSeparator(utf16 unit)
     return unit == u'\\' || unit == u'/';
 }
 
+bool IsDriveLetter(utf16 unit)
+{
+    return (unit >= u'A' && unit <= u'Z') || (unit >= u'a' && unit <= u'z');
+}
+
 size_t TextUnits(const utf16 *text)
 {
     size_t n = 0;

@@ -1,6 +1,9 @@
 // What the drive under a path says of itself: whether it incurs a seek
-// penalty (a spinning disk), which decides how many files are read at once.
+// penalty (a spinning disk), which decides how many files are read at once,
+// and whether its folders can lead back up without a link.
 #include "fileio/fileio.h"
+
+#include "core/core.h"
 
 #include <windows.h>
 #include <winioctl.h>
@@ -16,9 +19,8 @@ int DriveDeviceOf(const wchar_t *volume, wchar_t device[7])
 {
     if (std::wcsncmp(volume, L"\\\\?\\", 4) == 0)
         volume += 4;
-    bool letter =
-        (volume[0] >= L'A' && volume[0] <= L'Z') || (volume[0] >= L'a' && volume[0] <= L'z');
-    if (!letter || volume[1] != L':' || (volume[2] != 0 && (volume[2] != L'\\' || volume[3] != 0)))
+    if (!IsDriveLetter(volume[0]) || volume[1] != L':' ||
+        (volume[2] != 0 && (volume[2] != L'\\' || volume[3] != 0)))
         return -1;
     std::wmemcpy(device, L"\\\\.\\", 4);
     device[4] = volume[0];
@@ -47,7 +49,33 @@ int AskSeekPenalty(const wchar_t *device)
     return answer.IncursSeekPenalty ? 1 : 0;
 }
 
+// The drive types on which only a link (a reparse point) can make a folder
+// one of its own ancestors: the local file systems have no directory hard
+// links. On a share the server may follow links of its own (Samba follows
+// symbolic links by default) and show them as plain folders; an unknown
+// type is taken as one that may.
+bool DriveTypeHasLoopsOnlyThroughLinks(UINT type)
+{
+    return type == DRIVE_FIXED || type == DRIVE_REMOVABLE || type == DRIVE_CDROM ||
+           type == DRIVE_RAMDISK;
+}
+
 }  // namespace
+
+int FolderMayLoopWithoutLinks(const wchar_t *folder)
+{
+    sLongPath form;
+    int may_loop = 1;
+    const wchar_t *text = nullptr;
+    if (FormLongPath(folder, &form) == FILE_OK)
+        text = form.text + 4;  // after \\?\ (a share's form goes on with UNC\)
+    if (text && IsDriveLetter(text[0]) && text[1] == L':') {
+        wchar_t root[4] = {text[0], L':', L'\\', 0};
+        may_loop = DriveTypeHasLoopsOnlyThroughLinks(GetDriveTypeW(root)) ? 0 : 1;
+    }
+    ReleaseLongPath(&form);
+    return may_loop;
+}
 
 int QuerySeekPenalty(const wchar_t *path)
 {

@@ -132,6 +132,10 @@ int QueryFileSize(const wchar_t *path, uint64_t *size);
 // 1 when the drive holding `path` reports a seek penalty (a spinning disk),
 // 0 when it reports none, -1 when it cannot be asked or does not answer.
 int QuerySeekPenalty(const wchar_t *path);
+// 1 when a folder below `folder` may lead back to one of its ancestors
+// without being a link (a reparse point): on a share or a drive of unknown
+// type; 0 on a local drive.
+int FolderMayLoopWithoutLinks(const wchar_t *folder);
 
 // ---- Directory walker -------------------------------------------------------
 

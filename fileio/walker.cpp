@@ -16,8 +16,6 @@ namespace {
 
 constexpr int32_t FIRST_CAPACITY = 128;
 
-enum ListMode { LIST_SUB_DIRS, LIST_FILES };
-
 uint64_t JoinHalves(uint32_t high, uint32_t low)
 {
     return (static_cast<uint64_t>(high) << 32) | low;
@@ -47,14 +45,6 @@ int PassesExtensionLists(const sListDir *list, const wchar_t *name)
         MatchesAny(tmpExt, list->exclude_list, list->exclude_count))
         taken = 0;
     return taken;
-}
-
-int IsTaken(const sListDir *list, const WIN32_FIND_DATAW *c_file, ListMode mode)
-{
-    int folder = (c_file->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    if (mode == LIST_SUB_DIRS)
-        return folder && !IsDotName(c_file->cFileName);
-    return !folder && PassesExtensionLists(list, c_file->cFileName);
 }
 
 // Doubling keeps a listing of many thousands of files linear in time.
@@ -130,9 +120,31 @@ int ResolveBase(const wchar_t *folder, const wchar_t **base, wchar_t **owned)
     return 0;
 }
 
+int IsSubFolder(const WIN32_FIND_DATAW *c_file)
+{
+    return (c_file->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+           !IsDotName(c_file->cFileName);
+}
+
+// Appends one found item to the list it belongs to, if any: a sub-folder to
+// `folders`, a file the extension lists take to `files`. 0, or 2.
+int TakeFound(const WIN32_FIND_DATAW *c_file, const wchar_t *base, sListDir *files,
+              sListDir *folders)
+{
+    if ((c_file->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        if (files && PassesExtensionLists(files, c_file->cFileName))
+            return AppendItem(files, c_file, base);
+        return 0;
+    }
+    return folders && IsSubFolder(c_file) ? AppendItem(folders, c_file, base) : 0;
+}
+
+// Enumerates one folder once, its files going to `files` and its sub-folders
+// to `folders` (either may be null). Under Wine every entry an enumeration
+// meets costs file-system calls, so a walk enumerates each folder only once.
 // The enumeration goes through the long-path form, so folders deeper than
 // the classic limit are listed too; the items keep the folder text as given.
-int ListOneFolder(const wchar_t *folder, sListDir *list, ListMode mode)
+int ListOneFolder(const wchar_t *folder, sListDir *files, sListDir *folders)
 {
     sLongPath pattern;
     int formed = FormSearchPattern(folder, &pattern);
@@ -152,8 +164,7 @@ int ListOneFolder(const wchar_t *folder, sListDir *list, ListMode mode)
     if (find != INVALID_HANDLE_VALUE) {
         result = 0;
         do {
-            if (IsTaken(list, &c_file, mode))
-                result = AppendItem(list, &c_file, base);
+            result = TakeFound(&c_file, base, files, folders);
         } while (result == 0 && FindNextFileW(find, &c_file));
         if (result == 0 && GetLastError() != ERROR_NO_MORE_FILES)
             result = 1;
@@ -189,20 +200,32 @@ int AppendUnlistedFolder(sListDir *list, const wchar_t *folder)
 
 // ---- Folder identities, so that links leading back up are not walked again.
 
+enum IdentityState : uint8_t {
+    IDENTITY_NOT_ASKED = 0,
+    IDENTITY_KNOWN = 1,
+    IDENTITY_UNKNOWN = 2,  // the folder could not be opened
+};
+
 struct FolderIdentity {
     uint32_t volume;
     uint64_t index;
-    int known;
+    uint8_t state;  // an IdentityState
 };
 
 enum FolderFollow : uint8_t {
     FOLDER_LOOP = 0,  // leads back to an ancestor: listed, not walked
     FOLDER_WALK = 1,
-    FOLDER_BROKEN = 2,  // walked, but its sub-folders could not all be listed
+    FOLDER_WALK_CHECKED = 2,  // walked; a link or below one: its sub-folders are checked
 };
 
-// One record per queued sub-folder, in the order of the queue.
+// One record per queued sub-folder, in the order of the queue. A folder is
+// checked for leading back up only where that can happen: at a link, below
+// one, or everywhere on a drive that may loop without links. Asking a
+// folder's identity costs most of a millisecond under Wine, about as much
+// as listing a hundred files.
 struct FolderTrail {
+    const wchar_t *target;
+    bool check_all;
     FolderIdentity root;
     FolderIdentity *identity;
     int32_t *parent;  // queue position of the folder it was found in; -1 the target
@@ -210,11 +233,10 @@ struct FolderTrail {
     int32_t capacity;
 };
 
-// *id stays unknown when the folder cannot be opened. 0, or 2 when memory
-// runs out.
+// 0, or 2 when memory runs out.
 int QueryFolderIdentity(const wchar_t *folder, FolderIdentity *id)
 {
-    *id = {0, 0, 0};
+    *id = {0, 0, IDENTITY_UNKNOWN};
     sLongPath form;
     int formed = FormLongPath(folder, &form);
     HANDLE handle = INVALID_HANDLE_VALUE;
@@ -231,23 +253,55 @@ int QueryFolderIdentity(const wchar_t *folder, FolderIdentity *id)
     if (GetFileInformationByHandle(handle, &info)) {
         id->volume = info.dwVolumeSerialNumber;
         id->index = JoinHalves(info.nFileIndexHigh, info.nFileIndexLow);
-        id->known = 1;
+        id->state = IDENTITY_KNOWN;
     }
     CloseHandle(handle);
     return 0;
 }
 
-int SameFolder(const FolderIdentity *a, const FolderIdentity *b)
+// The identity of the folder at queue position `at` (-1 the target), asked
+// for the first time it is needed. Null when memory runs out.
+const FolderIdentity *IdentityAt(FolderTrail *trail, const sListDir *queue, int32_t at)
 {
-    return a->known && b->known && a->volume == b->volume && a->index == b->index;
+    FolderIdentity *id = at < 0 ? &trail->root : &trail->identity[at];
+    const wchar_t *folder = at < 0 ? trail->target : queue->items[at].full_path;
+    if (id->state == IDENTITY_NOT_ASKED && QueryFolderIdentity(folder, id) != 0)
+        return nullptr;
+    return id;
 }
 
-int LeadsBackToAncestor(const FolderTrail *trail, const FolderIdentity *id, int32_t parent)
+int SameFolder(const FolderIdentity *a, const FolderIdentity *b)
 {
-    for (int32_t at = parent; at >= 0; at = trail->parent[at])
-        if (SameFolder(id, &trail->identity[at]))
+    return a->state == IDENTITY_KNOWN && b->state == IDENTITY_KNOWN && a->volume == b->volume &&
+           a->index == b->index;
+}
+
+// Whether the folder at queue position `at` can lead back up: it is a link
+// (a reparse point: symbolic link, junction, mount point), lies below one,
+// or lies on a drive that may loop without links.
+bool NeedsCheck(const FolderTrail *trail, const sListDir *queue, int32_t at)
+{
+    int32_t parent = trail->parent[at];
+    return (queue->items[at].attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+           (parent < 0 ? trail->check_all : trail->follow[parent] == FOLDER_WALK_CHECKED);
+}
+
+// Whether the folder at queue position `at` is one of its own ancestors.
+// 2 when memory runs out.
+int LeadsBackToAncestor(FolderTrail *trail, const sListDir *queue, int32_t at)
+{
+    const FolderIdentity *id = IdentityAt(trail, queue, at);
+    if (!id)
+        return 2;
+    for (int32_t ancestor = trail->parent[at];; ancestor = trail->parent[ancestor]) {
+        const FolderIdentity *seen = IdentityAt(trail, queue, ancestor);
+        if (!seen)
+            return 2;
+        if (SameFolder(id, seen))
             return 1;
-    return SameFolder(id, &trail->root);
+        if (ancestor < 0)
+            return 0;
+    }
 }
 
 int GrowTrail(FolderTrail *trail, int32_t needed)
@@ -285,65 +339,43 @@ int RecordFoundFolders(FolderTrail *trail, const sListDir *queue, int32_t first,
     if (GrowTrail(trail, queue->capacity) != 0)
         return 2;
     for (int32_t at = first; at < queue->count; ++at) {
-        if (QueryFolderIdentity(queue->items[at].full_path, &trail->identity[at]) != 0)
-            return 2;
+        trail->identity[at] = {0, 0, IDENTITY_NOT_ASKED};
         trail->parent[at] = parent;
-        trail->follow[at] =
-            LeadsBackToAncestor(trail, &trail->identity[at], parent) ? FOLDER_LOOP : FOLDER_WALK;
-    }
-    return 0;
-}
-
-// Fills the queue with every folder below the target, level by level. A
-// folder whose sub-folders cannot all be listed is marked FOLDER_BROKEN and
-// the others are still walked. *target_listed: the target's own result.
-// Returns 0, or 2 when memory runs out.
-int DiscoverFolders(const wchar_t *folder, sListDir *tempp_sListDir, FolderTrail *trail,
-                    int *target_listed)
-{
-    if (QueryFolderIdentity(folder, &trail->root) != 0)
-        return 2;
-    *target_listed = ListSubDirs(folder, tempp_sListDir);
-    if (*target_listed == 2 || RecordFoundFolders(trail, tempp_sListDir, 0, -1) != 0)
-        return 2;
-    for (int32_t position = 0; position < tempp_sListDir->count; ++position) {
-        if (trail->follow[position] == FOLDER_LOOP)
+        if (!NeedsCheck(trail, queue, at)) {
+            trail->follow[at] = FOLDER_WALK;
             continue;
-        int32_t first = tempp_sListDir->count;
-        int listed = ListSubDirs(tempp_sListDir->items[position].full_path, tempp_sListDir);
-        if (listed == 2 || RecordFoundFolders(trail, tempp_sListDir, first, position) != 0)
+        }
+        int loops = LeadsBackToAncestor(trail, queue, at);
+        if (loops == 2)
             return 2;
-        if (listed != 0)
-            trail->follow[position] = FOLDER_BROKEN;
+        trail->follow[at] = loops ? FOLDER_LOOP : FOLDER_WALK_CHECKED;
     }
     return 0;
 }
 
-// A target that cannot be listed at all holds no file to report; one whose
-// listing failed only in part is reported like any sub-folder.
-int TargetListingBroke(int files_listed, int folders_listed)
+// Lists a folder once: its files to `list`, its sub-folders to the queue,
+// recorded as found in the folder at queue position `parent` (-1 the
+// target). The folder's result as ListOneFolder gives it.
+int ListFolderOnce(const wchar_t *folder, int32_t parent, sListDir *queue, FolderTrail *trail,
+                   sListDir *list)
 {
-    if (files_listed == -1 && folders_listed == -1)
+    int32_t first = queue->count;
+    int listed = ListOneFolder(folder, list, queue);
+    if (listed == 2 || RecordFoundFolders(trail, queue, first, parent) != 0)
+        return 2;
+    return listed;
+}
+
+// After a folder's files, an unlisted-folder item when its listing failed.
+// The target that cannot be listed at all holds no file to report: nothing.
+// 0, or 2 when memory runs out.
+int NoteListing(int listed, bool target, const wchar_t *folder, sListDir *list)
+{
+    if (listed == 2)
+        return 2;
+    if (listed == 0 || (target && listed == -1))
         return 0;
-    return files_listed != 0 || folders_listed != 0;
-}
-
-// The files of every queued folder, each folder that failed to list in full
-// followed by its unlisted-folder item. 0, or 2 when memory runs out.
-int ListQueuedFiles(const sListDir *tempp_sListDir, const FolderTrail *trail, sListDir *list)
-{
-    for (int32_t position = 0; position < tempp_sListDir->count; ++position) {
-        if (trail->follow[position] == FOLDER_LOOP)
-            continue;
-        const wchar_t *folder = tempp_sListDir->items[position].full_path;
-        int listed = ListFiles(folder, list);
-        if (listed == 2)
-            return 2;
-        if ((listed != 0 || trail->follow[position] == FOLDER_BROKEN) &&
-            AppendUnlistedFolder(list, folder) != 0)
-            return 2;
-    }
-    return 0;
+    return AppendUnlistedFolder(list, folder);
 }
 
 }  // namespace
@@ -394,30 +426,37 @@ int GetExtension(const wchar_t *name, const wchar_t **extension)
 
 int ListSubDirs(const wchar_t *folder, sListDir *list)
 {
-    return ListOneFolder(folder, list, LIST_SUB_DIRS);
+    return ListOneFolder(folder, nullptr, list);
 }
 
 int ListFiles(const wchar_t *folder, sListDir *list)
 {
-    return ListOneFolder(folder, list, LIST_FILES);
+    return ListOneFolder(folder, list, nullptr);
 }
 
+// The queue fills level by level as the folders in it are listed in turn,
+// so the files come in breadth-first order of their folders.
 int ListDirRecursive(const wchar_t *folder, sListDir *list)
 {
-    sListDir tempp_sListDir;
-    ListDirInit(&tempp_sListDir);
-    FolderTrail trail = {{0, 0, 0}, nullptr, nullptr, nullptr, 0};
-
-    int files_listed = ListFiles(folder, list);
-    int folders_listed = -1;
-    int result =
-        files_listed == 2 ? 2 : DiscoverFolders(folder, &tempp_sListDir, &trail, &folders_listed);
-    if (result == 0 && TargetListingBroke(files_listed, folders_listed))
-        result = AppendUnlistedFolder(list, folder);
-    if (result == 0)
-        result = ListQueuedFiles(&tempp_sListDir, &trail, list);
+    sListDir queue;
+    ListDirInit(&queue);
+    FolderTrail trail = {folder,
+                         FolderMayLoopWithoutLinks(folder) != 0,
+                         {0, 0, IDENTITY_NOT_ASKED},
+                         nullptr,
+                         nullptr,
+                         nullptr,
+                         0};
+    int result = NoteListing(ListFolderOnce(folder, -1, &queue, &trail, list), true, folder, list);
+    for (int32_t position = 0; result == 0 && position < queue.count; ++position) {
+        if (trail.follow[position] == FOLDER_LOOP)
+            continue;
+        const wchar_t *sub_folder = queue.items[position].full_path;
+        result = NoteListing(ListFolderOnce(sub_folder, position, &queue, &trail, list), false,
+                             sub_folder, list);
+    }
     FreeTrail(&trail);
-    ListDirFree(&tempp_sListDir);
+    ListDirFree(&queue);
     return result;
 }
 

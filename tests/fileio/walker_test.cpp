@@ -367,6 +367,23 @@ std::wstring LinkTree()
     return dir;
 }
 
+// A local drive loops only through links; a share's server may follow
+// links it shows as plain folders, and an unknown drive is taken as one.
+TEST(Walker, FoldersOnSharesAndUnknownDrivesMayLoopWithoutLinks)
+{
+    wchar_t system_folder[MAX_PATH];
+    ASSERT_GT(GetSystemDirectoryW(system_folder, MAX_PATH), 0u);
+    EXPECT_EQ(FolderMayLoopWithoutLinks(system_folder), 0);
+    EXPECT_EQ(FolderMayLoopWithoutLinks(L"\\\\server\\share\\photos"), 1);
+    EXPECT_EQ(FolderMayLoopWithoutLinks(L"\\\\?\\UNC\\server\\share\\photos"), 1);
+    DWORD drives = GetLogicalDrives();
+    wchar_t unused = L'Z';
+    while (unused > L'D' && (drives & (1u << (unused - L'A'))))
+        --unused;
+    ASSERT_FALSE(drives & (1u << (unused - L'A')));
+    EXPECT_EQ(FolderMayLoopWithoutLinks((std::wstring(1, unused) + L":\\photos").c_str()), 1);
+}
+
 TEST(Walker, FolderLinksBackToAnAncestorAreNotWalkedAgain)
 {
     std::wstring dir = LinkTree();
@@ -386,6 +403,15 @@ TEST(Walker, FolderLinksBackToAnAncestorAreNotWalkedAgain)
                                              dir + L"\\u\\w.bin", dir + L"\\s\\side\\w.bin"}));
     EXPECT_EQ(paths[0], dir + L"\\x.bin");
     EXPECT_EQ(paths[3], dir + L"\\s\\side\\w.bin");
+
+    // Walked from s, s\back leads above the walk: the folders below a link
+    // are checked too, and s\back\s, the walk's own folder, is not walked.
+    paths = Walk(dir + L"\\s", &result);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(std::set<std::wstring>(paths.begin(), paths.end()),
+              (std::set<std::wstring>{dir + L"\\s\\y.bin", dir + L"\\s\\back\\x.bin",
+                                      dir + L"\\s\\side\\w.bin", dir + L"\\s\\back\\u\\w.bin"}));
+    EXPECT_EQ(paths.size(), 4u);
 
     // The link itself is still listed among the sub-folders.
     sListDir list;
