@@ -120,12 +120,6 @@ int ResolveBase(const wchar_t *folder, const wchar_t **base, wchar_t **owned)
     return 0;
 }
 
-int IsSubFolder(const WIN32_FIND_DATAW *c_file)
-{
-    return (c_file->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
-           !IsDotName(c_file->cFileName);
-}
-
 // Appends one found item to the list it belongs to, if any: a sub-folder to
 // `folders`, a file the extension lists take to `files`. 0, or 2.
 int TakeFound(const WIN32_FIND_DATAW *c_file, const wchar_t *base, sListDir *files,
@@ -136,7 +130,7 @@ int TakeFound(const WIN32_FIND_DATAW *c_file, const wchar_t *base, sListDir *fil
             return AppendItem(files, c_file, base);
         return 0;
     }
-    return folders && IsSubFolder(c_file) ? AppendItem(folders, c_file, base) : 0;
+    return folders && !IsDotName(c_file->cFileName) ? AppendItem(folders, c_file, base) : 0;
 }
 
 // Enumerates one folder once, its files going to `files` and its sub-folders
@@ -203,7 +197,7 @@ int AppendUnlistedFolder(sListDir *list, const wchar_t *folder)
 enum IdentityState : uint8_t {
     IDENTITY_NOT_ASKED = 0,
     IDENTITY_KNOWN = 1,
-    IDENTITY_UNKNOWN = 2,  // the folder could not be opened
+    IDENTITY_UNKNOWN = 2,  // the folder could not be opened or did not say
 };
 
 struct FolderIdentity {

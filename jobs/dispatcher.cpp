@@ -61,9 +61,8 @@ void ShowSingleFileProgress(void *job)
 // JOB_OUTCOME_FAILED when the open found no file (a job that could not run),
 // JOB_OUTCOME_BAD when it is there but could not be read, or Stop abandoned
 // it, JOB_OUTCOME_NO_MEMORY when its read block or the pipeline could not
-// be had. Digested
-// on a hashing thread, so that the worker shows the bytes read;
-// the size comes from the digest's own open.
+// be had. Digested on a hashing thread, so that the worker shows the bytes
+// read; the size comes from the digest's own open.
 int32_t DigestEntryFile(Entry *entry)
 {
     entry->kind = KindOfHashChoice(LoadHashChoice())->letter;

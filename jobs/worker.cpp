@@ -12,6 +12,29 @@ namespace {
 // flashes the taskbar button when the window is in the background.
 constexpr uint64_t FLASH_AFTER_MS = 10000;
 
+// A job's worker: its entry and where its thread is recorded.
+struct JobWorker {
+    LPTHREAD_START_ROUTINE entry;
+    HANDLE *handle;
+    DWORD *id;
+};
+
+JobWorker WorkerOf(int32_t job)
+{
+    JobThreads *threads = &g_job_threads;
+    switch (job) {
+    case JOB_CHECK:
+        return {CheckJob, &threads->check_thread, &threads->check_thread_id};
+    case JOB_UPDATE:
+        // An update reads its list like a check: it takes the check's thread.
+        return {UpdateJob, &threads->check_thread, &threads->check_thread_id};
+    case JOB_SINGLE_FILE:
+        return {SingleFileJob, &threads->single_thread, &threads->single_thread_id};
+    default:
+        return {FolderScanJob, &threads->scan_thread, &threads->scan_thread_id};
+    }
+}
+
 }  // namespace
 
 void StartJobTally(int32_t job)
@@ -136,21 +159,10 @@ void EndJobOutOfMemory()
 
 void StartJobWorker(int32_t job)
 {
-    // An update reads its list like a check: it takes the check's thread.
-    bool list_job = job == JOB_CHECK || job == JOB_UPDATE;
-    LPTHREAD_START_ROUTINE entry = job == JOB_CHECK         ? CheckJob
-                                   : job == JOB_UPDATE      ? UpdateJob
-                                   : job == JOB_SINGLE_FILE ? SingleFileJob
-                                                            : FolderScanJob;
-    HANDLE *handle = list_job                 ? &g_job_threads.check_thread
-                     : job == JOB_SINGLE_FILE ? &g_job_threads.single_thread
-                                              : &g_job_threads.scan_thread;
-    DWORD *id = list_job                 ? &g_job_threads.check_thread_id
-                : job == JOB_SINGLE_FILE ? &g_job_threads.single_thread_id
-                                         : &g_job_threads.scan_thread_id;
-
+    JobWorker worker = WorkerOf(job);
+    HANDLE *handle = worker.handle;
     MarkJobRunning();
-    *handle = CreateThread(nullptr, 0, entry, nullptr, 0, id);
+    *handle = CreateThread(nullptr, 0, worker.entry, nullptr, 0, worker.id);
     g_app.pending_job = JOB_NONE;
     if (!*handle) {
         // The phase may still show the previous job's "OK" above an empty list.

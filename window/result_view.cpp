@@ -18,17 +18,25 @@
 
 namespace {
 
+// The list's columns, as the sort knows them.
+enum SortColumn : int {
+    SORT_NONE = -1,  // the designed order
+    SORT_BY_PATH = 0,
+    SORT_BY_DIGEST = 1,
+    SORT_BY_STATUS = 2,
+};
+
 struct ResultView {
     uint32_t *order;  // stored row indexes, top first; only while arranged
     int32_t shown;
     int32_t capacity;
-    int sort_column;  // -1: the designed order
+    int sort_column;  // a SortColumn
     bool descending;
     bool problems_only;
 };
 
 // This file's alone, written and read on the user-interface thread.
-ResultView g_view = {nullptr, 0, 0, -1, false, false};
+ResultView g_view = {nullptr, 0, 0, SORT_NONE, false, false};
 
 // Above this many new rows at once, ordering them all again is cheaper than
 // placing each one.
@@ -36,7 +44,7 @@ constexpr int32_t PLACE_ONE_BY_ONE_LIMIT = 1024;
 
 bool Arranged()
 {
-    return g_view.sort_column >= 0 || g_view.problems_only;
+    return g_view.sort_column != SORT_NONE || g_view.problems_only;
 }
 
 bool IsShownRow(int32_t stored)
@@ -69,9 +77,9 @@ struct RowOrder {
     int Compare(const SortItem &x, const SortItem &y) const
     {
         int result = 0;
-        if (column == 1)
+        if (column == SORT_BY_DIGEST)
             result = std::wcscmp(x.digest, y.digest);
-        else if (column == 2)
+        else if (column == SORT_BY_STATUS)
             result = x.status - y.status;
         if (result == 0)
             result = ComparePaths(x.path, y.path);
@@ -100,7 +108,7 @@ void ReleaseOrder()
 // which needs none.
 void ShowDesignedOrder()
 {
-    g_view.sort_column = -1;
+    g_view.sort_column = SORT_NONE;
     g_view.problems_only = false;
     ReleaseOrder();
 }
@@ -150,7 +158,7 @@ bool OrderRowsByPathOrStatus()
     int32_t shown = g_view.shown;
     if (!SortRowsByPath(order, shown, g_rows.rows))
         return false;
-    if (g_view.sort_column == 2 && !GroupRowsByStatus(order, shown))
+    if (g_view.sort_column == SORT_BY_STATUS && !GroupRowsByStatus(order, shown))
         return false;
     if (g_view.descending)
         std::reverse(order, order + shown);
@@ -173,9 +181,10 @@ void OrderAllRows()
         if (IsShownRow(stored))
             g_view.order[shown++] = uint32_t(stored);
     g_view.shown = shown;
-    if (g_view.sort_column < 0)
+    if (g_view.sort_column == SORT_NONE)
         return;
-    bool ordered = g_view.sort_column == 1 ? OrderRowsByDigest() : OrderRowsByPathOrStatus();
+    bool ordered =
+        g_view.sort_column == SORT_BY_DIGEST ? OrderRowsByDigest() : OrderRowsByPathOrStatus();
     // Without memory for the order the rows stay in the designed order.
     if (!ordered)
         ShowDesignedOrder();
@@ -281,7 +290,7 @@ void PlaceNewRows(int32_t first)
     for (int32_t stored = g_rows.count - 1; stored >= first; --stored)
         if (IsShownRow(stored))
             fresh[kept++] = SortItemOf(uint32_t(stored));
-    if (g_view.sort_column < 0) {
+    if (g_view.sort_column == SORT_NONE) {
         // The designed order: the newest on top.
         std::memmove(g_view.order + kept, g_view.order, size_t(g_view.shown) * sizeof(uint32_t));
         for (int32_t i = 0; i < kept; ++i)
@@ -305,8 +314,8 @@ bool ResultSortDescending()
 
 void SortResultRows(int column, bool descending)
 {
-    g_view.sort_column = column >= 0 && column <= 2 ? column : -1;
-    g_view.descending = g_view.sort_column >= 0 && descending;
+    g_view.sort_column = column >= SORT_BY_PATH && column <= SORT_BY_STATUS ? column : SORT_NONE;
+    g_view.descending = g_view.sort_column != SORT_NONE && descending;
     OrderAllRows();
     ShowNewOrder();
 }
