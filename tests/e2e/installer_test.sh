@@ -156,11 +156,14 @@ for key in "${mirrored[@]}"; do
     win reg query "HKCR\\$key" >/dev/null 2>&1 || absent+=("$key")
 done
 for key in .qcx TalvorCrcCheck.qcx 'Directory\shell\TalvorCrcCheck.Scan'; do
-    win reg export "$classes\\$key" "$(winepath -w "$scratch/user.reg")" /y >/dev/null
+    # reg's own words, should a step fail.
+    said=$(wine reg export "$classes\\$key" "$(winepath -w "$scratch/user.reg")" /y </dev/null 2>&1) ||
+        fail "cannot export $key: $said"
     iconv -f UTF-16 -t UTF-8 "$scratch/user.reg" |
         sed -e 's/^\[HKEY_CURRENT_USER\\Software\\Classes\\/[HKEY_CLASSES_ROOT\\/' -e 's/%V/%1/' |
         iconv -f UTF-8 -t UTF-16 >"$scratch/root.reg"
-    win reg import "$(winepath -w "$scratch/root.reg")" >/dev/null || fail "cannot copy $key"
+    said=$(wine reg import "$(winepath -w "$scratch/root.reg")" </dev/null 2>&1) ||
+        fail "cannot copy $key: $said"
 done
 forget_mirror() {
     win reg delete 'HKCR\Directory\shell\TalvorCrcCheck.Scan' /f >/dev/null 2>&1
