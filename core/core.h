@@ -31,6 +31,29 @@ enum HashChoice : int32_t {
     HASH_SHA3_256 = 3,
     HASH_SHA3_384 = 4,
     HASH_SHA3_512 = 5,
+    HASH_CRC32 = 6,
+    HASH_MD5 = 7,
+    HASH_SHA1 = 8,
+    HASH_SHA2_224 = 9,
+    HASH_SHA2_256 = 10,
+    HASH_SHA2_384 = 11,
+    HASH_SHA2_512 = 12,
+    HASH_BLAKE3 = 13,
+    HASH_XXH3_64 = 14,
+    HASH_XXH3_128 = 15,
+};
+
+// The engine family that computes a kind's digest; a kind's output size
+// picks the member of its family.
+enum DigestEngine : int32_t {
+    ENGINE_CRC32C = 0,
+    ENGINE_SHA3 = 1,
+    ENGINE_CRC32 = 2,  // the IEEE polynomial of zlib and SFV
+    ENGINE_MD5 = 3,
+    ENGINE_SHA1 = 4,
+    ENGINE_SHA2 = 5,
+    ENGINE_BLAKE3 = 6,
+    ENGINE_XXH3 = 7,
 };
 
 // What a result row says happened to its file, problems first: the order
@@ -59,14 +82,15 @@ struct Entry {
 
 // One algorithm as entries, checksum lists and the hash engines name it.
 struct KindInfo {
-    char letter;            // kind letter of entries and .qcx lines
-    int32_t hash_choice;    // the explicit Options / command-line choice
-    uint32_t sha3_bits;     // SHA-3 output size; 0 for CRC-32C
-    int32_t digest_digits;  // hex digits of its digest text
-    const char *name;       // the algorithm's usual name
+    char letter;             // kind letter of entries and .qcx lines
+    HashChoice hash_choice;  // the explicit Options / command-line choice
+    DigestEngine engine;     // the family that computes it
+    uint32_t bits;           // output size in bits
+    int32_t digest_digits;   // hex digits of its digest text
+    const char *name;        // the algorithm's name in tagged (BSD-style) lists
 };
 
-constexpr int32_t KIND_COUNT = 5;
+constexpr int32_t KIND_COUNT = 15;
 extern const KindInfo g_kinds[KIND_COUNT];
 
 // The kind of a letter; null for a unit that names no kind.

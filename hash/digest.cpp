@@ -16,16 +16,21 @@ int digest_init(digest_context *ctx, utf16 letter)
     if (!ctx->kind)
         return -1;
     ctx->crc = 0;
-    if (ctx->kind->sha3_bits)
-        sha3_init(&ctx->sha3, ctx->kind->sha3_bits);
-    else
+    switch (ctx->kind->engine) {
+    case ENGINE_SHA3:
+        sha3_init(&ctx->sha3, ctx->kind->bits);
+        return 0;
+    case ENGINE_CRC32C:
         crc32c_init(&ctx->crc);
-    return 0;
+        return 0;
+    default:
+        return -1;
+    }
 }
 
 void digest_update(digest_context *ctx, const void *data, uint32_t count)
 {
-    if (ctx->kind->sha3_bits)
+    if (ctx->kind->engine == ENGINE_SHA3)
         sha3_update(&ctx->sha3, data, count);
     else
         crc32c_update(&ctx->crc, data, count);
@@ -33,13 +38,13 @@ void digest_update(digest_context *ctx, const void *data, uint32_t count)
 
 void digest_final_text(digest_context *ctx, utf16 *out)
 {
-    if (!ctx->kind->sha3_bits) {
+    if (ctx->kind->engine == ENGINE_CRC32C) {
         crc32c_to_text(crc32c_final(&ctx->crc), out);
         return;
     }
     uint8_t digest[64];
     sha3_final(&ctx->sha3, digest);
-    WriteHexUpper(digest, ctx->kind->sha3_bits / 8, out);
+    WriteHexUpper(digest, ctx->kind->bits / 8, out);
 }
 
 void crc32c_to_text(uint32_t crc, utf16 *out)

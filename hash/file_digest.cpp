@@ -150,7 +150,7 @@ file_digest_result file_digest_text_with(utf16 kind, const utf16 *path, utf16 *o
     if (digest_init(&ctx, kind) != 0)
         return FILE_DIGEST_UNREADABLE;
     feed_run run = {digest_sink, &ctx, 0};
-    uint32_t block_bytes = ctx.kind->sha3_bits ? SHA3_READ_BYTES : CRC_READ_BYTES;
+    uint32_t block_bytes = ctx.kind->engine == ENGINE_SHA3 ? SHA3_READ_BYTES : CRC_READ_BYTES;
     file_digest_result result = feed_file_blocks(path, block_bytes, &run, buffer);
     *bytes_read = run.bytes_read;
     if (result == FILE_DIGEST_DONE)
@@ -265,7 +265,7 @@ bool file_lanes_start(file_lanes *lanes, utf16 kind, const utf16 *path, utf16 *o
     int32_t i = 0;
     while (i < lanes->kernel.width && lanes->lane[i].busy)
         ++i;
-    if (!info || info->sha3_bits == 0 || i == lanes->kernel.width)
+    if (!info || info->engine != ENGINE_SHA3 || i == lanes->kernel.width)
         return false;
     file_lane *lane = &lanes->lane[i];
     *bytes_read = 0;
@@ -289,7 +289,7 @@ bool file_lanes_start(file_lanes *lanes, utf16 kind, const utf16 *path, utf16 *o
     lane->result = result;
     lane->bytes_read = bytes_read;
     lane->tag = tag;
-    sha3_lanes_start(&lanes->kernel, i, info->sha3_bits);
+    sha3_lanes_start(&lanes->kernel, i, info->bits);
     return true;
 }
 

@@ -47,6 +47,20 @@ std::string RunShell(const std::string &command, int *status)
     return out;
 }
 
+// The kinds whose names rhash spells as the tagged list does.
+bool RhashSpellsKind(const KindInfo &kind)
+{
+    return kind.engine == ENGINE_CRC32C || kind.engine == ENGINE_SHA3;
+}
+
+int32_t RhashSpelledKinds()
+{
+    int32_t n = 0;
+    for (const KindInfo &kind : g_kinds)
+        n += RhashSpellsKind(kind);
+    return n;
+}
+
 std::string LowerName(const KindInfo &kind)
 {
     std::string name = kind.name;
@@ -111,6 +125,8 @@ TEST_F(RhashTest, RhashVerifiesComposedLists)
     // Every file under every kind, the first one also by its absolute path.
     std::vector<Entry> entries;
     for (const KindInfo &kind : g_kinds) {
+        if (!RhashSpellsKind(kind))
+            continue;
         for (const TestFile &f : FILES)
             entries.push_back(MakeEntry(kind.letter, DigestByRhash(kind, f.name), T(f.path)));
         Text absolute = Text(dir.begin(), dir.end()) + T(u"/a.txt");
@@ -142,7 +158,7 @@ TEST_F(RhashTest, ListsWrittenByRhashParseToItsDigests)
     ParseFile(list, &p);
     ASSERT_EQ(p.result, CHECKLIST_OK);
     EXPECT_EQ(p.problems.count, 0);
-    ASSERT_EQ(p.list.count, int32_t((std::size(FILES) + 1) * KIND_COUNT)) << list;
+    ASSERT_EQ(p.list.count, int32_t((std::size(FILES) + 1) * RhashSpelledKinds())) << list;
     for (int32_t i = 0; i < p.list.count; ++i) {
         const Entry &e = p.list.entries[i];
         std::string name;

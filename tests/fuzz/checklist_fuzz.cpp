@@ -31,6 +31,26 @@ size_t ExpectedDigestUnits(char kind)
         return 96;
     case 'H':
         return 128;
+    case 'R':
+        return 8;
+    case 'D':
+        return 32;
+    case 'A':
+        return 40;
+    case 'T':
+        return 56;
+    case 'U':
+        return 64;
+    case 'V':
+        return 96;
+    case 'W':
+        return 128;
+    case 'B':
+        return 64;
+    case 'X':
+        return 16;
+    case 'Y':
+        return 32;
     default:
         std::abort();
     }

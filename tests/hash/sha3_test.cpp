@@ -21,7 +21,7 @@ uint32_t block_size_of(unsigned bits)
 utf16 kind_of_bits(unsigned bits)
 {
     for (const KindInfo &kind : g_kinds)
-        if (kind.sha3_bits == bits)
+        if (kind.engine == ENGINE_SHA3 && kind.bits == bits)
             return utf16(kind.letter);
     return 0;
 }
