@@ -34,10 +34,11 @@ ManifestDPIAware true
 !define CHECK_VERB "TalvorCrcCheck.Check"
 !define SCAN_TEXT "Scan with ${PRODUCT}"
 !define CHECK_TEXT "Check with ${PRODUCT}"
-; The names tagged lists usually go by: their extensions get an "Open with"
-; entry (ForEachTaggedExtension; an extension's association stays whoever's
-; it is), whole names a verb shown only on files so named.
-!define TAGGED_NAMES 'System.FileName:="SHA3-224SUMS" OR System.FileName:="SHA3-256SUMS" OR System.FileName:="SHA3-384SUMS" OR System.FileName:="SHA3-512SUMS" OR System.FileName:="CRC32CSUMS"'
+; The names checksum lists usually go by, tagged, GNU-style or SFV: their
+; extensions get an "Open with" entry (ForEachTaggedExtension; an
+; extension's association stays whoever's it is), the *SUMS names, which
+; have no extension to hang one on, a verb shown only on files so named.
+!define TAGGED_NAMES 'System.FileName:="SHA3-224SUMS" OR System.FileName:="SHA3-256SUMS" OR System.FileName:="SHA3-384SUMS" OR System.FileName:="SHA3-512SUMS" OR System.FileName:="CRC32CSUMS" OR System.FileName:="SHA256SUMS" OR System.FileName:="SHA224SUMS" OR System.FileName:="SHA384SUMS" OR System.FileName:="SHA512SUMS" OR System.FileName:="SHA1SUMS" OR System.FileName:="MD5SUMS" OR System.FileName:="B3SUMS" OR System.FileName:="BLAKE3SUMS" OR System.FileName:="XXH3SUMS" OR System.FileName:="XXH128SUMS" OR System.FileName:="CRC32SUMS"'
 !define SHCNE_ASSOCCHANGED 0x08000000
 
 !include "FileFunc.nsh"
@@ -91,6 +92,22 @@ UninstPage instfiles
     !insertmacro ${macro} ".sha3-384"
     !insertmacro ${macro} ".sha3-512"
     !insertmacro ${macro} ".crc32c"
+    !insertmacro ${macro} ".sha256"
+    !insertmacro ${macro} ".sha256sum"
+    !insertmacro ${macro} ".sha224"
+    !insertmacro ${macro} ".sha384"
+    !insertmacro ${macro} ".sha512"
+    !insertmacro ${macro} ".sha512sum"
+    !insertmacro ${macro} ".sha1"
+    !insertmacro ${macro} ".sha1sum"
+    !insertmacro ${macro} ".md5"
+    !insertmacro ${macro} ".md5sum"
+    !insertmacro ${macro} ".b3"
+    !insertmacro ${macro} ".blake3"
+    !insertmacro ${macro} ".xxh3"
+    !insertmacro ${macro} ".xxh128"
+    !insertmacro ${macro} ".crc32"
+    !insertmacro ${macro} ".sfv"
 !macroend
 
 !macro AnnounceAssociations

@@ -7,8 +7,9 @@
 # association and scans a folder through its context-menu verb (the shell
 # carrying out the verbs as Explorer would, the driver reading the rows of
 # the program it started), then uninstalls and compares the user's part of
-# the prefix with what it was before. A foreign association of a tagged
-# list's extension must come through untouched.
+# the prefix with what it was before. A foreign association of a list's
+# extension, and another program's "Open with" entry, must come through
+# untouched.
 set -uo pipefail
 here=$(dirname "$(readlink -f "$0")")
 . "$here/../../scripts/wine-env.sh"
@@ -42,6 +43,10 @@ instdir_win='C:\users\'$(basename "$profile")'\AppData\Local\Programs\TALVOR CRC
 classes='HKCU\Software\Classes'
 uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\TalvorCrcCheck'
 scratch="$build/tests/e2e/installer_scratch"
+# The names checksum lists go by that the program is offered for.
+list_extensions=(.sha3 .sha3-224 .sha3-256 .sha3-384 .sha3-512 .crc32c .sha256 .sha256sum .sha224
+    .sha384 .sha512 .sha512sum .sha1 .sha1sum .md5 .md5sum .b3 .blake3 .xxh3 .xxh128 .crc32 .sfv)
+list_names=(SHA3-224SUMS SHA3-256SUMS SHA3-384SUMS SHA3-512SUMS CRC32CSUMS SHA256SUMS SHA224SUMS SHA384SUMS SHA512SUMS SHA1SUMS MD5SUMS B3SUMS BLAKE3SUMS XXH3SUMS XXH128SUMS CRC32SUMS)
 
 # The user's part of the prefix: the files below the profile (but the
 # temporary folder) and the keys an installer may touch.
@@ -103,6 +108,8 @@ printf 123456789 >"$scratch/tree/b.txt"
 scratch_win=$(winepath -w "$scratch")
 
 win reg add "$classes\\.sha3" /ve /d Other.sha3 /f >/dev/null
+win reg add "$classes\\.md5" /ve /d Other.md5 /f >/dev/null
+win reg add "$classes\\.md5\\OpenWithProgids" /v Other.md5 /d "" /f >/dev/null
 before=$(snapshot)
 
 # ---- Install -------------------------------------------------------------------
@@ -135,11 +142,13 @@ expect_verb "$classes\\TalvorCrcCheck.qcx\\shell\\Check" "Check with TALVOR CRC 
 expect_verb "$classes\\TalvorCrcCheck.list\\shell\\Check" "Check with TALVOR CRC Check" "-chk=%1"
 expect_verb "$classes\\*\\shell\\TalvorCrcCheck.Check" "Check with TALVOR CRC Check" "-chk=%1"
 expect_value "$classes\\*\\shell\\TalvorCrcCheck.Check" AppliesTo REG_SZ \
-    'System.FileName:="SHA3-224SUMS" OR System.FileName:="SHA3-256SUMS" OR System.FileName:="SHA3-384SUMS" OR System.FileName:="SHA3-512SUMS" OR System.FileName:="CRC32CSUMS"'
-for extension in .sha3 .sha3-224 .sha3-256 .sha3-384 .sha3-512 .crc32c; do
+    "$(printf 'System.FileName:="%s" OR ' "${list_names[@]}" | sed 's/ OR $//')"
+for extension in "${list_extensions[@]}"; do
     expect_value "$classes\\$extension\\OpenWithProgids" TalvorCrcCheck.list REG_SZ ""
 done
 expect_value "$classes\\.sha3" "" REG_SZ Other.sha3
+expect_value "$classes\\.md5" "" REG_SZ Other.md5
+expect_value "$classes\\.md5\\OpenWithProgids" Other.md5 REG_SZ ""
 expect_verb "$classes\\Directory\\shell\\TalvorCrcCheck.Scan" "Scan with TALVOR CRC Check" "-dir=%V"
 expect_verb "$classes\\Directory\\Background\\shell\\TalvorCrcCheck.Scan" "Scan with TALVOR CRC Check" "-dir=%V"
 
@@ -194,10 +203,16 @@ expect_no_key "$uninstall_key"
 expect_no_key "$classes\\TalvorCrcCheck.qcx"
 expect_no_key "$classes\\.qcx"
 expect_value "$classes\\.sha3" "" REG_SZ Other.sha3
+expect_value "$classes\\.md5\\OpenWithProgids" Other.md5 REG_SZ ""
+for extension in "${list_extensions[@]}"; do
+    win reg query "$classes\\$extension\\OpenWithProgids" /v TalvorCrcCheck.list >/dev/null 2>&1 &&
+        fail "$extension still opens with the program"
+done
 after=$(snapshot)
 [ "$before" = "$after" ] || fail "the prefix differs after uninstalling: $(diff <(echo "$before") <(echo "$after"))"
 
 win reg delete "$classes\\.sha3" /f >/dev/null
+win reg delete "$classes\\.md5" /f >/dev/null
 rm -rf "$scratch"
 [ $failures -eq 0 ] && echo "installer test passed"
 exit $((failures > 0))
