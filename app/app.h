@@ -64,6 +64,21 @@ int WriteJobReport(const wchar_t *path);
 // change nothing.
 void HandleDroppedFiles(HDROP drop);
 
+// ---- Algorithms (algorithm_items.cpp) -------------------------------------------
+
+// One algorithm the user can choose: its Options item and its command-line
+// switch (exact and case-sensitive).
+struct AlgorithmItem {
+    UINT command;
+    HashChoice choice;
+    const wchar_t *switch_text;
+};
+// Every row, in the order of the menu; *count: how many.
+const AlgorithmItem *AlgorithmItems(int32_t *count);
+// The row of an Options item, or of a command-line argument; null for none.
+const AlgorithmItem *AlgorithmOfCommand(UINT command);
+const AlgorithmItem *AlgorithmOfSwitch(const wchar_t *argument);
+
 // ---- Menu commands (commands.cpp) ----------------------------------------------
 
 // WM_COMMAND of the main window.

@@ -34,16 +34,6 @@ const PathOption kPathOptions[] = {
     {L"-update=", 8, JOB_UPDATE},
 };
 
-struct HashSwitch {
-    const wchar_t *text;
-    int32_t choice;
-};
-
-const HashSwitch kHashSwitches[] = {
-    {L"-sha224", HASH_SHA3_224}, {L"-sha256", HASH_SHA3_256}, {L"-sha384", HASH_SHA3_384},
-    {L"-sha512", HASH_SHA3_512}, {L"-crc", HASH_CRC32C},
-};
-
 void ForgetUnattendedRun()
 {
     std::free(g_unattended.save_path);
@@ -108,11 +98,9 @@ void ApplyArgument(const wchar_t *argument)
             return;
         }
     }
-    for (const HashSwitch &hash_switch : kHashSwitches) {
-        if (std::wcscmp(argument, hash_switch.text) == 0) {
-            StoreHashChoice(hash_switch.choice);
-            return;
-        }
+    if (const AlgorithmItem *algorithm = AlgorithmOfSwitch(argument)) {
+        StoreHashChoice(algorithm->choice);
+        return;
     }
     if (std::wcscmp(argument, L"-new") == 0)
         g_app.list_new_files = 1;

@@ -31,6 +31,19 @@
 #define ID_FILE_UPDATE 32797
 #define ID_OPTIONS_NEW_FILES 32798
 
+// The Options submenus of the algorithms lists carry besides CRC-32C and
+// SHA-3: SHA-2; MD5, SHA-1 and CRC-32 (IEEE); BLAKE3 and XXH3.
+#define ID_OPTIONS_CRC32_IEEE 32800
+#define ID_OPTIONS_MD5 32801
+#define ID_OPTIONS_SHA1 32802
+#define ID_OPTIONS_SHA2_224 32803
+#define ID_OPTIONS_SHA2_256 32804
+#define ID_OPTIONS_SHA2_384 32805
+#define ID_OPTIONS_SHA2_512 32806
+#define ID_OPTIONS_BLAKE3 32807
+#define ID_OPTIONS_XXH3 32808
+#define ID_OPTIONS_XXH128 32809
+
 // The result list's own commands: Select all and Copy (also Ctrl+A, Ctrl+C)
 // and the context menu's "Copy" and "Copy digest".
 #define ID_EDIT_SELECT_ALL 32791

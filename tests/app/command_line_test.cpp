@@ -80,12 +80,36 @@ TEST(CommandLine, LaterArgumentsWinEachKindIndependently)
     ExpectRequest(L"t.exe -crc -dir=A -sha224 -chk=B -sha256", JOB_CHECK, HASH_SHA3_256, L"B");
     // The program's own path is an argument like the others.
     ExpectRequest(L"-crc -file=F", JOB_SINGLE_FILE, HASH_CRC32C, L"F");
+    // The algorithms lists carry besides CRC-32C and SHA-3 never take the
+    // old switches' meaning, nor the old ones theirs.
+    const struct {
+        const wchar_t *command_line;
+        int32_t choice;
+    } switches[] = {
+        {L"t.exe -crc32", HASH_CRC32},
+        {L"t.exe -md5", HASH_MD5},
+        {L"t.exe -sha1", HASH_SHA1},
+        {L"t.exe -sha2-224", HASH_SHA2_224},
+        {L"t.exe -sha2-256", HASH_SHA2_256},
+        {L"t.exe -sha2-384", HASH_SHA2_384},
+        {L"t.exe -sha2-512", HASH_SHA2_512},
+        {L"t.exe -blake3", HASH_BLAKE3},
+        {L"t.exe -xxh3", HASH_XXH3_64},
+        {L"t.exe -xxh128", HASH_XXH3_128},
+        {L"t.exe -crc32 -crc", HASH_CRC32C},
+        {L"t.exe -sha2-256 -sha256", HASH_SHA3_256},
+        {L"t.exe -sha256 -sha2-256", HASH_SHA2_256},
+    };
+    for (const auto &given : switches)
+        ExpectRequest(given.command_line, 0, given.choice, L"(none)");
 }
 
 TEST(CommandLine, AnythingNotExactlyAKnownFormChangesNothing)
 {
     const wchar_t *const ignored[] = {
-        L"t.exe -SHA256",     L"t.exe -sha2560",    L"t.exe -sha256x",    L"t.exe -crc32",
+        L"t.exe -SHA256",     L"t.exe -sha2560",    L"t.exe -sha256x",    L"t.exe -crc32c",
+        L"t.exe -CRC32",      L"t.exe -sha2",       L"t.exe -sha2-256x",  L"t.exe -BLAKE3",
+        L"t.exe -xxh64",      L"t.exe -sha-256",    L"t.exe -Md5",        L"t.exe -sha3-256",
         L"t.exe -CRC",        L"t.exe -File=C:\\a", L"t.exe -FILE=C:\\a", L"t.exe -file C:\\a",
         L"t.exe -mp",         L"t.exe -mp=8",       L"t.exe -mp=-file=x", L"t.exe file=C:\\a",
         L"t.exe --dir=C:\\a", L"t.exe /crc",        L"t.exe -sha",        L"t.exe -dir",

@@ -21,8 +21,10 @@
 namespace {
 
 const UINT kAlgorithmItems[] = {
-    ID_OPTIONS_AUTOMODE, ID_OPTIONS_SHA3_224, ID_OPTIONS_SHA3_256,
-    ID_OPTIONS_SHA3_384, ID_OPTIONS_SHA3_512, ID_OPTIONS_CRC32,
+    ID_OPTIONS_AUTOMODE, ID_OPTIONS_SHA3_224, ID_OPTIONS_SHA3_256, ID_OPTIONS_SHA3_384,
+    ID_OPTIONS_SHA3_512, ID_OPTIONS_CRC32,    ID_OPTIONS_SHA2_224, ID_OPTIONS_SHA2_256,
+    ID_OPTIONS_SHA2_384, ID_OPTIONS_SHA2_512, ID_OPTIONS_BLAKE3,   ID_OPTIONS_XXH3,
+    ID_OPTIONS_XXH128,   ID_OPTIONS_MD5,      ID_OPTIONS_SHA1,     ID_OPTIONS_CRC32_IEEE,
 };
 
 struct AlgorithmCommand {
@@ -33,7 +35,12 @@ struct AlgorithmCommand {
 const AlgorithmCommand kAlgorithmCommands[] = {
     {ID_OPTIONS_SHA3_224, HASH_SHA3_224}, {ID_OPTIONS_SHA3_256, HASH_SHA3_256},
     {ID_OPTIONS_SHA3_384, HASH_SHA3_384}, {ID_OPTIONS_SHA3_512, HASH_SHA3_512},
-    {ID_OPTIONS_CRC32, HASH_CRC32C},
+    {ID_OPTIONS_CRC32, HASH_CRC32C},      {ID_OPTIONS_SHA2_224, HASH_SHA2_224},
+    {ID_OPTIONS_SHA2_256, HASH_SHA2_256}, {ID_OPTIONS_SHA2_384, HASH_SHA2_384},
+    {ID_OPTIONS_SHA2_512, HASH_SHA2_512}, {ID_OPTIONS_BLAKE3, HASH_BLAKE3},
+    {ID_OPTIONS_XXH3, HASH_XXH3_64},      {ID_OPTIONS_XXH128, HASH_XXH3_128},
+    {ID_OPTIONS_MD5, HASH_MD5},           {ID_OPTIONS_SHA1, HASH_SHA1},
+    {ID_OPTIONS_CRC32_IEEE, HASH_CRC32},
 };
 
 const UINT kJobCommands[] = {ID_FILE_SCAN, ID_FILE_CHECK, ID_FILE_UPDATE, ID_FILE_SAVE};
@@ -236,6 +243,39 @@ TEST(Menu, AlgorithmItemsCheckExactlyTheChosenOneWhileTheCommandLineLeavesTheMar
     EXPECT_EQ(CheckedAlgorithmItems(), std::vector<UINT>{ID_OPTIONS_SHA3_256});
     SendCommand(ID_OPTIONS_SHA3_384);
     EXPECT_EQ(CheckedAlgorithmItems(), std::vector<UINT>{ID_OPTIONS_SHA3_384});
+    EXPECT_EQ(gui::Close(), 0);
+}
+
+// The first six Options items are where they always were; every newer
+// algorithm sits in a submenu of its family, its mark set as that submenu
+// opens.
+TEST(Menu, NewerAlgorithmsSitInFamilySubmenusBelowTheFirstSix)
+{
+    ASSERT_EQ(gui::Start(L"talvor.exe -blake3"), 1);
+    HMENU options = GetSubMenu(GetMenu(gui::MainWindow()), 1);
+    for (int position = 0; position < 6; ++position)
+        EXPECT_EQ(GetMenuItemID(options, position), kAlgorithmItems[position]) << position;
+    const std::vector<std::vector<UINT>> families = {
+        {ID_OPTIONS_SHA2_224, ID_OPTIONS_SHA2_256, ID_OPTIONS_SHA2_384, ID_OPTIONS_SHA2_512},
+        {ID_OPTIONS_BLAKE3, ID_OPTIONS_XXH3, ID_OPTIONS_XXH128},
+        {ID_OPTIONS_MD5, ID_OPTIONS_SHA1, ID_OPTIONS_CRC32_IEEE},
+    };
+    SendCommand(ID_OPTIONS_XXH128);
+    for (size_t family = 0; family < families.size(); ++family) {
+        HMENU submenu = GetSubMenu(options, int(6 + family));
+        ASSERT_NE(submenu, nullptr) << family;
+        ASSERT_EQ(GetMenuItemCount(submenu), int(families[family].size()));
+        CheckMenuItem(submenu, 0, MF_BYPOSITION | MF_CHECKED);
+        SendMessageW(gui::MainWindow(), WM_INITMENUPOPUP, WPARAM(submenu),
+                     MAKELPARAM(6 + family, 0));
+        for (size_t i = 0; i < families[family].size(); ++i) {
+            EXPECT_EQ(GetMenuItemID(submenu, int(i)), families[family][i]);
+            EXPECT_EQ((GetMenuState(submenu, UINT(i), MF_BYPOSITION) & MF_CHECKED) != 0,
+                      families[family][i] == ID_OPTIONS_XXH128)
+                << families[family][i];
+        }
+    }
+    EXPECT_EQ(g_app.hash_choice, HASH_XXH3_128);
     EXPECT_EQ(gui::Close(), 0);
 }
 
