@@ -137,6 +137,11 @@ static void digest_sink(void *state, const uint8_t *block, uint32_t count)
     digest_update(static_cast<digest_context *>(state), block, count);
 }
 
+static uint32_t read_bytes_of(const KindInfo *kind)
+{
+    return kind->engine == ENGINE_SHA3 ? SHA3_READ_BYTES : CRC_READ_BYTES;
+}
+
 int crc32c_file_text(const utf16 *path, utf16 *out)
 {
     return file_digest_text(L'C', path, out) == FILE_DIGEST_DONE ? 0 : -1;
@@ -150,8 +155,7 @@ file_digest_result file_digest_text_with(utf16 kind, const utf16 *path, utf16 *o
     if (digest_init(&ctx, kind) != 0)
         return FILE_DIGEST_UNREADABLE;
     feed_run run = {digest_sink, &ctx, 0};
-    uint32_t block_bytes = ctx.kind->engine == ENGINE_SHA3 ? SHA3_READ_BYTES : CRC_READ_BYTES;
-    file_digest_result result = feed_file_blocks(path, block_bytes, &run, buffer);
+    file_digest_result result = feed_file_blocks(path, read_bytes_of(ctx.kind), &run, buffer);
     *bytes_read = run.bytes_read;
     if (result == FILE_DIGEST_DONE)
         digest_final_text(&ctx, out);
@@ -164,6 +168,46 @@ file_digest_result file_digest_text(utf16 kind, const utf16 *path, utf16 *out)
     uint64_t bytes_read = 0;
     file_digest_result result = file_digest_text_with(kind, path, out, &buffer, &bytes_read);
     release_file_digest_buffer(&buffer);
+    return result;
+}
+
+// ---- One read, several digests ------------------------------------------------
+
+struct candidate_digests {
+    digest_context ctx[FILE_DIGEST_MAX_KINDS];
+    int32_t count;
+};
+
+static void candidates_sink(void *state, const uint8_t *block, uint32_t count)
+{
+    candidate_digests *digests = static_cast<candidate_digests *>(state);
+    for (int32_t i = 0; i < digests->count; ++i)
+        digest_update(&digests->ctx[i], block, count);
+}
+
+file_digest_result file_digests_text_with(const utf16 *kinds, int32_t count, const utf16 *path,
+                                          utf16 *const *outs, file_digest_buffer *buffer,
+                                          uint64_t *bytes_read)
+{
+    *bytes_read = 0;
+    if (count < 1 || count > FILE_DIGEST_MAX_KINDS)
+        return FILE_DIGEST_UNREADABLE;
+    candidate_digests digests;
+    digests.count = count;
+    // The largest block any of them reads in serves them all.
+    uint32_t block_bytes = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        if (digest_init(&digests.ctx[i], kinds[i]) != 0)
+            return FILE_DIGEST_UNREADABLE;
+        uint32_t wanted = read_bytes_of(digests.ctx[i].kind);
+        block_bytes = wanted > block_bytes ? wanted : block_bytes;
+    }
+    feed_run run = {candidates_sink, &digests, 0};
+    file_digest_result result = feed_file_blocks(path, block_bytes, &run, buffer);
+    *bytes_read = run.bytes_read;
+    if (result == FILE_DIGEST_DONE)
+        for (int32_t i = 0; i < count; ++i)
+            digest_final_text(&digests.ctx[i], outs[i]);
     return result;
 }
 

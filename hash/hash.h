@@ -124,6 +124,17 @@ file_digest_result file_digest_text_with(utf16 kind, const utf16 *path, utf16 *o
                                          file_digest_buffer *buffer, uint64_t *bytes_read);
 void release_file_digest_buffer(file_digest_buffer *buffer);
 
+// The most kinds one read of a file digests at once: every kind whose digest
+// has a given length (three of 64 hex digits) fits.
+constexpr int32_t FILE_DIGEST_MAX_KINDS = 4;
+// Reads the file once and digests it with each of kinds[0..count) (1 to
+// FILE_DIGEST_MAX_KINDS of them), kind i's text to outs[i]: how a list that
+// names no algorithm learns which one its digests are. Fails as a whole, every
+// text left as given, also for a kind that names no engine.
+file_digest_result file_digests_text_with(const utf16 *kinds, int32_t count, const utf16 *path,
+                                          utf16 *const *outs, file_digest_buffer *buffer,
+                                          uint64_t *bytes_read);
+
 // ---- SHA-3 file digests in lock step (Windows) ------------------------------
 
 // Up to sha3_lanes' width of SHA-3 file digests advanced together, one file

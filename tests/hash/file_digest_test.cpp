@@ -263,6 +263,38 @@ TEST_F(FileDigest, OneOpenServesTheWholeDigest)
     EXPECT_TRUE(DeleteFileW(path.c_str()));
 }
 
+// Several kinds in one read: each text is that kind's alone, the reads are
+// those of the kind with the largest block, and a kind without an engine
+// fails the whole digest with every text as given.
+TEST_F(FileDigest, SeveralKindsShareOneRead)
+{
+    std::mt19937 rng(8);
+    std::vector<uint8_t> bytes = random_bytes(rng, 3 * CRC_BLOCK + 7);
+    std::wstring path = put(L"candidates.bin", bytes);
+    const utf16 kinds[3] = {L'C', L'S', L'E'};
+    utf16 texts[3][DIGEST_TEXT_CAPACITY] = {};
+    utf16 *outs[3] = {texts[0], texts[1], texts[2]};
+    file_digest_buffer buffer = {};
+    uint64_t bytes_read = 0;
+    ASSERT_EQ(file_digests_text_with(kinds, 3, path.c_str(), outs, &buffer, &bytes_read),
+              FILE_DIGEST_DONE);
+    for (int k = 0; k < 3; ++k)
+        EXPECT_EQ(narrow(texts[k]), digest_hex(kinds[k], bytes)) << "kind " << char(kinds[k]);
+    EXPECT_EQ(bytes_read, bytes.size());
+    ASSERT_EQ(g_reads.size(), 1u) << "the SHA-3 block holds the whole file";
+
+    const utf16 unknown[2] = {L'C', L'?'};
+    reset_output();
+    utf16 *untouched[2] = {texts[0], out_};
+    EXPECT_EQ(file_digests_text_with(unknown, 2, path.c_str(), untouched, &buffer, &bytes_read),
+              FILE_DIGEST_UNREADABLE);
+    EXPECT_TRUE(output_untouched());
+    EXPECT_EQ(file_digests_text_with(kinds, 2, (folder_ + L"\\gone.bin").c_str(), outs, &buffer,
+                                     &bytes_read),
+              FILE_DIGEST_NOT_FOUND);
+    release_file_digest_buffer(&buffer);
+}
+
 // A file past 4 GiB (sparse, so it costs no disk) with bytes straddling the
 // 4 GiB mark and near its end: a size or offset cut to 32 bits would stop
 // early or read the wrong place.
