@@ -1112,3 +1112,129 @@ TEST(EndToEnd, AnUpdateOnAFullDiskLeavesTheListByteForByte)
     EXPECT_EQ(5u, check.rows.size());
     RemoveTree(f);
 }
+
+namespace {
+
+// The folder of the lists other tools wrote (tests/e2e/make_tool_lists.sh),
+// under Z:; empty when the build did not make them.
+std::wstring ToolLists()
+{
+    const wchar_t *prepared = _wgetenv(L"TALVOR_TOOL_LISTS");
+    return prepared ? prepared : L"";
+}
+
+}  // namespace
+
+// Each list as its tool wrote it checks OK in the tree; in a copy where one
+// file changed that file alone reads "MISMATCH", in one where a file is gone
+// that file alone "MISSING". The escaped name of SHA256SUMS is the file
+// esc\aped.txt; the sidecar a.txt.sha256 checks a.txt beside it.
+TEST(EndToEnd, ListsOfOtherToolsCheckOkAndTheirChangedOrMissingFilesEndBad)
+{
+    std::wstring lists = ToolLists();
+    if (lists.empty())
+        GTEST_SKIP() << "TALVOR_TOOL_LISTS is not set";
+    const struct {
+        const wchar_t *name;
+        size_t rows;
+    } made[] = {
+        {L"SHA256SUMS", 4},  {L"MD5SUMS", 3},   {L"SHA512SUMS", 3}, {L"list.b3", 3},
+        {L"list.xxh128", 3}, {L"list.xxh3", 3}, {L"list.sfv", 3},   {L"a.txt.sha256", 1},
+    };
+    for (const auto &list : made) {
+        AppRun fine = RunApp(Quoted(L"-chk=", lists + L"\\tree\\" + list.name));
+        ASSERT_EQ(DRIVER_OK, fine.wait_result) << list.name;
+        EXPECT_EQ(list.rows, RowsWith(fine, L"OK").size()) << list.name;
+        EXPECT_EQ(list.rows, fine.rows.size()) << list.name;
+        EXPECT_EQ(L"OK", fine.parts[2]) << list.name;
+
+        AppRun changed = RunApp(Quoted(L"-chk=", lists + L"\\changed\\" + list.name));
+        ASSERT_EQ(DRIVER_OK, changed.wait_result) << list.name;
+        std::vector<std::wstring> mismatched;
+        if (list.rows > 1)
+            mismatched.push_back(lists + L"\\changed\\sub dir\\b (1).bin");
+        EXPECT_EQ(mismatched, RowsWith(changed, L"MISMATCH")) << list.name;
+        EXPECT_EQ(list.rows - mismatched.size(), RowsWith(changed, L"OK").size()) << list.name;
+
+        AppRun missing = RunApp(Quoted(L"-chk=", lists + L"\\missing\\" + list.name));
+        ASSERT_EQ(DRIVER_OK, missing.wait_result) << list.name;
+        EXPECT_EQ(std::vector<std::wstring>{lists + L"\\missing\\a.txt"},
+                  RowsWith(missing, L"MISSING"))
+            << list.name;
+        EXPECT_EQ(L"BAD", missing.parts[2]) << list.name;
+        EXPECT_EQ(1u, RunUnattended(Quoted(L"-chk=", lists + L"\\missing\\" + list.name)));
+    }
+    AppRun escaped = RunApp(Quoted(L"-chk=", lists + L"\\tree\\SHA256SUMS"));
+    ASSERT_EQ(DRIVER_OK, escaped.wait_result);
+    std::vector<std::wstring> ok = RowsWith(escaped, L"OK");
+    EXPECT_NE(ok.end(), std::find(ok.begin(), ok.end(), lists + L"\\tree\\esc\\aped.txt"));
+}
+
+// 64 hex digits fit SHA-256, SHA3-256 and BLAKE3: the files that match settle
+// the list's algorithm, and the title names it; digests of other bytes settle
+// nothing and every file reads "MISMATCH".
+TEST(EndToEnd, AListThatNamesNoAlgorithmSettlesOnTheOneItsFilesMatch)
+{
+    std::wstring lists = ToolLists();
+    if (lists.empty())
+        GTEST_SKIP() << "TALVOR_TOOL_LISTS is not set";
+    AppRun settled = RunApp(Quoted(L"-chk=", lists + L"\\tree\\neutral.txt"));
+    ASSERT_EQ(DRIVER_OK, settled.wait_result);
+    EXPECT_EQ(3u, RowsWith(settled, L"OK").size());
+    EXPECT_EQ(L"OK", settled.parts[2]);
+    EXPECT_NE(std::wstring::npos, settled.title.find(L"BLAKE3")) << settled.title.c_str();
+
+    AppRun changed = RunApp(Quoted(L"-chk=", lists + L"\\changed\\neutral.txt"));
+    ASSERT_EQ(DRIVER_OK, changed.wait_result);
+    EXPECT_EQ(std::vector<std::wstring>{lists + L"\\changed\\sub dir\\b (1).bin"},
+              RowsWith(changed, L"MISMATCH"));
+    EXPECT_NE(std::wstring::npos, changed.title.find(L"BLAKE3")) << changed.title.c_str();
+
+    AppRun unsettled = RunApp(Quoted(L"-chk=", lists + L"\\tree\\unsettled.txt"));
+    ASSERT_EQ(DRIVER_OK, unsettled.wait_result);
+    EXPECT_EQ(2u, unsettled.rows.size());
+    EXPECT_EQ(2u, RowsWith(unsettled, L"MISMATCH").size());
+    EXPECT_EQ(L"BAD", unsettled.parts[2]);
+    EXPECT_NE(std::wstring::npos, unsettled.title.find(L"no algorithm matched"))
+        << unsettled.title.c_str();
+}
+
+// The format a saved list's name asks for, which its tool verifies
+// (verify_tool_lists.sh); a format that cannot hold the digests is refused
+// with a message naming one that can, and nothing is written. An update
+// adds to a sha256sum list in its own algorithm, whatever Options say.
+TEST(EndToEnd, ListsSavedUnderToolNamesTakeTheirFormAndRefuseWhatTheyCannotHold)
+{
+    std::wstring lists = ToolLists();
+    if (lists.empty())
+        GTEST_SKIP() << "TALVOR_TOOL_LISTS is not set";
+    std::wstring save = lists + L"\\save";
+    std::wstring files = Quoted(L"-dir=", save + L"\\files");
+    const struct {
+        const wchar_t *algorithm;
+        const wchar_t *name;
+    } saves[] = {
+        {L"-sha2-256", L"SHA256SUMS"}, {L"-md5", L"list.md5"},   {L"-blake3", L"B3SUMS"},
+        {L"-xxh128", L"list.xxh128"},  {L"-crc32", L"list.sfv"},
+    };
+    for (const auto &list : saves) {
+        std::wstring path = save + L"\\" + list.name;
+        EXPECT_EQ(0u, RunUnattended(std::wstring(list.algorithm) + L" " + files + L" " +
+                                    Quoted(L"-save=", path)))
+            << list.name;
+        EXPECT_EQ(0u, RunUnattended(Quoted(L"-chk=", path))) << list.name;
+    }
+    EXPECT_EQ(2u,
+              RunUnattended(L"-crc " + files + L" " + Quoted(L"-save=", save + L"\\refused.sfv")));
+    std::wstring message;
+    AppRun refused =
+        RunApp(L"-sha2-256 " + files + L" " + Quoted(L"-save=", save + L"\\refused.md5"), nullptr,
+               -1, &message);
+    ASSERT_EQ(DRIVER_OK, refused.wait_result);
+    EXPECT_NE(std::wstring::npos, message.find(L".qcx")) << message.c_str();
+    EXPECT_FALSE(Exists(save + L"\\refused.md5"));
+
+    AppRun update = RunApp(Quoted(L"-update=", lists + L"\\grow\\SHA256SUMS"));
+    ASSERT_EQ(DRIVER_OK, update.wait_result);
+    EXPECT_EQ(std::vector<std::wstring>{lists + L"\\grow\\new.txt"}, RowsWith(update, L"Created"));
+}
