@@ -2,6 +2,7 @@
 // its command-line switch, so a new kind is chosen by adding its row here
 // (and its item to the menu resource).
 #include "app/app.h"
+#include "window/ids.h"
 
 #include <cwchar>
 
