@@ -12,8 +12,8 @@ constexpr utf16 SFV_KIND = u'R';
 
 // What the list's name tells the parse of its lines.
 struct ListName {
-    const KindInfo *kind;      // the algorithm it names, or null
-    const utf16 *sidecar;      // the file a digest alone names (no folder), or null
+    const KindInfo *kind;  // the algorithm it names, or null
+    const utf16 *sidecar;  // the file a digest alone names (no folder), or null
     size_t sidecar_units;
 };
 
@@ -99,9 +99,9 @@ int TakeSfvLine(LineBuffer *line, int32_t number, ParsedList *list, ListProblems
         return AddProblem(problems, number, LIST_LINE_MALFORMED, line->units, line->count);
     const utf16 *path = line->units + fields.path_start;
     const KindInfo *crc = FindKind(SFV_KIND);
-    int problem = !line->valid                                            ? LIST_LINE_INVALID_TEXT
+    int problem = !line->valid                                     ? LIST_LINE_INVALID_TEXT
                   : fields.hex_units != size_t(crc->digest_digits) ? LIST_LINE_DIGEST_LENGTH
-                                                                          : 0;
+                                                                   : 0;
     if (problem != 0)
         return AddProblem(problems, number, problem, path, fields.path_units);
     return TakeEntry(list, crc, KindBit(crc), line->units + fields.hex_start, fields.hex_units,
@@ -194,8 +194,8 @@ int DetectListFormat(const uint8_t *bytes, size_t size)
     return IsTextList(bytes, size) ? FormatOfFirstLine(bytes, size) : LIST_FORMAT_QCX;
 }
 
-int ParseNamedListFile(const uint8_t *bytes, size_t size, const utf16 *list_path,
-                       ParsedList *list, ListProblems *problems)
+int ParseNamedListFile(const uint8_t *bytes, size_t size, const utf16 *list_path, ParsedList *list,
+                       ListProblems *problems)
 {
     if (!IsTextList(bytes, size)) {
         list->format = LIST_FORMAT_QCX;

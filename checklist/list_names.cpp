@@ -20,10 +20,10 @@ struct NameToken {
     char letter;
 };
 const NameToken NAME_TOKENS[] = {
-    {"md5", 'D'},         {"sha1", 'A'},        {"sha224", 'T'},      {"sha256", 'U'},
-    {"sha384", 'V'},      {"sha512", 'W'},      {"b3", 'B'},          {"blake3", 'B'},
-    {"xxh3", 'X'},        {"xxh128", 'Y'},      {"crc32", 'R'},       {"crc32c", 'C'},
-    {"sha3-224", 'E'},    {"sha3-256", 'S'},    {"sha3-384", 'M'},    {"sha3-512", 'H'},
+    {"md5", 'D'},      {"sha1", 'A'},     {"sha224", 'T'},   {"sha256", 'U'},
+    {"sha384", 'V'},   {"sha512", 'W'},   {"b3", 'B'},       {"blake3", 'B'},
+    {"xxh3", 'X'},     {"xxh128", 'Y'},   {"crc32", 'R'},    {"crc32c", 'C'},
+    {"sha3-224", 'E'}, {"sha3-256", 'S'}, {"sha3-384", 'M'}, {"sha3-512", 'H'},
 };
 
 utf16 LowerAscii(utf16 u)

@@ -139,8 +139,7 @@ int ComposeListFile(int format, const utf16 *list_path, const Entry *entries, in
         *left_out = CountLeftOut(&style, entries, count);
         return ComposeStyled(&style, entries, count, out, bytes);
     }
-    const KindInfo *named =
-        format == LIST_FORMAT_SFV ? FindKind(u'R') : KindOfListName(list_path);
+    const KindInfo *named = format == LIST_FORMAT_SFV ? FindKind(u'R') : KindOfListName(list_path);
     int fits = OneKindOf(entries, count, named, &style.kind);
     if (fits != CHECKLIST_OK)
         return fits;
