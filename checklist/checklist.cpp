@@ -21,12 +21,36 @@ size_t RecordDigestUnits(utf16 unit)
 
 }  // namespace
 
+// The candidate table grows with the entry table, to the same capacity.
 int KeepRoomForRecords(ParsedList *list)
 {
     int64_t wanted = int64_t(list->count) + CHECKLIST_GROWTH_MARGIN + 1;
-    return ReserveArray(&list->entries, &list->capacity, wanted, CHECKLIST_INITIAL_CAPACITY)
-               ? CHECKLIST_OK
-               : CHECKLIST_ERR_MEMORY;
+    int32_t held = list->capacity;
+    if (!ReserveArray(&list->entries, &list->capacity, wanted, CHECKLIST_INITIAL_CAPACITY))
+        return CHECKLIST_ERR_MEMORY;
+    if (!list->candidates || list->capacity == held)
+        return CHECKLIST_OK;
+    void *grown = std::realloc(list->candidates, size_t(list->capacity) * sizeof(KindMask));
+    if (!grown)
+        return CHECKLIST_ERR_MEMORY;
+    list->candidates = static_cast<KindMask *>(grown);
+    return CHECKLIST_OK;
+}
+
+int RecordCandidates(ParsedList *list, KindMask mask)
+{
+    if (!list->candidates) {
+        if (MaskIsSettled(mask))
+            return CHECKLIST_OK;
+        list->candidates =
+            static_cast<KindMask *>(std::malloc(size_t(list->capacity) * sizeof(KindMask)));
+        if (!list->candidates)
+            return CHECKLIST_ERR_MEMORY;
+        for (int32_t i = 0; i + 1 < list->count; ++i)
+            list->candidates[i] = KindBit(KindOfEntry(&list->entries[i]));
+    }
+    list->candidates[list->count - 1] = mask;
+    return CHECKLIST_OK;
 }
 
 int AppendRecord(ParsedList *list, utf16 kind, const utf16 *digest, size_t digest_units,
@@ -85,7 +109,9 @@ void ReleaseParsedList(ParsedList *list)
         }
         std::free(list->entries);
     }
+    std::free(list->candidates);
     list->entries = nullptr;
+    list->candidates = nullptr;
     list->count = 0;
     list->capacity = 0;
 }

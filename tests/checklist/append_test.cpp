@@ -15,6 +15,18 @@ struct Grown {
     std::string bytes;  // the old bytes, then the added lines
 };
 
+// Adds `added` after the old bytes in the style read.
+void AddTo(Grown *grown, std::vector<Entry> &added)
+{
+    for (Entry &entry : added)
+        UseListSeparator(&grown->style, entry.path);
+    std::string extra(AddedLinesBytes(&grown->style, added.data(), int32_t(added.size())), '\0');
+    uint64_t written = ComposeAddedLines(&grown->style, added.data(), int32_t(added.size()),
+                                         reinterpret_cast<uint8_t *>(extra.data()));
+    EXPECT_EQ(written, extra.size());
+    grown->bytes += extra;
+}
+
 // Reads the style of `old` and adds `added` after it.
 Grown Grow(const std::string &old, std::vector<Entry> &added, int empty_format = LIST_FORMAT_QCX)
 {
@@ -23,13 +35,22 @@ Grown Grow(const std::string &old, std::vector<Entry> &added, int empty_format =
     ParseFile(old, &parsed);
     ReadListStyle(reinterpret_cast<const uint8_t *>(old.data()), old.size(), &parsed.list,
                   empty_format, &grown.style);
-    for (Entry &entry : added)
-        UseListSeparator(&grown.style, entry.path);
-    std::string extra(AddedLinesBytes(&grown.style, added.data(), int32_t(added.size())), '\0');
-    uint64_t written = ComposeAddedLines(&grown.style, added.data(), int32_t(added.size()),
-                                         reinterpret_cast<uint8_t *>(extra.data()));
-    EXPECT_EQ(written, extra.size());
-    grown.bytes = old + extra;
+    grown.bytes = old;
+    AddTo(&grown, added);
+    return grown;
+}
+
+// The same for the list file at `list_path`, whose name may give its format
+// and algorithm.
+Grown GrowNamed(const std::string &old, const Text &list_path, std::vector<Entry> &added)
+{
+    Grown grown;
+    Parsed parsed;
+    ParseNamedFile(old, list_path, &parsed);
+    ReadNamedListStyle(reinterpret_cast<const uint8_t *>(old.data()), old.size(), &parsed.list,
+                       list_path.c_str(), &grown.style);
+    grown.bytes = old;
+    AddTo(&grown, added);
     return grown;
 }
 
@@ -102,4 +123,37 @@ TEST(ListAppend, WideListsGrowInUtf16AndAnEmptyQcxGetsItsMark)
     Grown odd = Grow("\xFF\xFE" + qcx_line + "x", added);
     EXPECT_FALSE(odd.style.appendable);
     FreeEntries(added);
+}
+
+TEST(ListAppend, GnuAndSfvListsGrowInTheirOwnFormWithTheirOneAlgorithm)
+{
+    const Text a = DigestOf('U', u'A');
+    const std::string old = std::string(a.begin(), a.end()) + "  a.txt\r\n";
+    std::vector<Entry> added = {MakeEntry('U', DigestOf('U', u'B'), T(u"sub\\n\\e\u00e9.txt")),
+                                MakeEntry('B', DigestOf('B', u'C'), T(u"blake3.txt")),
+                                MakeEntry('U', DigestOf('U', u'D'), T(u"two\nlines"))};
+    Grown named = GrowNamed(old, T(u"C:\\iso\\SHA256SUMS"), added);
+    EXPECT_EQ(named.style.format, LIST_FORMAT_GNU);
+    EXPECT_EQ(named.style.kind, 'U');
+    EXPECT_TRUE(named.style.relative);
+    EXPECT_EQ(named.bytes, old + std::string(64, 'b') + "  sub/n/e\xC3\xA9.txt\r\n\\" +
+                               std::string(64, 'd') + "  two\\nlines\r\n");
+
+    // Unnamed, 64 hex digits may be three kinds: nothing is added until the
+    // list's kind is settled.
+    Grown unsettled = GrowNamed(old, T(u"C:\\iso\\list.txt"), added);
+    EXPECT_EQ(unsettled.style.kind, 0);
+    EXPECT_EQ(unsettled.bytes, old);
+    unsettled.style.kind = 'B';
+    unsettled.bytes = old;
+    AddTo(&unsettled, added);
+    EXPECT_EQ(unsettled.bytes, old + std::string(64, 'c') + "  blake3.txt\r\n");
+
+    std::vector<Entry> crc = {MakeEntry('R', T(u"352441C2"), T(u"cd\\02.flac")),
+                              MakeEntry('C', T(u"364B3FB7"), T(u"crc32c.flac"))};
+    Grown sfv = GrowNamed("; made by a tool\ncd\\01.flac 00000000", T(u"D:\\m\\a.sfv"), crc);
+    EXPECT_EQ(sfv.style.kind, 'R');
+    EXPECT_EQ(sfv.bytes, "; made by a tool\ncd\\01.flac 00000000\ncd\\02.flac 352441C2\n");
+    FreeEntries(added);
+    FreeEntries(crc);
 }

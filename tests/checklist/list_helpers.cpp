@@ -47,6 +47,33 @@ void ParseFile(const std::string &bytes, Parsed *parsed)
                                    &parsed->list, &parsed->problems);
 }
 
+void ParseNamedFile(const std::string &bytes, const Text &list_path, Parsed *parsed)
+{
+    parsed->result =
+        ParseNamedListFile(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size(),
+                           list_path.c_str(), &parsed->list, &parsed->problems);
+}
+
+KindMask CandidatesAt(const Parsed &p, int i)
+{
+    if (p.list.candidates)
+        return p.list.candidates[i];
+    return KindBit(FindKind(utf16(p.list.entries[i].kind)));
+}
+
+Composed ComposeFile(int format, const Text &list_path, const std::vector<Entry> &entries)
+{
+    Composed composed;
+    uint8_t *out = nullptr;
+    uint64_t bytes = 0;
+    composed.result = ComposeListFile(format, list_path.c_str(), entries.data(),
+                                      int32_t(entries.size()), &out, &bytes, &composed.left_out);
+    if (out)
+        composed.bytes.assign(reinterpret_cast<const char *>(out), size_t(bytes));
+    std::free(out);
+    return composed;
+}
+
 Text PathOf(const Parsed &p, int i)
 {
     return Text(p.list.entries[i].path);

@@ -25,8 +25,20 @@ struct Parsed {
     ~Parsed();
 };
 
-// Parses a whole list file through ParseListFile.
+// Parses a whole list file through ParseListFile, or ParseNamedListFile for
+// the list file at `list_path`.
 void ParseFile(const std::string &bytes, Parsed *parsed);
+void ParseNamedFile(const std::string &bytes, const Text &list_path, Parsed *parsed);
+// The kinds the i-th entry may be: its candidates, or its own kind alone.
+KindMask CandidatesAt(const Parsed &p, int i);
+
+// A whole list composed by ComposeListFile.
+struct Composed {
+    int result = -1;
+    std::string bytes;
+    int32_t left_out = -1;
+};
+Composed ComposeFile(int format, const Text &list_path, const std::vector<Entry> &entries);
 Text PathOf(const Parsed &p, int i);
 Text DigestAt(const Parsed &p, int i);
 Text ProblemText(const Parsed &p, int i);
