@@ -54,8 +54,9 @@ void KeepPath(wchar_t **slot, wchar_t *copy)
 // The -save= path as Save will write it.
 void SetSavePath(const wchar_t *path)
 {
-    KeepPath(&g_unattended.save_path,
-             JoinUnits(path, std::wcslen(path), SaveNameExtension(path) ? L"" : QCX_EXTENSION));
+    KeepPath(
+        &g_unattended.save_path,
+        JoinUnits(path, std::wcslen(path), SaveNameNeedsExtension(path) ? QCX_EXTENSION : L""));
 }
 
 // The unattended-run switches; false for any other argument.

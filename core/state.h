@@ -24,6 +24,8 @@ struct JobTally {
     bool stopped;                    // ended after Stop was chosen
     int32_t files;                   // files the job set out to digest
     int32_t files_done;              // of those, the files digested before it ended
+    bool kinds_unsettled;            // a check's list left some entries' algorithm open
+    uint32_t settled_kinds;          // the kinds their files matched: bit i is g_kinds[i]
 };
 
 struct AppState {

@@ -203,7 +203,7 @@ bool FileHoldsChecksumList(const wchar_t *path)
     uint32_t length = LIST_HEAD_BYTES;
     bool is_list = QueryOpenFileSize(&file, &size) == FILE_OK &&
                    ReadOpenFileAt(&file, head, 0, &length) == FILE_OK &&
-                   LooksLikeChecksumList(head, length, size <= length);
+                   LooksLikeNamedChecksumList(head, length, size <= length, path);
     CloseOpenFile(&file);
     std::free(head);
     return is_list;

@@ -24,30 +24,80 @@ void ShowCheckStart()
 }
 
 struct CheckRun {
-    const Entry *entries;
+    ParsedList *list;  // the entry table, with the kinds still open per entry
     uint64_t problems;
     bool out_of_memory;
     RowQueue rows;
 };
 
+// The kinds an entry may still be, as letters: none once its kind is settled.
+int32_t OpenKinds(const ParsedList *list, int32_t index, utf16 *letters)
+{
+    if (!list->candidates || MaskIsSettled(list->candidates[index]))
+        return 0;
+    int32_t count = 0;
+    for (const KindInfo &kind : g_kinds)
+        if ((list->candidates[index] & KindBit(&kind)) && count < FILE_DIGEST_MAX_KINDS)
+            letters[count++] = utf16(kind.letter);
+    return count;
+}
+
 // A device is never opened: a port can block the job for ever, a raw disk
-// reads for hours. Its task keeps its place with nothing to read.
+// reads for hours. Its task keeps its place with nothing to read. An entry
+// whose kind is still open is digested with every kind it may be, in one
+// read; once a file settled the list, the files handed out after it are
+// digested with that kind alone.
 bool HandOutListedEntry(void *job, int32_t index, DigestTask *task)
 {
-    const Entry *entry = &static_cast<CheckRun *>(job)->entries[index];
+    const ParsedList *list = static_cast<CheckRun *>(job)->list;
+    const Entry *entry = &list->entries[index];
     task->path = IsDevicePath(entry->path) ? nullptr : entry->path;
     task->kind = utf16(entry->kind);
+    task->candidate_count = OpenKinds(list, index, task->candidates);
     return true;
 }
 
 // Only a file read whole is compared; the open's own answer tells a file
 // that is not there from one that could not be read.
-RowStatus CheckedStatus(const DigestTask *task, const Entry *entry)
+RowStatus UnreadStatus(const DigestTask *task)
 {
-    if (task->result == FILE_DIGEST_NOT_FOUND)
-        return ROW_MISSING;
+    return task->result == FILE_DIGEST_NOT_FOUND ? ROW_MISSING : ROW_ERROR;
+}
+
+// The kind among the task's that gave the entry's digest and that the
+// entry may still be (a file settled the list meanwhile); null for none.
+const KindInfo *MatchedKind(const DigestTask *task, const Entry *entry, KindMask open)
+{
+    for (int32_t i = 0; i < task->candidate_count; ++i) {
+        const KindInfo *kind = FindKind(task->candidates[i]);
+        if ((open & KindBit(kind)) && std::wcscmp(task->candidate_texts[i], entry->digest) == 0)
+            return kind;
+    }
+    return nullptr;
+}
+
+// The first file that matches one of its kinds settles the entries that
+// kind fits; a file that matches none is a mismatch, never an "OK".
+RowStatus CheckedCandidates(CheckRun *run, int32_t index, const DigestTask *task)
+{
+    const Entry *entry = &run->list->entries[index];
+    const KindInfo *kind = MatchedKind(task, entry, run->list->candidates[index]);
+    if (!kind)
+        return ROW_MISMATCH;
+    if (!MaskIsSettled(run->list->candidates[index])) {
+        SettleListKind(run->list, kind);
+        g_app.tally.settled_kinds |= 1u << (kind - g_kinds);
+    }
+    return ROW_OK;
+}
+
+RowStatus CheckedStatus(CheckRun *run, int32_t index, const DigestTask *task)
+{
     if (task->result != FILE_DIGEST_DONE)
-        return ROW_ERROR;
+        return UnreadStatus(task);
+    if (task->candidate_count > 1)
+        return CheckedCandidates(run, index, task);
+    const Entry *entry = &run->list->entries[index];
     return std::wcscmp(task->digest, entry->digest) == 0 ? ROW_OK : ROW_MISMATCH;
 }
 
@@ -62,8 +112,8 @@ bool TakeCheckedEntry(void *job, int32_t index, const DigestTask *task)
         return false;
     }
     ++g_app.tally.files_done;
-    const Entry *entry = &run->entries[index];
-    RowStatus status = CheckedStatus(task, entry);
+    const Entry *entry = &run->list->entries[index];
+    RowStatus status = CheckedStatus(run, index, task);
     if (status != ROW_OK)
         ++run->problems;
     g_app.tally.bytes_read += task->bytes_read;
@@ -76,19 +126,30 @@ void ShowQueuedCheckRows(void *job)
     PublishRows(&static_cast<CheckRun *>(job)->rows);
 }
 
+// Whether some entry's kind is still open: its list named no algorithm.
+bool AnyKindOpen(const ParsedList *list)
+{
+    for (int32_t i = 0; list->candidates && i < list->count; ++i)
+        if (!MaskIsSettled(list->candidates[i]))
+            return true;
+    return false;
+}
+
 // Digests every entry's file again; JOB_OUTCOME_OK or JOB_OUTCOME_BAD, or
 // JOB_OUTCOME_NO_MEMORY when the pipeline, a read block or the rows could
 // not be had.
-int32_t VerifyEntries(const Entry *entries, int32_t n)
+int32_t VerifyEntries(ParsedList *list)
 {
+    int32_t n = list->count;
     wchar_t count_text[32];
     std::swprintf(count_text, 32, L"Files: %d", n);
     SetStatusText(STATUS_COUNT, count_text, false);
     SetStatusText(STATUS_PHASE, L"Checking CRC", true);
 
-    CheckRun run = {entries, 0, false, {}};
+    CheckRun run = {list, 0, false, {}};
     // A list holds no sizes: the files opened stand for the rest.
     g_app.tally.files += n;
+    g_app.tally.kinds_unsettled = AnyKindOpen(list);
     StartRowQueue(&run.rows, n, 0);
     int32_t taken = RunDigestPipeline(g_app.target_path, n, HandOutListedEntry, TakeCheckedEntry,
                                       ShowQueuedCheckRows, &run, &run.rows.progress.meter);
@@ -144,6 +205,34 @@ int32_t ListNewFiles(bool tagged)
     return unlisted;
 }
 
+// Checks the parsed list whose entries the table holds: anchors a text
+// list's paths, digests every file, lists the new files when asked.
+int32_t CheckParsedList(ParsedList *list, bool empty_list, bool list_new_files,
+                        int32_t listing_errors)
+{
+    bool text_list = IsTextListFormat(list->format);
+    if (text_list) {
+        int32_t unanchored = AnchorListedPaths(g_app.target_path, list->candidates);
+        if (unanchored < 0)
+            return JOB_OUTCOME_NO_MEMORY;
+        listing_errors += unanchored;
+        list->count = g_app.entry_count;
+    }
+    if (g_app.entry_count == 0 && !empty_list) {
+        ShowListWithoutEntries();
+        return JOB_OUTCOME_FAILED;
+    }
+    int32_t outcome = VerifyEntries(list);
+    // A stopped check lists nothing more.
+    if (list_new_files && outcome != JOB_OUTCOME_NO_MEMORY && !JobStopRequested()) {
+        int32_t unlisted = ListNewFiles(text_list);
+        if (unlisted < 0)
+            return JOB_OUTCOME_NO_MEMORY;
+        listing_errors += unlisted;
+    }
+    return listing_errors && outcome == JOB_OUTCOME_OK ? JOB_OUTCOME_BAD : outcome;
+}
+
 // The outcome of checking the list at the target path, or
 // JOB_OUTCOME_NO_MEMORY. A list that cannot be read, or yields no entry, is
 // a check that could not run; lines that gave no entry make it "BAD", new
@@ -159,8 +248,7 @@ int32_t CheckListFile(bool list_new_files)
     }
     ParsedList list = {};
     ListProblems problems = {};
-    bool tagged = DetectListFormat(file, bytes) == LIST_FORMAT_TAGGED;
-    int parsed = ParseListFile(file, bytes, &list, &problems);
+    int parsed = ParseNamedListFile(file, bytes, g_app.target_path, &list, &problems);
     bool empty_list = HoldsOnlyByteOrderMark(file, bytes);
     std::free(file);
     // The table holds what was read even when memory ran out, so the next
@@ -170,27 +258,11 @@ int32_t CheckListFile(bool list_new_files)
     ShowProblemRows(&problems);
     int32_t listing_errors = problems.count;
     ReleaseListProblems(&problems);
-    if (parsed != CHECKLIST_OK)
-        return JOB_OUTCOME_NO_MEMORY;
-    if (tagged) {
-        int32_t unanchored = AnchorListedPaths(g_app.target_path);
-        if (unanchored < 0)
-            return JOB_OUTCOME_NO_MEMORY;
-        listing_errors += unanchored;
-    }
-    if (g_app.entry_count == 0 && !empty_list) {
-        ShowListWithoutEntries();
-        return JOB_OUTCOME_FAILED;
-    }
-    int32_t outcome = VerifyEntries(g_app.entries, g_app.entry_count);
-    // A stopped check lists nothing more.
-    if (list_new_files && outcome != JOB_OUTCOME_NO_MEMORY && !JobStopRequested()) {
-        int32_t unlisted = ListNewFiles(tagged);
-        if (unlisted < 0)
-            return JOB_OUTCOME_NO_MEMORY;
-        listing_errors += unlisted;
-    }
-    return listing_errors && outcome == JOB_OUTCOME_OK ? JOB_OUTCOME_BAD : outcome;
+    int32_t outcome = parsed == CHECKLIST_OK
+                          ? CheckParsedList(&list, empty_list, list_new_files, listing_errors)
+                          : JOB_OUTCOME_NO_MEMORY;
+    std::free(list.candidates);
+    return outcome;
 }
 
 }  // namespace
@@ -220,7 +292,7 @@ void ShowListWithoutEntries()
     AddTalliedRow(g_app.target_path, L"", ROW_ERROR);
 }
 
-int32_t AnchorListedPaths(const wchar_t *list_path)
+int32_t AnchorListedPaths(const wchar_t *list_path, KindMask *candidates)
 {
     int32_t kept = 0;
     int32_t dropped = 0;
@@ -232,6 +304,9 @@ int32_t AnchorListedPaths(const wchar_t *list_path)
             // Close the gap left by dropped entries before giving up.
             std::memmove(&g_app.entries[kept], &g_app.entries[i],
                          sizeof(Entry) * size_t(g_app.entry_count - i));
+            if (candidates)
+                std::memmove(&candidates[kept], &candidates[i],
+                             sizeof(KindMask) * size_t(g_app.entry_count - i));
             g_app.entry_count -= dropped;
             return -1;
         }
@@ -245,6 +320,8 @@ int32_t AnchorListedPaths(const wchar_t *list_path)
         if (path != entry.path)
             std::free(entry.path);
         entry.path = path;
+        if (candidates)
+            candidates[kept] = candidates[i];
         g_app.entries[kept++] = entry;
     }
     g_app.entry_count = kept;

@@ -84,8 +84,9 @@ DWORD WINAPI CheckJob(LPVOID unused);
 // Adds the files below a list's folder that it does not name to the list at
 // the target path, digested; shows the entries whose files are gone.
 DWORD WINAPI UpdateJob(LPVOID unused);
-// Whether the file at `path` holds a checksum list (LooksLikeChecksumList of
-// its head); false when it cannot be read.
+// Whether the file at `path` holds a checksum list (LooksLikeNamedChecksumList
+// of its head and its name: a sidecar such as file.iso.sha256 holding only a
+// digest is one); false when it cannot be read.
 bool FileHoldsChecksumList(const wchar_t *path);
 // The job a path given alone asks for (a file dropped on the window): a
 // folder is scanned (JOB_FOLDER_SCAN), a checksum list checked (JOB_CHECK),
@@ -109,27 +110,37 @@ constexpr size_t JOB_SUMMARY_UNITS = 256;
 // status (a check's four and its "NEW" rows when it has any, a scan's
 // "ERROR" and "Created", an update's "ERROR", "MISSING" and "Created"), the
 // bytes read and the time taken, numbers grouped as the user's locale groups
-// them and sizes in the units Explorer shows. Cut to fit `units`; returns the
+// them and sizes in the units Explorer shows. A check of a list that named
+// no algorithm also says which one its files matched (", algorithm BLAKE3")
+// or that none did (", no algorithm matched"). Cut to fit `units`; returns the
 // units written before the NUL.
 size_t ComposeJobSummary(const JobTally *tally, wchar_t *out, size_t units);
 
 // ---- Save ------------------------------------------------------------------------
 // Saves under `path` with "Saving"/"Ready" in the activity part and an error
-// box when the list could not be written, or was written without some
-// entries (*left_out, may be null). FILE_OK or a file error.
+// box when the list could not be written (one that names a format that can
+// hold the entries when its own cannot), or was written without some
+// entries (*left_out, may be null). FILE_OK, a file error or a SaveRefusal.
 int SaveChecksumListTo(const wchar_t *path, int32_t *left_out = nullptr);
 // The entries of the table a list would hold: those with a digest text.
 int32_t ListedEntryCount();
-// Writes the entry table as a checksum list file at `path`, replacing an
-// existing file only once the new one is complete: a tagged text list when
-// the name's extension is anything but .qcx (ListPathIsTagged), else a .qcx
-// list. *left_out (may be null): listed entries a tagged list cannot hold
-// (EntryFitsTaggedList), which it leaves out. FILE_OK or a file error.
+// What a save returns besides the file results when the list's format
+// cannot hold the entries; nothing is written then.
+enum SaveRefusal : int {
+    SAVE_REFUSED_MIXED_KINDS = 128,    // a one-algorithm format, entries of several
+    SAVE_REFUSED_KIND_NOT_HELD = 129,  // the format (or its name) holds another algorithm
+};
+// Writes the entry table as a checksum list file at `path` in the format its
+// name asks for (ListFormatOfName: .qcx, a GNU list for SHA256SUMS or
+// *.sha256, SFV for *.sfv, a tagged list for any other extension),
+// replacing an existing file only once the new one is complete. *left_out
+// (may be null): listed entries whose names the format cannot hold, which
+// it leaves out. FILE_OK, a file error or a SaveRefusal.
 int WriteChecksumList(const wchar_t *path, int32_t *left_out = nullptr);
 // The extension of the last component of `path`, from its last dot, or null
 // when it has no dot. A dot that ends the name is an empty extension: typed
 // so, it keeps the save dialog from adding one.
 const wchar_t *SaveNameExtension(const wchar_t *path);
-// Whether a list saved under `path` is written as a tagged text list: it has
-// an extension other than .qcx (in any case).
-bool ListPathIsTagged(const wchar_t *path);
+// Whether a name typed for a list gets ".qcx" added: it has no extension,
+// and it is not a name such as SHA256SUMS that says its format.
+bool SaveNameNeedsExtension(const wchar_t *path);

@@ -18,11 +18,12 @@ bool HoldsOnlyByteOrderMark(const uint8_t *file, uint32_t bytes);
 void ShowListWithoutEntries();
 // One "ERROR" row for each line of the list that gave no entry.
 void ShowProblemRows(const ListProblems *problems);
-// Anchors every path of a tagged list's entries in the entry table at the
+// Anchors every path of a text list's entries in the entry table at the
 // list's folder. An entry that cannot be anchored gets an "ERROR" row and
-// leaves the table. The number of those entries, or -1 when memory ran out
-// (the table stays whole and consistent).
-int32_t AnchorListedPaths(const wchar_t *list_path);
+// leaves the table, and its kinds leave `candidates` (one per entry, or
+// null) alike. The number of those entries, or -1 when memory ran out (the
+// table stays whole and consistent).
+int32_t AnchorListedPaths(const wchar_t *list_path, KindMask *candidates);
 
 // The files below a list's folder that no entry names. The folder: a tagged
 // list's own folder, where its relative paths start; a .qcx list's deepest

@@ -57,9 +57,25 @@ RingSlot *SlotOf(Pipeline *pipeline, int32_t index)
 
 void DigestTaskFile(DigestTask *task, file_digest_buffer *buffer)
 {
-    if (task->path)
-        task->result =
-            file_digest_text_with(task->kind, task->path, task->digest, buffer, &task->bytes_read);
+    if (!task->path)
+        return;
+    if (task->candidate_count > 1) {
+        utf16 *texts[FILE_DIGEST_MAX_KINDS];
+        for (int32_t i = 0; i < task->candidate_count; ++i)
+            texts[i] = task->candidate_texts[i];
+        task->result = file_digests_text_with(task->candidates, task->candidate_count, task->path,
+                                              texts, buffer, &task->bytes_read);
+        return;
+    }
+    task->result =
+        file_digest_text_with(task->kind, task->path, task->digest, buffer, &task->bytes_read);
+}
+
+// The lanes run SHA-3 alone, one kind per file.
+bool GoesOnLanes(const DigestTask *task)
+{
+    const KindInfo *kind = FindKind(task->kind);
+    return task->path && task->candidate_count <= 1 && kind && kind->engine == ENGINE_SHA3;
 }
 
 // Claims the next task handed out; null once the pipeline closes with
@@ -105,7 +121,8 @@ void HashOneByOne(Pipeline *pipeline, file_digest_buffer *buffer)
 }
 
 // Claims tasks onto free lanes, waiting for one only when the lanes are
-// empty. A CRC-32C file (or one that does not open) is done at once.
+// empty. A file of another kind than SHA-3 (or one that does not open) is
+// done at once.
 void FillLanes(Pipeline *pipeline, file_lanes *lanes, file_digest_buffer *buffer)
 {
     AcquireSRWLockExclusive(&pipeline->lock);
@@ -116,10 +133,10 @@ void FillLanes(Pipeline *pipeline, file_lanes *lanes, file_digest_buffer *buffer
             break;
         ReleaseSRWLockExclusive(&pipeline->lock);
         DigestTask *task = &slot->task;
-        bool on_lanes = task->path && task->kind != L'C' &&
-                        file_lanes_start(lanes, task->kind, task->path, task->digest, &task->result,
-                                         &task->bytes_read, slot);
-        if (!on_lanes && task->kind == L'C')
+        bool lane_kind = GoesOnLanes(task);
+        bool on_lanes = lane_kind && file_lanes_start(lanes, task->kind, task->path, task->digest,
+                                                      &task->result, &task->bytes_read, slot);
+        if (!lane_kind)
             DigestTaskFile(task, buffer);
         AcquireSRWLockExclusive(&pipeline->lock);
         if (!on_lanes)
@@ -215,6 +232,7 @@ bool HandOutTasks(Pipeline *pipeline, int32_t count, HandOutTask hand_out, void 
         slot->task.text[0] = 0;
         slot->task.result = FILE_DIGEST_UNREADABLE;
         slot->task.bytes_read = 0;
+        slot->task.candidate_count = 0;
         if (!hand_out(job, pipeline->handed, &slot->task))
             return false;
         AcquireSRWLockExclusive(&pipeline->lock);

@@ -15,6 +15,12 @@ struct DigestTask {
     utf16 text[DIGEST_TEXT_CAPACITY];  // a digest buffer the task may point at
     file_digest_result result;         // a task with no path is FILE_DIGEST_UNREADABLE
     uint64_t bytes_read;
+    // Above 1: the file is read once and digested with each of
+    // candidates[0..candidate_count), kind i's text in candidate_texts[i];
+    // `kind` and `digest` are not used then.
+    int32_t candidate_count;
+    utf16 candidates[FILE_DIGEST_MAX_KINDS];
+    utf16 candidate_texts[FILE_DIGEST_MAX_KINDS][DIGEST_TEXT_CAPACITY];
 };
 
 // Fills task `index` as it is handed out, on the worker, in listing order: a
@@ -46,10 +52,11 @@ int32_t RunDigestPipeline(const utf16 *target, int32_t count, HandOutTask hand_o
 void WatchDigestBuffer(file_digest_buffer *buffer, file_digest_meter *meter);
 
 struct sListDir;
-// Digests every file of `listing` (on the drive of `target`) into new
-// entries after the last of the entry table, which has room for them, a
+// Digests every file of `listing` (on the drive of `target`) with `kind`
+// (0: the hash choice as each file is handed out) into new entries after
+// the last of the entry table, which has room for them, a
 // "Created" or "ERROR" row each, in listing order; an unlisted folder is an
 // "ERROR" row. The paths move from the listing. JOB_OUTCOME_OK,
 // JOB_OUTCOME_BAD when one could not be read, or JOB_OUTCOME_NO_MEMORY: the
 // rows and entries made so far stay, counted.
-int32_t DigestListedFiles(sListDir *listing, const utf16 *target);
+int32_t DigestListedFiles(sListDir *listing, const utf16 *target, char kind);

@@ -10,56 +10,34 @@
 
 namespace {
 
-constexpr wchar_t BYTE_ORDER_MARK = 0xFEFF;
-
-// BOM and body in one buffer, so the temporary file gets written in one go.
-void *ComposeQcxFile(uint64_t *bytes)
+int SaveResultOfComposition(int composed)
 {
-    uint64_t units = 1 + ComposedListUnits(g_app.entries, g_app.entry_count);
-    if (units > SIZE_MAX / sizeof(wchar_t))
-        return nullptr;
-    wchar_t *text = static_cast<wchar_t *>(std::malloc(size_t(units) * sizeof(wchar_t)));
-    if (!text)
-        return nullptr;
-    text[0] = BYTE_ORDER_MARK;
-    ComposeChecksumList(g_app.entries, g_app.entry_count, text + 1);
-    *bytes = units * sizeof(wchar_t);
-    return text;
-}
-
-// The tagged body alone: no byte order mark. A list of no line is an empty
-// file, which still needs a buffer to write from.
-void *ComposeTaggedFile(uint64_t *bytes)
-{
-    uint64_t size = TaggedListBytes(g_app.entries, g_app.entry_count);
-    if (size >= SIZE_MAX)
-        return nullptr;
-    char *text = static_cast<char *>(std::malloc(size_t(size) + 1));
-    if (!text)
-        return nullptr;
-    ComposeTaggedList(g_app.entries, g_app.entry_count, text);
-    *bytes = size;
-    return text;
-}
-
-int32_t CountLeftOutOfTaggedList()
-{
-    int32_t left_out = 0;
-    for (int32_t i = 0; i < g_app.entry_count; ++i)
-        if (EntryIsListed(&g_app.entries[i]) && !EntryFitsTaggedList(&g_app.entries[i]))
-            ++left_out;
-    return left_out;
-}
-
-bool SameTextIgnoringAsciiCase(const wchar_t *a, const wchar_t *b)
-{
-    for (; *a && *b; ++a, ++b) {
-        wchar_t x = *a >= L'A' && *a <= L'Z' ? wchar_t(*a - L'A' + L'a') : *a;
-        wchar_t y = *b >= L'A' && *b <= L'Z' ? wchar_t(*b - L'A' + L'a') : *b;
-        if (x != y)
-            return false;
+    switch (composed) {
+    case CHECKLIST_ERR_MIXED_KINDS:
+        return SAVE_REFUSED_MIXED_KINDS;
+    case CHECKLIST_ERR_KIND_NOT_HELD:
+        return SAVE_REFUSED_KIND_NOT_HELD;
+    default:
+        return FILE_ERR_IO;
     }
-    return *a == *b;
+}
+
+// What the user reads when a list could not be written: a refusal names
+// the formats that hold any entries.
+const wchar_t *SaveFailureText(int result)
+{
+    switch (result) {
+    case SAVE_REFUSED_MIXED_KINDS:
+        return L"ERROR: A list of this type holds one algorithm, and these files were digested "
+               L"with several. Nothing was saved: save it as a .qcx list, or as a tagged list "
+               L"(.txt), which hold every algorithm.";
+    case SAVE_REFUSED_KIND_NOT_HELD:
+        return L"ERROR: A list of this type cannot hold these digests (an .sfv list holds CRC-32, "
+               L"a name such as SHA256SUMS or list.md5 its own algorithm). Nothing was saved: save "
+               L"it as a .qcx list, or as a tagged list (.txt), which hold every algorithm.";
+    default:
+        return L"ERROR: Could not save the checksum list!";
+    }
 }
 
 }  // namespace
@@ -73,21 +51,24 @@ const wchar_t *SaveNameExtension(const wchar_t *path)
     return std::wcsrchr(name, L'.');
 }
 
-bool ListPathIsTagged(const wchar_t *path)
+bool SaveNameNeedsExtension(const wchar_t *path)
 {
-    const wchar_t *extension = SaveNameExtension(path);
-    return extension && extension[1] && !SameTextIgnoringAsciiCase(extension, L".qcx");
+    return !SaveNameExtension(path) && !KindOfListName(path);
 }
 
 int WriteChecksumList(const wchar_t *path, int32_t *left_out)
 {
-    bool tagged = ListPathIsTagged(path);
-    if (left_out)
-        *left_out = tagged ? CountLeftOutOfTaggedList() : 0;
+    uint8_t *file = nullptr;
     uint64_t bytes = 0;
-    void *text = tagged ? ComposeTaggedFile(&bytes) : ComposeQcxFile(&bytes);
-    int result = text ? ReplaceFileWhole(path, text, bytes) : FILE_ERR_IO;
-    std::free(text);
+    int32_t unwritten = 0;
+    int composed = ComposeListFile(ListFormatOfName(path), path, g_app.entries, g_app.entry_count,
+                                   &file, &bytes, &unwritten);
+    if (left_out)
+        *left_out = composed == CHECKLIST_OK ? unwritten : 0;
+    if (composed != CHECKLIST_OK)
+        return SaveResultOfComposition(composed);
+    int result = ReplaceFileWhole(path, file, bytes);
+    std::free(file);
     return result;
 }
 
@@ -109,7 +90,7 @@ int SaveChecksumListTo(const wchar_t *path, int32_t *left_out)
     if (left_out)
         *left_out = result == FILE_OK ? unwritten : 0;
     if (result != FILE_OK) {
-        ShowErrorMessage(L"ERROR: Could not save the checksum list!");
+        ShowErrorMessage(SaveFailureText(result));
     } else if (unwritten > 0) {
         wchar_t text[160];
         std::swprintf(text, 160,

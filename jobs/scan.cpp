@@ -13,21 +13,22 @@ namespace {
 struct ScanRun {
     sListDir *listing;
     Entry *table;
+    char kind;  // every file's kind, or 0: the hash choice at hand-out
     int32_t failed;
     bool out_of_memory;
     RowQueue rows;
 };
 
 // Fills the entry of a listed file as it is handed out: the path moves from
-// the listing, the kind follows the hash choice of this moment (an Options
-// change applies from the next file handed out). An unlisted folder keeps
+// the listing, the kind is the run's or follows the hash choice of this
+// moment (an Options change applies from the next file handed out). An unlisted folder keeps
 // an empty digest text and is not read.
 bool HandOutListedFile(void *job, int32_t index, DigestTask *task)
 {
     ScanRun *run = static_cast<ScanRun *>(job);
     Entry *entry = &run->table[index];
     sDirItem *item = &run->listing->items[index];
-    entry->kind = KindOfHashChoice(LoadHashChoice())->letter;
+    entry->kind = run->kind ? run->kind : KindOfHashChoice(LoadHashChoice())->letter;
     entry->digest = static_cast<utf16 *>(
         std::calloc(size_t(kind_digest_length(utf16(entry->kind))) + 1, sizeof(utf16)));
     if (!entry->digest) {
@@ -90,7 +91,7 @@ int32_t DigestListing(sListDir *listing)
     g_app.entries = table;
     if (!table)
         return JOB_OUTCOME_NO_MEMORY;
-    int32_t outcome = DigestListedFiles(listing, g_app.target_path);
+    int32_t outcome = DigestListedFiles(listing, g_app.target_path, 0);
     if (outcome != JOB_OUTCOME_NO_MEMORY && JobStopRequested())
         g_app.stopped_scan_total = listing->count;
     return outcome;
@@ -110,13 +111,13 @@ void ScanFolder(sListDir *listing)
 
 }  // namespace
 
-int32_t DigestListedFiles(sListDir *listing, const wchar_t *target)
+int32_t DigestListedFiles(sListDir *listing, const wchar_t *target, char kind)
 {
     int32_t n = listing->count;
     Entry *table = g_app.entries + g_app.entry_count;
     SetStatusText(STATUS_PHASE, L"Creating CRC", true);
 
-    ScanRun run = {listing, table, 0, false, {}};
+    ScanRun run = {listing, table, kind, 0, false, {}};
     g_app.tally.files += n;
     StartRowQueue(&run.rows, n, ListedBytes(listing));
     int32_t handed = RunDigestPipeline(target, n, HandOutListedFile, TakeScannedFile,

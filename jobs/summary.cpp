@@ -101,6 +101,29 @@ void AppendStatusCount(SummaryText *text, const JobTally *tally, RowStatus statu
     Append(text, RowStatusText(status));
 }
 
+// For a list that named no algorithm: the one its files matched ("SHA256",
+// "BLAKE3"; several joined by " + " where its digests had several lengths),
+// or that none did.
+void AppendSettledKinds(SummaryText *text, const JobTally *tally)
+{
+    if (tally->settled_kinds == 0) {
+        Append(text, L", no algorithm matched");
+        return;
+    }
+    Append(text, L", algorithm ");
+    const wchar_t *separator = L"";
+    for (int32_t i = 0; i < KIND_COUNT; ++i) {
+        if (!(tally->settled_kinds & (1u << i)))
+            continue;
+        Append(text, separator);
+        for (const char *c = g_kinds[i].name; *c; ++c) {
+            const wchar_t unit[2] = {wchar_t(*c), 0};
+            Append(text, unit);
+        }
+        separator = L" + ";
+    }
+}
+
 }  // namespace
 
 size_t ComposeJobSummary(const JobTally *tally, wchar_t *out, size_t units)
@@ -134,6 +157,8 @@ size_t ComposeJobSummary(const JobTally *tally, wchar_t *out, size_t units)
         Append(&text, L", ");
         AppendStatusCount(&text, tally, ROW_NEW);
     }
+    if (check && tally->kinds_unsettled)
+        AppendSettledKinds(&text, tally);
     Append(&text, L"; ");
     AppendSize(&text, tally->bytes_read);
     Append(&text, L" in ");

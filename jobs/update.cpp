@@ -15,6 +15,7 @@ struct ReadList {
     uint8_t *bytes;
     uint32_t size;
     ListStyle style;
+    KindMask *candidates;  // per entry, the kinds it may be; null: all settled
 };
 
 bool IsGoneError(DWORD error)
@@ -153,22 +154,74 @@ int32_t ReadListToUpdate(ReadList *list)
     }
     ParsedList parsed = {};
     ListProblems problems = {};
-    int result = ParseListFile(list->bytes, list->size, &parsed, &problems);
+    int result = ParseNamedListFile(list->bytes, list->size, g_app.target_path, &parsed, &problems);
     g_app.entries = parsed.entries;
     g_app.entry_count = parsed.count;
+    list->candidates = parsed.candidates;
     ShowProblemRows(&problems);
     ReleaseListProblems(&problems);
     if (result != CHECKLIST_OK)
         return JOB_OUTCOME_NO_MEMORY;
-    int named_format = ListPathIsTagged(g_app.target_path) ? LIST_FORMAT_TAGGED : LIST_FORMAT_QCX;
-    ReadListStyle(list->bytes, list->size, &parsed, named_format, &list->style);
+    ReadNamedListStyle(list->bytes, list->size, &parsed, g_app.target_path, &list->style);
     if (!list->style.appendable ||
         (g_app.entry_count == 0 && !HoldsOnlyByteOrderMark(list->bytes, list->size))) {
         ShowListWithoutEntries();
         return JOB_OUTCOME_FAILED;
     }
-    if (list->style.format == LIST_FORMAT_TAGGED && AnchorListedPaths(g_app.target_path) < 0)
+    if (IsTextListFormat(list->style.format) &&
+        AnchorListedPaths(g_app.target_path, list->candidates) < 0)
         return JOB_OUTCOME_NO_MEMORY;
+    return JOB_OUTCOME_OK;
+}
+
+// The kind of the first listed file that one of its open kinds matches, read
+// once with all of them; null when no file matches (or Stop was chosen).
+const KindInfo *KindTheFilesMatch(const KindMask *candidates)
+{
+    file_digest_buffer buffer = {};
+    WatchDigestBuffer(&buffer, nullptr);
+    const KindInfo *found = nullptr;
+    for (int32_t i = 0; i < g_app.entry_count && !found && !JobStopRequested(); ++i) {
+        utf16 kinds[FILE_DIGEST_MAX_KINDS];
+        utf16 texts[FILE_DIGEST_MAX_KINDS][DIGEST_TEXT_CAPACITY];
+        utf16 *outs[FILE_DIGEST_MAX_KINDS];
+        int32_t count = 0;
+        for (const KindInfo &kind : g_kinds)
+            if ((candidates[i] & KindBit(&kind)) && count < FILE_DIGEST_MAX_KINDS) {
+                outs[count] = texts[count];
+                kinds[count++] = utf16(kind.letter);
+            }
+        uint64_t bytes_read = 0;
+        if (count == 0 || IsDevicePath(g_app.entries[i].path) ||
+            file_digests_text_with(kinds, count, g_app.entries[i].path, outs, &buffer,
+                                   &bytes_read) != FILE_DIGEST_DONE)
+            continue;
+        for (int32_t k = 0; k < count && !found; ++k)
+            if (std::wcscmp(texts[k], g_app.entries[i].digest) == 0)
+                found = FindKind(kinds[k]);
+    }
+    release_file_digest_buffer(&buffer);
+    return found;
+}
+
+// A list of one algorithm (GNU, SFV) that does not say which: its files tell,
+// so that the added lines are of the same. JOB_OUTCOME_OK, or
+// JOB_OUTCOME_FAILED when none tells (shown).
+int32_t LearnListKind(ReadList *list)
+{
+    bool one_kind = list->style.format == LIST_FORMAT_GNU || list->style.format == LIST_FORMAT_SFV;
+    if (!one_kind || list->style.kind != 0 || !list->candidates || g_app.entry_count == 0)
+        return JOB_OUTCOME_OK;
+    SetStatusText(STATUS_PHASE, L"Finding the algorithm", true);
+    const KindInfo *kind = KindTheFilesMatch(list->candidates);
+    if (!kind) {
+        if (!JobStopRequested())
+            ShowErrorMessage(L"ERROR: No file the list names matches its digest in any algorithm "
+                             L"of that length, so no line can be added in the same one; the list "
+                             L"was left as it was!");
+        return JOB_OUTCOME_FAILED;
+    }
+    list->style.kind = kind->letter;
     return JOB_OUTCOME_OK;
 }
 
@@ -189,7 +242,8 @@ int32_t AddUnnamedFiles(ReadList *list, ListAudit *audit)
         return JOB_OUTCOME_OK;
     if (!GrowEntryTable(count))
         return JOB_OUTCOME_NO_MEMORY;
-    int32_t digested = DigestListedFiles(&audit->unnamed, g_app.target_path);
+    // A list of one algorithm grows in that one, whatever Options say.
+    int32_t digested = DigestListedFiles(&audit->unnamed, g_app.target_path, list->style.kind);
     // A stopped update leaves the list as it was: it never holds a part of
     // what the user asked to add without saying so.
     if (digested == JOB_OUTCOME_NO_MEMORY || JobStopRequested())
@@ -205,10 +259,12 @@ int32_t UpdateListFile()
 {
     ReadList list = {};
     int32_t outcome = ReadListToUpdate(&list);
+    if (outcome == JOB_OUTCOME_OK)
+        outcome = LearnListKind(&list);
     if (outcome == JOB_OUTCOME_OK) {
         SetStatusText(STATUS_PHASE, L"Listing directory", true);
         ListAudit audit;
-        outcome = AuditListFolder(g_app.target_path, list.style.format == LIST_FORMAT_TAGGED,
+        outcome = AuditListFolder(g_app.target_path, IsTextListFormat(list.style.format),
                                   g_app.entries, g_app.entry_count, &audit);
         if (outcome == JOB_OUTCOME_OK && !ShowMissingEntries(audit.named, g_app.entry_count))
             outcome = JOB_OUTCOME_NO_MEMORY;
@@ -217,6 +273,7 @@ int32_t UpdateListFile()
         ReleaseListAudit(&audit);
     }
     std::free(list.bytes);
+    std::free(list.candidates);
     return outcome;
 }
 

@@ -606,6 +606,67 @@ TEST_F(JobTest, SaveWritesATaggedListForAnyOtherExtensionAndTellsWhatItLeftOut)
     StopErrorBoxWatch(&watch);
 }
 
+// A GNU list under a name that says no algorithm: 64 hex digits fit SHA-256,
+// SHA3-256 and BLAKE3. The first file that matches one settles the list and
+// the title names it; a file that matches none is a "MISMATCH", and a list
+// no file settles never reads "OK".
+TEST_F(JobTest, CheckSettlesAListThatNamesNoAlgorithmOnTheOneItsFilesMatch)
+{
+    PutFileIn(folder, L"a.txt", "abc");
+    PutFileIn(folder, L"b.txt", "abc");
+    std::string sha3 = SHA3_256_ABC_LOWER;
+    std::string other(64, '0');
+    struct Case {
+        std::string list;
+        int ok, mismatch;
+        const wchar_t *names;
+    };
+    const Case cases[] = {
+        {sha3 + "  a.txt\n" + sha3 + " *b.txt\n", 2, 0, L"algorithm SHA3-256"},
+        {other + "  a.txt\n" + sha3 + "  b.txt\n", 1, 1, L"algorithm SHA3-256"},
+        {other + "  a.txt\n" + other + "  b.txt\n", 0, 2, L"no algorithm matched"},
+    };
+    for (const Case &given : cases) {
+        std::wstring list = PutFileIn(folder, L"neutral.txt", given.list);
+        RunJobAndWait(JOB_CHECK, list);
+        std::vector<ResultRow> rows = ReadResultRows();
+        EXPECT_EQ(CountStatus(rows, L"OK"), given.ok) << given.list;
+        EXPECT_EQ(CountStatus(rows, L"MISMATCH"), given.mismatch) << given.list;
+        EXPECT_EQ(gui::StatusText(STATUS_PHASE), given.mismatch ? L"BAD" : L"OK");
+        wchar_t title[512] = L"";
+        GetWindowTextW(gui::MainWindow(), title, 512);
+        EXPECT_NE(std::wstring(title).find(given.names), std::wstring::npos) << Narrow(title);
+    }
+}
+
+// Save writes the format the name asks for, and refuses one that cannot
+// hold the entries' algorithm, or several: a message names a format that
+// can, and nothing is written. What it writes checks again.
+TEST_F(JobTest, SaveWritesTheFormatItsNameAsksForAndRefusesWhatItCannotHold)
+{
+    std::wstring a = PutFileIn(folder, L"a.txt", "abc");
+    const std::wstring sha3(L"3A985DA74FE225B2045C172D6BD390BD855F086E3E9D525B46BFE24511431532");
+    SetEntryTable({{'S', sha3, a}});
+    std::wstring gnu = folder + L"\\SHA3-256SUMS";
+    EXPECT_EQ(SaveChecksumListTo(gnu.c_str()), FILE_OK);
+    EXPECT_EQ(GetBytes(gnu), std::string(SHA3_256_ABC_LOWER) + "  a.txt\n");
+    RunJobAndWait(JOB_CHECK, gnu);
+    EXPECT_EQ(CountStatus(ReadResultRows(), L"OK"), 1);
+
+    SetEntryTable({{'S', sha3, a}, {'C', L"364B3FB7", a}});
+    ErrorBoxWatch watch;
+    StartErrorBoxWatch(&watch);
+    for (const wchar_t *name : {L"\\list.sfv", L"\\SHA256SUMS", L"\\mixed.sha3-256"}) {
+        std::wstring path = folder + name;
+        EXPECT_NE(SaveChecksumListTo(path.c_str()), FILE_OK) << Narrow(path);
+        EXPECT_FALSE(Exists(path)) << Narrow(path);
+    }
+    StopErrorBoxWatch(&watch);
+    ASSERT_EQ(watch.texts.size(), 3u);
+    for (const std::wstring &text : watch.texts)
+        EXPECT_NE(text.find(L".qcx"), std::wstring::npos) << Narrow(text);
+}
+
 namespace {
 
 // The taskbar calls of the jobs, recorded on the user-interface thread.
@@ -779,6 +840,17 @@ TEST(JobSummary, CountsBytesAndTimeReadAsTheUserExpects)
     size_t units = ComposeJobSummary(&tally, text, JOB_SUMMARY_UNITS);
     EXPECT_STREQ(L"BAD: 3 MISMATCH, 1 MISSING, 0 ERROR, 99,996 OK; 412 GB in 18 min", text);
     EXPECT_EQ(std::wcslen(text), units);
+    // A list that named no algorithm: the one its files matched, or none.
+    tally.kinds_unsettled = true;
+    ComposeJobSummary(&tally, text, JOB_SUMMARY_UNITS);
+    EXPECT_STREQ(
+        L"BAD: 3 MISMATCH, 1 MISSING, 0 ERROR, 99,996 OK, no algorithm matched; 412 GB in 18 min",
+        text);
+    tally.settled_kinds = 1u << (FindKind(u'B') - g_kinds) | 1u << (FindKind(u'D') - g_kinds);
+    ComposeJobSummary(&tally, text, JOB_SUMMARY_UNITS);
+    EXPECT_STREQ(
+        L"BAD: 3 MISMATCH, 1 MISSING, 0 ERROR, 99,996 OK, algorithm MD5 + BLAKE3; 412 GB in 18 min",
+        text);
 
     tally = JobTally{};
     tally.job = JOB_FOLDER_SCAN;
