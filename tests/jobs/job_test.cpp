@@ -515,17 +515,18 @@ TEST_F(JobTest, HostileTaggedListGivesAnErrorRowPerBadLineAndTheWindowLives)
 {
     PutFileIn(folder, L"a.txt", "abc");
     std::string overlong(40000, 'x');
-    std::string lines = "CRC32C (a.txt) = 364B3FB7\n"
-                        "SHA3-256 (a.tx\n"                                  // cut
-                        "MD5 (a.txt) = 900150983cd24fb0d6963f7d28e17f72\n"  // unknown algorithm
-                        "CRC32C (a.txt) = 364B3F\n"                         // digest too short
-                        "SHA3-224 (a.txt) = 364B3FB7\n"                     // another kind's length
-                        "CRC32C (" +
-                        overlong +
-                        ") = 00000000\n"                      // path beyond any limit
-                        "CRC32C (\xFF\xFE.txt) = 00000000\n"  // not UTF-8
-                        "# a comment\n\n"
-                        "SHA3-512 (a";  // cut at the end
+    std::string lines =
+        "CRC32C (a.txt) = 364B3FB7\n"
+        "SHA3-256 (a.tx\n"                                                    // cut
+        "TIGER (a.txt) = 2aab1484e8c158f2bfb8c5ff41b57a525129131c957b5f93\n"  // unknown
+        "CRC32C (a.txt) = 364B3F\n"                                           // digest too short
+        "SHA3-224 (a.txt) = 364B3FB7\n"  // another kind's length
+        "CRC32C (" +
+        overlong +
+        ") = 00000000\n"                      // path beyond any limit
+        "CRC32C (\xFF\xFE.txt) = 00000000\n"  // not UTF-8
+        "# a comment\n\n"
+        "SHA3-512 (a";  // cut at the end
     std::wstring list = PutFileIn(folder, L"hostile.txt", lines);
     RunJobAndWait(JOB_CHECK, list);
     // The overlong path is cut like a .qcx path, which no open can take.
