@@ -281,6 +281,11 @@ bool EntryFitsListStyle(const ListStyle *style, const Entry *entry)
         return false;
     if (HoldsOneKind(style->format) && entry->kind != style->kind)
         return false;
+    // An SFV line starts with its name: one starting with `;` would read as
+    // a comment, and U+FEFF at a file's start as its byte order mark.
+    if (style->format == LIST_FORMAT_SFV && entry->path &&
+        (entry->path[0] == u';' || entry->path[0] == 0xFEFF))
+        return false;
     if (style->wide)
         return true;
     // A GNU name escapes its line ends; every other line would split.

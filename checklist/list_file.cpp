@@ -123,7 +123,7 @@ int ParseTextList(const uint8_t *bytes, size_t size, int format, const ListName 
     bool memory = true;
     while (result == CHECKLIST_OK && ReadNextLine(&reader, &memory)) {
         LineBuffer *line = &reader.line;
-        if (IsSkippedLine(line))
+        if (IsSkippedLine(line, format))
             continue;
         if (format == LIST_FORMAT_GNU)
             result = TakeGnuLine(line, reader.number, name, list, problems);
@@ -179,7 +179,7 @@ int FormatOfFirstLine(const uint8_t *bytes, size_t size)
     int format = LIST_FORMAT_TAGGED;
     bool memory = true;
     while (ReadNextLine(&reader, &memory)) {
-        if (IsSkippedLine(&reader.line))
+        if (IsSkippedLine(&reader.line, LIST_FORMAT_TAGGED))
             continue;
         format = TextFormatOfLine(reader.line.units, reader.line.count);
         break;

@@ -66,8 +66,9 @@ void StartLineReader(const uint8_t *bytes, size_t size, LineReader *reader);
 // be had for the line.
 bool ReadNextLine(LineReader *reader, bool *memory);
 void ReleaseLineReader(LineReader *reader);
-// Empty lines and comments (`#`, `;`) give no entry and no problem.
-bool IsSkippedLine(const LineBuffer *line);
+// Empty lines and comments give no entry and no problem: `;` starts one in
+// every text format, `#` in all but SFV, where it may start a name.
+bool IsSkippedLine(const LineBuffer *line, int format);
 
 int AddProblem(ListProblems *problems, int32_t line, int32_t problem, const utf16 *text,
                size_t units);
