@@ -24,12 +24,7 @@ utf16 FirstSeparator(const ParsedList *list, int format)
         for (const utf16 *p = list->entries[i].path; p && *p; ++p)
             if (IsPathSeparator(*p))
                 return *p;
-    return format == LIST_FORMAT_GNU || format == LIST_FORMAT_SFV ? u'/' : u'\\';
-}
-
-bool HoldsOneKind(int format)
-{
-    return format == LIST_FORMAT_GNU || format == LIST_FORMAT_SFV;
+    return HoldsOneKind(format) ? u'/' : u'\\';
 }
 
 // The kind a GNU or SFV list's entries are settled to: the first entry's,

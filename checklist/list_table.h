@@ -97,6 +97,9 @@ int TextFormatOfLine(const utf16 *u, size_t n);
 // escape GNU does not write.
 size_t UnescapeGnuName(utf16 *u, size_t n, bool *valid);
 
+// Whether the format holds one algorithm, no tag saying which: GNU and SFV.
+bool HoldsOneKind(int format);
+
 // ---- Names ------------------------------------------------------------------------
 
 // The last component of a path: the units after its last separator.
