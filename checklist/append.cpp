@@ -24,12 +24,7 @@ utf16 FirstSeparator(const ParsedList *list, int format)
         for (const utf16 *p = list->entries[i].path; p && *p; ++p)
             if (IsPathSeparator(*p))
                 return *p;
-    return format == LIST_FORMAT_GNU || format == LIST_FORMAT_SFV ? u'/' : u'\\';
-}
-
-bool HoldsOneKind(int format)
-{
-    return format == LIST_FORMAT_GNU || format == LIST_FORMAT_SFV;
+    return HoldsOneKind(format) ? u'/' : u'\\';
 }
 
 // The kind a GNU or SFV list's entries are settled to: the first entry's,
@@ -280,6 +275,11 @@ bool EntryFitsListStyle(const ListStyle *style, const Entry *entry)
     if (!EntryIsListed(entry) || KindOfEntry(entry) == nullptr)
         return false;
     if (HoldsOneKind(style->format) && entry->kind != style->kind)
+        return false;
+    // An SFV line starts with its name: one starting with `;` would read as
+    // a comment, and U+FEFF at a file's start as its byte order mark.
+    if (style->format == LIST_FORMAT_SFV && entry->path &&
+        (entry->path[0] == u';' || entry->path[0] == 0xFEFF))
         return false;
     if (style->wide)
         return true;

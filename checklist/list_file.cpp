@@ -50,11 +50,17 @@ int TakeTaggedLine(LineBuffer *line, int32_t number, ParsedList *list, ListProbl
 {
     ListLine fields = {};
     int problem = SplitTaggedLine(line->units, line->count, &fields);
+    utf16 *path = line->units + fields.path_start;
+    if (problem != LIST_LINE_MALFORMED && fields.escaped) {
+        bool valid = true;
+        fields.path_units = UnescapeGnuName(path, fields.path_units, &valid);
+        if (!valid)
+            problem = LIST_LINE_MALFORMED;
+    }
     if (problem == 0 && !line->valid)
         problem = LIST_LINE_INVALID_TEXT;
     if (problem == LIST_LINE_MALFORMED)
         return AddProblem(problems, number, problem, line->units, line->count);
-    const utf16 *path = line->units + fields.path_start;
     if (problem != 0)
         return AddProblem(problems, number, problem, path, fields.path_units);
     return TakeEntry(list, fields.kind, KindBit(fields.kind), line->units + fields.hex_start,
@@ -117,7 +123,7 @@ int ParseTextList(const uint8_t *bytes, size_t size, int format, const ListName 
     bool memory = true;
     while (result == CHECKLIST_OK && ReadNextLine(&reader, &memory)) {
         LineBuffer *line = &reader.line;
-        if (IsSkippedLine(line))
+        if (IsSkippedLine(line, format))
             continue;
         if (format == LIST_FORMAT_GNU)
             result = TakeGnuLine(line, reader.number, name, list, problems);
@@ -173,7 +179,7 @@ int FormatOfFirstLine(const uint8_t *bytes, size_t size)
     int format = LIST_FORMAT_TAGGED;
     bool memory = true;
     while (ReadNextLine(&reader, &memory)) {
-        if (IsSkippedLine(&reader.line))
+        if (IsSkippedLine(&reader.line, LIST_FORMAT_TAGGED))
             continue;
         format = TextFormatOfLine(reader.line.units, reader.line.count);
         break;

@@ -151,9 +151,11 @@ void ReleaseLineReader(LineReader *reader)
     reader->line = LineBuffer{};
 }
 
-bool IsSkippedLine(const LineBuffer *line)
+bool IsSkippedLine(const LineBuffer *line, int format)
 {
-    return line->count == 0 || line->units[0] == u'#' || line->units[0] == u';';
+    if (line->count == 0 || line->units[0] == u';')
+        return true;
+    return line->units[0] == u'#' && format != LIST_FORMAT_SFV;
 }
 
 int AddProblem(ListProblems *problems, int32_t line, int32_t problem, const utf16 *text,

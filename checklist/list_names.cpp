@@ -145,6 +145,11 @@ bool IsTextListFormat(int format)
     return format != LIST_FORMAT_QCX;
 }
 
+bool HoldsOneKind(int format)
+{
+    return format == LIST_FORMAT_GNU || format == LIST_FORMAT_SFV;
+}
+
 int32_t SettleListKind(ParsedList *list, const KindInfo *kind)
 {
     KindMask bit = KindBit(kind);

@@ -66,8 +66,9 @@ void StartLineReader(const uint8_t *bytes, size_t size, LineReader *reader);
 // be had for the line.
 bool ReadNextLine(LineReader *reader, bool *memory);
 void ReleaseLineReader(LineReader *reader);
-// Empty lines and comments (`#`, `;`) give no entry and no problem.
-bool IsSkippedLine(const LineBuffer *line);
+// Empty lines and comments give no entry and no problem: `;` starts one in
+// every text format, `#` in all but SFV, where it may start a name.
+bool IsSkippedLine(const LineBuffer *line, int format);
 
 int AddProblem(ListProblems *problems, int32_t line, int32_t problem, const utf16 *text,
                size_t units);
@@ -95,6 +96,9 @@ int TextFormatOfLine(const utf16 *u, size_t n);
 // Undoes GNU escapes in place; the units left, or 0 with *valid false for an
 // escape GNU does not write.
 size_t UnescapeGnuName(utf16 *u, size_t n, bool *valid);
+
+// Whether the format holds one algorithm, no tag saying which: GNU and SFV.
+bool HoldsOneKind(int format);
 
 // ---- Names ------------------------------------------------------------------------
 

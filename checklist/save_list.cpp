@@ -9,11 +9,6 @@
 
 namespace {
 
-bool HoldsOneKind(int format)
-{
-    return format == LIST_FORMAT_GNU || format == LIST_FORMAT_SFV;
-}
-
 // The one kind of the listed entries, or the reason a format holding one
 // kind (named `named`, may be null) cannot have them.
 int OneKindOf(const Entry *entries, int32_t count, const KindInfo *named, char *kind)

@@ -132,11 +132,9 @@ const KindInfo *KindNamed(const utf16 *name, size_t units)
     return nullptr;
 }
 
-}  // namespace
-
 // The path may itself hold ") = ", so the last " = " of the line ends it.
 // Some tools pad the name with spaces to align the paths.
-int SplitTaggedLine(const utf16 *u, size_t n, ListLine *out)
+int SplitTaggedFields(const utf16 *u, size_t n, ListLine *out)
 {
     size_t name_units = 0;
     while (name_units < n && u[name_units] != u' ')
@@ -168,6 +166,24 @@ int SplitTaggedLine(const utf16 *u, size_t n, ListLine *out)
     if (out->hex_units != size_t(out->kind->digest_digits))
         return LIST_LINE_DIGEST_LENGTH;
     return 0;
+}
+
+}  // namespace
+
+// A leading `\` marks a name escaped as GNU lists escape theirs.
+int SplitTaggedLine(const utf16 *u, size_t n, ListLine *out)
+{
+    out->escaped = n > 0 && u[0] == u'\\';
+    if (out->escaped) {
+        ++u;
+        --n;
+    }
+    int problem = SplitTaggedFields(u, n, out);
+    if (out->escaped) {
+        out->path_start += 1;
+        out->hex_start += 1;
+    }
+    return problem;
 }
 
 bool EntryFitsTaggedList(const Entry *entry)
