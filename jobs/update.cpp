@@ -7,6 +7,7 @@
 #include "list_audit.h"
 #include "list_file.h"
 #include "listed_files.h"
+#include "pipeline.h"
 #include "row_queue.h"
 
 namespace {
