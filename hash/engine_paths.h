@@ -31,6 +31,24 @@ inline constexpr engine_path CRC32C_PATHS[] = {
     {"table", 0, 0},
 };
 
+// BLAKE3's paths (the library's per-path code under our dispatch). Its AVX2
+// path compresses single blocks with SSE4.1.
+inline constexpr engine_path BLAKE3_PATHS[] = {
+    {"avx512", CPU_AVX512, CPU_AVX512},
+    {"avx2", CPU_AVX2 | CPU_SSE41, CPU_AVX2 | CPU_SSE41},
+    {"sse41", CPU_SSE41, CPU_SSE41},
+    {"sse2", CPU_SSE2, CPU_SSE2},
+    {"portable", 0, 0},
+};
+
+// XXH3's paths: xxHash built once per vector width.
+inline constexpr engine_path XXH3_PATHS[] = {
+    {"avx512", CPU_AVX512, CPU_AVX512},
+    {"avx2", CPU_AVX2, CPU_AVX2},
+    {"sse2", CPU_SSE2, CPU_SSE2},
+    {"scalar", 0, 0},
+};
+
 inline bool engine_path_available(const engine_path &path)
 {
     return (cpu_features_probed() & path.needs) == path.needs;

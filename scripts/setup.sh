@@ -12,6 +12,7 @@ packages=(
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 nsis
     wine wine64 fonts-wine xvfb x11-apps x11-utils imagemagick xdotool
     googletest libssl-dev openssl libisal-dev rhash zip unzip
+    librust-blake3-dev libxxhash-dev b3sum xxhash
     util-linux procps bc
 )
 
