@@ -80,8 +80,8 @@ void subtree_cv(const uint8_t *input, uint64_t length, uint64_t first_chunk, uin
     uint8_t cvs[BATCH_CHUNKS * 32], parents[BATCH_CHUNKS / 2 * 32];
     for (uint64_t i = 0; i < chunks; ++i)
         inputs[i] = input + i * BLAKE3_CHUNK_LEN;
-    blake3_hash_many(inputs, chunks, BLAKE3_CHUNK_LEN / BLAKE3_BLOCK_LEN, IV, first_chunk, true,
-                     0, CHUNK_START, CHUNK_END, cvs);
+    blake3_hash_many(inputs, chunks, BLAKE3_CHUNK_LEN / BLAKE3_BLOCK_LEN, IV, first_chunk, true, 0,
+                     CHUNK_START, CHUNK_END, cvs);
     // Two neighbouring values are one parent's block, as they lie.
     for (; chunks > 1; chunks /= 2) {
         for (uint64_t i = 0; i < chunks / 2; ++i)
@@ -145,8 +145,7 @@ blake3_tree blake3_tree_plan(uint64_t length, uint64_t leaf_bytes)
     return tree;
 }
 
-void blake3_tree_leaf(const blake3_tree *tree, uint64_t index, const uint8_t *leaf,
-                      uint8_t cv[32])
+void blake3_tree_leaf(const blake3_tree *tree, uint64_t index, const uint8_t *leaf, uint8_t cv[32])
 {
     subtree_cv(leaf, tree->leaf_bytes, index * (tree->leaf_bytes / BLAKE3_CHUNK_LEN), cv);
 }

@@ -45,9 +45,14 @@ const char *sha3_path_name();
 // sha3_lanes_detach and finishes there, and its lane takes the next stream.
 constexpr int32_t SHA3_MAX_LANES = 8;
 
+// A multi-state kernel: every busy stream absorbs `blocks` whole blocks.
+typedef void (*keccak_lanes_fn)(uint64_t *state, const uint8_t *const *in,
+                                const uint32_t *block_size, size_t blocks);
+
 struct sha3_lanes {
     alignas(64) uint64_t state[25 * SHA3_MAX_LANES];  // lane i of stream s at i * width + s
     uint32_t block_size[SHA3_MAX_LANES];              // 0: no stream on this lane
+    keccak_lanes_fn absorb;                           // null without a multi-state kernel
     int32_t width;  // streams the kernel runs at once; 0 without a multi-state kernel
 };
 

@@ -52,4 +52,4 @@ void xxh3_path_digest128(const void *state, uint8_t out[16])
 }  // namespace
 
 extern const xxh3_path_functions XXH3_PATH_TABLE = {xxh3_path_reset, xxh3_path_update,
-                                                     xxh3_path_digest64, xxh3_path_digest128};
+                                                    xxh3_path_digest64, xxh3_path_digest128};

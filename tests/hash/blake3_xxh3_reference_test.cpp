@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include "hash/blake3_paths.h"
 #include "hash/hash.h"
+#include "hash/xxh3_paths.h"
 #include "tests/hash/blake3_reference.h"
 #include "tests/hash/hash_test_util.h"
 
@@ -33,7 +35,7 @@ size_t random_length(std::mt19937 &rng, int trial)
     return trial < 150 ? rng() % 3000 : rng() % 300000;
 }
 
-class Blake3AgainstTheLibrary : public ForcedPathTest {};
+class Blake3AgainstTheLibrary : public LimitedPathTest<blake3_kernel> {};
 
 TEST_P(Blake3AgainstTheLibrary, RandomLengthsAndSplits)
 {
@@ -47,9 +49,9 @@ TEST_P(Blake3AgainstTheLibrary, RandomLengthsAndSplits)
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryPath, Blake3AgainstTheLibrary, ::testing::ValuesIn(BLAKE3_PATHS),
-                         engine_path_name);
+                         engine_path_name<blake3_kernel>);
 
-class Xxh3AgainstTheLibrary : public ForcedPathTest {};
+class Xxh3AgainstTheLibrary : public LimitedPathTest<const xxh3_path_functions *> {};
 
 TEST_P(Xxh3AgainstTheLibrary, RandomLengthsAndSplits)
 {
@@ -66,6 +68,6 @@ TEST_P(Xxh3AgainstTheLibrary, RandomLengthsAndSplits)
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryPath, Xxh3AgainstTheLibrary, ::testing::ValuesIn(XXH3_PATHS),
-                         engine_path_name);
+                         engine_path_name<const xxh3_path_functions *>);
 
 }  // namespace
