@@ -1,6 +1,6 @@
 // In-process throughput of the hash engines against reference libraries,
-// measured in the same run: every SHA-3 path this processor has (forced
-// through cpu_features) and the one the dispatcher chooses against OpenSSL's
+// measured in the same run: every SHA-3 path this processor has (each called
+// through its engine table's entry) and the one the dispatcher chooses against OpenSSL's
 // EVP; the multi-state kernels running 8 or 4 streams at once against EVP
 // hashing the same streams one after another (one core each way); every
 // CRC-32C path against ISA-L's crc32_iscsi. Prints MB/s and the ratio ours /
@@ -15,23 +15,33 @@
 #include <isa-l/crc.h>
 #include <openssl/evp.h>
 
-#include "hash/engine_paths.h"
+#include "hash/crc32c_paths.h"
 #include "hash/hash.h"
+#include "hash/sha3_paths.h"
 
 static uint32_t BUFFER_BYTES = 1u << 20;
 static const double MIN_SECONDS = 2.0;
 static const int MIN_RUNS = 200;
 
-typedef void (*bench_fn)(const uint8_t *buf, uint32_t len, uint8_t *out);
+// `path`: the table entry's run of the path measured, or null for the
+// dispatcher's choice (references ignore it).
+typedef void (*bench_fn)(const void *path, const uint8_t *buf, uint32_t len, uint8_t *out);
 
 static volatile uint8_t g_sink;
 
-static void our_sha3(const uint8_t *buf, uint32_t len, uint8_t *out, unsigned bits)
+static void our_sha3(const void *path, const uint8_t *buf, uint32_t len, uint8_t *out,
+                     unsigned bits)
 {
     sha3_context ctx;
     sha3_init(&ctx, bits);
-    sha3_update(&ctx, buf, len);
-    sha3_final(&ctx, out);
+    if (path) {
+        sha3_absorb_fn absorb = *static_cast<const sha3_absorb_fn *>(path);
+        sha3_update_on(absorb, &ctx, buf, len);
+        sha3_final_on(absorb, &ctx, out);
+    } else {
+        sha3_update(&ctx, buf, len);
+        sha3_final(&ctx, out);
+    }
 }
 
 static void evp_sha3(const uint8_t *buf, uint32_t len, uint8_t *out, const EVP_MD *md)
@@ -40,29 +50,21 @@ static void evp_sha3(const uint8_t *buf, uint32_t len, uint8_t *out, const EVP_M
     EVP_Digest(buf, len, out, &out_len, md, nullptr);
 }
 
-static void our_sha3_256(const uint8_t *b, uint32_t n, uint8_t *o)
+static void our_sha3_256(const void *p, const uint8_t *b, uint32_t n, uint8_t *o)
 {
-    our_sha3(b, n, o, 256);
+    our_sha3(p, b, n, o, 256);
 }
-static void our_sha3_512(const uint8_t *b, uint32_t n, uint8_t *o)
+static void our_sha3_512(const void *p, const uint8_t *b, uint32_t n, uint8_t *o)
 {
-    our_sha3(b, n, o, 512);
+    our_sha3(p, b, n, o, 512);
 }
-static void evp_sha3_256(const uint8_t *b, uint32_t n, uint8_t *o)
+static void evp_sha3_256(const void *, const uint8_t *b, uint32_t n, uint8_t *o)
 {
     evp_sha3(b, n, o, EVP_sha3_256());
 }
-static void evp_sha3_512(const uint8_t *b, uint32_t n, uint8_t *o)
+static void evp_sha3_512(const void *, const uint8_t *b, uint32_t n, uint8_t *o)
 {
     evp_sha3(b, n, o, EVP_sha3_512());
-}
-
-static uint32_t our_crc32c(const uint8_t *buf, uint32_t len)
-{
-    uint32_t crc = 0;
-    crc32c_init(&crc);
-    crc32c_update(&crc, buf, len);
-    return crc32c_final(&crc);
 }
 
 static uint32_t isal_crc32c(const uint8_t *buf, uint32_t len)
@@ -74,11 +76,11 @@ static void store_crc(uint32_t crc, uint8_t *out)
 {
     std::memcpy(out, &crc, sizeof crc);
 }
-static void our_crc(const uint8_t *b, uint32_t n, uint8_t *o)
+static void our_crc(const void *p, const uint8_t *b, uint32_t n, uint8_t *o)
 {
-    store_crc(our_crc32c(b, n), o);
+    store_crc(~(*static_cast<const crc_update_fn *>(p))(0xFFFFFFFFu, b, n), o);
 }
-static void isal_crc(const uint8_t *b, uint32_t n, uint8_t *o)
+static void isal_crc(const void *, const uint8_t *b, uint32_t n, uint8_t *o)
 {
     store_crc(isal_crc32c(b, n), o);
 }
@@ -90,10 +92,10 @@ static int32_t g_stream_count;
 
 // SHA3-256 of every stream at once on the lanes, each finished alone; `out`
 // gets the XOR of the digests.
-static void lanes_sha3_256(const uint8_t *, uint32_t len, uint8_t *out)
+static void lanes_sha3_256(const void *path, const uint8_t *, uint32_t len, uint8_t *out)
 {
     sha3_lanes lanes;
-    sha3_lanes_init(&lanes);
+    sha3_lanes_init_on(*static_cast<const keccak_lanes_kernel *>(path), &lanes);
     const uint8_t *in[SHA3_MAX_LANES] = {};
     for (int32_t s = 0; s < g_stream_count; ++s) {
         sha3_lanes_start(&lanes, s, 256);
@@ -116,14 +118,14 @@ static void lanes_sha3_256(const uint8_t *, uint32_t len, uint8_t *out)
 // EVP on one stream per call, the next one each time: timed per stream, the
 // reference meets the same share of a busy machine's interruptions as the
 // kernel's run over all of them (a run eight times as long would meet more).
-static void evp_next_stream_sha3_256(const uint8_t *, uint32_t len, uint8_t *out)
+static void evp_next_stream_sha3_256(const void *, const uint8_t *, uint32_t len, uint8_t *out)
 {
     static int32_t next;
     next = (next + 1) % g_stream_count;
     evp_sha3(g_streams[next], len, out, EVP_sha3_256());
 }
 
-static void evp_streams_sha3_256(const uint8_t *, uint32_t len, uint8_t *out)
+static void evp_streams_sha3_256(const void *, const uint8_t *, uint32_t len, uint8_t *out)
 {
     std::memset(out, 0, 32);
     for (int32_t s = 0; s < g_stream_count; ++s) {
@@ -134,28 +136,28 @@ static void evp_streams_sha3_256(const uint8_t *, uint32_t len, uint8_t *out)
     }
 }
 
-static double seconds_for_one_buffer(bench_fn fn, const uint8_t *buf)
+static double seconds_for_one_buffer(bench_fn fn, const void *path, const uint8_t *buf)
 {
     uint8_t out[64];
     auto start = std::chrono::steady_clock::now();
-    fn(buf, BUFFER_BYTES, out);
+    fn(path, buf, BUFFER_BYTES, out);
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     g_sink = out[0];
     return seconds;
 }
 
-static int same_output(bench_fn a, bench_fn b, const uint8_t *buf, size_t out_len)
+static int same_output(bench_fn a, const void *path, bench_fn b, const uint8_t *buf, size_t out_len)
 {
     uint8_t out_a[64], out_b[64];
-    a(buf, BUFFER_BYTES, out_a);
-    b(buf, BUFFER_BYTES, out_b);
+    a(path, buf, BUFFER_BYTES, out_a);
+    b(nullptr, buf, BUFFER_BYTES, out_b);
     return std::memcmp(out_a, out_b, out_len) == 0;
 }
 
 // `ours_streams` buffers go through `ours` per call, one through `reference`.
-static int compare_rates(const char *name, bench_fn ours, int32_t ours_streams, bench_fn reference,
-                         const char *ref_name, const uint8_t *buf)
+static int compare_rates(const char *name, bench_fn ours, const void *path, int32_t ours_streams,
+                         bench_fn reference, const char *ref_name, const uint8_t *buf)
 {
     // Alternating single-buffer runs, fastest of each: on a shared machine
     // that compares the two in the same quiet moments rather than under
@@ -163,8 +165,8 @@ static int compare_rates(const char *name, bench_fn ours, int32_t ours_streams, 
     double ours_best = 1e9, ref_best = 1e9, spent = 0;
     int min_runs = BUFFER_BYTES > (1u << 20) ? 5 : MIN_RUNS;
     for (int run = 0; run < min_runs || spent < MIN_SECONDS; ++run) {
-        double a = seconds_for_one_buffer(ours, buf);
-        double b = seconds_for_one_buffer(reference, buf);
+        double a = seconds_for_one_buffer(ours, path, buf);
+        double b = seconds_for_one_buffer(reference, nullptr, buf);
         ours_best = a < ours_best ? a : ours_best;
         ref_best = b < ref_best ? b : ref_best;
         spent += a + b;
@@ -176,17 +178,19 @@ static int compare_rates(const char *name, bench_fn ours, int32_t ours_streams, 
     return 0;
 }
 
-static int compare(const char *name, bench_fn ours, bench_fn reference, const char *ref_name,
-                   const uint8_t *buf, size_t out_len)
+static int compare(const char *name, bench_fn ours, const void *path, bench_fn reference,
+                   const char *ref_name, const uint8_t *buf, size_t out_len)
 {
-    if (!same_output(ours, reference, buf, out_len)) {
+    if (!same_output(ours, path, reference, buf, out_len)) {
         std::printf("%-20s DIFFERS from %s\n", name, ref_name);
         return 1;
     }
-    return compare_rates(name, ours, 1, reference, ref_name, buf);
+    return compare_rates(name, ours, path, 1, reference, ref_name, buf);
 }
 
-static int compare_path(const char *engine, const engine_path &path, bench_fn ours,
+// One path of an engine's table, called through its entry.
+template <typename Run>
+static int compare_path(const char *engine, const engine_path<Run> &path, bench_fn ours,
                         bench_fn reference, const char *ref_name, const uint8_t *buf,
                         size_t out_len)
 {
@@ -196,14 +200,11 @@ static int compare_path(const char *engine, const engine_path &path, bench_fn ou
         std::printf("%-20s skipped: this processor lacks it\n", name);
         return 0;
     }
-    cpu_features_limit(path.allowed);
-    int failures = compare(name, ours, reference, ref_name, buf, out_len);
-    cpu_features_limit(~0u);
-    return failures;
+    return compare(name, ours, &path.run, reference, ref_name, buf, out_len);
 }
 
 // The width-wide kernel forced, over as many streams as it runs at once.
-static int compare_lanes(const engine_path &path, const uint8_t *buf)
+static int compare_lanes(const sha3_lanes_path &path, const uint8_t *buf)
 {
     char name[48];
     std::snprintf(name, sizeof name, "SHA3-256 %s", path.name);
@@ -211,9 +212,7 @@ static int compare_lanes(const engine_path &path, const uint8_t *buf)
         std::printf("%-20s skipped: this processor lacks it\n", name);
         return 0;
     }
-    cpu_features_limit(path.allowed);
-    sha3_lanes probe;
-    g_stream_count = sha3_lanes_init(&probe);
+    g_stream_count = path.run.width;
     int failures = 0;
     for (int32_t s = 0; s < g_stream_count && !failures; ++s) {
         g_streams[s] = static_cast<uint8_t *>(std::malloc(BUFFER_BYTES));
@@ -223,17 +222,16 @@ static int compare_lanes(const engine_path &path, const uint8_t *buf)
             for (uint32_t i = 0; i < BUFFER_BYTES; ++i)
                 g_streams[s][i] = static_cast<uint8_t>(buf[i] + 13 * s);
     }
-    if (!failures && !same_output(lanes_sha3_256, evp_streams_sha3_256, buf, 32)) {
+    if (!failures && !same_output(lanes_sha3_256, &path.run, evp_streams_sha3_256, buf, 32)) {
         std::printf("%-20s DIFFERS from OpenSSL EVP\n", name);
         failures = 1;
     }
     if (!failures)
-        failures = compare_rates(name, lanes_sha3_256, g_stream_count, evp_next_stream_sha3_256,
-                                 "EVP one by one", buf);
+        failures = compare_rates(name, lanes_sha3_256, &path.run, g_stream_count,
+                                 evp_next_stream_sha3_256, "EVP one by one", buf);
     for (int32_t s = 0; s < g_stream_count; ++s)
         std::free(g_streams[s]);
     g_stream_count = 0;
-    cpu_features_limit(~0u);
     return failures;
 }
 
@@ -252,16 +250,16 @@ int main(int argc, char **argv)
     int failures = 0;
     char chosen[48];
     std::snprintf(chosen, sizeof chosen, "SHA3-256 chosen:%s", sha3_path_name());
-    failures += compare(chosen, our_sha3_256, evp_sha3_256, "OpenSSL EVP", buf, 32);
-    for (const engine_path &path : SHA3_PATHS)
+    failures += compare(chosen, our_sha3_256, nullptr, evp_sha3_256, "OpenSSL EVP", buf, 32);
+    for (const sha3_path &path : SHA3_PATHS)
         failures +=
             compare_path("SHA3-256", path, our_sha3_256, evp_sha3_256, "OpenSSL EVP", buf, 32);
-    for (const engine_path &path : SHA3_LANE_PATHS)
+    for (const sha3_lanes_path &path : SHA3_LANE_PATHS)
         failures += compare_lanes(path, buf);
-    for (const engine_path &path : SHA3_PATHS)
+    for (const sha3_path &path : SHA3_PATHS)
         failures +=
             compare_path("SHA3-512", path, our_sha3_512, evp_sha3_512, "OpenSSL EVP", buf, 64);
-    for (const engine_path &path : CRC32C_PATHS)
+    for (const crc_path &path : CRC32C_PATHS)
         failures += compare_path("CRC-32C", path, our_crc, isal_crc, "ISA-L crc32_iscsi", buf, 4);
     std::free(buf);
     return failures ? 1 : 0;

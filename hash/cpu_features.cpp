@@ -8,7 +8,9 @@
 
 namespace {
 
+constexpr uint32_t LEAF1_EDX_SSE2 = 1u << 26;
 constexpr uint32_t LEAF1_ECX_PCLMUL = 1u << 1;
+constexpr uint32_t LEAF1_ECX_SSE41 = 1u << 19;
 constexpr uint32_t LEAF1_ECX_SSE42 = 1u << 20;
 constexpr uint32_t LEAF1_ECX_OSXSAVE = 1u << 27;
 constexpr uint32_t LEAF1_ECX_AVX = 1u << 28;
@@ -46,6 +48,7 @@ uint32_t probe_cpu_features()
     uint32_t max_leaf = reg[0];
     query_cpuid(1, 0, reg);
     uint32_t leaf1_ecx = reg[2];
+    uint32_t leaf1_edx = reg[3];
     uint32_t leaf7_ebx = 0, leaf7_ecx = 0;
     if (max_leaf >= 7) {
         query_cpuid(7, 0, reg);
@@ -59,6 +62,10 @@ uint32_t probe_cpu_features()
     bool zmm_saved = ymm_saved && (xcr0 & XCR0_ZMM) == XCR0_ZMM;
 
     uint32_t features = 0;
+    if (leaf1_edx & LEAF1_EDX_SSE2)
+        features |= CPU_SSE2;
+    if (leaf1_ecx & LEAF1_ECX_SSE41)
+        features |= CPU_SSE41;
     if (leaf1_ecx & LEAF1_ECX_SSE42)
         features |= CPU_SSE42;
     if (leaf1_ecx & LEAF1_ECX_PCLMUL)

@@ -13,6 +13,8 @@ enum : uint32_t {
     CPU_AVX2 = 1u << 3,     // AVX2, with the YMM state saved by the system
     CPU_AVX512 = 1u << 4,   // AVX-512 F and VL, with the ZMM state saved
     CPU_VPCLMUL = 1u << 5,  // carry-less multiply on 512-bit registers (needs CPU_AVX512)
+    CPU_SSE2 = 1u << 6,     // SSE2 (every x86-64 processor; a bit so portable paths can be forced)
+    CPU_SSE41 = 1u << 7,    // SSE4.1
 };
 
 // What the processor and the operating system offer, probed on first use.

@@ -89,25 +89,36 @@ uint32_t crc32c_update_table(uint32_t crc, const uint8_t *data, uint32_t count)
 
 // Folding pays from a few hundred bytes on; shorter runs and whatever the
 // fold leaves over go through the CRC32 instruction.
-static uint32_t crc32c_update_hardware(uint32_t crc, const uint8_t *data, uint32_t count,
-                                       uint32_t features)
+uint32_t crc32c_update_pclmul(uint32_t crc, const uint8_t *data, uint32_t count)
 {
     uint32_t done = 0;
-    if ((features & CPU_VPCLMUL) && count >= CRC32C_VPCLMUL_MIN)
-        crc = crc32c_fold_vpclmul(crc, data, count, &done);
-    else if ((features & CPU_PCLMUL) && count >= CRC32C_PCLMUL_MIN)
+    if (count >= CRC32C_PCLMUL_MIN)
         crc = crc32c_fold_pclmul(crc, data, count, &done);
     return crc32c_update_sse42(crc, data + done, count - done);
 }
 
+uint32_t crc32c_update_vpclmul(uint32_t crc, const uint8_t *data, uint32_t count)
+{
+    if (count < CRC32C_VPCLMUL_MIN)
+        return crc32c_update_pclmul(crc, data, count);
+    uint32_t done = 0;
+    crc = crc32c_fold_vpclmul(crc, data, count, &done);
+    return crc32c_update_sse42(crc, data + done, count - done);
+}
+
+static const crc_path &crc32c_path()
+{
+    return engine_path_for(CRC32C_PATHS, cpu_features());
+}
+
+const char *crc32c_path_name()
+{
+    return crc32c_path().name;
+}
+
 void crc32c_update(uint32_t *crc, const void *data, uint32_t count)
 {
-    const uint8_t *bytes = static_cast<const uint8_t *>(data);
-    uint32_t features = cpu_features();
-    if (features & CPU_SSE42)
-        *crc = crc32c_update_hardware(*crc, bytes, count, features);
-    else
-        *crc = crc32c_update_table(*crc, bytes, count);
+    *crc = crc32c_path().run(*crc, static_cast<const uint8_t *>(data), count);
 }
 
 uint32_t crc32c_final(uint32_t *crc)

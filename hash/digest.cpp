@@ -23,6 +23,12 @@ int digest_init(digest_context *ctx, utf16 letter)
     case ENGINE_CRC32C:
         crc32c_init(&ctx->crc);
         return 0;
+    case ENGINE_BLAKE3:
+        blake3_hasher_init(&ctx->blake3);
+        return 0;
+    case ENGINE_XXH3:
+        xxh3_init(&ctx->xxh3);
+        return 0;
     default:
         return -1;
     }
@@ -30,20 +36,51 @@ int digest_init(digest_context *ctx, utf16 letter)
 
 void digest_update(digest_context *ctx, const void *data, uint32_t count)
 {
-    if (ctx->kind->engine == ENGINE_SHA3)
+    switch (ctx->kind->engine) {
+    case ENGINE_SHA3:
         sha3_update(&ctx->sha3, data, count);
-    else
+        return;
+    case ENGINE_BLAKE3:
+        blake3_hasher_update(&ctx->blake3, data, count);
+        return;
+    case ENGINE_XXH3:
+        xxh3_update(&ctx->xxh3, data, count);
+        return;
+    default:
         crc32c_update(&ctx->crc, data, count);
+        return;
+    }
+}
+
+// XXH3 text is the canonical form xxHash's own tool prints: big-endian.
+static void xxh3_final_bytes(const digest_context *ctx, uint8_t *digest)
+{
+    if (ctx->kind->bits == 128) {
+        xxh3_final128(&ctx->xxh3, digest);
+        return;
+    }
+    uint64_t value = xxh3_final64(&ctx->xxh3);
+    for (int i = 0; i < 8; ++i)
+        digest[i] = uint8_t(value >> (56 - 8 * i));
 }
 
 void digest_final_text(digest_context *ctx, utf16 *out)
 {
-    if (ctx->kind->engine == ENGINE_CRC32C) {
+    uint8_t digest[64];
+    switch (ctx->kind->engine) {
+    case ENGINE_CRC32C:
         crc32c_to_text(crc32c_final(&ctx->crc), out);
         return;
+    case ENGINE_BLAKE3:
+        blake3_hasher_finalize(&ctx->blake3, digest, BLAKE3_OUT_LEN);
+        break;
+    case ENGINE_XXH3:
+        xxh3_final_bytes(ctx, digest);
+        break;
+    default:
+        sha3_final(&ctx->sha3, digest);
+        break;
     }
-    uint8_t digest[64];
-    sha3_final(&ctx->sha3, digest);
     WriteHexUpper(digest, ctx->kind->bits / 8, out);
 }
 

@@ -1,37 +1,55 @@
-// The paths of each engine and the features that force each one through
-// cpu_features_limit, richest first. For the tests and benchmarks that must
-// reach every path this processor has.
+// The form of every engine's processor paths. Each engine keeps one table of
+// them, richest first: a path's name, the features it cannot run without, and
+// what it runs (a function, or a record of functions where the engine needs
+// several). The engine's dispatcher, its tests and the benchmark all read
+// that one table: the dispatcher takes the first path the features allow,
+// the tests and the benchmark call each path through its entry by name.
 #pragma once
+
+#include <cstddef>
+#include <cstdint>
 
 #include "cpu_features.h"
 
+template <typename Run>
 struct engine_path {
     const char *name;
-    uint32_t needs;    // features the path cannot run without
-    uint32_t allowed;  // features left on to force it
+    uint32_t needs;  // features the path cannot run without
+    Run run;
 };
 
-inline constexpr engine_path SHA3_PATHS[] = {
-    {"avx512", CPU_AVX512, CPU_AVX512},
-    {"bmi2", CPU_BMI2, CPU_BMI2},
-    {"portable", 0, 0},
-};
-
-// The multi-state kernels of sha3_lanes (streams finish on the single-stream
-// path the same limit leaves).
-inline constexpr engine_path SHA3_LANE_PATHS[] = {
-    {"x8_avx512", CPU_AVX512, CPU_AVX512},
-    {"x4_avx2", CPU_AVX2, CPU_AVX2 | CPU_BMI2},
-};
-
-inline constexpr engine_path CRC32C_PATHS[] = {
-    {"vpclmul", CPU_SSE42 | CPU_AVX512 | CPU_VPCLMUL, ~0u},
-    {"pclmul", CPU_SSE42 | CPU_PCLMUL, CPU_SSE42 | CPU_PCLMUL},
-    {"crc32", CPU_SSE42, CPU_SSE42},
-    {"table", 0, 0},
-};
-
-inline bool engine_path_available(const engine_path &path)
+template <typename Run>
+constexpr bool engine_path_runs_with(const engine_path<Run> &path, uint32_t features)
 {
-    return (cpu_features_probed() & path.needs) == path.needs;
+    return (features & path.needs) == path.needs;
+}
+
+// Whether this processor (and its system) has what the path needs, whatever
+// the limit set for the dispatchers.
+template <typename Run>
+inline bool engine_path_available(const engine_path<Run> &path)
+{
+    return engine_path_runs_with(path, cpu_features_probed());
+}
+
+// The richest path `features` allow, or null when none does.
+template <typename Run, size_t N>
+constexpr const engine_path<Run> *engine_path_find(const engine_path<Run> (&paths)[N],
+                                                   uint32_t features)
+{
+    for (const engine_path<Run> &path : paths)
+        if (engine_path_runs_with(path, features))
+            return &path;
+    return nullptr;
+}
+
+// For a table whose last path needs nothing: the richest path `features`
+// allow, that last one at worst.
+template <typename Run, size_t N>
+constexpr const engine_path<Run> &engine_path_for(const engine_path<Run> (&paths)[N],
+                                                  uint32_t features)
+{
+    static_assert(N > 0);
+    const engine_path<Run> *found = engine_path_find(paths, features);
+    return found ? *found : paths[N - 1];
 }

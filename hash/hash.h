@@ -1,9 +1,13 @@
-// Hashing: the CRC-32C engine, the SHA-3 engine (unit sha3) and the file
-// digest that turns a kind letter and a path into upper-case hexadecimal text.
-// The engines are platform-neutral; the file digest needs the file helpers.
+// Hashing: the CRC-32C engine, the SHA-3 engine (unit sha3), BLAKE3 and XXH3
+// (the libraries' own code under our dispatch) and the file digest that turns
+// a kind letter and a path into upper-case hexadecimal text. The engines are
+// platform-neutral; the file digest needs the file helpers.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+
+#include <blake3.h>
 
 #include "core/core.h"
 
@@ -41,9 +45,14 @@ const char *sha3_path_name();
 // sha3_lanes_detach and finishes there, and its lane takes the next stream.
 constexpr int32_t SHA3_MAX_LANES = 8;
 
+// A multi-state kernel: every busy stream absorbs `blocks` whole blocks.
+typedef void (*keccak_lanes_fn)(uint64_t *state, const uint8_t *const *in,
+                                const uint32_t *block_size, size_t blocks);
+
 struct sha3_lanes {
     alignas(64) uint64_t state[25 * SHA3_MAX_LANES];  // lane i of stream s at i * width + s
     uint32_t block_size[SHA3_MAX_LANES];              // 0: no stream on this lane
+    keccak_lanes_fn absorb;                           // null without a multi-state kernel
     int32_t width;  // streams the kernel runs at once; 0 without a multi-state kernel
 };
 
@@ -61,17 +70,56 @@ void sha3_lanes_absorb(sha3_lanes *lanes, const uint8_t *const *in, size_t block
 // sha3_update and sha3_final; the lane is idle afterwards.
 void sha3_lanes_detach(sha3_lanes *lanes, int32_t lane, sha3_context *ctx);
 
+// ---- XXH3-64 and XXH128 (xxHash, seed 0) -----------------------------------
+
+// xxHash's streaming state, kept in our records (no allocation), aligned as
+// its vector code needs.
+struct xxh3_context {
+    alignas(64) uint8_t state[576];
+};
+
+void xxh3_init(xxh3_context *ctx);
+void xxh3_update(xxh3_context *ctx, const void *data, size_t count);
+uint64_t xxh3_final64(const xxh3_context *ctx);
+// XXH128 in its canonical form: the high half, then the low, big-endian.
+void xxh3_final128(const xxh3_context *ctx, uint8_t out[16]);
+
+// ---- BLAKE3 over a large input, parts on several threads ------------------
+
+// BLAKE3's tree lets parts of one input be hashed at once: the input splits
+// into leaves, aligned subtrees of `leaf_bytes` before a last part of 1 to
+// `leaf_bytes` bytes. Each leaf gives its chaining value on its own, on any
+// thread, in any order; blake3_tree_root merges them with the last part into
+// the digest, the same as hashing the input in one stream.
+struct blake3_tree {
+    uint64_t length;      // the whole input
+    uint64_t leaf_bytes;  // each leaf's size: a power of two, 1 KiB or more
+    uint64_t leaves;      // the leaves before the last part
+};
+
+// The leaves of `length` bytes in leaves of `leaf_bytes` (a power of two, at
+// least 1 KiB); none for an input no longer than one leaf.
+blake3_tree blake3_tree_plan(uint64_t length, uint64_t leaf_bytes);
+// The chaining value of leaf `index` from its bytes.
+void blake3_tree_leaf(const blake3_tree *tree, uint64_t index, const uint8_t *leaf, uint8_t cv[32]);
+// The 32-byte digest from the leaves' chaining values, in order, and the
+// last part's bytes (from leaves * leaf_bytes to the end).
+void blake3_tree_root(const blake3_tree *tree, const uint8_t (*leaf_cvs)[32],
+                      const uint8_t *last_part, uint8_t out[32]);
+
 // ---- Digest selection -------------------------------------------------------
 
 // Digest text length in hex digits for a kind letter; 0 for an unknown one.
 int32_t kind_digest_length(utf16 kind);
 
 // One digest of the kind a letter names in the kind table (g_kinds), on the
-// engine its row chooses: CRC-32C for a row without SHA-3 bits, else SHA-3.
+// engine its row chooses.
 struct digest_context {
     const KindInfo *kind;
     uint32_t crc;
     sha3_context sha3;
+    blake3_hasher blake3;
+    xxh3_context xxh3;
 };
 
 // Starts a digest of the kind `letter` names; -1 for a letter that names none.

@@ -13,29 +13,6 @@
 #include "cpu_features.h"
 #include "sha3_paths.h"
 
-typedef void (*sha3_absorb_fn)(uint64_t *lanes, const uint8_t *in, size_t blocks,
-                               uint32_t block_size);
-
-struct sha3_absorb_path_entry {
-    const char *name;
-    sha3_absorb_fn absorb;
-    uint32_t needs;
-};
-
-// Richest first: a limit set by a test or benchmark forces the first path it
-// leaves.
-static const sha3_absorb_path_entry SHA3_ABSORB_PATHS[] = {
-    {"avx512", sha3_absorb_blocks_avx512, CPU_AVX512},
-    {"bmi2", sha3_absorb_blocks_bmi2, CPU_BMI2},
-    {"portable", sha3_absorb_blocks_portable, 0},
-};
-static const int SHA3_ABSORB_PATH_COUNT = 3;
-
-static bool sha3_path_runs_here(const sha3_absorb_path_entry &path, uint32_t features)
-{
-    return (features & path.needs) == path.needs;
-}
-
 // Which path is fastest depends on the core more than on its features: on
 // an Intel Xeon the five-register AVX-512 rounds beat the scalar ones by
 // 1.3x, on AMD Zen 4 (512-bit operations issued as two 256-bit halves) the
@@ -57,36 +34,33 @@ static double sha3_path_seconds(sha3_absorb_fn absorb)
     return std::chrono::duration<double>(end - start).count();
 }
 
-static int sha3_fastest_path()
+static const int SHA3_PATH_COUNT = sizeof SHA3_PATHS / sizeof SHA3_PATHS[0];
+
+static const sha3_path &sha3_fastest_path()
 {
-    uint32_t probed = cpu_features_probed();
-    double best[SHA3_ABSORB_PATH_COUNT];
-    for (int p = 0; p < SHA3_ABSORB_PATH_COUNT; ++p)
+    double best[SHA3_PATH_COUNT];
+    for (int p = 0; p < SHA3_PATH_COUNT; ++p)
         best[p] = 1e9;
     for (int turn = 0; turn < 7; ++turn)
-        for (int p = 0; p < SHA3_ABSORB_PATH_COUNT; ++p)
-            if (sha3_path_runs_here(SHA3_ABSORB_PATHS[p], probed)) {
-                double seconds = sha3_path_seconds(SHA3_ABSORB_PATHS[p].absorb);
+        for (int p = 0; p < SHA3_PATH_COUNT; ++p)
+            if (engine_path_available(SHA3_PATHS[p])) {
+                double seconds = sha3_path_seconds(SHA3_PATHS[p].run);
                 best[p] = seconds < best[p] ? seconds : best[p];
             }
-    int fastest = SHA3_ABSORB_PATH_COUNT - 1;
-    for (int p = 0; p < SHA3_ABSORB_PATH_COUNT; ++p)
+    int fastest = SHA3_PATH_COUNT - 1;
+    for (int p = 0; p < SHA3_PATH_COUNT; ++p)
         if (best[p] < best[fastest])
             fastest = p;
-    return fastest;
+    return SHA3_PATHS[fastest];
 }
 
 // Asked at every update, so a path taken away for a test takes effect at once.
-static const sha3_absorb_path_entry &sha3_absorb_path()
+static const sha3_path &sha3_absorb_path()
 {
-    static const int fastest = sha3_fastest_path();
+    static const sha3_path &fastest = sha3_fastest_path();
     if (!cpu_features_limited())
-        return SHA3_ABSORB_PATHS[fastest];
-    uint32_t features = cpu_features();
-    int p = 0;
-    while (!sha3_path_runs_here(SHA3_ABSORB_PATHS[p], features))
-        ++p;
-    return SHA3_ABSORB_PATHS[p];
+        return fastest;
+    return engine_path_for(SHA3_PATHS, cpu_features());
 }
 
 const char *sha3_path_name()
@@ -106,7 +80,7 @@ void sha3_init(sha3_context *ctx, unsigned bits)
 
 // Every path reads its input at any alignment, so whole blocks are absorbed
 // straight from the caller's bytes and only a partial block is copied.
-void sha3_update(sha3_context *ctx, const void *data, uint64_t count)
+void sha3_update_on(sha3_absorb_fn absorb, sha3_context *ctx, const void *data, uint64_t count)
 {
     if ((ctx->fill & SHA3_FINALISED) || count == 0)
         return;
@@ -115,7 +89,6 @@ void sha3_update(sha3_context *ctx, const void *data, uint64_t count)
     uint32_t block_size = ctx->block_size;
     uint32_t index = ctx->fill;
     ctx->fill = static_cast<uint32_t>((static_cast<uint64_t>(index) + count) % block_size);
-    sha3_absorb_fn absorb = sha3_absorb_path().absorb;
 
     if (index != 0) {
         uint32_t left = block_size - index;
@@ -136,7 +109,12 @@ void sha3_update(sha3_context *ctx, const void *data, uint64_t count)
         std::memcpy(block, in, count);
 }
 
-void sha3_final(sha3_context *ctx, uint8_t *result)
+void sha3_update(sha3_context *ctx, const void *data, uint64_t count)
+{
+    sha3_update_on(sha3_absorb_path().run, ctx, data, count);
+}
+
+void sha3_final_on(sha3_absorb_fn absorb, sha3_context *ctx, uint8_t *result)
 {
     uint32_t block_size = ctx->block_size;
     if (!(ctx->fill & SHA3_FINALISED)) {
@@ -145,11 +123,16 @@ void sha3_final(sha3_context *ctx, uint8_t *result)
         std::memset(block + fill, 0, block_size - fill);
         block[fill] |= 0x06;
         block[block_size - 1] |= 0x80;
-        sha3_absorb_path().absorb(ctx->lanes, block, 1, block_size);
+        absorb(ctx->lanes, block, 1, block_size);
         ctx->fill = SHA3_FINALISED;
     }
     uint32_t digest_length = 100 - block_size / 2;
     assert(block_size > digest_length);
     if (result)
         std::memcpy(result, ctx->lanes, digest_length);
+}
+
+void sha3_final(sha3_context *ctx, uint8_t *result)
+{
+    sha3_final_on(sha3_absorb_path().run, ctx, result);
 }

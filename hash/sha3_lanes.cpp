@@ -9,16 +9,28 @@
 #include "cpu_features.h"
 #include "sha3_paths.h"
 
+static const sha3_lanes_path *sha3_lanes_kernel_path()
+{
+    return engine_path_find(SHA3_LANE_PATHS, cpu_features());
+}
+
 int32_t sha3_lanes_width()
 {
-    uint32_t features = cpu_features();
-    return (features & CPU_AVX512) ? 8 : (features & CPU_AVX2) ? 4 : 0;
+    const sha3_lanes_path *path = sha3_lanes_kernel_path();
+    return path ? path->run.width : 0;
+}
+
+void sha3_lanes_init_on(const keccak_lanes_kernel &kernel, sha3_lanes *lanes)
+{
+    std::memset(lanes->block_size, 0, sizeof lanes->block_size);
+    lanes->absorb = kernel.absorb;
+    lanes->width = kernel.width;
 }
 
 int32_t sha3_lanes_init(sha3_lanes *lanes)
 {
-    std::memset(lanes->block_size, 0, sizeof lanes->block_size);
-    lanes->width = sha3_lanes_width();
+    const sha3_lanes_path *path = sha3_lanes_kernel_path();
+    sha3_lanes_init_on(path ? path->run : keccak_lanes_kernel{nullptr, 0}, lanes);
     return lanes->width;
 }
 
@@ -31,12 +43,8 @@ void sha3_lanes_start(sha3_lanes *lanes, int32_t lane, unsigned bits)
 
 void sha3_lanes_absorb(sha3_lanes *lanes, const uint8_t *const *in, size_t blocks)
 {
-    if (blocks == 0)
-        return;
-    if (lanes->width == 8)
-        keccak_x8_absorb_avx512(lanes->state, in, lanes->block_size, blocks);
-    else if (lanes->width == 4)
-        keccak_x4_absorb_avx2(lanes->state, in, lanes->block_size, blocks);
+    if (blocks != 0 && lanes->absorb)
+        lanes->absorb(lanes->state, in, lanes->block_size, blocks);
 }
 
 void sha3_lanes_detach(sha3_lanes *lanes, int32_t lane, sha3_context *ctx)

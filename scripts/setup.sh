@@ -11,7 +11,8 @@ packages=(
     cmake ninja-build g++ clang clang-format libclang-rt-14-dev lld
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 nsis
     wine wine64 fonts-wine xvfb x11-apps x11-utils imagemagick xdotool
-    googletest libssl-dev openssl libisal-dev rhash b3sum xxhash zip unzip
+    googletest libssl-dev openssl libisal-dev rhash zip unzip
+    librust-blake3-dev libxxhash-dev b3sum xxhash
     util-linux procps bc
 )
 

@@ -62,26 +62,60 @@ inline std::vector<size_t> even_split(size_t n, size_t piece)
     return ends;
 }
 
-// Cases shared by every path of an engine: each runs with its path forced
-// through cpu_features_limit, and a path this processor lacks is skipped
+// Cases shared by every path of an engine: each calls its path through the
+// entry of the engine's table, and a path this processor lacks is skipped
 // with a message rather than passed.
-class ForcedPathTest : public ::testing::TestWithParam<engine_path> {
+template <typename Run>
+class EnginePathTest : public ::testing::TestWithParam<engine_path<Run>> {
 protected:
     void SetUp() override
     {
-        if (!engine_path_available(GetParam()))
-            GTEST_SKIP() << "this processor lacks the " << GetParam().name << " path";
-        cpu_features_limit(GetParam().allowed);
+        if (!engine_path_available(this->GetParam()))
+            GTEST_SKIP() << "this processor lacks the " << this->GetParam().name << " path";
+    }
+    const Run &path() const { return this->GetParam().run; }
+};
+
+// The same for cases that reach a path only through its engine's dispatch
+// (a library's own code calling it, or the digest selection): each runs with
+// the features limited to its path's.
+template <typename Run>
+class LimitedPathTest : public EnginePathTest<Run> {
+protected:
+    void SetUp() override
+    {
+        EnginePathTest<Run>::SetUp();
+        cpu_features_limit(this->GetParam().needs);
     }
     void TearDown() override { cpu_features_limit(~0u); }
 };
 
-inline std::string engine_path_name(const ::testing::TestParamInfo<engine_path> &info)
+template <typename Run>
+std::string engine_path_name(const ::testing::TestParamInfo<engine_path<Run>> &info)
 {
     return info.param.name;
 }
 
-inline void PrintTo(const engine_path &path, std::ostream *out)
+template <typename Run>
+void PrintTo(const engine_path<Run> &path, std::ostream *out)
 {
     *out << path.name;
+}
+
+// Limited to exactly one path's features, an engine's dispatcher takes that
+// path where this processor has it (and never a path it lacks); with nothing
+// allowed, the table's last. `chosen` names the path the dispatcher takes now.
+template <typename Run, size_t N>
+void expect_dispatch_follows_limits(const engine_path<Run> (&paths)[N], const char *(*chosen)())
+{
+    for (const engine_path<Run> &path : paths) {
+        cpu_features_limit(path.needs);
+        if (engine_path_available(path))
+            EXPECT_STREQ(chosen(), path.name) << "limited to the " << path.name << " features";
+        else
+            EXPECT_STRNE(chosen(), path.name) << "a path this processor lacks";
+    }
+    cpu_features_limit(0);
+    EXPECT_STREQ(chosen(), paths[N - 1].name) << "nothing allowed";
+    cpu_features_limit(~0u);
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "hash/hash.h"
+#include "hash/sha3_paths.h"
 #include "tests/hash/hash_test_util.h"
 #include "tests/hash/keccak_oracle.h"
 
@@ -27,36 +28,51 @@ utf16 kind_of_bits(unsigned bits)
 }
 
 // Every case of this suite runs once per SHA-3 path this processor has.
-class Sha3Path : public ForcedPathTest {};
+class Sha3Path : public EnginePathTest<sha3_absorb_fn> {
+protected:
+    void update(sha3_context *ctx, const void *data, size_t n) const
+    {
+        sha3_update_on(path(), ctx, data, n);
+    }
+    void final(sha3_context *ctx, uint8_t *out) const { sha3_final_on(path(), ctx, out); }
+    std::string sha3_hex(unsigned bits, const void *data, size_t n) const
+    {
+        sha3_context ctx;
+        sha3_init(&ctx, bits);
+        update(&ctx, data, n);
+        uint8_t out[64];
+        final(&ctx, out);
+        return hex_upper(out, bits / 8);
+    }
+};
 
 TEST_P(Sha3Path, Fips202Vectors)
 {
-    EXPECT_EQ(digest_hex(u'E', "", 0), "6B4E03423667DBB73B6E15454F0EB1ABD4597F9A1B078E3F5B5A6BC7");
-    EXPECT_EQ(digest_hex(u'S', "", 0),
+    EXPECT_EQ(sha3_hex(224, "", 0), "6B4E03423667DBB73B6E15454F0EB1ABD4597F9A1B078E3F5B5A6BC7");
+    EXPECT_EQ(sha3_hex(256, "", 0),
               "A7FFC6F8BF1ED76651C14756A061D662F580FF4DE43B49FA82D80A4B80F8434A");
-    EXPECT_EQ(digest_hex(u'M', "", 0),
+    EXPECT_EQ(sha3_hex(384, "", 0),
               "0C63A75B845E4F7D01107D852E4C2485C51A50AAAA94FC61995E71BBEE983A2AC3713831264ADB47FB"
               "6BD1E058D5F004");
-    EXPECT_EQ(digest_hex(u'H', "", 0),
+    EXPECT_EQ(sha3_hex(512, "", 0),
               "A69F73CCA23A9AC5C8B567DC185A756E97C982164FE25859E0D1DCC1475C80A615B2123AF1F5F94C11"
               "E3E9402C3AC558F500199D95B6D3E301758586281DCD26");
-    EXPECT_EQ(digest_hex(u'S', "abc", 3),
+    EXPECT_EQ(sha3_hex(256, "abc", 3),
               "3A985DA74FE225B2045C172D6BD390BD855F086E3E9D525B46BFE24511431532");
-    EXPECT_EQ(digest_hex(u'H', "abc", 3),
+    EXPECT_EQ(sha3_hex(512, "abc", 3),
               "B751850B1A57168A5693CD924B6B096E08F621827444F70D884F5D0240D2712E10E116E9192AF3C91A"
               "7EC57647E3934057340B4CF408D5A56592F8274EEC53F0");
 
     // NIST sample: 200 bytes of 0xA3, longer than one block at every size.
     uint8_t a3[200];
     std::memset(a3, 0xA3, sizeof a3);
-    EXPECT_EQ(digest_hex(u'E', a3, 200),
-              "9376816ABA503F72F96CE7EB65AC095DEEE3BE4BF9BBC2A1CB7E11E0");
-    EXPECT_EQ(digest_hex(u'S', a3, 200),
+    EXPECT_EQ(sha3_hex(224, a3, 200), "9376816ABA503F72F96CE7EB65AC095DEEE3BE4BF9BBC2A1CB7E11E0");
+    EXPECT_EQ(sha3_hex(256, a3, 200),
               "79F38ADEC5C20307A98EF76E8324AFBFD46CFD81B22E3973C65FA1BD9DE31787");
-    EXPECT_EQ(digest_hex(u'M', a3, 200),
+    EXPECT_EQ(sha3_hex(384, a3, 200),
               "1881DE2CA7E41EF95DC4732B8F5F002B189CC1E42B74168ED1732649CE1DBCDD76197A31FD55EE989F"
               "2D7050DD473E8F");
-    EXPECT_EQ(digest_hex(u'H', a3, 200),
+    EXPECT_EQ(sha3_hex(512, a3, 200),
               "E76DFAD22084A8B1467FCF2FFA58361BEC7628EDF5F3FDC0E4805DC48CAEECA81B7C13C30ADF52A365"
               "9584739A2DF46BE589C51CA1A4A8416DF6545A1CE8BA00");
 }
@@ -87,16 +103,16 @@ TEST_P(Sha3Path, MessagesEndingAtTheBlockBoundary)
         sha3_context ctx;
         sha3_init(&ctx, kBits[k]);
         EXPECT_EQ(ctx.block_size, block_size);
-        sha3_update(&ctx, message, block_size - 1);
+        update(&ctx, message, block_size - 1);
         EXPECT_EQ(ctx.fill, block_size - 1);
         uint8_t out[64];
-        sha3_final(&ctx, out);
+        final(&ctx, out);
         EXPECT_EQ(hex_upper(out, kBits[k] / 8), expected[k][0]) << kBits[k];
 
         sha3_init(&ctx, kBits[k]);
-        sha3_update(&ctx, message, block_size);
+        update(&ctx, message, block_size);
         EXPECT_EQ(ctx.fill, 0u) << "a full block is absorbed during update";
-        sha3_final(&ctx, out);
+        final(&ctx, out);
         EXPECT_EQ(hex_upper(out, kBits[k] / 8), expected[k][1]) << kBits[k];
     }
 }
@@ -135,7 +151,7 @@ TEST_P(Sha3Path, SplitFeedingAtAnyAlignmentMatchesOneShot)
             uint8_t *message = storage.data() + offset;
             for (size_t i = 0; i < n; ++i)
                 message[i] = static_cast<uint8_t>(rng());
-            std::string one_shot = digest_hex(kind_of_bits(bits), message, n);
+            std::string one_shot = sha3_hex(bits, message, n);
 
             std::vector<size_t> ends = trial < 3
                                            ? even_split(n, fixed_pieces[trial])
@@ -144,11 +160,11 @@ TEST_P(Sha3Path, SplitFeedingAtAnyAlignmentMatchesOneShot)
             sha3_init(&ctx, bits);
             size_t at = 0;
             for (size_t end : ends) {
-                sha3_update(&ctx, message + at, end - at);
+                update(&ctx, message + at, end - at);
                 at = end;
             }
             uint8_t out[64];
-            sha3_final(&ctx, out);
+            final(&ctx, out);
             ASSERT_EQ(hex_upper(out, bits / 8), one_shot) << bits << " bits, " << n << " bytes";
         }
     }
@@ -182,19 +198,20 @@ TEST_P(Sha3Path, EveryLengthUpTo4096AtEveryAlignmentMatchesTheOracle)
             uint8_t *copy = storage.data() + offset;
             std::memcpy(copy, message.data(), longest);
             for (size_t n = 0; n <= longest; ++n)
-                ASSERT_EQ(digest_hex(kind_of_bits(kBits[k]), copy, n), expected[n])
+                ASSERT_EQ(sha3_hex(kBits[k], copy, n), expected[n])
                     << kBits[k] << " bits, " << n << " bytes at offset " << offset;
         }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryPath, Sha3Path, ::testing::ValuesIn(SHA3_PATHS), engine_path_name);
+INSTANTIATE_TEST_SUITE_P(EveryPath, Sha3Path, ::testing::ValuesIn(SHA3_PATHS),
+                         engine_path_name<sha3_absorb_fn>);
 
 TEST(Sha3, UnforcedUpdatesTakeAMeasuredPathThisProcessorHas)
 {
     std::string chosen = sha3_path_name();
     bool known = false;
-    for (const engine_path &path : SHA3_PATHS)
+    for (const sha3_path &path : SHA3_PATHS)
         known = known || (chosen == path.name && engine_path_available(path));
     EXPECT_TRUE(known) << chosen;
 }
@@ -211,12 +228,13 @@ struct lane_message {
 // and takes the next message at once, while the others go on; each step
 // absorbs one to four blocks, so lanes start and end at every block offset
 // of the others. Returns the digests in message order.
-std::vector<std::string> digests_on_lanes(const std::vector<lane_message> &messages, int busy,
+std::vector<std::string> digests_on_lanes(const keccak_lanes_kernel &kernel,
+                                          const std::vector<lane_message> &messages, int busy,
                                           const uint8_t *message, std::mt19937 &rng)
 {
     std::vector<std::string> digests(messages.size());
     sha3_lanes lanes;
-    sha3_lanes_init(&lanes);
+    sha3_lanes_init_on(kernel, &lanes);
     size_t next = 0;
     size_t on_lane[SHA3_MAX_LANES] = {};
     size_t absorbed[SHA3_MAX_LANES] = {};
@@ -261,8 +279,9 @@ std::vector<std::string> digests_on_lanes(const std::vector<lane_message> &messa
     }
 }
 
-// Every multi-state kernel this processor has, forced, against the oracle.
-class Sha3LanesPath : public ForcedPathTest {};
+// Every multi-state kernel this processor has, called through its table
+// entry, against the oracle.
+class Sha3LanesPath : public EnginePathTest<keccak_lanes_kernel> {};
 
 // Every kind and every length 0 to 4096, shuffled so that each lane runs
 // another kind and another length, on every number of busy lanes up to the
@@ -279,11 +298,9 @@ TEST_P(Sha3LanesPath, EveryKindAndLengthOnEveryLaneCountMatchesTheOracle)
             messages.push_back({k, n});
     std::shuffle(messages.begin(), messages.end(), rng);
 
-    sha3_lanes lanes;
-    int width = sha3_lanes_init(&lanes);
-    ASSERT_EQ(width, GetParam().needs == CPU_AVX512 ? 8 : 4);
-    for (int busy = 1; busy <= width; ++busy) {
-        std::vector<std::string> digests = digests_on_lanes(messages, busy, message.data(), rng);
+    for (int busy = 1; busy <= path().width; ++busy) {
+        std::vector<std::string> digests =
+            digests_on_lanes(path(), messages, busy, message.data(), rng);
         for (size_t m = 0; m < messages.size(); ++m) {
             const lane_message &one = messages[m];
             ASSERT_EQ(digests[m],
@@ -295,7 +312,7 @@ TEST_P(Sha3LanesPath, EveryKindAndLengthOnEveryLaneCountMatchesTheOracle)
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryPath, Sha3LanesPath, ::testing::ValuesIn(SHA3_LANE_PATHS),
-                         engine_path_name);
+                         engine_path_name<keccak_lanes_kernel>);
 
 #if GTEST_HAS_DEATH_TEST && !defined(_WIN32)
 TEST(Sha3DeathTest, ConsistencyChecksStopTheProgram)
