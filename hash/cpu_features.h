@@ -13,6 +13,7 @@ enum : uint32_t {
     CPU_AVX2 = 1u << 3,     // AVX2, with the YMM state saved by the system
     CPU_AVX512 = 1u << 4,   // AVX-512 F and VL, with the ZMM state saved
     CPU_VPCLMUL = 1u << 5,  // carry-less multiply on 512-bit registers (needs CPU_AVX512)
+    CPU_SHA = 1u << 6,      // the SHA-1 and SHA-256 instructions
 };
 
 // What the processor and the operating system offer, probed on first use.

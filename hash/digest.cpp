@@ -15,14 +15,18 @@ int digest_init(digest_context *ctx, utf16 letter)
     ctx->kind = FindKind(letter);
     if (!ctx->kind)
         return -1;
-    ctx->crc = 0;
     switch (ctx->kind->engine) {
     case ENGINE_SHA3:
         sha3_init(&ctx->sha3, ctx->kind->bits);
         return 0;
     case ENGINE_CRC32C:
-        crc32c_init(&ctx->crc);
+    case ENGINE_CRC32:
+        ctx->crc = 0xFFFFFFFFu;
         return 0;
+    case ENGINE_MD5:
+    case ENGINE_SHA1:
+    case ENGINE_SHA2:
+        return md_init(&ctx->md, ctx->kind->engine, ctx->kind->bits);
     default:
         return -1;
     }
@@ -30,20 +34,37 @@ int digest_init(digest_context *ctx, utf16 letter)
 
 void digest_update(digest_context *ctx, const void *data, uint32_t count)
 {
-    if (ctx->kind->engine == ENGINE_SHA3)
+    switch (ctx->kind->engine) {
+    case ENGINE_SHA3:
         sha3_update(&ctx->sha3, data, count);
-    else
+        return;
+    case ENGINE_CRC32C:
         crc32c_update(&ctx->crc, data, count);
+        return;
+    case ENGINE_CRC32:
+        crc32_update(&ctx->crc, data, count);
+        return;
+    default:
+        md_update(&ctx->md, data, count);
+        return;
+    }
 }
 
 void digest_final_text(digest_context *ctx, utf16 *out)
 {
-    if (ctx->kind->engine == ENGINE_CRC32C) {
-        crc32c_to_text(crc32c_final(&ctx->crc), out);
-        return;
-    }
     uint8_t digest[64];
-    sha3_final(&ctx->sha3, digest);
+    switch (ctx->kind->engine) {
+    case ENGINE_CRC32C:
+    case ENGINE_CRC32:
+        crc32c_to_text(~ctx->crc, out);
+        return;
+    case ENGINE_SHA3:
+        sha3_final(&ctx->sha3, digest);
+        break;
+    default:
+        md_final(&ctx->md, digest);
+        break;
+    }
     WriteHexUpper(digest, ctx->kind->bits / 8, out);
 }
 
