@@ -18,6 +18,7 @@ constexpr uint32_t LEAF7_EBX_BMI1 = 1u << 3;
 constexpr uint32_t LEAF7_EBX_AVX2 = 1u << 5;
 constexpr uint32_t LEAF7_EBX_BMI2 = 1u << 8;
 constexpr uint32_t LEAF7_EBX_AVX512F = 1u << 16;
+constexpr uint32_t LEAF7_EBX_SHA = 1u << 29;
 constexpr uint32_t LEAF7_EBX_AVX512VL = 1u << 31;
 constexpr uint32_t LEAF7_ECX_VPCLMUL = 1u << 10;
 
@@ -72,6 +73,8 @@ uint32_t probe_cpu_features()
         features |= CPU_PCLMUL;
     if (all_set(leaf7_ebx, LEAF7_EBX_BMI1 | LEAF7_EBX_BMI2))
         features |= CPU_BMI2;
+    if (leaf7_ebx & LEAF7_EBX_SHA)
+        features |= CPU_SHA;
     if (ymm_saved && (leaf7_ebx & LEAF7_EBX_AVX2))
         features |= CPU_AVX2;
     if (zmm_saved && all_set(leaf7_ebx, LEAF7_EBX_AVX512F | LEAF7_EBX_AVX512VL)) {

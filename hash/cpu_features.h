@@ -15,6 +15,7 @@ enum : uint32_t {
     CPU_VPCLMUL = 1u << 5,  // carry-less multiply on 512-bit registers (needs CPU_AVX512)
     CPU_SSE2 = 1u << 6,     // SSE2 (every x86-64 processor; a bit so portable paths can be forced)
     CPU_SSE41 = 1u << 7,    // SSE4.1
+    CPU_SHA = 1u << 8,      // the SHA-1 and SHA-256 instructions
 };
 
 // What the processor and the operating system offer, probed on first use.

@@ -9,7 +9,7 @@
 // bytes, XOR the CRC of B started from 0. Moving a value past a lane of zero
 // bytes is a fixed 32x32 bit matrix, applied here as four 256-entry tables
 // built at compile time.
-#include "crc32c_paths.h"
+#include "crc_paths.h"
 
 #include <bit>
 #include <cstring>

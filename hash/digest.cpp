@@ -15,13 +15,13 @@ int digest_init(digest_context *ctx, utf16 letter)
     ctx->kind = FindKind(letter);
     if (!ctx->kind)
         return -1;
-    ctx->crc = 0;
     switch (ctx->kind->engine) {
     case ENGINE_SHA3:
         sha3_init(&ctx->sha3, ctx->kind->bits);
         return 0;
     case ENGINE_CRC32C:
-        crc32c_init(&ctx->crc);
+    case ENGINE_CRC32:
+        ctx->crc = 0xFFFFFFFFu;
         return 0;
     case ENGINE_BLAKE3:
         blake3_hasher_init(&ctx->blake3);
@@ -29,6 +29,10 @@ int digest_init(digest_context *ctx, utf16 letter)
     case ENGINE_XXH3:
         xxh3_init(&ctx->xxh3);
         return 0;
+    case ENGINE_MD5:
+    case ENGINE_SHA1:
+    case ENGINE_SHA2:
+        return md_init(&ctx->md, ctx->kind->engine, ctx->kind->bits);
     default:
         return -1;
     }
@@ -46,8 +50,14 @@ void digest_update(digest_context *ctx, const void *data, uint32_t count)
     case ENGINE_XXH3:
         xxh3_update(&ctx->xxh3, data, count);
         return;
-    default:
+    case ENGINE_CRC32C:
         crc32c_update(&ctx->crc, data, count);
+        return;
+    case ENGINE_CRC32:
+        crc32_update(&ctx->crc, data, count);
+        return;
+    default:
+        md_update(&ctx->md, data, count);
         return;
     }
 }
@@ -69,7 +79,8 @@ void digest_final_text(digest_context *ctx, utf16 *out)
     uint8_t digest[64];
     switch (ctx->kind->engine) {
     case ENGINE_CRC32C:
-        crc32c_to_text(crc32c_final(&ctx->crc), out);
+    case ENGINE_CRC32:
+        crc32c_to_text(~ctx->crc, out);
         return;
     case ENGINE_BLAKE3:
         blake3_hasher_finalize(&ctx->blake3, digest, BLAKE3_OUT_LEN);
@@ -77,8 +88,11 @@ void digest_final_text(digest_context *ctx, utf16 *out)
     case ENGINE_XXH3:
         xxh3_final_bytes(ctx, digest);
         break;
-    default:
+    case ENGINE_SHA3:
         sha3_final(&ctx->sha3, digest);
+        break;
+    default:
+        md_final(&ctx->md, digest);
         break;
     }
     WriteHexUpper(digest, ctx->kind->bits / 8, out);

@@ -1,7 +1,8 @@
-// Hashing: the CRC-32C engine, the SHA-3 engine (unit sha3), BLAKE3 and XXH3
-// (the libraries' own code under our dispatch) and the file digest that turns
-// a kind letter and a path into upper-case hexadecimal text. The engines are
-// platform-neutral; the file digest needs the file helpers.
+// Hashing: the CRC-32C and CRC-32 engines, the SHA-3 engine (unit sha3), the
+// MD5, SHA-1 and SHA-2 engines (one block-chained form, unit md), BLAKE3 and
+// XXH3 (the libraries' own code under our dispatch) and the file digest that
+// turns a kind letter and a path into upper-case hexadecimal text. The
+// engines are platform-neutral; the file digest needs the file helpers.
 #pragma once
 
 #include <cstddef>
@@ -19,6 +20,36 @@ int detect_sse42();
 void crc32c_init(uint32_t *crc);
 void crc32c_update(uint32_t *crc, const void *data, uint32_t count);
 uint32_t crc32c_final(uint32_t *crc);
+
+// ---- CRC-32 (IEEE, as zlib and SFV lists) ----------------------------------
+
+// Continues the register like crc32c_update (started at 0xFFFFFFFF, read out
+// complemented).
+void crc32_update(uint32_t *crc, const void *data, uint32_t count);
+
+// ---- MD5, SHA-1, SHA-224/256, SHA-384/512 -----------------------------------
+
+// The chaining state: 32-bit words for MD5, SHA-1 and SHA-256, 64-bit ones
+// for SHA-512.
+union md_state {
+    uint32_t w32[16];
+    uint64_t w64[8];
+};
+
+struct md_context {
+    md_state state;
+    alignas(8) uint8_t block[128];  // a partial block
+    uint64_t length;                // bytes taken in
+    uint32_t family;                // which block function (md_stream.cpp)
+    uint32_t digest_bytes;
+};
+
+// Starts a digest of `engine` (ENGINE_MD5, ENGINE_SHA1, ENGINE_SHA2) with
+// `bits` of output (SHA-2: 224, 256, 384 or 512); -1 for any other.
+int md_init(md_context *ctx, DigestEngine engine, unsigned bits);
+void md_update(md_context *ctx, const void *data, uint64_t count);
+// Writes the digest's bytes to `out`; the context is spent.
+void md_final(md_context *ctx, uint8_t *out);
 
 // ---- SHA-3 (FIPS 202) ------------------------------------------------------
 
@@ -113,13 +144,16 @@ void blake3_tree_root(const blake3_tree *tree, const uint8_t (*leaf_cvs)[32],
 int32_t kind_digest_length(utf16 kind);
 
 // One digest of the kind a letter names in the kind table (g_kinds), on the
-// engine its row chooses.
+// engine its row chooses; the member of the engine's family holds its state.
 struct digest_context {
     const KindInfo *kind;
-    uint32_t crc;
-    sha3_context sha3;
-    blake3_hasher blake3;
-    xxh3_context xxh3;
+    union {
+        uint32_t crc;  // CRC-32C and CRC-32
+        sha3_context sha3;
+        md_context md;
+        blake3_hasher blake3;
+        xxh3_context xxh3;
+    };
 };
 
 // Starts a digest of the kind `letter` names; -1 for a letter that names none.
@@ -129,7 +163,7 @@ void digest_update(digest_context *ctx, const void *data, uint32_t count);
 // then a NUL.
 void digest_final_text(digest_context *ctx, utf16 *out);
 
-// Eight upper-case hex digits of a CRC-32C value, then a NUL.
+// Eight upper-case hex digits of a CRC value (CRC-32C or CRC-32), then a NUL.
 void crc32c_to_text(uint32_t crc, utf16 *out);
 
 #ifdef _WIN32

@@ -1,6 +1,6 @@
-// CRC-32C by folding with PCLMULQDQ on eight 128-bit registers. Compiled for
-// SSE4.2 and PCLMUL only; runs after the processor check found both.
-#include "crc32c_fold.h"
+// Folding with PCLMULQDQ on eight 128-bit registers. Compiled for SSE4.2 and
+// PCLMUL only; runs after the processor check found both.
+#include "crc_fold.h"
 
 #include <immintrin.h>
 
@@ -9,7 +9,7 @@ namespace {
 constexpr uint32_t LANES = 8;
 constexpr uint32_t STRIDE = 16 * LANES;
 
-inline __m128i fold_constant(const crc32c_fold_constant &k)
+inline __m128i fold_constant(const crc_fold_constant &k)
 {
     return _mm_set_epi64x(static_cast<long long>(k.high_half), static_cast<long long>(k.low_half));
 }
@@ -28,12 +28,13 @@ inline __m128i load(const uint8_t *p)
 
 }  // namespace
 
-uint32_t crc32c_fold_pclmul(uint32_t crc, const uint8_t *data, uint32_t count, uint32_t *done)
+static_assert(STRIDE == 128, "the keys' stride");
+
+uint32_t crc_fold_pclmul(const crc_fold_keys &keys, uint32_t crc, const uint8_t *data,
+                         uint32_t count, uint8_t rest[16])
 {
-    static constexpr crc32c_fold_constant BY_STRIDE = crc32c_fold_by_bits(8 * STRIDE);
-    static constexpr crc32c_fold_constant BY_16 = crc32c_fold_by_bits(128);
-    const __m128i by_stride = fold_constant(BY_STRIDE);
-    const __m128i by_16 = fold_constant(BY_16);
+    const __m128i by_stride = fold_constant(keys.by_128_bytes);
+    const __m128i by_16 = fold_constant(keys.by_16_bytes);
 
     __m128i acc[LANES];
     for (uint32_t i = 0; i < LANES; ++i)
@@ -48,8 +49,6 @@ uint32_t crc32c_fold_pclmul(uint32_t crc, const uint8_t *data, uint32_t count, u
         r = fold(r, by_16, acc[i]);
     for (; count - at >= 16; at += 16)
         r = fold(r, by_16, load(data + at));
-    *done = at;
-    uint64_t folded = _mm_crc32_u64(0, static_cast<uint64_t>(_mm_cvtsi128_si64(r)));
-    return static_cast<uint32_t>(
-        _mm_crc32_u64(folded, static_cast<uint64_t>(_mm_extract_epi64(r, 1))));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(rest), r);
+    return at;
 }
