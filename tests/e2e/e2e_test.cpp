@@ -1125,7 +1125,8 @@ std::wstring ToolLists()
 
 }  // namespace
 
-// Each list as its tool wrote it checks OK in the tree; in a copy where one
+// Each list as its tool wrote it checks OK in the tree (a row shows a path
+// as its list writes it, below the list's folder); in a copy where one
 // file changed that file alone reads "MISMATCH", in one where a file is gone
 // that file alone "MISSING". The escaped name of SHA256SUMS is the file
 // esc\aped.txt; the sidecar a.txt.sha256 checks a.txt beside it.
@@ -1152,7 +1153,7 @@ TEST(EndToEnd, ListsOfOtherToolsCheckOkAndTheirChangedOrMissingFilesEndBad)
         ASSERT_EQ(DRIVER_OK, changed.wait_result) << list.name;
         std::vector<std::wstring> mismatched;
         if (list.rows > 1)
-            mismatched.push_back(lists + L"\\changed\\sub dir\\b (1).bin");
+            mismatched.push_back(lists + L"\\changed\\sub dir/b (1).bin");
         EXPECT_EQ(mismatched, RowsWith(changed, L"MISMATCH")) << list.name;
         EXPECT_EQ(list.rows - mismatched.size(), RowsWith(changed, L"OK").size()) << list.name;
 
@@ -1186,7 +1187,7 @@ TEST(EndToEnd, AListThatNamesNoAlgorithmSettlesOnTheOneItsFilesMatch)
 
     AppRun changed = RunApp(Quoted(L"-chk=", lists + L"\\changed\\neutral.txt"));
     ASSERT_EQ(DRIVER_OK, changed.wait_result);
-    EXPECT_EQ(std::vector<std::wstring>{lists + L"\\changed\\sub dir\\b (1).bin"},
+    EXPECT_EQ(std::vector<std::wstring>{lists + L"\\changed\\sub dir/b (1).bin"},
               RowsWith(changed, L"MISMATCH"));
     EXPECT_NE(std::wstring::npos, changed.title.find(L"BLAKE3")) << changed.title.c_str();
 
