@@ -122,9 +122,10 @@ bool StartsWithUtf16Mark(const uint8_t *bytes, size_t size);
 // as second unit (`K<TAB>`), otherwise a UTF-16 text list. Without it, a
 // UTF-8 byte order mark, a second byte other than NUL or a single byte means
 // a UTF-8 text list; the rest is read as .qcx, as it always was. A text
-// list's first line that is neither empty nor a comment tells its kind: GNU
-// when it starts with hex and two spaces (or a space and `*`), or is hex
-// alone; SFV when it ends with a space and 8 hex digits; tagged otherwise.
+// list's first line with the shape of one tells its kind: tagged
+// (`NAME (path) = hex`); GNU when it starts with hex and two spaces (or a
+// space and `*`), or is hex alone; SFV when it ends with a space and 8 hex
+// digits. Without such a line it is tagged.
 int DetectListFormat(const uint8_t *bytes, size_t size);
 
 // Why a tagged line gave no entry.

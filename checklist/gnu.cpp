@@ -86,7 +86,7 @@ int TextFormatOfLine(const utf16 *u, size_t n)
         return LIST_FORMAT_TAGGED;
     if (SplitSfvLine(u, n, &line) == 0 && line.hex_units == SFV_DIGEST_DIGITS)
         return LIST_FORMAT_SFV;
-    return gnu ? LIST_FORMAT_GNU : LIST_FORMAT_TAGGED;
+    return gnu ? LIST_FORMAT_GNU : 0;
 }
 
 size_t UnescapeGnuName(utf16 *u, size_t n, bool *valid)

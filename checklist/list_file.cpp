@@ -170,22 +170,20 @@ bool IsTextList(const uint8_t *bytes, size_t size)
     return StartsWithUtf8Mark(bytes, size) || size == 1 || (size >= 2 && bytes[1] != 0);
 }
 
-// The format of a text list's first line that is neither empty nor a comment;
-// tagged for a list without one, or when no memory could be had to tell.
-int FormatOfFirstLine(const uint8_t *bytes, size_t size)
+// The format of a text list's first line that has the shape of one: a
+// heading some tools write above their lines decides nothing. Tagged for a
+// list without one, or when no memory could be had to tell.
+int FormatOfFirstShapedLine(const uint8_t *bytes, size_t size)
 {
     LineReader reader;
     StartLineReader(bytes, size, &reader);
-    int format = LIST_FORMAT_TAGGED;
+    int format = 0;
     bool memory = true;
-    while (ReadNextLine(&reader, &memory)) {
-        if (IsSkippedLine(&reader.line, LIST_FORMAT_TAGGED))
-            continue;
-        format = TextFormatOfLine(reader.line.units, reader.line.count);
-        break;
-    }
+    while (format == 0 && ReadNextLine(&reader, &memory))
+        if (!IsSkippedLine(&reader.line, LIST_FORMAT_TAGGED))
+            format = TextFormatOfLine(reader.line.units, reader.line.count);
     ReleaseLineReader(&reader);
-    return format;
+    return format ? format : LIST_FORMAT_TAGGED;
 }
 
 bool NamesSfv(const utf16 *list_path)
@@ -197,7 +195,7 @@ bool NamesSfv(const utf16 *list_path)
 
 int DetectListFormat(const uint8_t *bytes, size_t size)
 {
-    return IsTextList(bytes, size) ? FormatOfFirstLine(bytes, size) : LIST_FORMAT_QCX;
+    return IsTextList(bytes, size) ? FormatOfFirstShapedLine(bytes, size) : LIST_FORMAT_QCX;
 }
 
 int ParseNamedListFile(const uint8_t *bytes, size_t size, const utf16 *list_path, ParsedList *list,
@@ -207,7 +205,7 @@ int ParseNamedListFile(const uint8_t *bytes, size_t size, const utf16 *list_path
         list->format = LIST_FORMAT_QCX;
         return ParseQcxList(bytes, size, list);
     }
-    list->format = NamesSfv(list_path) ? LIST_FORMAT_SFV : FormatOfFirstLine(bytes, size);
+    list->format = NamesSfv(list_path) ? LIST_FORMAT_SFV : FormatOfFirstShapedLine(bytes, size);
     if (KeepRoomForRecords(list) != CHECKLIST_OK)
         return CHECKLIST_ERR_MEMORY;
     ListName name = ReadListName(list_path);

@@ -91,7 +91,8 @@ int SplitTaggedLine(const utf16 *u, size_t n, ListLine *out);
 int SplitGnuLine(const utf16 *u, size_t n, ListLine *out);
 // `path hex`, split at the last space. 0 or LIST_LINE_MALFORMED.
 int SplitSfvLine(const utf16 *u, size_t n, ListLine *out);
-// The text format a line is written in, by its shape alone.
+// The text format a line is written in, by its shape alone; 0 for a line
+// of no format's shape.
 int TextFormatOfLine(const utf16 *u, size_t n);
 // Undoes GNU escapes in place; the units left, or 0 with *valid false for an
 // escape GNU does not write.

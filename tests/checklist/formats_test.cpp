@@ -113,7 +113,9 @@ TEST(GnuParse, EscapedNamesLineEndsMarksAndBadLines)
         const char16_t *path;  // null: a problem
         int problem;
     };
+    // A heading above the lines does not make the list another format.
     const Case cases[] = {
+        {"Checksums of release 1.2:", nullptr, LIST_LINE_MALFORMED},
         {hex + "  plain name.txt", u"plain name.txt", 0},
         {hex + " *bin/ary", u"bin/ary", 0},
         {hex + " one space", u"one space", 0},
