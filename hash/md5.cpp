@@ -23,17 +23,17 @@ inline uint32_t load_le32(const uint8_t *p)
 
 }  // namespace
 
-#define MD5_STEP1(a, b, c, d, k, s, t)                                                             \
-    a += (d ^ (b & (c ^ d))) + w[k] + t;                                                           \
+#define MD5_STEP1(a, b, c, d, k, s, t) \
+    a += (d ^ (b & (c ^ d))) + w[k] + t; \
     a = b + rotl(a, s)
-#define MD5_STEP2(a, b, c, d, k, s, t)                                                             \
-    a += (d & b) + w[k] + t + (~d & c);                                                            \
+#define MD5_STEP2(a, b, c, d, k, s, t) \
+    a += (d & b) + w[k] + t + (~d & c); \
     a = b + rotl(a, s)
-#define MD5_STEP3(a, b, c, d, k, s, t)                                                             \
-    a += (b ^ c ^ d) + w[k] + t;                                                                   \
+#define MD5_STEP3(a, b, c, d, k, s, t) \
+    a += (b ^ c ^ d) + w[k] + t;        \
     a = b + rotl(a, s)
-#define MD5_STEP4(a, b, c, d, k, s, t)                                                             \
-    a += (c ^ (b | ~d)) + w[k] + t;                                                                \
+#define MD5_STEP4(a, b, c, d, k, s, t) \
+    a += (c ^ (b | ~d)) + w[k] + t;     \
     a = b + rotl(a, s)
 
 void md5_compress_portable(md_state *state, const uint8_t *blocks, size_t count)

@@ -87,7 +87,8 @@ inline Word schedule(Word *w, int t)
 }
 
 template <typename Word>
-inline void round(Word a, Word b, Word c, Word &d, Word e, Word f, Word g, Word &h, Word k, Word w)
+inline void round(Word a, Word b, Word c, Word &d, Word e, Word f, Word g, Word &h, Word k,
+                  Word w)
 {
     typedef sha2_shape<Word> shape;
     Word t1 = h + big_sigma(e, shape::S1) + (g ^ (e & (f ^ g))) + k + w;
@@ -139,6 +140,7 @@ const uint32_t SHA256_K[64] = {
     0x1E376C08u, 0x2748774Cu, 0x34B0BCB5u, 0x391C0CB3u, 0x4ED8AA4Au, 0x5B9CCA4Fu, 0x682E6FF3u,
     0x748F82EEu, 0x78A5636Fu, 0x84C87814u, 0x8CC70208u, 0x90BEFFFAu, 0xA4506CEBu, 0xBEF9A3F7u,
     0xC67178F2u};
+
 
 void sha256_compress_portable(md_state *state, const uint8_t *blocks, size_t count)
 {
