@@ -16,8 +16,7 @@ namespace {
 enum md_family : uint32_t { MD_MD5, MD_SHA1, MD_SHA256, MD_SHA512 };
 
 const uint32_t MD5_INITIAL[4] = {0x67452301u, 0xEFCDAB89u, 0x98BADCFEu, 0x10325476u};
-const uint32_t SHA1_INITIAL[5] = {0x67452301u, 0xEFCDAB89u, 0x98BADCFEu, 0x10325476u,
-                                  0xC3D2E1F0u};
+const uint32_t SHA1_INITIAL[5] = {0x67452301u, 0xEFCDAB89u, 0x98BADCFEu, 0x10325476u, 0xC3D2E1F0u};
 const uint32_t SHA224_INITIAL[8] = {0xC1059ED8u, 0x367CD507u, 0x3070DD17u, 0xF70E5939u,
                                     0xFFC00B31u, 0x68581511u, 0x64F98FA7u, 0xBEFA4FA4u};
 const uint32_t SHA256_INITIAL[8] = {0x6A09E667u, 0xBB67AE85u, 0x3C6EF372u, 0xA54FF53Au,

@@ -45,14 +45,14 @@ inline uint32_t majority(uint32_t b, uint32_t c, uint32_t d)
 
 }  // namespace
 
-#define SHA1_ROUND(f, k, a, b, c, d, e, t)                 \
-    e += rotl(a, 5) + f(b, c, d) + k + word(w, t);         \
+#define SHA1_ROUND(f, k, a, b, c, d, e, t)                                                         \
+    e += rotl(a, 5) + f(b, c, d) + k + word(w, t);                                                 \
     b = rotl(b, 30)
-#define SHA1_FIVE(f, k, t)                  \
-    SHA1_ROUND(f, k, a, b, c, d, e, t);     \
-    SHA1_ROUND(f, k, e, a, b, c, d, t + 1); \
-    SHA1_ROUND(f, k, d, e, a, b, c, t + 2); \
-    SHA1_ROUND(f, k, c, d, e, a, b, t + 3); \
+#define SHA1_FIVE(f, k, t)                                                                         \
+    SHA1_ROUND(f, k, a, b, c, d, e, t);                                                            \
+    SHA1_ROUND(f, k, e, a, b, c, d, t + 1);                                                        \
+    SHA1_ROUND(f, k, d, e, a, b, c, t + 2);                                                        \
+    SHA1_ROUND(f, k, c, d, e, a, b, t + 3);                                                        \
     SHA1_ROUND(f, k, b, c, d, e, a, t + 4)
 
 void sha1_compress_portable(md_state *state, const uint8_t *blocks, size_t count)

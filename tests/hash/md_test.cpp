@@ -13,9 +13,9 @@
 namespace {
 
 const char MSG_448[] = "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq";
-const char MSG_896[] =
-    "abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopqklmnopqrlmnopqrs"
-    "mnopqrstnopqrstu";
+const char MSG_896[] = "abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjkl"
+                       "mnopqklmnopqrlmnopqrs"
+                       "mnopqrstnopqrstu";
 
 class MdPath : public EnginePathTest<md_compress_fn> {
 protected:
@@ -57,9 +57,9 @@ TEST_P(Md5Path, Rfc1321Suite)
     EXPECT_EQ(hex(ENGINE_MD5, 128, "message digest"), "F96B697D7CB7938D525A2F31AAF161D0");
     EXPECT_EQ(hex(ENGINE_MD5, 128, "abcdefghijklmnopqrstuvwxyz"),
               "C3FCD3D76192E4007DFB496CCA67E13B");
-    EXPECT_EQ(hex(ENGINE_MD5, 128,
-                  "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789"),
-              "D174AB98D277D9F5A5611C2C9F419D9F");
+    EXPECT_EQ(
+        hex(ENGINE_MD5, 128, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789"),
+        "D174AB98D277D9F5A5611C2C9F419D9F");
     EXPECT_EQ(hex(ENGINE_MD5, 128,
                   "1234567890123456789012345678901234567890123456789012345678901234567890123456"
                   "7890"),
