@@ -23,17 +23,37 @@ inline uint32_t load_le32(const uint8_t *p)
 
 }  // namespace
 
-#define MD5_STEP1(a, b, c, d, k, s, t) \
-    a += (d ^ (b & (c ^ d))) + w[k] + t; \
+// Each step adds the message word and constant to a first, and the parts
+// that do not wait for b (the newest value) before the part that does, so
+// only the round function's last operation and two additions stand between
+// one step's b and the next. Compilers left alone move the constant's
+// addition after the round function, onto that path, so the sum is pinned
+// first (an empty asm statement the optimiser cannot see through).
+#if defined(__GNUC__)
+#define MD5_PIN(x) __asm__("" : "+r"(x))
+#else
+#define MD5_PIN(x) (void)0
+#endif
+#define MD5_STEP1(a, b, c, d, k, s, t)                                                             \
+    a += w[k] + t;                                                                                 \
+    MD5_PIN(a);                                                                                    \
+    a += d ^ (b & (c ^ d));                                                                        \
     a = b + rotl(a, s)
-#define MD5_STEP2(a, b, c, d, k, s, t) \
-    a += (d & b) + w[k] + t + (~d & c); \
+#define MD5_STEP2(a, b, c, d, k, s, t)                                                             \
+    a += w[k] + t;                                                                                 \
+    MD5_PIN(a);                                                                                    \
+    a += ~d & c;                                                                                   \
+    a += d & b;                                                                                    \
     a = b + rotl(a, s)
-#define MD5_STEP3(a, b, c, d, k, s, t) \
-    a += (b ^ c ^ d) + w[k] + t;        \
+#define MD5_STEP3(a, b, c, d, k, s, t)                                                             \
+    a += w[k] + t;                                                                                 \
+    MD5_PIN(a);                                                                                    \
+    a += b ^ (c ^ d);                                                                              \
     a = b + rotl(a, s)
-#define MD5_STEP4(a, b, c, d, k, s, t) \
-    a += (c ^ (b | ~d)) + w[k] + t;     \
+#define MD5_STEP4(a, b, c, d, k, s, t)                                                             \
+    a += w[k] + t;                                                                                 \
+    MD5_PIN(a);                                                                                    \
+    a += c ^ (b | ~d);                                                                             \
     a = b + rotl(a, s)
 
 void md5_compress_portable(md_state *state, const uint8_t *blocks, size_t count)

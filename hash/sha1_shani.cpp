@@ -31,6 +31,9 @@ void sha1_compress_shani(md_state *state, const uint8_t *blocks, size_t count)
             m[g] = _mm_shuffle_epi8(
                 _mm_loadu_si128(reinterpret_cast<const __m128i *>(blocks + 16 * g)), byte_swap);
         __m128i before = abcd;
+        // Unrolled whole, so the slots stay in registers and each group's
+        // round function is an immediate.
+#pragma GCC unroll 20
         for (int g = 0; g < 20; ++g) {
             __m128i e = g == 0 ? _mm_add_epi32(e0, m[0]) : _mm_sha1nexte_epu32(before, m[g & 3]);
             before = abcd;

@@ -1,7 +1,8 @@
-// SHA-256 and SHA-512 (FIPS 180-4), the block functions for processors
-// without the SHA instructions. Both run the same round over words of their
-// width, written once; eight rounds to a turn so no variable is moved, the
-// schedule computed sixteen words ahead in a rolling window.
+// SHA-256 and SHA-512 (FIPS 180-4), the block functions for any x86-64
+// processor (SHA-256's for processors without the SHA instructions). Both
+// run the same round over words of their width, written once; eight rounds
+// to a turn so no variable is moved, the schedule computed sixteen words
+// ahead in a rolling window.
 #include "md_paths.h"
 
 namespace {
@@ -39,28 +40,6 @@ struct sha2_shape<uint64_t> {
     static constexpr int ROUNDS = 80;
 };
 
-const uint64_t K512[80] = {
-    0x428A2F98D728AE22ull, 0x7137449123EF65CDull, 0xB5C0FBCFEC4D3B2Full, 0xE9B5DBA58189DBBCull,
-    0x3956C25BF348B538ull, 0x59F111F1B605D019ull, 0x923F82A4AF194F9Bull, 0xAB1C5ED5DA6D8118ull,
-    0xD807AA98A3030242ull, 0x12835B0145706FBEull, 0x243185BE4EE4B28Cull, 0x550C7DC3D5FFB4E2ull,
-    0x72BE5D74F27B896Full, 0x80DEB1FE3B1696B1ull, 0x9BDC06A725C71235ull, 0xC19BF174CF692694ull,
-    0xE49B69C19EF14AD2ull, 0xEFBE4786384F25E3ull, 0x0FC19DC68B8CD5B5ull, 0x240CA1CC77AC9C65ull,
-    0x2DE92C6F592B0275ull, 0x4A7484AA6EA6E483ull, 0x5CB0A9DCBD41FBD4ull, 0x76F988DA831153B5ull,
-    0x983E5152EE66DFABull, 0xA831C66D2DB43210ull, 0xB00327C898FB213Full, 0xBF597FC7BEEF0EE4ull,
-    0xC6E00BF33DA88FC2ull, 0xD5A79147930AA725ull, 0x06CA6351E003826Full, 0x142929670A0E6E70ull,
-    0x27B70A8546D22FFCull, 0x2E1B21385C26C926ull, 0x4D2C6DFC5AC42AEDull, 0x53380D139D95B3DFull,
-    0x650A73548BAF63DEull, 0x766A0ABB3C77B2A8ull, 0x81C2C92E47EDAEE6ull, 0x92722C851482353Bull,
-    0xA2BFE8A14CF10364ull, 0xA81A664BBC423001ull, 0xC24B8B70D0F89791ull, 0xC76C51A30654BE30ull,
-    0xD192E819D6EF5218ull, 0xD69906245565A910ull, 0xF40E35855771202Aull, 0x106AA07032BBD1B8ull,
-    0x19A4C116B8D2D0C8ull, 0x1E376C085141AB53ull, 0x2748774CDF8EEB99ull, 0x34B0BCB5E19B48A8ull,
-    0x391C0CB3C5C95A63ull, 0x4ED8AA4AE3418ACBull, 0x5B9CCA4F7763E373ull, 0x682E6FF3D6B2B8A3ull,
-    0x748F82EE5DEFB2FCull, 0x78A5636F43172F60ull, 0x84C87814A1F0AB72ull, 0x8CC702081A6439ECull,
-    0x90BEFFFA23631E28ull, 0xA4506CEBDE82BDE9ull, 0xBEF9A3F7B2C67915ull, 0xC67178F2E372532Bull,
-    0xCA273ECEEA26619Cull, 0xD186B8C721C0C207ull, 0xEADA7DD6CDE0EB1Eull, 0xF57D4F7FEE6ED178ull,
-    0x06F067AA72176FBAull, 0x0A637DC5A2C898A6ull, 0x113F9804BEF90DAEull, 0x1B710B35131C471Bull,
-    0x28DB77F523047D84ull, 0x32CAAB7B40C72493ull, 0x3C9EBE0A15C9BEBCull, 0x431D67C49C100D4Cull,
-    0x4CC5D4BECB3E42B6ull, 0x597F299CFC657E2Aull, 0x5FCB6FAB3AD6FAECull, 0x6C44198C4A475817ull};
-
 template <typename Word>
 inline Word big_sigma(Word v, const int (&r)[3])
 {
@@ -87,8 +66,7 @@ inline Word schedule(Word *w, int t)
 }
 
 template <typename Word>
-inline void round(Word a, Word b, Word c, Word &d, Word e, Word f, Word g, Word &h, Word k,
-                  Word w)
+inline void round(Word a, Word b, Word c, Word &d, Word e, Word f, Word g, Word &h, Word k, Word w)
 {
     typedef sha2_shape<Word> shape;
     Word t1 = h + big_sigma(e, shape::S1) + (g ^ (e & (f ^ g))) + k + w;
@@ -98,7 +76,7 @@ inline void round(Word a, Word b, Word c, Word &d, Word e, Word f, Word g, Word 
 }
 
 template <typename Word>
-void compress(Word *h, const uint8_t *blocks, size_t count, const Word *k)
+inline void compress(Word *h, const uint8_t *blocks, size_t count, const Word *k)
 {
     typedef sha2_shape<Word> shape;
     for (; count != 0; --count, blocks += 16 * sizeof(Word)) {
@@ -106,6 +84,8 @@ void compress(Word *h, const uint8_t *blocks, size_t count, const Word *k)
         for (int i = 0; i < 16; ++i)
             w[i] = load_be<Word>(blocks + sizeof(Word) * i);
         Word a = h[0], b = h[1], c = h[2], d = h[3], e = h[4], f = h[5], g = h[6], hh = h[7];
+        // Unrolled whole: every schedule slot and constant index is fixed.
+#pragma GCC unroll 10
         for (int t = 0; t < shape::ROUNDS; t += 8) {
             round(a, b, c, d, e, f, g, hh, k[t], schedule(w, t));
             round(hh, a, b, c, d, e, f, g, k[t + 1], schedule(w, t + 1));
@@ -141,6 +121,27 @@ const uint32_t SHA256_K[64] = {
     0x748F82EEu, 0x78A5636Fu, 0x84C87814u, 0x8CC70208u, 0x90BEFFFAu, 0xA4506CEBu, 0xBEF9A3F7u,
     0xC67178F2u};
 
+static const uint64_t SHA512_K[80] = {
+    0x428A2F98D728AE22ull, 0x7137449123EF65CDull, 0xB5C0FBCFEC4D3B2Full, 0xE9B5DBA58189DBBCull,
+    0x3956C25BF348B538ull, 0x59F111F1B605D019ull, 0x923F82A4AF194F9Bull, 0xAB1C5ED5DA6D8118ull,
+    0xD807AA98A3030242ull, 0x12835B0145706FBEull, 0x243185BE4EE4B28Cull, 0x550C7DC3D5FFB4E2ull,
+    0x72BE5D74F27B896Full, 0x80DEB1FE3B1696B1ull, 0x9BDC06A725C71235ull, 0xC19BF174CF692694ull,
+    0xE49B69C19EF14AD2ull, 0xEFBE4786384F25E3ull, 0x0FC19DC68B8CD5B5ull, 0x240CA1CC77AC9C65ull,
+    0x2DE92C6F592B0275ull, 0x4A7484AA6EA6E483ull, 0x5CB0A9DCBD41FBD4ull, 0x76F988DA831153B5ull,
+    0x983E5152EE66DFABull, 0xA831C66D2DB43210ull, 0xB00327C898FB213Full, 0xBF597FC7BEEF0EE4ull,
+    0xC6E00BF33DA88FC2ull, 0xD5A79147930AA725ull, 0x06CA6351E003826Full, 0x142929670A0E6E70ull,
+    0x27B70A8546D22FFCull, 0x2E1B21385C26C926ull, 0x4D2C6DFC5AC42AEDull, 0x53380D139D95B3DFull,
+    0x650A73548BAF63DEull, 0x766A0ABB3C77B2A8ull, 0x81C2C92E47EDAEE6ull, 0x92722C851482353Bull,
+    0xA2BFE8A14CF10364ull, 0xA81A664BBC423001ull, 0xC24B8B70D0F89791ull, 0xC76C51A30654BE30ull,
+    0xD192E819D6EF5218ull, 0xD69906245565A910ull, 0xF40E35855771202Aull, 0x106AA07032BBD1B8ull,
+    0x19A4C116B8D2D0C8ull, 0x1E376C085141AB53ull, 0x2748774CDF8EEB99ull, 0x34B0BCB5E19B48A8ull,
+    0x391C0CB3C5C95A63ull, 0x4ED8AA4AE3418ACBull, 0x5B9CCA4F7763E373ull, 0x682E6FF3D6B2B8A3ull,
+    0x748F82EE5DEFB2FCull, 0x78A5636F43172F60ull, 0x84C87814A1F0AB72ull, 0x8CC702081A6439ECull,
+    0x90BEFFFA23631E28ull, 0xA4506CEBDE82BDE9ull, 0xBEF9A3F7B2C67915ull, 0xC67178F2E372532Bull,
+    0xCA273ECEEA26619Cull, 0xD186B8C721C0C207ull, 0xEADA7DD6CDE0EB1Eull, 0xF57D4F7FEE6ED178ull,
+    0x06F067AA72176FBAull, 0x0A637DC5A2C898A6ull, 0x113F9804BEF90DAEull, 0x1B710B35131C471Bull,
+    0x28DB77F523047D84ull, 0x32CAAB7B40C72493ull, 0x3C9EBE0A15C9BEBCull, 0x431D67C49C100D4Cull,
+    0x4CC5D4BECB3E42B6ull, 0x597F299CFC657E2Aull, 0x5FCB6FAB3AD6FAECull, 0x6C44198C4A475817ull};
 
 void sha256_compress_portable(md_state *state, const uint8_t *blocks, size_t count)
 {
@@ -149,5 +150,5 @@ void sha256_compress_portable(md_state *state, const uint8_t *blocks, size_t cou
 
 void sha512_compress_portable(md_state *state, const uint8_t *blocks, size_t count)
 {
-    compress(state->w64, blocks, count, K512);
+    compress(state->w64, blocks, count, SHA512_K);
 }

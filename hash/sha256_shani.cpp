@@ -25,6 +25,8 @@ void sha256_compress_shani(md_state *state, const uint8_t *blocks, size_t count)
         for (int g = 0; g < 4; ++g)
             m[g] = _mm_shuffle_epi8(
                 _mm_loadu_si128(reinterpret_cast<const __m128i *>(blocks + 16 * g)), byte_swap);
+            // Unrolled whole, so the slots stay in registers.
+#pragma GCC unroll 16
         for (int g = 0; g < 16; ++g) {
             __m128i wk = _mm_add_epi32(
                 m[g & 3], _mm_loadu_si128(reinterpret_cast<const __m128i *>(SHA256_K + 4 * g)));
