@@ -115,8 +115,8 @@ file_digest_result digest_open_file(threaded_digest *run, sOpenFile *file, int32
 {
     constexpr int32_t MAX_HELPERS = 63;
     HANDLE helpers[MAX_HELPERS];
-    int32_t started = start_helpers(run, threads > MAX_HELPERS ? MAX_HELPERS + 1 : threads,
-                                    helpers);
+    int32_t started =
+        start_helpers(run, threads > MAX_HELPERS ? MAX_HELPERS + 1 : threads, helpers);
     hash_leaves(run, file, block);
     for (int32_t i = 0; i < started; ++i) {
         WaitForSingleObject(helpers[i], INFINITE);

@@ -80,8 +80,8 @@ TEST_F(ThreadedFileDigest, EqualsTheOneStreamDigestAtLeafEdges)
 {
     std::mt19937 rng(17);
     std::vector<uint8_t> bytes = random_bytes(rng, 5 * LEAF + 1);
-    const uint32_t sizes[] = {0, 1, LEAF - 1, LEAF, LEAF + 1, 3 * LEAF + 1025, 5 * LEAF,
-                              5 * LEAF + 1};
+    const uint32_t sizes[] = {0,        1,           LEAF - 1, LEAF, LEAF + 1, 3 * LEAF + 1025,
+                              5 * LEAF, 5 * LEAF + 1};
     for (uint32_t size : sizes) {
         std::vector<uint8_t> file(bytes.begin(), bytes.begin() + size);
         std::wstring path = put(file);
