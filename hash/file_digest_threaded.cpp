@@ -14,6 +14,8 @@
 #include "fileio/fileio.h"
 #include "file_digest_reader.h"
 
+uint64_t g_file_digest_threaded_min_bytes = 32ull << 20;
+
 namespace {
 
 // A leaf is one read: large enough that the read's overhead is small beside
@@ -32,11 +34,6 @@ struct threaded_digest {
     std::atomic<bool> failed;
 };
 
-void count(uint64_t *counter, uint64_t amount)
-{
-    std::atomic_ref<uint64_t>(*counter).fetch_add(amount, std::memory_order_relaxed);
-}
-
 // Reads exactly `length` bytes at `offset`: a failed or short read (the
 // file shrank) fails it. What a read delivered is counted either way.
 bool read_part(threaded_digest *run, sOpenFile *file, uint8_t *block, uint64_t offset,
@@ -46,8 +43,7 @@ bool read_part(threaded_digest *run, sOpenFile *file, uint8_t *block, uint64_t o
     if (file_digest_read_block(file, block, offset, &got) != FILE_OK)
         return false;
     run->bytes_read.fetch_add(got, std::memory_order_relaxed);
-    if (run->meter)
-        count(&run->meter->bytes_read, got);
+    count_read(run->meter, got);
     return got == length;
 }
 
@@ -145,17 +141,12 @@ file_digest_result file_digest_threaded_text(utf16 kind, const utf16 *path, utf1
     sOpenFile file;
     int opened = OpenFileForReading(path, &file);
     if (opened != FILE_OK)
-        return opened == FILE_ERR_NOT_FOUND ? FILE_DIGEST_NOT_FOUND
-               : opened == FILE_ERR_IO      ? FILE_DIGEST_NO_MEMORY
-                                            : FILE_DIGEST_UNREADABLE;
+        return digest_result_of_failed_open(opened);
     threaded_digest run = {path, {}, nullptr, buffer->meter, buffer->abandon, {0}, {0}, {false}};
     uint64_t size = 0;
     file_digest_result result = FILE_DIGEST_UNREADABLE;
     if (QueryOpenFileSize(&file, &size) == FILE_OK) {
-        if (buffer->meter) {
-            count(&buffer->meter->files_sized, 1);
-            count(&buffer->meter->bytes_sized, size);
-        }
+        count_opened_file(buffer->meter, size);
         run.tree = blake3_tree_plan(size, LEAF_BYTES);
         // An empty file needs no read, but a block all the same.
         uint64_t block_bytes = size == 0 ? 1 : size < LEAF_BYTES ? size : LEAF_BYTES;

@@ -41,10 +41,13 @@ protected:
         folder_ = MakeScratchFolder();
         ASSERT_FALSE(folder_.empty());
         file_digest_read_block = reader_failing_at_offset;
+        // Files of a few leaves take helper threads here, as large ones do.
+        g_file_digest_threaded_min_bytes = 0;
     }
     void TearDown() override
     {
         file_digest_read_block = ReadOpenFileAt;
+        g_file_digest_threaded_min_bytes = saved_min_bytes_;
         g_failing_offset = UINT64_MAX;
         g_stop = false;
         release_file_digest_buffer(&buffer_);
@@ -67,6 +70,7 @@ protected:
     std::string text() const { return narrow(out_); }
 
     std::wstring folder_;
+    const uint64_t saved_min_bytes_ = g_file_digest_threaded_min_bytes;
     file_digest_meter meter_ = {};
     file_digest_buffer buffer_ = {nullptr, 0, &meter_, stop_asked};
     uint64_t read_ = 0;
