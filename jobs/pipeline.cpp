@@ -41,6 +41,7 @@ struct Pipeline {
     int32_t lead;          // most tasks handed out and not yet taken
     int32_t idle_threads;  // hashing threads waiting with nothing to hash
     bool on_lanes;         // hashing threads run several SHA-3 files in lock step
+    int32_t file_threads;  // threads one large BLAKE3 file may be read on at once
     bool closing;
     file_digest_meter *meter;
     RingSlot ring[RING_TASKS];
@@ -55,11 +56,13 @@ RingSlot *SlotOf(Pipeline *pipeline, int32_t index)
     return &pipeline->ring[index % RING_TASKS];
 }
 
-void DigestTaskFile(DigestTask *task, file_digest_buffer *buffer)
+// A large BLAKE3 file is read and hashed on as many threads as the pipeline
+// has: one on a drive that reads one file at a time.
+void DigestTaskFile(DigestTask *task, file_digest_buffer *buffer, int32_t file_threads)
 {
     if (task->path)
-        task->result =
-            file_digest_text_with(task->kind, task->path, task->digest, buffer, &task->bytes_read);
+        task->result = file_digest_threaded_text(task->kind, task->path, task->digest, file_threads,
+                                                 buffer, &task->bytes_read);
 }
 
 // Claims the next task handed out; null once the pipeline closes with
@@ -97,7 +100,7 @@ void HashOneByOne(Pipeline *pipeline, file_digest_buffer *buffer)
     AcquireSRWLockExclusive(&pipeline->lock);
     for (RingSlot *slot; (slot = ClaimTask(pipeline)) != nullptr;) {
         ReleaseSRWLockExclusive(&pipeline->lock);
-        DigestTaskFile(&slot->task, buffer);
+        DigestTaskFile(&slot->task, buffer, pipeline->file_threads);
         AcquireSRWLockExclusive(&pipeline->lock);
         MarkTaskDone(pipeline, slot);
     }
@@ -105,7 +108,8 @@ void HashOneByOne(Pipeline *pipeline, file_digest_buffer *buffer)
 }
 
 // Claims tasks onto free lanes, waiting for one only when the lanes are
-// empty. A CRC-32C file (or one that does not open) is done at once.
+// empty. A file of a kind the lanes do not run (any but SHA-3), or one that
+// does not open, is done at once.
 void FillLanes(Pipeline *pipeline, file_lanes *lanes, file_digest_buffer *buffer)
 {
     AcquireSRWLockExclusive(&pipeline->lock);
@@ -116,11 +120,12 @@ void FillLanes(Pipeline *pipeline, file_lanes *lanes, file_digest_buffer *buffer
             break;
         ReleaseSRWLockExclusive(&pipeline->lock);
         DigestTask *task = &slot->task;
-        bool on_lanes = task->path && task->kind != L'C' &&
-                        file_lanes_start(lanes, task->kind, task->path, task->digest, &task->result,
-                                         &task->bytes_read, slot);
-        if (!on_lanes && task->kind == L'C')
-            DigestTaskFile(task, buffer);
+        const KindInfo *kind = task->path ? FindKind(task->kind) : nullptr;
+        bool sha3 = kind && kind->engine == ENGINE_SHA3;
+        bool on_lanes = sha3 && file_lanes_start(lanes, task->kind, task->path, task->digest,
+                                                 &task->result, &task->bytes_read, slot);
+        if (!sha3)
+            DigestTaskFile(task, buffer, pipeline->file_threads);
         AcquireSRWLockExclusive(&pipeline->lock);
         if (!on_lanes)
             MarkTaskDone(pipeline, slot);
@@ -233,7 +238,7 @@ RingSlot *WaitForOldest(Pipeline *pipeline, int32_t threads, file_digest_buffer 
 {
     RingSlot *slot = SlotOf(pipeline, pipeline->taken);
     if (threads == 0) {
-        DigestTaskFile(&slot->task, own_buffer);
+        DigestTaskFile(&slot->task, own_buffer, pipeline->file_threads);
         return slot;
     }
     AcquireSRWLockExclusive(&pipeline->lock);
@@ -286,6 +291,7 @@ int32_t RunDigestPipeline(const utf16 *target, int32_t count, HandOutTask hand_o
     int seek_penalty = forced > 0 ? -1 : QuerySeekPenalty(target);
     HANDLE threads[MAX_DIGEST_THREADS];
     int32_t wanted = ChooseDigestThreads(UsableCores(), seek_penalty, forced);
+    pipeline->file_threads = wanted > 0 ? wanted : 1;
     // A drive with a seek penalty reads one file at a time, in order.
     pipeline->on_lanes = seek_penalty != 1;
     int32_t lanes = pipeline->on_lanes ? sha3_lanes_width() : 0;
