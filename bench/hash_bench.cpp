@@ -5,23 +5,35 @@
 // hashing the same streams one after another (one core each way); every
 // CRC-32C path against ISA-L's crc32_iscsi, every CRC-32 path against its
 // crc32_gzip_refl; every MD5, SHA-1, SHA-256 and SHA-512 path, and the one
-// each dispatcher chooses, against OpenSSL's EVP. Prints MB/s and the ratio ours /
+// each dispatcher chooses, against OpenSSL's EVP; BLAKE3 (each path, and the
+// one chosen) against BLAKE3's C library with its own dispatch, XXH3-64 and
+// XXH128 against Debian's libxxhash. Prints MB/s and the ratio ours /
 // reference. Not a test: the numbers depend on the machine and whatever else
 // it is doing.
 //   hash_bench [MiB]   buffer (and stream) size, 1 MiB unless given
+//   hash_bench threads BLAKE3 over one 1 GiB buffer on every core against
+//                      the cores times its speed on one
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
 
+#include <thread>
+#include <vector>
+
 #include <isa-l/crc.h>
 #include <openssl/evp.h>
+#include <xxhash.h>
 
+#include "hash/blake3_paths.h"
 #include "hash/crc_paths.h"
 #include "hash/hash.h"
 #include "hash/md_paths.h"
 #include "hash/sha3_paths.h"
+#include "hash/xxh3_paths.h"
+#include "tests/hash/blake3_reference.h"
 
 static uint32_t BUFFER_BYTES = 1u << 20;
 static const double MIN_SECONDS = 2.0;
@@ -121,6 +133,55 @@ static void evp_md(const void *, const uint8_t *b, uint32_t n, uint8_t *o)
 {
     unsigned int out_len = 0;
     EVP_Digest(b, n, o, &out_len, g_md->reference(), nullptr);
+// BLAKE3 through the digest selection, on the path the dispatch takes (the
+// benchmark limits the features to reach each one).
+static void our_blake3(const void *, const uint8_t *b, uint32_t n, uint8_t *o)
+{
+    blake3_hasher hasher;
+    blake3_hasher_init(&hasher);
+    blake3_hasher_update(&hasher, b, n);
+    blake3_hasher_finalize(&hasher, o, BLAKE3_OUT_LEN);
+}
+static void library_blake3(const void *, const uint8_t *b, uint32_t n, uint8_t *o)
+{
+    reference_blake3(b, n, o);
+}
+
+// XXH3 on the path of the entry given, or the dispatcher's choice.
+static void our_xxh3(const void *path, const uint8_t *b, uint32_t n, uint8_t *o, bool wide)
+{
+    xxh3_context ctx;
+    const xxh3_path_functions *run =
+        path ? *static_cast<const xxh3_path_functions *const *>(path) : nullptr;
+    if (!run) {
+        xxh3_init(&ctx);
+        xxh3_update(&ctx, b, n);
+    } else {
+        run->reset(ctx.state);
+        run->update(ctx.state, b, n);
+    }
+    if (wide) {
+        run ? run->digest128(ctx.state, o) : xxh3_final128(&ctx, o);
+        return;
+    }
+    uint64_t value = run ? run->digest64(ctx.state) : xxh3_final64(&ctx);
+    XXH64_canonicalFromHash(reinterpret_cast<XXH64_canonical_t *>(o), value);
+}
+static void our_xxh3_64(const void *p, const uint8_t *b, uint32_t n, uint8_t *o)
+{
+    our_xxh3(p, b, n, o, false);
+}
+static void our_xxh128(const void *p, const uint8_t *b, uint32_t n, uint8_t *o)
+{
+    our_xxh3(p, b, n, o, true);
+}
+static void library_xxh3_64(const void *, const uint8_t *b, uint32_t n, uint8_t *o)
+{
+    XXH64_canonicalFromHash(reinterpret_cast<XXH64_canonical_t *>(o), XXH3_64bits(b, n));
+}
+static void library_xxh128(const void *, const uint8_t *b, uint32_t n, uint8_t *o)
+{
+    XXH128_canonicalFromHash(reinterpret_cast<XXH128_canonical_t *>(o), XXH3_128bits(b, n));
 }
 
 // The streams of the multi-state comparison: one buffer each, so that no
@@ -273,8 +334,94 @@ static int compare_lanes(const sha3_lanes_path &path, const uint8_t *buf)
     return failures;
 }
 
+// BLAKE3 on each of its paths (reached through a feature limit: the
+// library's hasher calls the dispatch) and on the one chosen, then XXH3-64
+// and XXH128 on each path's entry and on the chosen one.
+static int compare_blake3_and_xxh3(const uint8_t *buf)
+{
+    int failures = 0;
+    char name[48];
+    std::snprintf(name, sizeof name, "BLAKE3 chosen:%s", blake3_path_name());
+    failures += compare(name, our_blake3, nullptr, library_blake3, "BLAKE3 C library", buf, 32);
+    for (const blake3_path &path : BLAKE3_PATHS) {
+        cpu_features_limit(path.needs);
+        std::snprintf(name, sizeof name, "BLAKE3 %s", path.name);
+        if (engine_path_available(path))
+            failures +=
+                compare(name, our_blake3, nullptr, library_blake3, "BLAKE3 C library", buf, 32);
+        cpu_features_limit(~0u);
+    }
+    std::snprintf(name, sizeof name, "XXH3-64 chosen:%s", xxh3_path_name());
+    failures += compare(name, our_xxh3_64, nullptr, library_xxh3_64, "libxxhash", buf, 8);
+    std::snprintf(name, sizeof name, "XXH128 chosen:%s", xxh3_path_name());
+    failures += compare(name, our_xxh128, nullptr, library_xxh128, "libxxhash", buf, 16);
+    for (const xxh3_path &path : XXH3_PATHS)
+        failures +=
+            compare_path("XXH3-64", path, our_xxh3_64, library_xxh3_64, "libxxhash", buf, 8);
+    return failures;
+}
+
+// One BLAKE3 digest of `length` bytes on `threads` threads: leaves of 1 MiB
+// taken in turn, then merged.
+static void blake3_on_threads(const uint8_t *input, uint64_t length, unsigned threads,
+                              uint8_t out[32])
+{
+    constexpr uint64_t LEAF = 1u << 20;
+    blake3_tree tree = blake3_tree_plan(length, LEAF);
+    std::vector<uint8_t> cvs(tree.leaves * 32);
+    std::atomic<uint64_t> next{0};
+    auto work = [&] {
+        for (uint64_t i; (i = next.fetch_add(1)) < tree.leaves;)
+            blake3_tree_leaf(&tree, i, input + i * LEAF, cvs.data() + i * 32);
+    };
+    std::vector<std::thread> helpers;
+    for (unsigned t = 1; t < threads; ++t)
+        helpers.emplace_back(work);
+    work();
+    for (std::thread &helper : helpers)
+        helper.join();
+    blake3_tree_root(&tree, reinterpret_cast<const uint8_t(*)[32]>(cvs.data()),
+                     input + tree.leaves * LEAF, out);
+}
+
+// BLAKE3 over one 1 GiB buffer on every core against one core, alternating
+// runs, best of each. The goal: at least 0.9 of the cores times the one.
+static int compare_blake3_threads()
+{
+    const uint64_t length = 1ull << 30;
+    unsigned cores = std::thread::hardware_concurrency();
+    uint8_t *input = static_cast<uint8_t *>(std::malloc(length));
+    if (!input || cores == 0)
+        return 1;
+    for (uint64_t i = 0; i < length; ++i)
+        input[i] = uint8_t(i * 2654435761u >> 24);
+    double one_best = 1e9, all_best = 1e9;
+    uint8_t one[32], all[32];
+    for (int run = 0; run < 5; ++run) {
+        auto start = std::chrono::steady_clock::now();
+        our_blake3(nullptr, input, uint32_t(length), one);
+        auto middle = std::chrono::steady_clock::now();
+        blake3_on_threads(input, length, cores, all);
+        auto end = std::chrono::steady_clock::now();
+        one_best = std::min(one_best, std::chrono::duration<double>(middle - start).count());
+        all_best = std::min(all_best, std::chrono::duration<double>(end - middle).count());
+    }
+    std::free(input);
+    if (std::memcmp(one, all, 32) != 0) {
+        std::printf("BLAKE3 on %u threads DIFFERS from one\n", cores);
+        return 1;
+    }
+    double one_rate = length / one_best / 1e6, all_rate = length / all_best / 1e6;
+    std::printf("BLAKE3 1 GiB, %u threads %9.1f MB/s   one thread %9.1f MB/s   "
+                "ratio to %u x one %.2f (goal >= 0.9)\n",
+                cores, all_rate, one_rate, cores, all_rate / (cores * one_rate));
+    return 0;
+}
+
 int main(int argc, char **argv)
 {
+    if (argc > 1 && std::strcmp(argv[1], "threads") == 0)
+        return compare_blake3_threads();
     if (argc > 1)
         BUFFER_BYTES = static_cast<uint32_t>(std::atoi(argv[1])) << 20;
     uint8_t *buf = static_cast<uint8_t *>(std::malloc(BUFFER_BYTES));
@@ -318,6 +465,7 @@ int main(int argc, char **argv)
             failures += compare_path(g_md->name, tables[e][p], our_md, evp_md, "OpenSSL EVP", buf,
                                      g_md->bits / 8);
     }
+    failures += compare_blake3_and_xxh3(buf);
     std::free(buf);
     return failures ? 1 : 0;
 }

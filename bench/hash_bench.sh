@@ -10,7 +10,10 @@
 #                                     kernels on 8 or 4 streams vs EVP on the
 #                                     same streams one after another (one
 #                                     core), CRC-32C and CRC-32 vs ISA-L,
-#                                     MD5, SHA-1, SHA-256, SHA-512 vs EVP
+#                                     MD5, SHA-1, SHA-256, SHA-512 vs EVP,
+#                                     BLAKE3 vs BLAKE3's C library (its own
+#                                     dispatch), XXH3/XXH128 vs libxxhash, and
+#                                     BLAKE3 over 1 GiB on every core vs one core
 #   bash bench/hash_bench.sh wine     file digest end to end under Wine on a
 #                                     1 GiB file: "S" vs native `openssl dgst
 #                                     -sha3-256`, "C" vs a plain 1 MiB ReadFile
@@ -33,6 +36,9 @@ run_native() {
     echo
     echo "== engines, 64 MiB buffers, in-process (ratio = ours / reference)"
     "$host_build/bench/hash_bench" 64
+    echo
+    echo "== BLAKE3 over one 1 GiB buffer, every core against one ($(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'))"
+    "$host_build/bench/hash_bench" threads
 }
 
 # Wall-clock seconds of one run of a command.

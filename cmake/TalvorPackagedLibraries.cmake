@@ -6,26 +6,34 @@
 #   /usr/share/cargo/registry/blake3-<version>/c/
 #   xxHash, header only: libxxhash-dev, /usr/include/xxhash.h
 #
+# Elsewhere (building on Windows itself) TALVOR_BLAKE3_C_DIR names the c/
+# folder of a BLAKE3 release and TALVOR_XXHASH_HEADER an xxHash release's
+# xxhash.h.
+#
 # The MinGW build must not see the host's /usr/include, so each library is
 # reached through a folder in the build tree holding only its own headers.
 
 enable_language(ASM)
 
-file(GLOB talvor_blake3_candidates LIST_DIRECTORIES true
-     /usr/share/cargo/registry/blake3-*/c)
-list(SORT talvor_blake3_candidates COMPARE NATURAL ORDER DESCENDING)
-list(GET talvor_blake3_candidates 0 talvor_blake3_newest)
-set(TALVOR_BLAKE3_C_DIR ${talvor_blake3_newest} CACHE PATH
-    "BLAKE3's C sources (Debian's librust-blake3-dev)")
+if(NOT TALVOR_BLAKE3_C_DIR)
+  file(GLOB talvor_blake3_candidates LIST_DIRECTORIES true
+       /usr/share/cargo/registry/blake3-*/c)
+  list(SORT talvor_blake3_candidates COMPARE NATURAL ORDER DESCENDING)
+  list(APPEND talvor_blake3_candidates TALVOR_BLAKE3_C_DIR-NOTFOUND)
+  list(GET talvor_blake3_candidates 0 talvor_blake3_newest)
+  set(TALVOR_BLAKE3_C_DIR ${talvor_blake3_newest} CACHE PATH
+      "BLAKE3's C sources (Debian's librust-blake3-dev)" FORCE)
+endif()
 if(NOT EXISTS ${TALVOR_BLAKE3_C_DIR}/blake3_impl.h)
   message(FATAL_ERROR "BLAKE3's C sources not found: run scripts/setup.sh "
-                      "(it installs librust-blake3-dev)")
+                      "(it installs librust-blake3-dev) or set TALVOR_BLAKE3_C_DIR")
 endif()
 
 find_file(TALVOR_XXHASH_HEADER xxhash.h PATHS /usr/include NO_DEFAULT_PATH
           NO_CMAKE_FIND_ROOT_PATH)
 if(NOT TALVOR_XXHASH_HEADER)
-  message(FATAL_ERROR "xxhash.h not found: run scripts/setup.sh (it installs libxxhash-dev)")
+  message(FATAL_ERROR "xxhash.h not found: run scripts/setup.sh (it installs "
+                      "libxxhash-dev) or set TALVOR_XXHASH_HEADER")
 endif()
 
 set(TALVOR_PACKAGED_INCLUDE ${PROJECT_BINARY_DIR}/packaged)

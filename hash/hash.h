@@ -217,6 +217,25 @@ file_digest_result file_digests_text_with(const utf16 *kinds, int32_t count, con
                                           utf16 *const *outs, file_digest_buffer *buffer,
                                           uint64_t *bytes_read);
 
+// ---- BLAKE3 file digests on several threads (Windows) ------------------------
+
+// BLAKE3 files of this size and more are read and hashed on several threads
+// at once: below it, starting them costs more than they save. Set by tests
+// while no digest runs.
+extern uint64_t g_file_digest_threaded_min_bytes;
+
+// file_digest_text_with for a BLAKE3 kind, a file of that size or more read
+// and hashed in parts of BLAKE3's tree by up to `threads` threads at once:
+// this one, through `buffer`, and threads - 1 more, each with its own open of
+// the file and its own read block, which stop after their part at hand when
+// `buffer->abandon` says so. One whose thread, open or block cannot be had
+// leaves its parts to the others. Any failed read fails the whole digest,
+// its text left as given; *bytes_read counts what all the reads delivered.
+// Any other kind goes to file_digest_text_with.
+file_digest_result file_digest_threaded_text(utf16 kind, const utf16 *path, utf16 *out,
+                                             int32_t threads, file_digest_buffer *buffer,
+                                             uint64_t *bytes_read);
+
 // ---- SHA-3 file digests in lock step (Windows) ------------------------------
 
 // Up to sha3_lanes' width of SHA-3 file digests advanced together, one file

@@ -41,6 +41,7 @@ struct Pipeline {
     int32_t lead;          // most tasks handed out and not yet taken
     int32_t idle_threads;  // hashing threads waiting with nothing to hash
     bool on_lanes;         // hashing threads run several SHA-3 files in lock step
+    int32_t file_threads;  // threads one large BLAKE3 file may be read on at once
     bool closing;
     file_digest_meter *meter;
     RingSlot ring[RING_TASKS];
@@ -55,7 +56,9 @@ RingSlot *SlotOf(Pipeline *pipeline, int32_t index)
     return &pipeline->ring[index % RING_TASKS];
 }
 
-void DigestTaskFile(DigestTask *task, file_digest_buffer *buffer)
+// A large BLAKE3 file is read and hashed on as many threads as the pipeline
+// has: one on a drive that reads one file at a time.
+void DigestTaskFile(DigestTask *task, file_digest_buffer *buffer, int32_t file_threads)
 {
     if (!task->path)
         return;
@@ -67,8 +70,8 @@ void DigestTaskFile(DigestTask *task, file_digest_buffer *buffer)
                                               texts, buffer, &task->bytes_read);
         return;
     }
-    task->result =
-        file_digest_text_with(task->kind, task->path, task->digest, buffer, &task->bytes_read);
+    task->result = file_digest_threaded_text(task->kind, task->path, task->digest, file_threads,
+                                             buffer, &task->bytes_read);
 }
 
 // The lanes run SHA-3 alone, one kind per file.
@@ -113,7 +116,7 @@ void HashOneByOne(Pipeline *pipeline, file_digest_buffer *buffer)
     AcquireSRWLockExclusive(&pipeline->lock);
     for (RingSlot *slot; (slot = ClaimTask(pipeline)) != nullptr;) {
         ReleaseSRWLockExclusive(&pipeline->lock);
-        DigestTaskFile(&slot->task, buffer);
+        DigestTaskFile(&slot->task, buffer, pipeline->file_threads);
         AcquireSRWLockExclusive(&pipeline->lock);
         MarkTaskDone(pipeline, slot);
     }
@@ -121,8 +124,8 @@ void HashOneByOne(Pipeline *pipeline, file_digest_buffer *buffer)
 }
 
 // Claims tasks onto free lanes, waiting for one only when the lanes are
-// empty. A file of another kind than SHA-3 (or one that does not open) is
-// done at once.
+// empty. A file of a kind the lanes do not run (any but SHA-3), or one that
+// does not open, is done at once.
 void FillLanes(Pipeline *pipeline, file_lanes *lanes, file_digest_buffer *buffer)
 {
     AcquireSRWLockExclusive(&pipeline->lock);
@@ -137,7 +140,7 @@ void FillLanes(Pipeline *pipeline, file_lanes *lanes, file_digest_buffer *buffer
         bool on_lanes = lane_kind && file_lanes_start(lanes, task->kind, task->path, task->digest,
                                                       &task->result, &task->bytes_read, slot);
         if (!lane_kind)
-            DigestTaskFile(task, buffer);
+            DigestTaskFile(task, buffer, pipeline->file_threads);
         AcquireSRWLockExclusive(&pipeline->lock);
         if (!on_lanes)
             MarkTaskDone(pipeline, slot);
@@ -251,7 +254,7 @@ RingSlot *WaitForOldest(Pipeline *pipeline, int32_t threads, file_digest_buffer 
 {
     RingSlot *slot = SlotOf(pipeline, pipeline->taken);
     if (threads == 0) {
-        DigestTaskFile(&slot->task, own_buffer);
+        DigestTaskFile(&slot->task, own_buffer, pipeline->file_threads);
         return slot;
     }
     AcquireSRWLockExclusive(&pipeline->lock);
@@ -304,6 +307,7 @@ int32_t RunDigestPipeline(const utf16 *target, int32_t count, HandOutTask hand_o
     int seek_penalty = forced > 0 ? -1 : QuerySeekPenalty(target);
     HANDLE threads[MAX_DIGEST_THREADS];
     int32_t wanted = ChooseDigestThreads(UsableCores(), seek_penalty, forced);
+    pipeline->file_threads = wanted > 0 ? wanted : 1;
     // A drive with a seek penalty reads one file at a time, in order.
     pipeline->on_lanes = seek_penalty != 1;
     int32_t lanes = pipeline->on_lanes ? sha3_lanes_width() : 0;
