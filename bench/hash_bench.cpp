@@ -133,6 +133,8 @@ static void evp_md(const void *, const uint8_t *b, uint32_t n, uint8_t *o)
 {
     unsigned int out_len = 0;
     EVP_Digest(b, n, o, &out_len, g_md->reference(), nullptr);
+}
+
 // BLAKE3 through the digest selection, on the path the dispatch takes (the
 // benchmark limits the features to reach each one).
 static void our_blake3(const void *, const uint8_t *b, uint32_t n, uint8_t *o)
