@@ -79,16 +79,18 @@ void sha512_compress_avx2(md_state *state, const uint8_t *blocks, size_t count)
     for (; count != 0; --count, blocks += 128) {
         // Message words plus constants, written sixteen words ahead of the
         // round that reads them.
-        alignas(32) uint64_t wk[80];
+        uint64_t wk[80];
         __m256i x[4];
         for (int i = 0; i < 4; ++i) {
             x[i] = _mm256_shuffle_epi8(
                 _mm256_loadu_si256(reinterpret_cast<const __m256i *>(blocks + 32 * i)), byte_swap);
-            _mm256_store_si256(
+            _mm256_storeu_si256(
                 reinterpret_cast<__m256i *>(wk + 4 * i),
-                _mm256_add_epi64(x[i], _mm256_loadu_si256(reinterpret_cast<const __m256i *>(SHA512_K + 4 * i))));
+                _mm256_add_epi64(
+                    x[i], _mm256_loadu_si256(reinterpret_cast<const __m256i *>(SHA512_K + 4 * i))));
         }
-        uint64_t a = hv[0], b = hv[1], c = hv[2], d = hv[3], e = hv[4], f = hv[5], g = hv[6], h = hv[7];
+        uint64_t a = hv[0], b = hv[1], c = hv[2], d = hv[3], e = hv[4], f = hv[5], g = hv[6],
+                 h = hv[7];
         uint64_t bc = b ^ c;
         // Unrolled whole: the window slots stay in registers.
 #pragma GCC unroll 10
@@ -97,10 +99,10 @@ void sha512_compress_avx2(md_state *state, const uint8_t *blocks, size_t count)
                 const int s = t / 4 + half;
                 __m256i next = next_four(x[s & 3], x[(s + 1) & 3], x[(s + 2) & 3], x[(s + 3) & 3]);
                 x[s & 3] = next;
-                _mm256_store_si256(
+                _mm256_storeu_si256(
                     reinterpret_cast<__m256i *>(wk + 4 * s + 16),
-                    _mm256_add_epi64(next, _mm256_loadu_si256(
-                                               reinterpret_cast<const __m256i *>(SHA512_K + 4 * s + 16))));
+                    _mm256_add_epi64(next, _mm256_loadu_si256(reinterpret_cast<const __m256i *>(
+                                               SHA512_K + 4 * s + 16))));
             }
             round(a, b, d, e, f, g, h, wk[t], bc);
             round(h, a, c, d, e, f, g, wk[t + 1], bc);
