@@ -21,9 +21,11 @@ void sha1_compress_shani(md_state *state, const uint8_t *blocks, size_t count);
 void sha256_compress_portable(md_state *state, const uint8_t *blocks, size_t count);
 void sha256_compress_shani(md_state *state, const uint8_t *blocks, size_t count);
 void sha512_compress_portable(md_state *state, const uint8_t *blocks, size_t count);
+void sha512_compress_avx2(md_state *state, const uint8_t *blocks, size_t count);
 
-// SHA-256's round constants, for both of its paths.
+// The round constants of SHA-256 and SHA-512, for all of their paths.
 extern const uint32_t SHA256_K[64];
+extern const uint64_t SHA512_K[80];
 
 inline constexpr md_path MD5_PATHS[] = {
     {"portable", 0, md5_compress_portable},
@@ -37,6 +39,7 @@ inline constexpr md_path SHA256_PATHS[] = {
     {"portable", 0, sha256_compress_portable},
 };
 inline constexpr md_path SHA512_PATHS[] = {
+    {"avx2", CPU_AVX2 | CPU_BMI2, sha512_compress_avx2},
     {"portable", 0, sha512_compress_portable},
 };
 
