@@ -46,8 +46,8 @@ struct MenuItemRule {
 };
 
 // Auto-mode and the hidden-files item cannot be chosen from the menu. The
-// algorithm items are never greyed; the one of the marked choice is checked
-// (DeriveAlgorithmMarks).
+// algorithm items are never greyed, and marked when theirs is the algorithm
+// chosen there last.
 constexpr MenuItemRule kMenuItemRules[] = {
     {ID_FILE_SCAN, JobRunning, Never},
     {ID_FILE_CHECK, JobRunning, Never},
@@ -62,27 +62,21 @@ constexpr MenuItemRule kMenuItemRules[] = {
     {ID_VIEW_PREVIOUS_PROBLEM, NoProblemRow, Never},
 };
 
-void DeriveAlgorithmMarks(HMENU popup)
-{
-    int32_t count = 0;
-    const AlgorithmItem *items = AlgorithmItems(&count);
-    for (int32_t i = 0; i < count; ++i)
-        CheckMenuItem(popup, items[i].command,
-                      MF_BYCOMMAND | (g_app.marked_hash_choice == items[i].choice ? MF_CHECKED
-                                                                                  : MF_UNCHECKED));
-}
-
 }  // namespace
 
 void DeriveMenuStates(HMENU popup)
 {
-    DeriveAlgorithmMarks(popup);
     // By command: an item that is not in this popup is left alone.
     for (const MenuItemRule &rule : kMenuItemRules) {
         EnableMenuItem(popup, rule.command,
                        MF_BYCOMMAND | (rule.greyed() ? MF_DISABLED | MF_GRAYED : MF_ENABLED));
         CheckMenuItem(popup, rule.command,
                       MF_BYCOMMAND | (rule.checked() ? MF_CHECKED : MF_UNCHECKED));
+    }
+    for (int32_t i = 0; i < HashOptionCount(); ++i) {
+        const HashOption *option = HashOptionAt(i);
+        bool marked = g_app.marked_hash_choice == option->choice;
+        CheckMenuItem(popup, option->command, MF_BYCOMMAND | (marked ? MF_CHECKED : MF_UNCHECKED));
     }
 }
 
@@ -147,9 +141,10 @@ LRESULT HandleCommand(HWND window, WPARAM wparam, LPARAM lparam)
     default:
         break;
     }
-    const AlgorithmItem *algorithm = AlgorithmOfCommand(LOWORD(wparam));
-    if (!algorithm)
-        return DefWindowProcW(window, WM_COMMAND, wparam, lparam);
-    ChooseHashAlgorithm(algorithm->choice);
-    return 0;
+    const HashOption *option = HashOptionOfCommand(LOWORD(wparam));
+    if (option) {
+        ChooseHashAlgorithm(option->choice);
+        return 0;
+    }
+    return DefWindowProcW(window, WM_COMMAND, wparam, lparam);
 }

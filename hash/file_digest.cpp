@@ -2,7 +2,7 @@
 // out. Reads go through the long-path file helpers. Every failure leaves the
 // caller's buffer exactly as it was, so the jobs can tell "no digest" from a
 // digest.
-#include "hash/hash.h"
+#include "hash/file_digest.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -108,11 +108,6 @@ static void digest_sink(void *state, const uint8_t *block, uint32_t count)
 static uint32_t read_bytes_of(const KindInfo *kind)
 {
     return kind->engine == ENGINE_SHA3 ? SHA3_READ_BYTES : CRC_READ_BYTES;
-}
-
-int crc32c_file_text(const utf16 *path, utf16 *out)
-{
-    return file_digest_text(L'C', path, out) == FILE_DIGEST_DONE ? 0 : -1;
 }
 
 file_digest_result file_digest_text_with(utf16 kind, const utf16 *path, utf16 *out,

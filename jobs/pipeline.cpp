@@ -5,8 +5,8 @@
 #include <cstdlib>
 
 #include "fileio/fileio.h"
-#include "hash/hash.h"
-#include "jobs/jobs.h"
+#include "hash/file_digest.h"
+#include "worker.h"
 
 namespace {
 
@@ -77,8 +77,7 @@ void DigestTaskFile(DigestTask *task, file_digest_buffer *buffer, int32_t file_t
 // The lanes run SHA-3 alone, one kind per file.
 bool GoesOnLanes(const DigestTask *task)
 {
-    const KindInfo *kind = FindKind(task->kind);
-    return task->path && task->candidate_count <= 1 && kind && kind->engine == ENGINE_SHA3;
+    return task->path && task->candidate_count <= 1 && file_lanes_fit(task->kind);
 }
 
 // Claims the next task handed out; null once the pipeline closes with
@@ -124,8 +123,8 @@ void HashOneByOne(Pipeline *pipeline, file_digest_buffer *buffer)
 }
 
 // Claims tasks onto free lanes, waiting for one only when the lanes are
-// empty. A file of a kind the lanes do not run (any but SHA-3), or one that
-// does not open, is done at once.
+// empty. A file of a kind the lanes do not take (or one that does not open)
+// is done at once.
 void FillLanes(Pipeline *pipeline, file_lanes *lanes, file_digest_buffer *buffer)
 {
     AcquireSRWLockExclusive(&pipeline->lock);

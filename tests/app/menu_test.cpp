@@ -8,6 +8,7 @@
 #include <atomic>
 #include <string>
 #include <thread>
+#include <algorithm>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -189,6 +190,42 @@ bool TypeAltCharacterOpensAbout(wchar_t character, bool *during_job)
     gui::PumpUntil([&helper] { return helper.seen.load(); }, 10000);
     helper.Finish();
     return helper.seen;
+}
+
+// The algorithm items come from one table: each row's item sits in Options
+// right after Auto-mode, in table order (where the keyboard and the
+// end-to-end driver find them), with its text, and its item and its switch
+// store the same choice.
+TEST(Menu, EachAlgorithmRowGivesOneItemInOrderAndOneSwitchForTheSameChoice)
+{
+    ASSERT_EQ(gui::Start(L"talvor.exe"), 1);
+    HMENU options = GetSubMenu(GetMenu(gui::MainWindow()), 1);
+    ASSERT_NE(options, nullptr);
+    EXPECT_EQ(GetMenuItemID(options, 0), UINT(ID_OPTIONS_AUTOMODE));
+    ASSERT_GT(HashOptionCount(), 0);
+    std::vector<std::wstring> submenus;
+    for (int32_t i = 0; i < HashOptionCount(); ++i) {
+        const HashOption *option = HashOptionAt(i);
+        if (!option->submenu)
+            EXPECT_EQ(GetMenuItemID(options, i + 1), option->command) << i;
+        else if (std::find(submenus.begin(), submenus.end(), option->submenu) == submenus.end())
+            submenus.push_back(option->submenu);
+        wchar_t text[64] = {};
+        GetMenuStringW(options, option->command, text, 64, MF_BYCOMMAND);
+        EXPECT_STREQ(text, option->item_text);
+        SendCommand(option->command);
+        EXPECT_EQ(g_app.hash_choice, option->choice) << i;
+        StoreHashChoice(HASH_AUTO);
+        std::wstring line = std::wstring(L"t.exe ") + option->switch_text;
+        ASSERT_EQ(ApplyCommandLine(line.c_str()), 1);
+        EXPECT_EQ(g_app.hash_choice, option->choice) << i;
+    }
+    int32_t top_level = 0;
+    for (int32_t i = 0; i < HashOptionCount(); ++i)
+        top_level += HashOptionAt(i)->submenu == nullptr;
+    EXPECT_EQ(GetMenuItemID(options, top_level + int32_t(submenus.size()) + 1),
+              UINT(ID_OPTIONS_HIDDEN));
+    EXPECT_EQ(gui::Close(), 0);
 }
 
 TEST(Menu, AlgorithmItemsCheckExactlyTheChosenOneWhileTheCommandLineLeavesTheMarks)
