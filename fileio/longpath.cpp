@@ -21,7 +21,8 @@
 namespace {
 
 constexpr uint32_t SCRATCH_BYTES = 65536;
-// The CRT's _read and _write take at most INT_MAX bytes per call.
+// The CRT's _write takes at most INT_MAX bytes per call; ReadFile is held
+// to the same steps.
 constexpr uint32_t MAX_TRANSFER = 1u << 30;
 
 wchar_t *AllocPathBuffer()
@@ -29,17 +30,20 @@ wchar_t *AllocPathBuffer()
     return static_cast<wchar_t *>(std::malloc(LONG_PATH_UNITS * sizeof(wchar_t)));
 }
 
-int OpenForReading(const wchar_t *path, int *fd)
+// Straight through Win32, not the C runtime: its open asks the file's type
+// and its reads and seeks add calls of their own, each a round trip to the
+// server under Wine, which for a small file cost more than reading it.
+// Shared for reading and writing as the runtime's _SH_DENYNO shares it; the
+// reads run front to back, which the cache is told.
+HANDLE OpenHandleForReading(const wchar_t *path)
 {
-    return _wsopen_s(fd, path, _O_BINARY | _O_RDONLY, _SH_DENYNO, 0) == 0 ? 0 : -1;
+    return CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
 }
 
-// The system's own reason for the failed open: the CRT keeps it in
-// _doserrno, where errno alone would fold a sharing violation and a missing
-// file into the same codes as other refusals.
-bool OpenFoundNothing()
+bool OpenFoundNothing(DWORD error)
 {
-    return _doserrno == ERROR_FILE_NOT_FOUND || _doserrno == ERROR_PATH_NOT_FOUND;
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
 int OpenForWriting(const wchar_t *path, int *fd)
@@ -62,20 +66,38 @@ int SeekFromStart(int fd, uint64_t offset)
     return _lseeki64(fd, static_cast<int64_t>(offset), SEEK_SET) < 0 ? -1 : 0;
 }
 
+// One read at `offset`, whatever the handle's own position: the offset
+// travels with the call, so no seek is ever needed. The end of the file is
+// a read of 0 bytes, however the system words it.
+int ReadHandleAt(HANDLE handle, uint8_t *dest, uint64_t offset, uint32_t wanted, uint32_t *got)
+{
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD n = 0;
+    if (!ReadFile(handle, dest, wanted, &n, &at)) {
+        if (GetLastError() != ERROR_HANDLE_EOF)
+            return -1;
+        n = 0;
+    }
+    *got = n;
+    return 0;
+}
+
 // Reads until `wanted` bytes are in or the file ends; -1 when a read fails.
-int ReadFully(int fd, uint8_t *dest, uint32_t wanted, uint32_t *got)
+int ReadFully(HANDLE handle, uint8_t *dest, uint64_t offset, uint32_t wanted, uint32_t *got)
 {
     uint32_t total = 0;
     while (total < wanted) {
         uint32_t step = wanted - total;
         if (step > MAX_TRANSFER)
             step = MAX_TRANSFER;
-        int n = _read(fd, dest + total, step);
-        if (n < 0)
+        uint32_t n = 0;
+        if (ReadHandleAt(handle, dest + total, offset + total, step, &n) != 0)
             return -1;
         if (n == 0)
             break;
-        total += static_cast<uint32_t>(n);
+        total += n;
     }
     *got = total;
     return 0;
@@ -96,33 +118,26 @@ int WriteFully(int fd, const uint8_t *src, uint32_t length)
     return 0;
 }
 
-// Counts the bytes from the current position to the end by reading them,
-// for files whose size the seek does not tell. Stops early once the count
-// passes `stop_above`. Returns -1 when the scratch block cannot be had or a
-// read fails: a failed read is a file that could not be read, not its end.
-int CountByReading(int fd, uint64_t stop_above, uint64_t *count, int *read_any)
+// Counts the bytes of a file whose size the system does not tell by reading
+// them from the start. Stops early once the count passes `stop_above`.
+// Returns -1 when the scratch block cannot be had or a read fails: a failed
+// read is a file that could not be read, not its end.
+int CountByReading(HANDLE handle, uint64_t stop_above, uint64_t *count)
 {
     uint8_t *buf = static_cast<uint8_t *>(std::malloc(SCRATCH_BYTES));
     if (!buf)
         return -1;
     uint64_t total = 0;
-    *read_any = 0;
-    while (_eof(fd) == 0) {
-        int n = _read(fd, buf, SCRATCH_BYTES);
-        *read_any = 1;
-        if (n < 0) {
-            std::free(buf);
-            return -1;
-        }
-        if (n == 0)
-            break;
-        total += static_cast<uint64_t>(n);
-        if (total > stop_above)
-            break;
-    }
+    uint32_t got = 0;
+    int result = 0;
+    do {
+        result = ReadHandleAt(handle, buf, total, SCRATCH_BYTES, &got);
+        total += got;
+    } while (result == 0 && got != 0 && total <= stop_above);
     std::free(buf);
-    *count = total;
-    return 0;
+    if (result == 0)
+        *count = total;
+    return result;
 }
 
 // Cuts the long-path form back to its parent folder: the text before the
@@ -219,16 +234,35 @@ int IsReservedDeviceName(const wchar_t *name)
     return stem == 4 && port && IsPortDigit(name[3]);
 }
 
-// Opens `path` for reading by its long-path form. FILE_OK, FILE_ERR_OPEN, or
-// FILE_ERR_IO when no buffer for the long form could be had.
-int OpenByLongPath(const wchar_t *path, int *fd)
+// Opens `path` for reading by its long-path form. FILE_OK; FILE_ERR_NOT_FOUND
+// when the system found neither the file nor its folder; FILE_ERR_OPEN for
+// any other refusal; FILE_ERR_IO when no buffer for the long form could be
+// had.
+int OpenByLongPath(const wchar_t *path, HANDLE *handle)
 {
     sLongPath form;
     int result = FormLongPath(path, &form);
-    if (result == FILE_OK && OpenForReading(form.text, fd) != 0)
-        result = FILE_ERR_OPEN;
+    if (result == FILE_OK) {
+        *handle = OpenHandleForReading(form.text);
+        if (*handle == INVALID_HANDLE_VALUE)
+            result = OpenFoundNothing(GetLastError()) ? FILE_ERR_NOT_FOUND : FILE_ERR_OPEN;
+    }
     ReleaseLongPath(&form);
     return result;
+}
+
+// The size the system tells for an open file; 0 also for files that tell
+// none (devices and some special files), which are counted by reading.
+int MeasureOpenFile(HANDLE handle, uint64_t stop_above, uint64_t *size)
+{
+    LARGE_INTEGER told;
+    if (!GetFileSizeEx(handle, &told) || told.QuadPart < 0)
+        return FILE_ERR_IO;
+    uint64_t found = static_cast<uint64_t>(told.QuadPart);
+    if (found == 0 && CountByReading(handle, stop_above, &found) != 0)
+        return FILE_ERR_IO;
+    *size = found;
+    return FILE_OK;
 }
 
 typedef int (*BuildForm)(const wchar_t *path, wchar_t *out, uint32_t capacity);
@@ -462,44 +496,27 @@ void ReleaseLongPath(sLongPath *form)
 
 int OpenFileForReading(const wchar_t *path, sOpenFile *file)
 {
-    int fd = -1;
-    _doserrno = 0;
-    int result = OpenByLongPath(path, &fd);
-    if (result == FILE_ERR_OPEN && OpenFoundNothing())
-        return FILE_ERR_NOT_FOUND;
-    if (result == FILE_OK) {
-        file->fd = fd;
-        file->position = 0;
-    }
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    int result = OpenByLongPath(path, &handle);
+    if (result == FILE_OK)
+        file->handle = handle;
     return result;
 }
 
-// A run of reads that each go on where the last ended skips the seeks: under
-// Wine one costs about a fifth of a 64 KiB read.
 int ReadOpenFileAt(sOpenFile *file, void *dest, uint64_t offset, uint32_t *length)
 {
-    if (file->position != offset) {
-        file->position = OPEN_FILE_POSITION_UNKNOWN;
-        if (SeekFromStart(file->fd, offset) != 0)
-            return FILE_ERR_IO;
-        file->position = offset;
-    }
     uint32_t got = 0;
-    if (ReadFully(file->fd, static_cast<uint8_t *>(dest), *length, &got) != 0) {
-        // Part of the read may have moved the descriptor.
-        file->position = OPEN_FILE_POSITION_UNKNOWN;
+    if (ReadFully(static_cast<HANDLE>(file->handle), static_cast<uint8_t *>(dest), offset, *length,
+                  &got) != 0)
         return FILE_ERR_IO;
-    }
-    file->position = offset + got;
     *length = got;
     return FILE_OK;
 }
 
 void CloseOpenFile(sOpenFile *file)
 {
-    _close(file->fd);
-    file->fd = -1;
-    file->position = OPEN_FILE_POSITION_UNKNOWN;
+    CloseHandle(static_cast<HANDLE>(file->handle));
+    file->handle = nullptr;
 }
 
 int ReadFileAt(void *dest, const wchar_t *path, uint64_t offset, uint32_t *length)
@@ -515,30 +532,25 @@ int ReadFileAt(void *dest, const wchar_t *path, uint64_t offset, uint32_t *lengt
 
 void *ReadFileWhole(const wchar_t *path, uint32_t *limit)
 {
-    int fd = -1;
-    if (OpenByLongPath(path, &fd) != FILE_OK)
+    sOpenFile file;
+    if (OpenFileForReading(path, &file) != FILE_OK)
         return nullptr;
-
-    // A size the seek already shows above the limit spares reading it through.
-    int64_t end = _lseeki64(fd, 0, SEEK_END);
+    HANDLE handle = static_cast<HANDLE>(file.handle);
     uint64_t total = 0;
-    int read_any = 0;
-    if (end < 0 || static_cast<uint64_t>(end) > *limit || _lseeki64(fd, 0, SEEK_SET) != 0 ||
-        CountByReading(fd, *limit, &total, &read_any) != 0 || total > *limit) {
-        _close(fd);
+    if (MeasureOpenFile(handle, *limit, &total) != FILE_OK || total > *limit) {
+        CloseOpenFile(&file);
         return nullptr;
     }
-
     uint32_t size = static_cast<uint32_t>(total);
     uint8_t *buffer = static_cast<uint8_t *>(std::malloc(size ? size : 1));
     uint32_t got = 0;
-    if (!buffer || _lseeki64(fd, 0, SEEK_SET) != 0 || ReadFully(fd, buffer, size, &got) != 0) {
+    if (!buffer || ReadFully(handle, buffer, 0, size, &got) != 0) {
         std::free(buffer);
-        _close(fd);
+        CloseOpenFile(&file);
         return nullptr;
     }
-    _close(fd);
-    // A file that shrank since it was counted gives what is still there.
+    CloseOpenFile(&file);
+    // A file that shrank since it was measured gives what is still there.
     *limit = got;
     return buffer;
 }
@@ -571,20 +583,9 @@ int WriteFileAt(const void *src, const wchar_t *path, uint64_t offset, uint32_t 
 
 int QueryOpenFileSize(sOpenFile *file, uint64_t *size)
 {
-    // The seek to the end (and any counting read) moves the descriptor.
-    file->position = OPEN_FILE_POSITION_UNKNOWN;
-    int64_t end = _lseeki64(file->fd, 0, SEEK_END);
-    if (end < 0)
+    uint64_t found = 0;
+    if (MeasureOpenFile(static_cast<HANDLE>(file->handle), UINT64_MAX, &found) != FILE_OK)
         return FILE_ERR_IO;
-    uint64_t found = static_cast<uint64_t>(end);
-    if (found == 0) {
-        // Some files report no size to the seek; their bytes are counted.
-        int read_any = 0;
-        if (_lseeki64(file->fd, 0, SEEK_SET) != 0 ||
-            CountByReading(file->fd, UINT64_MAX, &found, &read_any) != 0 ||
-            (read_any && found == 0))
-            return FILE_ERR_IO;
-    }
     if (size)
         *size = found;
     return FILE_OK;
