@@ -18,6 +18,8 @@ enum FileResult : int {
     FILE_ERR_CHANGED = 67,
 };
 
+// ---- Path forms (path_forms.cpp) ---------------------------------------------
+
 // Units of the buffer that holds a path in its long-path form, NUL included.
 constexpr uint32_t LONG_PATH_UNITS = 32758;
 
@@ -53,21 +55,29 @@ void ReleaseLongPath(sLongPath *form);
 // The enumeration pattern of a folder: its long-path form less one trailing
 // backslash, then \*. 0, or -1 as for BuildLongPath.
 int BuildSearchPattern(const wchar_t *folder, wchar_t *out, uint32_t capacity);
-// 1 when opening `path` would reach a device rather than a file: a \\.\ or
-// \\?\ path that names neither a drive nor a share, or a final component
-// that is a reserved device name (CON, PRN, AUX, NUL, COM0-9, LPT0-9, with
-// or without an extension). Shares (\\server\share\...) are files.
-int IsDevicePath(const wchar_t *path);
-// Orders two names as Windows tells file names apart: unit by unit, case
-// ignored through the system's upper-case table (CompareStringOrdinal), so
-// two names equal here name one file. Negative, 0 or positive; `units` -1
-// reads up to the NUL.
-int CompareFileNames(const wchar_t *a, int32_t a_units, const wchar_t *b, int32_t b_units);
 // The current folder in a new buffer, or null when it cannot be read;
 // RestoreCurrentFolder makes it current again and releases it (null: no-op).
 // For calls that may move the current folder, which relative paths depend on.
 wchar_t *SaveCurrentFolder();
 void RestoreCurrentFolder(wchar_t *saved);
+
+// ---- Devices (devices.cpp) ---------------------------------------------------
+
+// 1 when opening `path` would reach a device rather than a file: a \\.\ or
+// \\?\ path that names neither a drive nor a share, or a final component
+// that is a reserved device name (CON, PRN, AUX, NUL, COM0-9, LPT0-9, with
+// or without an extension). Shares (\\server\share\...) are files.
+int IsDevicePath(const wchar_t *path);
+
+// ---- File names (file_names.cpp) ---------------------------------------------
+
+// Orders two names as Windows tells file names apart: unit by unit, case
+// ignored through the system's upper-case table (CompareStringOrdinal), so
+// two names equal here name one file. Negative, 0 or positive; `units` -1
+// reads up to the NUL.
+int CompareFileNames(const wchar_t *a, int32_t a_units, const wchar_t *b, int32_t b_units);
+
+// ---- Operations on files (file_ops.cpp) --------------------------------------
 
 // Every operation below takes its path in plain or long-path form; a failed
 // open (or a path too long for the buffer) leaves every output untouched, a
@@ -87,9 +97,10 @@ struct sOpenFile {
 };
 
 // Opens like ReadFileAt: long-path form, read only, shared for reading and
-// writing, read front to back (FILE_FLAG_SEQUENTIAL_SCAN). FILE_OK; FILE_ERR_NOT_FOUND when the
-// system answered the open with "file not found" or "path not found"; FILE_ERR_OPEN for any other
-// refusal (also for a path too long for the buffer) or FILE_ERR_IO (no path buffer); *file
+// writing, read front to back (FILE_FLAG_SEQUENTIAL_SCAN). FILE_OK;
+// FILE_ERR_NOT_FOUND when the system answered the open with "file not
+// found" or "path not found"; FILE_ERR_OPEN for any other refusal (also for
+// a path too long for the buffer) or FILE_ERR_IO (no path buffer); *file
 // untouched on failure.
 int OpenFileForReading(const wchar_t *path, sOpenFile *file);
 // ReadFileAt on an open file: FILE_OK with *length the count read (0 at or
@@ -107,6 +118,12 @@ void *ReadFileWhole(const wchar_t *path, uint32_t *limit);
 // folder when needed; never truncates. FILE_OK, FILE_ERR_CREATE, or
 // FILE_ERR_IO when the seek, a write or the close fails.
 int WriteFileAt(const void *src, const wchar_t *path, uint64_t offset, uint32_t length);
+// The file's size into *size (may be null). FILE_OK, FILE_ERR_OPEN, or
+// FILE_ERR_IO when the size cannot be asked or a counting read fails.
+int QueryFileSize(const wchar_t *path, uint64_t *size);
+
+// ---- Replacing a file whole (replace.cpp) ------------------------------------
+
 // Replaces the file at `path` (or creates it) with `size` bytes, atomically:
 // they go to a temporary file beside it first, which is renamed over it only
 // once complete, so a reader never sees a partial file and a failed write
@@ -122,9 +139,8 @@ int ReplaceFileWhole(const wchar_t *path, const void *bytes, uint64_t size);
 // Windows does not replace a file that is open, so the compare's open cannot
 // be held across the rename.
 int ReplaceGrownFile(const wchar_t *path, const void *bytes, uint64_t size, uint64_t held);
-// The file's size into *size (may be null). FILE_OK, FILE_ERR_OPEN, or
-// FILE_ERR_IO when the size cannot be asked or a counting read fails.
-int QueryFileSize(const wchar_t *path, uint64_t *size);
+
+// ---- Drives (drive.cpp) --------------------------------------------------------
 
 // 1 when the drive holding `path` reports a seek penalty (a spinning disk),
 // 0 when it reports none, -1 when it cannot be asked or does not answer.
@@ -134,7 +150,7 @@ int QuerySeekPenalty(const wchar_t *path);
 // type; 0 on a local drive.
 int FolderMayLoopWithoutLinks(const wchar_t *folder);
 
-// ---- Directory walker -------------------------------------------------------
+// ---- Directory walker (walker.cpp) -------------------------------------------
 
 // `name` points into `full_path`, the item's one allocation.
 struct sDirItem {

@@ -44,12 +44,3 @@ int32_t RunDigestPipeline(const utf16 *target, int32_t count, HandOutTask hand_o
                           WhileWaiting waiting, void *job, file_digest_meter *meter);
 // A digest buffer of a job: its reads counted in `meter`, abandoned at Stop.
 void WatchDigestBuffer(file_digest_buffer *buffer, file_digest_meter *meter);
-
-struct sListDir;
-// Digests every file of `listing` (on the drive of `target`) into new
-// entries after the last of the entry table, which has room for them, a
-// "Created" or "ERROR" row each, in listing order; an unlisted folder is an
-// "ERROR" row. The paths move from the listing. JOB_OUTCOME_OK,
-// JOB_OUTCOME_BAD when one could not be read, or JOB_OUTCOME_NO_MEMORY: the
-// rows and entries made so far stay, counted.
-int32_t DigestListedFiles(sListDir *listing, const utf16 *target);

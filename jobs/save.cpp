@@ -6,7 +6,6 @@
 
 #include "checklist/checklist.h"
 #include "fileio/fileio.h"
-#include "list_file.h"
 
 namespace {
 

@@ -4,8 +4,9 @@
 #include <cwchar>
 
 #include "jobs/jobs.h"
+#include "list_audit.h"
 #include "list_file.h"
-#include "pipeline.h"
+#include "listed_files.h"
 #include "row_queue.h"
 
 namespace {

@@ -15,8 +15,6 @@
 // two threads. The argument records live on the caller's stack for that wait.
 // The rows below are touched on that thread only.
 
-RowStore g_rows;
-
 namespace {
 
 struct RowBatch {
@@ -50,27 +48,6 @@ void HoldListRedraw(HWND list)
     g_win.list_redraw_held = true;
 }
 
-// Doubling keeps a million rows linear in time. False when memory ran out.
-bool ReserveRows(int64_t wanted)
-{
-    return ReserveArray(&g_rows.rows, &g_rows.capacity, wanted, 256);
-}
-
-bool ReserveOwned(int64_t wanted)
-{
-    return ReserveArray(&g_rows.owned, &g_rows.owned_capacity, wanted, 256);
-}
-
-void ReleaseRows()
-{
-    for (int32_t i = 0; i < g_rows.owned_count; ++i)
-        std::free(g_rows.owned[i]);
-    std::free(g_rows.owned);
-    std::free(g_rows.rows);
-    g_rows = RowStore{};
-    ForgetViewRows();
-}
-
 // The list learns the new count and repaints what it shows; `count` is
 // always below INT32_MAX here.
 void ShowRowCount(HWND list)
@@ -85,43 +62,18 @@ void ClearRowsNow(const void *)
     HWND list = ResultListHandle();
     HoldListRedraw(list);
     SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
-    ReleaseRows();
+    ReleaseStoredRows();
 }
 
 void AddRowsNow(const void *args)
 {
     RowBatch *batch = static_cast<RowBatch *>(const_cast<void *>(args));
-    batch->kept = ReserveRows(int64_t(g_rows.count) + batch->count);
+    int32_t first = g_rows.count;
+    batch->kept = StoreRows(batch->rows, batch->count);
     if (!batch->kept)
         return;
-    int32_t first = g_rows.count;
-    std::memcpy(g_rows.rows + first, batch->rows, size_t(batch->count) * sizeof(DisplayRow));
-    g_rows.count += batch->count;
-    for (int32_t i = first; i < g_rows.count; ++i)
-        g_rows.problem_count += IsProblemStatus(StatusOfRow(&g_rows.rows[i])) ? 1 : 0;
     PlaceNewRows(first);
     ShowRowCount(ResultListHandle());
-}
-
-// One block holds the three texts; it belongs to the row store from here on
-// and `copy` points into it. False when memory ran out (nothing is kept).
-bool CopyRowTexts(const DisplayRow *row, DisplayRow *copy)
-{
-    size_t path = std::wcslen(row->path) + 1;
-    size_t digest = std::wcslen(row->digest) + 1;
-    size_t status = std::wcslen(row->status) + 1;
-    wchar_t *block =
-        static_cast<wchar_t *>(std::malloc((path + digest + status) * sizeof(wchar_t)));
-    if (!block || !ReserveOwned(int64_t(g_rows.owned_count) + 1)) {
-        std::free(block);
-        return false;
-    }
-    std::wmemcpy(block, row->path, path);
-    std::wmemcpy(block + path, row->digest, digest);
-    std::wmemcpy(block + path + digest, row->status, status);
-    g_rows.owned[g_rows.owned_count++] = block;
-    *copy = DisplayRow{block, block + path, block + path + digest};
-    return true;
 }
 
 // The caller's texts may be gone once it returns, so they are copied here,
@@ -203,33 +155,6 @@ const wchar_t *RowStatusText(RowStatus status)
     return status >= 0 && status < ROW_STATUS_COUNT ? texts[status] : L"ERROR";
 }
 
-// Jobs hand over the texts of RowStatusText themselves, so the addresses
-// answer nearly always; rows added one at a time carry copies.
-RowStatus StatusOfRow(const DisplayRow *row)
-{
-    for (int32_t status = 0; status < ROW_STATUS_COUNT; ++status)
-        if (row->status == RowStatusText(RowStatus(status)))
-            return RowStatus(status);
-    for (int32_t status = 0; status < ROW_STATUS_COUNT; ++status)
-        if (row->status && std::wcscmp(row->status, RowStatusText(RowStatus(status))) == 0)
-            return RowStatus(status);
-    return ROW_ERROR;
-}
-
-int32_t StoredResultRowCount()
-{
-    return g_rows.count;
-}
-
-const DisplayRow *StoredResultRow(int32_t index, RowStatus *status)
-{
-    if (index < 0 || index >= g_rows.count)
-        return nullptr;
-    if (status)
-        *status = StatusOfRow(&g_rows.rows[index]);
-    return &g_rows.rows[index];
-}
-
 void SetTitleDetail(const wchar_t *detail)
 {
     RunOnUiThread(SetTitleDetailNow, detail);
@@ -253,21 +178,6 @@ bool AddResultRows(const DisplayRow *rows, int32_t count)
     RowBatch batch = {rows, count, true};
     RunOnUiThread(AddRowsNow, &batch);
     return batch.kept;
-}
-
-void ForgetResultRows()
-{
-    ReleaseRows();
-}
-
-const wchar_t *ResultCellText(int row, int column)
-{
-    int32_t stored = StoredRowAt(row);
-    if (stored < 0)
-        return L"";
-    const DisplayRow *shown = &g_rows.rows[stored];
-    const wchar_t *text = column == 0 ? shown->path : column == 1 ? shown->digest : shown->status;
-    return column >= 0 && column <= 2 && text ? text : L"";
 }
 
 void SetStatusText(int part, const wchar_t *text, bool popout)

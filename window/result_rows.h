@@ -19,10 +19,20 @@ struct RowStore {
     int32_t problem_count;  // rows whose status is neither "OK" nor "Created"
 };
 
-// Written by the display operations (display.cpp), read by the view, the
-// copy and the list's cell requests; all on the user-interface thread.
+// Written through the calls below (result_rows.cpp) by the display
+// operations, read by the view, the copy and the list's cell requests; all
+// on the user-interface thread.
 extern RowStore g_rows;
 
+// Appends `count` rows (their records only) and counts their problems.
+// False when memory ran out (nothing is stored).
+bool StoreRows(const DisplayRow *rows, int32_t count);
+// One block holds the three texts of `row`; it belongs to the store from
+// here on and `copy` points into it. False when memory ran out (nothing is
+// kept).
+bool CopyRowTexts(const DisplayRow *row, DisplayRow *copy);
+// Releases the rows and their owned texts; the view forgets them too.
+void ReleaseStoredRows();
 // The RowStatus a row's status text names; an unknown text is an "ERROR".
 RowStatus StatusOfRow(const DisplayRow *row);
 

@@ -1,11 +1,10 @@
-// The files below a list's folder that none of its entries names, and
-// telling a checksum list from other files by its head.
+#include "list_audit.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
 
 #include "jobs/jobs.h"
-#include "list_file.h"
 
 namespace {
 
@@ -191,36 +190,6 @@ bool KeepUnnamed(const Walk *walk, sListDir *listing)
 
 }  // namespace
 
-bool FileHoldsChecksumList(const wchar_t *path)
-{
-    uint8_t *head = static_cast<uint8_t *>(std::malloc(LIST_HEAD_BYTES));
-    sOpenFile file;
-    if (!head || OpenFileForReading(path, &file) != FILE_OK) {
-        std::free(head);
-        return false;
-    }
-    uint64_t size = 0;
-    uint32_t length = LIST_HEAD_BYTES;
-    bool is_list = QueryOpenFileSize(&file, &size) == FILE_OK &&
-                   ReadOpenFileAt(&file, head, 0, &length) == FILE_OK &&
-                   LooksLikeChecksumList(head, length, size <= length);
-    CloseOpenFile(&file);
-    std::free(head);
-    return is_list;
-}
-
-int32_t JobForPath(const wchar_t *path)
-{
-    sLongPath form;
-    DWORD attributes = INVALID_FILE_ATTRIBUTES;
-    if (FormLongPath(path, &form) == FILE_OK)
-        attributes = GetFileAttributesW(form.text);
-    ReleaseLongPath(&form);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return JOB_FOLDER_SCAN;
-    return FileHoldsChecksumList(path) ? JOB_CHECK : JOB_SINGLE_FILE;
-}
-
 int32_t AuditListFolder(const wchar_t *list_path, bool tagged, const Entry *entries, int32_t count,
                         ListAudit *audit)
 {
@@ -256,16 +225,6 @@ int32_t AuditListFolder(const wchar_t *list_path, bool tagged, const Entry *entr
     std::free(list_key);
     ReleaseKeys(&keys);
     return outcome;
-}
-
-bool GrowEntryTable(int32_t more)
-{
-    size_t wanted = size_t(g_app.entry_count) + size_t(more);
-    Entry *grown = static_cast<Entry *>(std::realloc(g_app.entries, (wanted + 1) * sizeof(Entry)));
-    if (!grown)
-        return false;
-    g_app.entries = grown;
-    return true;
 }
 
 void ReleaseListAudit(ListAudit *audit)
