@@ -34,14 +34,18 @@ int OpenByLongPath(const wchar_t *path, HANDLE *handle)
 
 // The size the system tells for an open file; 0 also for files that tell
 // none (devices and some special files), which are counted by reading.
-int MeasureOpenFile(HANDLE handle, uint64_t stop_above, uint64_t *size)
+int MeasureOpenFile(sOpenFile *file, uint64_t stop_above, uint64_t *size)
 {
+    HANDLE handle = static_cast<HANDLE>(file->handle);
     LARGE_INTEGER told;
     if (!GetFileSizeEx(handle, &told) || told.QuadPart < 0)
         return FILE_ERR_IO;
     uint64_t found = static_cast<uint64_t>(told.QuadPart);
-    if (found == 0 && CountByReading(handle, stop_above, &found) != 0)
-        return FILE_ERR_IO;
+    if (found == 0) {
+        file->position = OPEN_FILE_POSITION_UNKNOWN;
+        if (CountByReading(handle, stop_above, &found) != 0)
+            return FILE_ERR_IO;
+    }
     *size = found;
     return FILE_OK;
 }
@@ -52,17 +56,29 @@ int OpenFileForReading(const wchar_t *path, sOpenFile *file)
 {
     HANDLE handle = INVALID_HANDLE_VALUE;
     int result = OpenByLongPath(path, &handle);
-    if (result == FILE_OK)
+    if (result == FILE_OK) {
         file->handle = handle;
+        file->position = 0;
+    }
     return result;
 }
 
 int ReadOpenFileAt(sOpenFile *file, void *dest, uint64_t offset, uint32_t *length)
 {
+    HANDLE handle = static_cast<HANDLE>(file->handle);
+    if (file->position != offset) {
+        file->position = OPEN_FILE_POSITION_UNKNOWN;
+        if (SeekHandle(handle, offset) != 0)
+            return FILE_ERR_IO;
+        file->position = offset;
+    }
     uint32_t got = 0;
-    if (ReadFully(static_cast<HANDLE>(file->handle), static_cast<uint8_t *>(dest), offset, *length,
-                  &got) != 0)
+    if (ReadFully(handle, static_cast<uint8_t *>(dest), *length, &got) != 0) {
+        // Part of the read may have moved the handle.
+        file->position = OPEN_FILE_POSITION_UNKNOWN;
         return FILE_ERR_IO;
+    }
+    file->position = offset + got;
     *length = got;
     return FILE_OK;
 }
@@ -71,6 +87,7 @@ void CloseOpenFile(sOpenFile *file)
 {
     CloseHandle(static_cast<HANDLE>(file->handle));
     file->handle = nullptr;
+    file->position = OPEN_FILE_POSITION_UNKNOWN;
 }
 
 int ReadFileAt(void *dest, const wchar_t *path, uint64_t offset, uint32_t *length)
@@ -89,16 +106,15 @@ void *ReadFileWhole(const wchar_t *path, uint32_t *limit)
     sOpenFile file;
     if (OpenFileForReading(path, &file) != FILE_OK)
         return nullptr;
-    HANDLE handle = static_cast<HANDLE>(file.handle);
     uint64_t total = 0;
-    if (MeasureOpenFile(handle, *limit, &total) != FILE_OK || total > *limit) {
+    if (MeasureOpenFile(&file, *limit, &total) != FILE_OK || total > *limit) {
         CloseOpenFile(&file);
         return nullptr;
     }
     uint32_t size = static_cast<uint32_t>(total);
     uint8_t *buffer = static_cast<uint8_t *>(std::malloc(size ? size : 1));
-    uint32_t got = 0;
-    if (!buffer || ReadFully(handle, buffer, 0, size, &got) != 0) {
+    uint32_t got = size;
+    if (!buffer || ReadOpenFileAt(&file, buffer, 0, &got) != FILE_OK) {
         std::free(buffer);
         CloseOpenFile(&file);
         return nullptr;
@@ -138,7 +154,7 @@ int WriteFileAt(const void *src, const wchar_t *path, uint64_t offset, uint32_t 
 int QueryOpenFileSize(sOpenFile *file, uint64_t *size)
 {
     uint64_t found = 0;
-    if (MeasureOpenFile(static_cast<HANDLE>(file->handle), UINT64_MAX, &found) != FILE_OK)
+    if (MeasureOpenFile(file, UINT64_MAX, &found) != FILE_OK)
         return FILE_ERR_IO;
     if (size)
         *size = found;

@@ -90,10 +90,14 @@ int CompareFileNames(const wchar_t *a, int32_t a_units, const wchar_t *b, int32_
 // fails (*length untouched).
 int ReadFileAt(void *dest, const wchar_t *path, uint64_t offset, uint32_t *length);
 // A file kept open for a run of reads at offsets (the file digest reads one
-// file block by block): a Win32 handle, each read carrying its offset, so
-// none needs a seek.
+// file block by block): a Win32 handle and where it stands (`position`, or
+// OPEN_FILE_POSITION_UNKNOWN), so that a read which goes on where the last
+// one ended needs no seek.
+constexpr uint64_t OPEN_FILE_POSITION_UNKNOWN = UINT64_MAX;
+
 struct sOpenFile {
     void *handle;
+    uint64_t position;
 };
 
 // Opens like ReadFileAt: long-path form, read only, shared for reading and

@@ -26,33 +26,27 @@ bool OpenFoundNothing(DWORD error)
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
-// One read at `offset`, whatever the handle's own position: the offset
-// travels with the call, so no seek is ever needed. The end of the file is
-// a read of 0 bytes, however the system words it.
-int ReadHandleAt(HANDLE handle, uint8_t *dest, uint64_t offset, uint32_t wanted, uint32_t *got)
+// The reads go on from the handle's position: a read given its offset in an
+// OVERLAPPED record costs Wine a further round trip to the server per read
+// (it registers a completion), where a seek on the handle costs none.
+int SeekHandle(HANDLE handle, uint64_t offset)
 {
-    OVERLAPPED at = {};
-    at.Offset = static_cast<DWORD>(offset);
-    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-    DWORD n = 0;
-    if (!ReadFile(handle, dest, wanted, &n, &at)) {
-        if (GetLastError() != ERROR_HANDLE_EOF)
-            return -1;
-        n = 0;
-    }
-    *got = n;
-    return 0;
+    if (offset > static_cast<uint64_t>(INT64_MAX))
+        return -1;
+    LARGE_INTEGER to;
+    to.QuadPart = static_cast<LONGLONG>(offset);
+    return SetFilePointerEx(handle, to, nullptr, FILE_BEGIN) ? 0 : -1;
 }
 
-int ReadFully(HANDLE handle, uint8_t *dest, uint64_t offset, uint32_t wanted, uint32_t *got)
+int ReadFully(HANDLE handle, uint8_t *dest, uint32_t wanted, uint32_t *got)
 {
     uint32_t total = 0;
     while (total < wanted) {
         uint32_t step = wanted - total;
         if (step > MAX_TRANSFER)
             step = MAX_TRANSFER;
-        uint32_t n = 0;
-        if (ReadHandleAt(handle, dest + total, offset + total, step, &n) != 0)
+        DWORD n = 0;
+        if (!ReadFile(handle, dest + total, step, &n, nullptr))
             return -1;
         if (n == 0)
             break;
@@ -69,11 +63,13 @@ int CountByReading(HANDLE handle, uint64_t stop_above, uint64_t *count)
         return -1;
     uint64_t total = 0;
     uint32_t got = 0;
-    int result = 0;
-    do {
-        result = ReadHandleAt(handle, buf, total, SCRATCH_BYTES, &got);
+    int result = SeekHandle(handle, 0);
+    while (result == 0) {
+        result = ReadFully(handle, buf, SCRATCH_BYTES, &got);
         total += got;
-    } while (result == 0 && got != 0 && total <= stop_above);
+        if (got < SCRATCH_BYTES || total > stop_above)
+            break;
+    }
     std::free(buf);
     if (result == 0)
         *count = total;

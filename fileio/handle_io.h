@@ -12,14 +12,13 @@
 HANDLE OpenHandleForReading(const wchar_t *path);
 // Whether a failed open's reason is "file not found" or "path not found".
 bool OpenFoundNothing(DWORD error);
-// One read of up to `wanted` bytes at `offset`: 0 with *got the count (0 at
-// or beyond the end), or -1 when the read fails.
-int ReadHandleAt(HANDLE handle, uint8_t *dest, uint64_t offset, uint32_t wanted, uint32_t *got);
-// Reads at `offset` until `wanted` bytes are in or the file ends; -1 when a
-// read fails.
-int ReadFully(HANDLE handle, uint8_t *dest, uint64_t offset, uint32_t wanted, uint32_t *got);
+// Moves the handle's position to `offset`: 0, or -1.
+int SeekHandle(HANDLE handle, uint64_t offset);
+// Reads from the handle's position until `wanted` bytes are in or the file
+// ends; -1 when a read fails.
+int ReadFully(HANDLE handle, uint8_t *dest, uint32_t wanted, uint32_t *got);
 // Counts the bytes of a file whose size the system does not tell by reading
-// them from the start. Stops early once the count passes `stop_above`.
-// Returns -1 when the scratch block cannot be had or a read fails: a failed
-// read is a file that could not be read, not its end.
+// them from the start (the handle's position is left anywhere). Stops early once the count passes
+// `stop_above`. Returns -1 when the scratch block cannot be had or a read fails: a failed read is a
+// file that could not be read, not its end.
 int CountByReading(HANDLE handle, uint64_t stop_above, uint64_t *count);

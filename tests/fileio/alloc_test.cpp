@@ -141,13 +141,14 @@ TEST_F(Refused, FileHelpersFailCleanlyAtEveryAllocation)
         EXPECT_EQ(refusals, c.path_buffers);
 
         refusals = RefuseEachAllocation([&](int n) {
-            sOpenFile file = {&file};
+            sOpenFile file = {&file, 77};
             Arm(n);
             int result = OpenFileForReading(c.ten.c_str(), &file);
             bool refused = Disarm();
             if (refused) {
                 EXPECT_EQ(result, FILE_ERR_IO) << n;
                 EXPECT_EQ(file.handle, &file);
+                EXPECT_EQ(file.position, 77u);
             } else {
                 EXPECT_EQ(result, FILE_OK);
                 CloseOpenFile(&file);

@@ -163,11 +163,12 @@ TEST_F(Scratch, AnOpenFileServesReadsAtAnyOffsetAndStaysShared)
 {
     std::wstring path = At(L"ten.bin");
     ASSERT_TRUE(PutFile(path, 10));
-    sOpenFile file = {&file};
+    sOpenFile file = {&file, 77};
     EXPECT_EQ(OpenFileForReading(At(L"missing.bin").c_str(), &file), FILE_ERR_NOT_FOUND);
     EXPECT_EQ(OpenFileForReading(At(L"gone\\missing.bin").c_str(), &file), FILE_ERR_NOT_FOUND);
     EXPECT_EQ(OpenFileForReading(dir.c_str(), &file), FILE_ERR_OPEN);
     EXPECT_EQ(file.handle, &file);
+    EXPECT_EQ(file.position, 77u);
     ASSERT_EQ(OpenFileForReading(path.c_str(), &file), FILE_OK);
 
     // Forwards, back, then on from where the last read ended.
@@ -204,9 +205,9 @@ TEST_F(Scratch, AnOpenFileServesReadsAtAnyOffsetAndStaysShared)
     EXPECT_EQ(length, 7u);
     EXPECT_EQ(std::string(reinterpret_cast<char *>(buf) + 1, 6), "ABCDEF");
 
-    // A handle that cannot read fails the read and keeps the length. A
-    // fresh readable handle (standing at 0) reads at the offset asked, not
-    // where the handle stands.
+    // A handle that cannot read fails the read and keeps the length. After a
+    // failure the position is not trusted: with a readable handle (standing
+    // at 0) back in place, a read at the same offset must seek.
     ASSERT_TRUE(SwapFileHandle(&file.handle, path, GENERIC_WRITE));
     length = 5;
     EXPECT_EQ(ReadOpenFileAt(&file, buf, 10, &length), FILE_ERR_IO);
@@ -380,7 +381,7 @@ TEST(TooLongPath, GivesTheOpenFailureOfEachOperation)
     uint64_t size = 5;
     EXPECT_EQ(QueryFileSize(path.c_str(), &size), FILE_ERR_OPEN);
     EXPECT_EQ(size, 5u);
-    sOpenFile file = {&file};
+    sOpenFile file = {&file, 77};
     EXPECT_EQ(OpenFileForReading(path.c_str(), &file), FILE_ERR_OPEN);
     EXPECT_EQ(file.handle, &file);
 
