@@ -78,6 +78,31 @@ void DeriveMenuStates(HMENU popup);
 // and the entry table.
 bool CommandGreyed(UINT command);
 
+// ---- The algorithms to choose (hash_options.cpp) ---------------------------------
+
+// One algorithm the user can choose: the hash choice its Options item and
+// its command-line switch store. Adding a kind to the choices is adding its
+// row to the table in hash_options.cpp (and its command id to window/ids.h).
+struct HashOption {
+    HashChoice choice;
+    UINT command;                // its Options item's command id
+    const wchar_t *item_text;    // the item's text, with its access key
+    const wchar_t *submenu;      // the Options submenu it sits in; null: Options itself
+    const wchar_t *switch_text;  // the command-line switch, matched whole and by case
+};
+
+int32_t HashOptionCount();
+// Row `index` of the table, in menu order; null past its end.
+const HashOption *HashOptionAt(int32_t index);
+// The row of an Options item's command, or of a command-line argument; null
+// for anything else.
+const HashOption *HashOptionOfCommand(UINT command);
+const HashOption *HashOptionOfSwitch(const wchar_t *argument);
+// Puts every row's item into the Options popup of `menu_bar`, in table
+// order after Auto-mode. False when the popup is not there or an item could
+// not be added.
+bool InsertHashOptionItems(HMENU menu_bar);
+
 // ---- Pickers and Options commands (pickers.cpp) ---------------------------------
 
 // Makes `path` the target of `job`. Without memory for the new path the

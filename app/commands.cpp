@@ -19,12 +19,6 @@ bool Always()
     return true;
 }
 
-template <int32_t choice>
-bool AlgorithmMarked()
-{
-    return g_app.marked_hash_choice == choice;
-}
-
 bool HiddenFilesMarked()
 {
     return g_app.hidden_files_marked != 0;
@@ -51,7 +45,9 @@ struct MenuItemRule {
     bool (*checked)();
 };
 
-// Auto-mode and the hidden-files item cannot be chosen from the menu.
+// Auto-mode and the hidden-files item cannot be chosen from the menu. The
+// algorithm items are never greyed, and marked when theirs is the algorithm
+// chosen there last.
 constexpr MenuItemRule kMenuItemRules[] = {
     {ID_FILE_SCAN, JobRunning, Never},
     {ID_FILE_CHECK, JobRunning, Never},
@@ -59,11 +55,6 @@ constexpr MenuItemRule kMenuItemRules[] = {
     {ID_FILE_SAVE, JobRunning, Never},
     {ID_FILE_STOP, NothingToStop, Never},
     {ID_OPTIONS_AUTOMODE, Always, Never},
-    {ID_OPTIONS_SHA3_224, Never, AlgorithmMarked<HASH_SHA3_224>},
-    {ID_OPTIONS_SHA3_256, Never, AlgorithmMarked<HASH_SHA3_256>},
-    {ID_OPTIONS_SHA3_384, Never, AlgorithmMarked<HASH_SHA3_384>},
-    {ID_OPTIONS_SHA3_512, Never, AlgorithmMarked<HASH_SHA3_512>},
-    {ID_OPTIONS_CRC32, Never, AlgorithmMarked<HASH_CRC32C>},
     {ID_OPTIONS_HIDDEN, Always, HiddenFilesMarked},
     {ID_OPTIONS_NEW_FILES, Never, NewFilesListed},
     {ID_VIEW_PROBLEMS_ONLY, Never, ProblemsOnlyShown},
@@ -81,6 +72,11 @@ void DeriveMenuStates(HMENU popup)
                        MF_BYCOMMAND | (rule.greyed() ? MF_DISABLED | MF_GRAYED : MF_ENABLED));
         CheckMenuItem(popup, rule.command,
                       MF_BYCOMMAND | (rule.checked() ? MF_CHECKED : MF_UNCHECKED));
+    }
+    for (int32_t i = 0; i < HashOptionCount(); ++i) {
+        const HashOption *option = HashOptionAt(i);
+        bool marked = g_app.marked_hash_choice == option->choice;
+        CheckMenuItem(popup, option->command, MF_BYCOMMAND | (marked ? MF_CHECKED : MF_UNCHECKED));
     }
 }
 
@@ -136,21 +132,6 @@ LRESULT HandleCommand(HWND window, WPARAM wparam, LPARAM lparam)
         return 0;
     case ID_OPTIONS_AUTOMODE:
         return 0;
-    case ID_OPTIONS_SHA3_224:
-        ChooseHashAlgorithm(HASH_SHA3_224);
-        return 0;
-    case ID_OPTIONS_SHA3_256:
-        ChooseHashAlgorithm(HASH_SHA3_256);
-        return 0;
-    case ID_OPTIONS_SHA3_384:
-        ChooseHashAlgorithm(HASH_SHA3_384);
-        return 0;
-    case ID_OPTIONS_SHA3_512:
-        ChooseHashAlgorithm(HASH_SHA3_512);
-        return 0;
-    case ID_OPTIONS_CRC32:
-        ChooseHashAlgorithm(HASH_CRC32C);
-        return 0;
     case ID_OPTIONS_HIDDEN:
         ToggleHiddenFiles();
         return 0;
@@ -158,6 +139,12 @@ LRESULT HandleCommand(HWND window, WPARAM wparam, LPARAM lparam)
         ToggleNewFiles();
         return 0;
     default:
-        return DefWindowProcW(window, WM_COMMAND, wparam, lparam);
+        break;
     }
+    const HashOption *option = HashOptionOfCommand(LOWORD(wparam));
+    if (option) {
+        ChooseHashAlgorithm(option->choice);
+        return 0;
+    }
+    return DefWindowProcW(window, WM_COMMAND, wparam, lparam);
 }

@@ -13,12 +13,11 @@
 #include <cwchar>
 
 #include "fileio/fileio.h"
+#include "report_switch.h"
 
 namespace {
 
 constexpr int EXIT_COULD_NOT_RUN = 2;
-constexpr wchar_t REPORT_PREFIX[] = L"-report=";
-constexpr size_t REPORT_PREFIX_UNITS = 8;
 constexpr DWORD MODULE_PATH_UNITS = 32768;
 // A report is one line per row that is not OK: generous, yet bounded.
 constexpr uint32_t REPORT_LIMIT_BYTES = 0x7FFFFFFF;

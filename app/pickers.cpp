@@ -61,7 +61,7 @@ bool ConfirmPartialList()
         text, 200,
         L"The scan was stopped: the list will hold %ld of %ld files. Save it all the same?",
         long(listed), long(g_app.stopped_scan_total));
-    return MessageBoxW(g_win.main_window, text, g_win.title,
+    return MessageBoxW(MainWindowFromAnyThread(), text, MainWindowTitle(),
                        MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
 }
 

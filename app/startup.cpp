@@ -9,6 +9,7 @@
 #include "window/window.h"
 #include "hash/hash.h"
 #include "jobs/jobs.h"
+#include "report_switch.h"
 #include "window/display.h"
 
 UnattendedRun g_unattended;
@@ -17,8 +18,6 @@ namespace {
 
 constexpr wchar_t SAVE_PREFIX[] = L"-save=";
 constexpr int32_t SAVE_PREFIX_UNITS = 6;
-constexpr wchar_t REPORT_PREFIX[] = L"-report=";
-constexpr int32_t REPORT_PREFIX_UNITS = 8;
 constexpr wchar_t QCX_EXTENSION[] = L".qcx";
 
 struct PathOption {
@@ -32,16 +31,6 @@ const PathOption kPathOptions[] = {
     {L"-dir=", 5, JOB_FOLDER_SCAN},
     {L"-chk=", 5, JOB_CHECK},
     {L"-update=", 8, JOB_UPDATE},
-};
-
-struct HashSwitch {
-    const wchar_t *text;
-    int32_t choice;
-};
-
-const HashSwitch kHashSwitches[] = {
-    {L"-sha224", HASH_SHA3_224}, {L"-sha256", HASH_SHA3_256}, {L"-sha384", HASH_SHA3_384},
-    {L"-sha512", HASH_SHA3_512}, {L"-crc", HASH_CRC32C},
 };
 
 void ForgetUnattendedRun()
@@ -86,13 +75,6 @@ bool ApplyUnattendedSwitch(const wchar_t *argument)
     return false;
 }
 
-void CloseWithExitCode(int exit_code)
-{
-    g_win.exit_code = exit_code;
-    if (g_win.main_window)
-        DestroyWindow(g_win.main_window);
-}
-
 // "-mp=" and anything else of no known form fall through every table and
 // change nothing.
 void ApplyArgument(const wchar_t *argument)
@@ -108,11 +90,10 @@ void ApplyArgument(const wchar_t *argument)
             return;
         }
     }
-    for (const HashSwitch &hash_switch : kHashSwitches) {
-        if (std::wcscmp(argument, hash_switch.text) == 0) {
-            StoreHashChoice(hash_switch.choice);
-            return;
-        }
+    const HashOption *hash_option = HashOptionOfSwitch(argument);
+    if (hash_option) {
+        StoreHashChoice(hash_option->choice);
+        return;
     }
     if (std::wcscmp(argument, L"-new") == 0)
         g_app.list_new_files = 1;
@@ -140,19 +121,14 @@ int ApplyCommandLine(const wchar_t *command_line)
 
 int StartApplication(HINSTANCE instance, int show, const wchar_t *command_line)
 {
-    LoadStringW(instance, IDS_APP_TITLE, g_win.title, TITLE_UNITS);
-    LoadStringW(instance, IDC_TALVOR, g_win.class_name, TITLE_UNITS);
     SetCommandHandler(HandleCommand);
     SetJobEndHandler(HandleJobEnd);
     SetDropHandler(HandleDroppedFiles);
     SetMenuPopupHandler(DeriveMenuStates);
     ResetMenuMarks();
-    g_win.exit_code = 0;
-    g_win.jobs_ended = 0;
-    RegisterMainWindowClass(instance);
-    if (!CreateMainWindow(instance, show))
+    if (!OpenMainWindow(instance, show) ||
+        !InsertHashOptionItems(GetMenu(MainWindowFromAnyThread())))
         return 0;
-    g_win.accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDC_TALVOR));
     g_app.sse42 = detect_sse42();
     ShowEngineText(g_app.sse42);
     if (!ApplyCommandLine(command_line))
@@ -165,12 +141,12 @@ int StartApplication(HINSTANCE instance, int show, const wchar_t *command_line)
         bool exit_at_once = g_unattended.exit_when_done;
         ForgetUnattendedRun();
         if (exit_at_once)
-            CloseWithExitCode(JOB_OUTCOME_FAILED);
+            CloseMainWindow(JOB_OUTCOME_FAILED);
         return 1;
     }
     // A requested job starts after the first fetched message, and nothing
     // guarantees that one ever comes while the user keeps still: make sure.
-    PostMessageW(g_win.main_window, WM_NULL, 0, 0);
+    PostMessageW(MainWindowFromAnyThread(), WM_NULL, 0, 0);
     return 1;
 }
 
@@ -193,15 +169,12 @@ void HandleJobEnd(int32_t outcome)
     std::free(run.save_path);
     std::free(run.report_path);
     if (run.exit_when_done)
-        CloseWithExitCode(exit_code);
+        CloseMainWindow(exit_code);
 }
 
 void ProcessMessage(MSG *message)
 {
-    // Translated for the main window whichever of its controls has the
-    // focus: the commands are the main window's, and a list view that got an
-    // accelerator's WM_COMMAND would drop it.
-    if (!TranslateAcceleratorW(g_win.main_window, g_win.accelerators, message)) {
+    if (!TranslateMainWindowKeys(message)) {
         TranslateMessage(message);
         DispatchMessageW(message);
     }

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "hash/hash.h"
+#include "hash/file_digest.h"
 
 static double seconds_now()
 {

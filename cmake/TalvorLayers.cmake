@@ -12,7 +12,9 @@
 # talvor_publish_headers(TARGET header...)
 function(talvor_publish_headers target)
   get_filename_component(folder ${CMAKE_CURRENT_SOURCE_DIR} NAME)
-  set(root ${PROJECT_BINARY_DIR}/interfaces/${folder})
+  # One root per target: a folder with two targets shows each one's headers
+  # only to the targets that link it.
+  set(root ${PROJECT_BINARY_DIR}/interfaces/${target})
   foreach(header ${ARGN})
     file(CONFIGURE OUTPUT ${root}/${folder}/${header}
          CONTENT "#include \"${CMAKE_CURRENT_SOURCE_DIR}/${header}\"\n")

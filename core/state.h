@@ -29,6 +29,8 @@ struct JobTally {
 struct AppState {
     int32_t pending_job;
     int32_t hash_choice;
+    // The hidden-files setting: kept for the menu's mark and for callers
+    // outside the program; the walker lists hidden files whatever it says.
     int32_t hidden_files;
     int32_t list_new_files;  // a check also lists the files its list does not name
     int32_t entry_count;

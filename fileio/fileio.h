@@ -85,6 +85,9 @@ int CompareFileNames(const wchar_t *a, int32_t a_units, const wchar_t *b, int32_
 // FILE_ERR_OPEN is named, and a heap allocation that fails gives FILE_ERR_IO
 // (ReadFileWhole: null).
 
+// ReadFileAt and WriteFileAt are kept for callers outside the program (its
+// tests, tools built on this folder): the program itself reads through an
+// open file and writes through the whole-file replacements.
 // Reads up to *length bytes at `offset`; *length becomes the count read (0 at
 // or beyond the end). FILE_OK, FILE_ERR_OPEN, or FILE_ERR_IO when a read
 // fails (*length untouched).

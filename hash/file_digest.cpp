@@ -2,7 +2,7 @@
 // out. Reads go through the long-path file helpers. Every failure leaves the
 // caller's buffer exactly as it was, so the jobs can tell "no digest" from a
 // digest.
-#include "hash/hash.h"
+#include "hash/file_digest.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -103,11 +103,6 @@ static file_digest_result feed_file_blocks(const utf16 *path, uint32_t i_buffer,
 static void digest_sink(void *state, const uint8_t *block, uint32_t count)
 {
     digest_update(static_cast<digest_context *>(state), block, count);
-}
-
-int crc32c_file_text(const utf16 *path, utf16 *out)
-{
-    return file_digest_text(L'C', path, out) == FILE_DIGEST_DONE ? 0 : -1;
 }
 
 file_digest_result file_digest_text_with(utf16 kind, const utf16 *path, utf16 *out,

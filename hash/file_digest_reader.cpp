@@ -3,7 +3,7 @@
 #include <atomic>
 
 #include "fileio/fileio.h"
-#include "hash/hash.h"
+#include "hash/file_digest.h"
 
 file_block_reader file_digest_read_block = ReadOpenFileAt;
 

@@ -5,7 +5,7 @@
 
 #include "fileio/fileio.h"
 #include "file_digest_reader.h"
-#include "hash/hash.h"
+#include "hash/file_digest.h"
 
 // Each lane reads 256 KiB at a time: eight lanes keep 2 MiB per hashing
 // thread, and a step still spends far longer hashing than calling the read.
@@ -87,6 +87,12 @@ int32_t file_lanes_on_kernel(const file_lanes *lanes)
     for (int32_t i = 0; i < lanes->kernel.width; ++i)
         on_kernel += lanes->lane[i].busy && !lanes->lane[i].alone;
     return on_kernel;
+}
+
+bool file_lanes_fit(utf16 kind)
+{
+    const KindInfo *info = FindKind(kind);
+    return info && info->engine == ENGINE_SHA3;
 }
 
 bool file_lanes_start(file_lanes *lanes, utf16 kind, const utf16 *path, utf16 *out,

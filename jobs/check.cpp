@@ -1,11 +1,11 @@
-#include "jobs/jobs.h"
+#include "worker.h"
 
 #include <cstdlib>
 #include <cwchar>
 
 #include "checklist/checklist.h"
 #include "fileio/fileio.h"
-#include "hash/hash.h"
+#include "hash/file_digest.h"
 #include "list_audit.h"
 #include "list_file.h"
 #include "pipeline.h"

@@ -4,7 +4,7 @@
 
 #include "checklist/checklist.h"
 #include "fileio/fileio.h"
-#include "jobs/jobs.h"
+#include "worker.h"
 
 bool FileHoldsChecksumList(const wchar_t *path)
 {

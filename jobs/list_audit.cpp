@@ -4,7 +4,7 @@
 #include <cstring>
 #include <cwchar>
 
-#include "jobs/jobs.h"
+#include "worker.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "fileio/fileio.h"
-#include "jobs/jobs.h"
+#include "worker.h"
 
 namespace {
 

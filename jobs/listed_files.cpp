@@ -3,8 +3,8 @@
 #include <cstdlib>
 
 #include "fileio/fileio.h"
-#include "hash/hash.h"
-#include "jobs/jobs.h"
+#include "hash/file_digest.h"
+#include "worker.h"
 #include "pipeline.h"
 #include "row_queue.h"
 

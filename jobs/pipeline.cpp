@@ -5,8 +5,8 @@
 #include <cstdlib>
 
 #include "fileio/fileio.h"
-#include "hash/hash.h"
-#include "jobs/jobs.h"
+#include "hash/file_digest.h"
+#include "worker.h"
 
 namespace {
 
@@ -105,7 +105,8 @@ void HashOneByOne(Pipeline *pipeline, file_digest_buffer *buffer)
 }
 
 // Claims tasks onto free lanes, waiting for one only when the lanes are
-// empty. A CRC-32C file (or one that does not open) is done at once.
+// empty. A file of a kind the lanes do not take (or one that does not open)
+// is done at once.
 void FillLanes(Pipeline *pipeline, file_lanes *lanes, file_digest_buffer *buffer)
 {
     AcquireSRWLockExclusive(&pipeline->lock);
@@ -116,10 +117,11 @@ void FillLanes(Pipeline *pipeline, file_lanes *lanes, file_digest_buffer *buffer
             break;
         ReleaseSRWLockExclusive(&pipeline->lock);
         DigestTask *task = &slot->task;
-        bool on_lanes = task->path && task->kind != L'C' &&
+        bool fits = file_lanes_fit(task->kind);
+        bool on_lanes = task->path && fits &&
                         file_lanes_start(lanes, task->kind, task->path, task->digest, &task->result,
                                          &task->bytes_read, slot);
-        if (!on_lanes && task->kind == L'C')
+        if (!fits)
             DigestTaskFile(task, buffer);
         AcquireSRWLockExclusive(&pipeline->lock);
         if (!on_lanes)

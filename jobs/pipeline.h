@@ -1,12 +1,13 @@
-// The digest pipeline of the scan and check workers: the worker hands files
-// out in listing order to a pool of hashing threads and takes the results
-// back in that same order, whatever order they finish in.
+// The digest pipeline every worker digests through (the single file, the
+// scan, the check, the update): the worker hands files out in listing order
+// to a pool of hashing threads and takes the results back in that same
+// order, whatever order they finish in. Private to the jobs folder.
 #pragma once
 
 #include <cstdint>
 
 #include "core/core.h"
-#include "hash/hash.h"
+#include "hash/file_digest.h"
 
 struct DigestTask {
     const utf16 *path;  // null: nothing to read, the task only keeps its place
@@ -16,6 +17,14 @@ struct DigestTask {
     file_digest_result result;         // a task with no path is FILE_DIGEST_UNREADABLE
     uint64_t bytes_read;
 };
+
+// Hashing threads for a scan or check: `forced` when above 0, one on a drive
+// with a seek penalty (a spinning disk is read one file at a time), else one
+// per core the process may use (also when the drive does not answer).
+int32_t ChooseDigestThreads(int32_t cores, int seek_penalty, int32_t forced);
+// Forces the count of hashing threads of the next jobs; 0 lets the drive and
+// the cores decide again.
+void ForceDigestThreads(int32_t count);
 
 // Fills task `index` as it is handed out, on the worker, in listing order: a
 // setting read here applies to every file not yet handed out. False stops

@@ -5,7 +5,7 @@
 #include <atomic>
 #include <cwchar>
 
-#include "jobs/jobs.h"
+#include "worker.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "hash/hash.h"
+#include "hash/file_digest.h"
 
 // Throughput is measured over the last RATE_SAMPLES - 1 sample intervals.
 constexpr int32_t RATE_SAMPLES = 11;
@@ -35,3 +35,10 @@ void StartByteProgress(ByteProgress *progress, uint64_t total, int32_t files);
 void ShowByteProgress(ByteProgress *progress);
 // The bar and the taskbar button full: the job did all its work.
 void ShowByteProgressDone(ByteProgress *progress);
+
+constexpr int32_t TITLE_PROGRESS_UNITS = 64;
+// "42 %", then " - 310 MB/s" when `bytes_per_second` is above 0, then
+// " - about 2 min left" when `seconds_left` is 0 or more, into `out`
+// (TITLE_PROGRESS_UNITS units).
+void FormatProgressTitle(int32_t percent, uint64_t bytes_per_second, int64_t seconds_left,
+                         wchar_t *out);

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "jobs/jobs.h"
+#include "worker.h"
 
 void StartRowQueue(RowQueue *queue, int32_t total, uint64_t bytes)
 {

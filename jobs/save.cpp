@@ -1,11 +1,11 @@
-#include "jobs/jobs.h"
+#include "save.h"
 
-#include <cstdint>
 #include <cstdlib>
 #include <cwchar>
 
 #include "checklist/checklist.h"
 #include "fileio/fileio.h"
+#include "worker.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "jobs/jobs.h"
+#include "worker.h"
 
 #include <cstdlib>
 

@@ -2,8 +2,8 @@
 // worker shows the bytes read, then its row and the job's end.
 #include <cstdlib>
 
-#include "hash/hash.h"
-#include "jobs/jobs.h"
+#include "hash/file_digest.h"
+#include "worker.h"
 #include "pipeline.h"
 #include "progress.h"
 
@@ -102,7 +102,7 @@ void DigestTargetFile()
     }
     if (!JobStopRequested())
         SetProgressPos(PROGRESS_STEPS);
-    EndJob(outcome == JOB_OUTCOME_OK ? L"OK" : L"BAD", outcome);
+    EndJob(JobPhaseText(outcome), outcome);
 }
 
 }  // namespace

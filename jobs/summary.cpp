@@ -1,4 +1,4 @@
-#include "jobs/jobs.h"
+#include "worker.h"
 
 #include <shlwapi.h>
 
@@ -116,7 +116,8 @@ size_t ComposeJobSummary(const JobTally *tally, wchar_t *out, size_t units)
         AppendCount(&text, uint64_t(tally->files));
         Append(&text, L" files: ");
     } else {
-        Append(&text, tally->outcome == JOB_OUTCOME_OK ? L"OK: " : L"BAD: ");
+        Append(&text, JobPhaseText(tally->outcome));
+        Append(&text, L": ");
     }
     bool check = tally->job == JOB_CHECK;
     bool update = tally->job == JOB_UPDATE;

@@ -3,11 +3,12 @@
 #include <cstdlib>
 #include <cwchar>
 
-#include "jobs/jobs.h"
+#include "worker.h"
 #include "list_audit.h"
 #include "list_file.h"
 #include "listed_files.h"
 #include "row_queue.h"
+#include "save.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "jobs/jobs.h"
+#include "worker.h"
 
 #include <cwchar>
 
@@ -94,12 +94,17 @@ void EndJob(const wchar_t *phase, int32_t outcome)
     NotifyJobEnded(outcome);
 }
 
+const wchar_t *JobPhaseText(int32_t outcome)
+{
+    return outcome == JOB_OUTCOME_OK ? L"OK" : L"BAD";
+}
+
 void EndJobWithOutcome(int32_t outcome)
 {
     if (outcome == JOB_OUTCOME_NO_MEMORY)
         EndJobOutOfMemory();
     else
-        EndJob(outcome == JOB_OUTCOME_OK ? L"OK" : L"BAD", outcome);
+        EndJob(JobPhaseText(outcome), outcome);
 }
 
 void ShowOutOfMemoryMessage()
@@ -110,7 +115,7 @@ void ShowOutOfMemoryMessage()
 void EndJobOutOfMemory()
 {
     ShowOutOfMemoryMessage();
-    EndJob(L"BAD", JOB_OUTCOME_FAILED);
+    EndJob(JobPhaseText(JOB_OUTCOME_FAILED), JOB_OUTCOME_FAILED);
 }
 
 void StartJobWorker(int32_t job)
@@ -122,7 +127,7 @@ void StartJobWorker(int32_t job)
     g_app.pending_job = JOB_NONE;
     if (!*handle) {
         // The phase may still show the previous job's "OK" above an empty list.
-        EndJob(L"BAD", JOB_OUTCOME_FAILED);
+        EndJob(JobPhaseText(JOB_OUTCOME_FAILED), JOB_OUTCOME_FAILED);
         ShowErrorMessage(L"ERROR: Could not start the job!");
         return;
     }

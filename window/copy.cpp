@@ -5,7 +5,7 @@
 #include <cstring>
 #include <cwchar>
 
-#include "window/window.h"
+#include "window_record.h"
 
 namespace {
 

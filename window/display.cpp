@@ -2,7 +2,7 @@
 #include <commctrl.h>
 
 #include "window/display.h"
-#include "window/window.h"
+#include "window_record.h"
 
 #include "result_rows.h"
 

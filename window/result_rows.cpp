@@ -6,7 +6,7 @@
 #include <cstring>
 #include <cwchar>
 
-#include "window/window.h"
+#include "window_record.h"
 
 RowStore g_rows;
 

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <cwchar>
 
-#include "window/window.h"
+#include "window_record.h"
 
 #include "path_order.h"
 #include "result_rows.h"
@@ -300,16 +300,6 @@ void PlaceNewRows(int32_t first)
     }
     std::sort(fresh, fresh + kept, RowOrder{g_view.sort_column, g_view.descending});
     MergeIntoOrder(fresh, kept);
-}
-
-int ResultSortColumn()
-{
-    return g_view.sort_column;
-}
-
-bool ResultSortDescending()
-{
-    return g_view.descending;
 }
 
 void SortResultRows(int column, bool descending)

@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <shobjidl.h>
 
-#include "window/window.h"
+#include "window_record.h"
 
 namespace {
 

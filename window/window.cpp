@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "core/version.h"
-#include "window/window.h"
+#include "window_record.h"
 
 AppWindows g_win;
 
@@ -478,6 +478,39 @@ int CreateMainWindow(HINSTANCE instance, int show)
     ShowWindow(g_win.main_window, show);
     UpdateWindow(g_win.main_window);
     return 1;
+}
+
+int OpenMainWindow(HINSTANCE instance, int show)
+{
+    LoadStringW(instance, IDS_APP_TITLE, g_win.title, TITLE_UNITS);
+    LoadStringW(instance, IDC_TALVOR, g_win.class_name, TITLE_UNITS);
+    g_win.exit_code = 0;
+    g_win.jobs_ended = 0;
+    RegisterMainWindowClass(instance);
+    if (!CreateMainWindow(instance, show))
+        return 0;
+    g_win.accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDC_TALVOR));
+    return 1;
+}
+
+void CloseMainWindow(int exit_code)
+{
+    g_win.exit_code = exit_code;
+    if (g_win.main_window)
+        DestroyWindow(g_win.main_window);
+}
+
+// Translated for the main window whichever of its controls has the focus:
+// the commands are the main window's, and a list view that got an
+// accelerator's WM_COMMAND would drop it.
+bool TranslateMainWindowKeys(MSG *message)
+{
+    return TranslateAcceleratorW(g_win.main_window, g_win.accelerators, message) != 0;
+}
+
+const wchar_t *MainWindowTitle()
+{
+    return g_win.title;
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)

@@ -13,6 +13,7 @@
 #include "fileio/fileio.h"
 #include "jobs/jobs.h"
 #include "window/window.h"
+#include "window/window_record.h"
 #include "tests/support/gui_harness.h"
 #include "tests/support/job_harness.h"
 #include "tests/support/scratch.h"

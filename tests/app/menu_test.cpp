@@ -183,6 +183,34 @@ bool TypeAltCharacterOpensAbout(wchar_t character, bool *during_job)
     return helper.seen;
 }
 
+// The algorithm items come from one table: each row's item sits in Options
+// right after Auto-mode, in table order (where the keyboard and the
+// end-to-end driver find them), with its text, and its item and its switch
+// store the same choice.
+TEST(Menu, EachAlgorithmRowGivesOneItemInOrderAndOneSwitchForTheSameChoice)
+{
+    ASSERT_EQ(gui::Start(L"talvor.exe"), 1);
+    HMENU options = GetSubMenu(GetMenu(gui::MainWindow()), 1);
+    ASSERT_NE(options, nullptr);
+    EXPECT_EQ(GetMenuItemID(options, 0), UINT(ID_OPTIONS_AUTOMODE));
+    ASSERT_GT(HashOptionCount(), 0);
+    for (int32_t i = 0; i < HashOptionCount(); ++i) {
+        const HashOption *option = HashOptionAt(i);
+        EXPECT_EQ(GetMenuItemID(options, i + 1), option->command) << i;
+        wchar_t text[64] = {};
+        GetMenuStringW(options, option->command, text, 64, MF_BYCOMMAND);
+        EXPECT_STREQ(text, option->item_text);
+        SendCommand(option->command);
+        EXPECT_EQ(g_app.hash_choice, option->choice) << i;
+        StoreHashChoice(HASH_AUTO);
+        std::wstring line = std::wstring(L"t.exe ") + option->switch_text;
+        ASSERT_EQ(ApplyCommandLine(line.c_str()), 1);
+        EXPECT_EQ(g_app.hash_choice, option->choice) << i;
+    }
+    EXPECT_EQ(GetMenuItemID(options, HashOptionCount() + 1), UINT(ID_OPTIONS_HIDDEN));
+    EXPECT_EQ(gui::Close(), 0);
+}
+
 TEST(Menu, AlgorithmItemsCheckExactlyTheChosenOneWhileTheCommandLineLeavesTheMarks)
 {
     ASSERT_EQ(gui::Start(L"talvor.exe -crc"), 1);

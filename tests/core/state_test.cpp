@@ -37,3 +37,40 @@ TEST(AppState, ReleasingTheTableFreesEveryEntryAndNullsThePointer)
 }
 
 }  // namespace
+
+namespace {
+
+// The job state as the user-interface thread and a worker move it: Stop
+// only reaches a running job, and the end says whether Stop came first.
+TEST(JobState, StopReachesOnlyARunningJobAndItsEndRemembersIt)
+{
+    MarkJobEnded(false);
+    EXPECT_FALSE(JobRunning());
+    EXPECT_FALSE(RequestJobStop());
+    EXPECT_FALSE(JobStopRequested());
+    EXPECT_FALSE(LastJobStopped());
+
+    MarkJobRunning();
+    EXPECT_TRUE(JobRunning());
+    EXPECT_FALSE(JobStopRequested());
+    EXPECT_TRUE(RequestJobStop());
+    EXPECT_TRUE(RequestJobStop());  // a second Stop changes nothing more
+    EXPECT_TRUE(JobRunning());
+    EXPECT_TRUE(JobStopRequested());
+
+    MarkJobEnded(true);
+    EXPECT_FALSE(JobRunning());
+    EXPECT_FALSE(JobStopRequested());
+    EXPECT_TRUE(LastJobStopped());
+    EXPECT_FALSE(RequestJobStop());
+    EXPECT_TRUE(LastJobStopped());
+
+    // The next job starts afresh.
+    MarkJobRunning();
+    EXPECT_FALSE(JobStopRequested());
+    EXPECT_FALSE(LastJobStopped());
+    MarkJobEnded(false);
+    EXPECT_FALSE(LastJobStopped());
+}
+
+}  // namespace

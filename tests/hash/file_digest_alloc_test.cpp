@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "fileio/fileio.h"
-#include "hash/hash.h"
+#include "hash/file_digest.h"
 #include "tests/support/scratch.h"
 #include "tests/hash/hash_test_util.h"
 

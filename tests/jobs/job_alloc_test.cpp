@@ -16,6 +16,7 @@
 #include "checklist/checklist.h"
 #include "fileio/fileio.h"
 #include "jobs/jobs.h"
+#include "window/ids.h"
 #include "tests/support/gui_harness.h"
 #include "tests/support/scratch.h"
 #include "tests/support/job_harness.h"

@@ -13,6 +13,7 @@
 #include "window/window.h"
 #include "hash/hash.h"
 #include "jobs/jobs.h"
+#include "jobs/worker.h"
 #include "tests/support/expected_digest.h"
 #include "tests/support/gui_harness.h"
 #include "tests/support/scratch.h"

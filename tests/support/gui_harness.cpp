@@ -8,6 +8,7 @@
 #include "app/app.h"
 #include "window/display.h"
 #include "window/window.h"
+#include "window/window_record.h"
 
 namespace gui {
 

@@ -13,6 +13,7 @@
 #include "hash/file_digest_reader.h"
 #include "window/display.h"
 #include "window/window.h"
+#include "window/window_record.h"
 #include "tests/support/gui_harness.h"
 
 namespace {

@@ -13,6 +13,7 @@
 #include "app/app.h"
 #include "window/display.h"
 #include "window/window.h"
+#include "window/window_record.h"
 #include "tests/support/gui_harness.h"
 #include "tests/support/job_harness.h"
 

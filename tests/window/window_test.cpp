@@ -13,6 +13,7 @@
 
 #include "app/app.h"
 #include "window/window.h"
+#include "window/window_record.h"
 #include "jobs/jobs.h"
 #include "window/path_order.h"
 #include "tests/support/gui_harness.h"
