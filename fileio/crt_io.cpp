@@ -16,8 +16,7 @@
 
 namespace {
 
-constexpr uint32_t SCRATCH_BYTES = 65536;
-// The CRT's _read and _write take at most INT_MAX bytes per call.
+// The CRT's _write takes at most INT_MAX bytes per call.
 constexpr uint32_t MAX_TRANSFER = 1u << 30;
 
 int CreateForWriting(const wchar_t *path, int *fd)
@@ -44,19 +43,6 @@ void CutToParentFolder(wchar_t *path)
 
 }  // namespace
 
-int OpenForReading(const wchar_t *path, int *fd)
-{
-    return _wsopen_s(fd, path, _O_BINARY | _O_RDONLY, _SH_DENYNO, 0) == 0 ? 0 : -1;
-}
-
-// The system's own reason for the failed open: the CRT keeps it in
-// _doserrno, where errno alone would fold a sharing violation and a missing
-// file into the same codes as other refusals.
-bool OpenFoundNothing()
-{
-    return _doserrno == ERROR_FILE_NOT_FOUND || _doserrno == ERROR_PATH_NOT_FOUND;
-}
-
 int OpenForWriting(const wchar_t *path, int *fd)
 {
     return _wsopen_s(fd, path, _O_BINARY | _O_RDWR, _SH_DENYNO, 0) == 0 ? 0 : -1;
@@ -67,24 +53,6 @@ int SeekFromStart(int fd, uint64_t offset)
     if (offset > static_cast<uint64_t>(INT64_MAX))
         return -1;
     return _lseeki64(fd, static_cast<int64_t>(offset), SEEK_SET) < 0 ? -1 : 0;
-}
-
-int ReadFully(int fd, uint8_t *dest, uint32_t wanted, uint32_t *got)
-{
-    uint32_t total = 0;
-    while (total < wanted) {
-        uint32_t step = wanted - total;
-        if (step > MAX_TRANSFER)
-            step = MAX_TRANSFER;
-        int n = _read(fd, dest + total, step);
-        if (n < 0)
-            return -1;
-        if (n == 0)
-            break;
-        total += static_cast<uint32_t>(n);
-    }
-    *got = total;
-    return 0;
 }
 
 int WriteFully(int fd, const uint8_t *src, uint32_t length)
@@ -99,31 +67,6 @@ int WriteFully(int fd, const uint8_t *src, uint32_t length)
             return -1;
         total += static_cast<uint32_t>(n);
     }
-    return 0;
-}
-
-int CountByReading(int fd, uint64_t stop_above, uint64_t *count, int *read_any)
-{
-    uint8_t *buf = static_cast<uint8_t *>(std::malloc(SCRATCH_BYTES));
-    if (!buf)
-        return -1;
-    uint64_t total = 0;
-    *read_any = 0;
-    while (_eof(fd) == 0) {
-        int n = _read(fd, buf, SCRATCH_BYTES);
-        *read_any = 1;
-        if (n < 0) {
-            std::free(buf);
-            return -1;
-        }
-        if (n == 0)
-            break;
-        total += static_cast<uint64_t>(n);
-        if (total > stop_above)
-            break;
-    }
-    std::free(buf);
-    *count = total;
     return 0;
 }
 

@@ -1,5 +1,5 @@
 // File operations by path. Each call opens, works and closes, except the
-// open-file reads, whose descriptor belongs to the caller until it closes it.
+// open-file reads, whose handle belongs to the caller until it closes it.
 // Files are shared freely with other programs.
 #include <windows.h>
 
@@ -10,51 +10,71 @@
 
 #include "crt_io.h"
 #include "fileio/fileio.h"
+#include "handle_io.h"
 #include "path_forms.h"
 
 namespace {
 
-// Opens `path` for reading by its long-path form. FILE_OK, FILE_ERR_OPEN, or
-// FILE_ERR_IO when no buffer for the long form could be had.
-int OpenByLongPath(const wchar_t *path, int *fd)
+// Opens `path` for reading by its long-path form. FILE_OK; FILE_ERR_NOT_FOUND
+// when the system found neither the file nor its folder; FILE_ERR_OPEN for
+// any other refusal; FILE_ERR_IO when no buffer for the long form could be
+// had.
+int OpenByLongPath(const wchar_t *path, HANDLE *handle)
 {
     sLongPath form;
     int result = FormLongPath(path, &form);
-    if (result == FILE_OK && OpenForReading(form.text, fd) != 0)
-        result = FILE_ERR_OPEN;
+    if (result == FILE_OK) {
+        *handle = OpenHandleForReading(form.text);
+        if (*handle == INVALID_HANDLE_VALUE)
+            result = OpenFoundNothing(GetLastError()) ? FILE_ERR_NOT_FOUND : FILE_ERR_OPEN;
+    }
     ReleaseLongPath(&form);
     return result;
+}
+
+// The size the system tells for an open file; 0 also for files that tell
+// none (devices and some special files), which are counted by reading.
+int MeasureOpenFile(sOpenFile *file, uint64_t stop_above, uint64_t *size)
+{
+    HANDLE handle = static_cast<HANDLE>(file->handle);
+    LARGE_INTEGER told;
+    if (!GetFileSizeEx(handle, &told) || told.QuadPart < 0)
+        return FILE_ERR_IO;
+    uint64_t found = static_cast<uint64_t>(told.QuadPart);
+    if (found == 0) {
+        file->position = OPEN_FILE_POSITION_UNKNOWN;
+        if (CountByReading(handle, stop_above, &found) != 0)
+            return FILE_ERR_IO;
+    }
+    *size = found;
+    return FILE_OK;
 }
 
 }  // namespace
 
 int OpenFileForReading(const wchar_t *path, sOpenFile *file)
 {
-    int fd = -1;
-    _doserrno = 0;
-    int result = OpenByLongPath(path, &fd);
-    if (result == FILE_ERR_OPEN && OpenFoundNothing())
-        return FILE_ERR_NOT_FOUND;
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    int result = OpenByLongPath(path, &handle);
     if (result == FILE_OK) {
-        file->fd = fd;
+        file->handle = handle;
         file->position = 0;
     }
     return result;
 }
 
-// A run of reads that each go on where the last ended skips the seeks: under
-// Wine one costs about a fifth of a 64 KiB read.
 int ReadOpenFileAt(sOpenFile *file, void *dest, uint64_t offset, uint32_t *length)
 {
+    HANDLE handle = static_cast<HANDLE>(file->handle);
     if (file->position != offset) {
         file->position = OPEN_FILE_POSITION_UNKNOWN;
-        if (SeekFromStart(file->fd, offset) != 0)
+        if (SeekHandle(handle, offset) != 0)
             return FILE_ERR_IO;
         file->position = offset;
     }
     uint32_t got = 0;
-    if (ReadFully(file->fd, static_cast<uint8_t *>(dest), *length, &got) != 0) {
-        // Part of the read may have moved the descriptor.
+    if (ReadFully(handle, static_cast<uint8_t *>(dest), *length, &got) != 0) {
+        // Part of the read may have moved the handle.
         file->position = OPEN_FILE_POSITION_UNKNOWN;
         return FILE_ERR_IO;
     }
@@ -65,8 +85,8 @@ int ReadOpenFileAt(sOpenFile *file, void *dest, uint64_t offset, uint32_t *lengt
 
 void CloseOpenFile(sOpenFile *file)
 {
-    _close(file->fd);
-    file->fd = -1;
+    CloseHandle(static_cast<HANDLE>(file->handle));
+    file->handle = nullptr;
     file->position = OPEN_FILE_POSITION_UNKNOWN;
 }
 
@@ -83,30 +103,24 @@ int ReadFileAt(void *dest, const wchar_t *path, uint64_t offset, uint32_t *lengt
 
 void *ReadFileWhole(const wchar_t *path, uint32_t *limit)
 {
-    int fd = -1;
-    if (OpenByLongPath(path, &fd) != FILE_OK)
+    sOpenFile file;
+    if (OpenFileForReading(path, &file) != FILE_OK)
         return nullptr;
-
-    // A size the seek already shows above the limit spares reading it through.
-    int64_t end = _lseeki64(fd, 0, SEEK_END);
     uint64_t total = 0;
-    int read_any = 0;
-    if (end < 0 || static_cast<uint64_t>(end) > *limit || _lseeki64(fd, 0, SEEK_SET) != 0 ||
-        CountByReading(fd, *limit, &total, &read_any) != 0 || total > *limit) {
-        _close(fd);
+    if (MeasureOpenFile(&file, *limit, &total) != FILE_OK || total > *limit) {
+        CloseOpenFile(&file);
         return nullptr;
     }
-
     uint32_t size = static_cast<uint32_t>(total);
     uint8_t *buffer = static_cast<uint8_t *>(std::malloc(size ? size : 1));
-    uint32_t got = 0;
-    if (!buffer || _lseeki64(fd, 0, SEEK_SET) != 0 || ReadFully(fd, buffer, size, &got) != 0) {
+    uint32_t got = size;
+    if (!buffer || ReadOpenFileAt(&file, buffer, 0, &got) != FILE_OK) {
         std::free(buffer);
-        _close(fd);
+        CloseOpenFile(&file);
         return nullptr;
     }
-    _close(fd);
-    // A file that shrank since it was counted gives what is still there.
+    CloseOpenFile(&file);
+    // A file that shrank since it was measured gives what is still there.
     *limit = got;
     return buffer;
 }
@@ -139,20 +153,9 @@ int WriteFileAt(const void *src, const wchar_t *path, uint64_t offset, uint32_t 
 
 int QueryOpenFileSize(sOpenFile *file, uint64_t *size)
 {
-    // The seek to the end (and any counting read) moves the descriptor.
-    file->position = OPEN_FILE_POSITION_UNKNOWN;
-    int64_t end = _lseeki64(file->fd, 0, SEEK_END);
-    if (end < 0)
+    uint64_t found = 0;
+    if (MeasureOpenFile(file, UINT64_MAX, &found) != FILE_OK)
         return FILE_ERR_IO;
-    uint64_t found = static_cast<uint64_t>(end);
-    if (found == 0) {
-        // Some files report no size to the seek; their bytes are counted.
-        int read_any = 0;
-        if (_lseeki64(file->fd, 0, SEEK_SET) != 0 ||
-            CountByReading(file->fd, UINT64_MAX, &found, &read_any) != 0 ||
-            (read_any && found == 0))
-            return FILE_ERR_IO;
-    }
     if (size)
         *size = found;
     return FILE_OK;

@@ -89,32 +89,34 @@ int CompareFileNames(const wchar_t *a, int32_t a_units, const wchar_t *b, int32_
 // tests, tools built on this folder): the program itself reads through an
 // open file and writes through the whole-file replacements.
 // Reads up to *length bytes at `offset`; *length becomes the count read (0 at
-// or beyond the end). FILE_OK, FILE_ERR_OPEN, or FILE_ERR_IO when a read or
-// the seek fails (*length untouched).
+// or beyond the end). FILE_OK, FILE_ERR_OPEN, or FILE_ERR_IO when a read
+// fails (*length untouched).
 int ReadFileAt(void *dest, const wchar_t *path, uint64_t offset, uint32_t *length);
 // A file kept open for a run of reads at offsets (the file digest reads one
-// file block by block). `position` is where the descriptor stands, or
-// OPEN_FILE_POSITION_UNKNOWN, so that a read which goes on where the last one
-// ended needs no seek.
+// file block by block): a Win32 handle and where it stands (`position`, or
+// OPEN_FILE_POSITION_UNKNOWN), so that a read which goes on where the last
+// one ended needs no seek.
 constexpr uint64_t OPEN_FILE_POSITION_UNKNOWN = UINT64_MAX;
 
 struct sOpenFile {
-    int fd;
+    void *handle;
     uint64_t position;
 };
 
-// Opens like ReadFileAt: long-path form, binary, read only, shared for
-// reading and writing. FILE_OK; FILE_ERR_NOT_FOUND when the system answered
-// the open with "file not found" or "path not found"; FILE_ERR_OPEN for any
-// other refusal (also for a path too long for the buffer) or FILE_ERR_IO (no
-// path buffer); *file untouched on failure.
+// Opens like ReadFileAt: long-path form, read only, shared for reading and
+// writing, read front to back (FILE_FLAG_SEQUENTIAL_SCAN). FILE_OK;
+// FILE_ERR_NOT_FOUND when the system answered the open with "file not
+// found" or "path not found"; FILE_ERR_OPEN for any other refusal (also for
+// a path too long for the buffer) or FILE_ERR_IO (no path buffer); *file
+// untouched on failure.
 int OpenFileForReading(const wchar_t *path, sOpenFile *file);
 // ReadFileAt on an open file: FILE_OK with *length the count read (0 at or
 // beyond the end), or FILE_ERR_IO with *length untouched.
 int ReadOpenFileAt(sOpenFile *file, void *dest, uint64_t offset, uint32_t *length);
 void CloseOpenFile(sOpenFile *file);
 // The size of an open file into *size (may be null), as QueryFileSize
-// measures it: FILE_OK, or FILE_ERR_IO with *size untouched.
+// measures it: the size the handle tells, or, when it tells 0, the bytes
+// counted by reading. FILE_OK, or FILE_ERR_IO with *size untouched.
 int QueryOpenFileSize(sOpenFile *file, uint64_t *size);
 // A new buffer with the whole file (free() it), or null. `limit`: in, the
 // largest size accepted; out, the size read. An empty file gives a buffer.
@@ -124,7 +126,7 @@ void *ReadFileWhole(const wchar_t *path, uint32_t *limit);
 // FILE_ERR_IO when the seek, a write or the close fails.
 int WriteFileAt(const void *src, const wchar_t *path, uint64_t offset, uint32_t length);
 // The file's size into *size (may be null). FILE_OK, FILE_ERR_OPEN, or
-// FILE_ERR_IO when the seek fails or a size counted by reading stays 0.
+// FILE_ERR_IO when the size cannot be asked or a counting read fails.
 int QueryFileSize(const wchar_t *path, uint64_t *size);
 
 // ---- Replacing a file whole (replace.cpp) ------------------------------------

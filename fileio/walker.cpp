@@ -152,8 +152,11 @@ int ListOneFolder(const wchar_t *folder, sListDir *files, sListDir *folders)
         ReleaseLongPath(&pattern);
         return 2;
     }
+    // The basic level leaves out the short names, and the large fetch lets
+    // the system return many entries per call into the kernel.
     WIN32_FIND_DATAW c_file;
-    HANDLE find = FindFirstFileW(pattern.text, &c_file);
+    HANDLE find = FindFirstFileExW(pattern.text, FindExInfoBasic, &c_file, FindExSearchNameMatch,
+                                   nullptr, FIND_FIRST_EX_LARGE_FETCH);
     int result = -1;
     if (find != INVALID_HANDLE_VALUE) {
         result = 0;

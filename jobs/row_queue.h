@@ -8,9 +8,14 @@
 #include "progress.h"
 #include "window/display.h"
 
-constexpr int32_t ROW_BATCH_ROWS = 256;
-// Rows that arrive slowly still appear within this delay.
-constexpr uint64_t ROW_BATCH_DELAY_MS = 50;
+// Rows go to the window by time, not by count: each hand-over makes the
+// user-interface thread place the rows and repaint the list, the bar and the
+// status texts, which under Wine cost as much as hashing dozens of small
+// files, so it happens a few times a second however fast the files come.
+// The count only bounds the queue, above what a delay's worth of the
+// smallest files fills.
+constexpr int32_t ROW_BATCH_ROWS = 4096;
+constexpr uint64_t ROW_BATCH_DELAY_MS = 250;
 
 struct RowQueue {
     DisplayRow rows[ROW_BATCH_ROWS];

@@ -1,8 +1,5 @@
 #include <windows.h>
 
-#include <fcntl.h>
-#include <io.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -166,11 +163,11 @@ TEST_F(Scratch, AnOpenFileServesReadsAtAnyOffsetAndStaysShared)
 {
     std::wstring path = At(L"ten.bin");
     ASSERT_TRUE(PutFile(path, 10));
-    sOpenFile file = {12345, 77};
+    sOpenFile file = {&file, 77};
     EXPECT_EQ(OpenFileForReading(At(L"missing.bin").c_str(), &file), FILE_ERR_NOT_FOUND);
     EXPECT_EQ(OpenFileForReading(At(L"gone\\missing.bin").c_str(), &file), FILE_ERR_NOT_FOUND);
     EXPECT_EQ(OpenFileForReading(dir.c_str(), &file), FILE_ERR_OPEN);
-    EXPECT_EQ(file.fd, 12345);
+    EXPECT_EQ(file.handle, &file);
     EXPECT_EQ(file.position, 77u);
     ASSERT_EQ(OpenFileForReading(path.c_str(), &file), FILE_OK);
 
@@ -208,20 +205,14 @@ TEST_F(Scratch, AnOpenFileServesReadsAtAnyOffsetAndStaysShared)
     EXPECT_EQ(length, 7u);
     EXPECT_EQ(std::string(reinterpret_cast<char *>(buf) + 1, 6), "ABCDEF");
 
-    // A descriptor that cannot read fails the read and keeps the length.
-    // After a failure the position is not trusted: with a readable descriptor
-    // (standing at 0) back in place, a read at the same offset must seek.
-    int write_only = _wopen(path.c_str(), _O_WRONLY | _O_BINARY);
-    ASSERT_GE(write_only, 0);
-    ASSERT_EQ(_dup2(write_only, file.fd), 0);
-    _close(write_only);
+    // A handle that cannot read fails the read and keeps the length. After a
+    // failure the position is not trusted: with a readable handle (standing
+    // at 0) back in place, a read at the same offset must seek.
+    ASSERT_TRUE(SwapFileHandle(&file.handle, path, GENERIC_WRITE));
     length = 5;
     EXPECT_EQ(ReadOpenFileAt(&file, buf, 10, &length), FILE_ERR_IO);
     EXPECT_EQ(length, 5u);
-    int readable = _wopen(path.c_str(), _O_RDONLY | _O_BINARY);
-    ASSERT_GE(readable, 0);
-    ASSERT_EQ(_dup2(readable, file.fd), 0);
-    _close(readable);
+    ASSERT_TRUE(SwapFileHandle(&file.handle, path, GENERIC_READ));
     length = 16;
     ASSERT_EQ(ReadOpenFileAt(&file, buf, 10, &length), FILE_OK);
     EXPECT_EQ(std::string(reinterpret_cast<char *>(buf), length), "CDEF");
@@ -390,9 +381,9 @@ TEST(TooLongPath, GivesTheOpenFailureOfEachOperation)
     uint64_t size = 5;
     EXPECT_EQ(QueryFileSize(path.c_str(), &size), FILE_ERR_OPEN);
     EXPECT_EQ(size, 5u);
-    sOpenFile file = {12345, 77};
+    sOpenFile file = {&file, 77};
     EXPECT_EQ(OpenFileForReading(path.c_str(), &file), FILE_ERR_OPEN);
-    EXPECT_EQ(file.fd, 12345);
+    EXPECT_EQ(file.handle, &file);
 
     // Without a drive there is no prefix, and far longer texts still only fail.
     std::wstring relative(40000, L'r');

@@ -4,9 +4,6 @@
 #include <windows.h>
 #include <winioctl.h>
 
-#include <fcntl.h>
-#include <io.h>
-
 #include <cstring>
 #include <functional>
 #include <string>
@@ -44,14 +41,11 @@ int logging_reader(sOpenFile *file, void *dest, uint64_t offset, uint32_t *lengt
     return result;
 }
 
-// Puts a write-only descriptor of the same file in the place of the open
+// Puts a write-only handle of the same file in the place of the open
 // file's, so the next read on it fails as a real read does.
 void make_reads_fail(sOpenFile *file, const std::wstring &path)
 {
-    int write_only = _wopen(path.c_str(), _O_WRONLY | _O_BINARY);
-    ASSERT_GE(write_only, 0);
-    ASSERT_EQ(_dup2(write_only, file->fd), 0);
-    _close(write_only);
+    ASSERT_TRUE(SwapFileHandle(&file->handle, path, GENERIC_WRITE));
 }
 
 class FileDigest : public ::testing::Test {

@@ -132,6 +132,18 @@ bool CutFile(const std::wstring &path, uint32_t size)
     return CloseHandle(file) && ok;
 }
 
+bool SwapFileHandle(void **handle, const std::wstring &path, DWORD access)
+{
+    HANDLE fresh = CreateFileW(LongForm(path).c_str(), access,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (fresh == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(*handle);
+    *handle = fresh;
+    return true;
+}
+
 std::string GetBytes(const std::wstring &path)
 {
     HANDLE file =

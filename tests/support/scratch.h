@@ -40,6 +40,10 @@ std::wstring PutFileIn(const std::wstring &folder, const std::wstring &name,
 // Cuts a file to `size` bytes through a handle that shares reading, writing
 // and deleting, so it works while the code under test holds the file open.
 bool CutFile(const std::wstring &path, uint32_t size);
+// Closes *handle and puts in its place a new handle on `path` with `access`
+// (GENERIC_WRITE: one that cannot read), so that code holding the file open
+// meets a failing read as a real one fails.
+bool SwapFileHandle(void **handle, const std::wstring &path, DWORD access);
 // The file's bytes; "<missing>" when it cannot be opened.
 std::string GetBytes(const std::wstring &path);
 bool Exists(const std::wstring &path);
