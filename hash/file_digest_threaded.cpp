@@ -4,7 +4,7 @@
 // chaining value; this thread then reads the last part and merges them all.
 // Taking leaves in turn keeps the reads close to file order, which is what
 // a drive reads fastest, and lets a thread that was held up take fewer.
-#include "hash/hash.h"
+#include "hash/file_digest.h"
 
 #include <windows.h>
 

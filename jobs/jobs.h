@@ -43,6 +43,9 @@ constexpr size_t JOB_SUMMARY_UNITS = 256;
 // units written before the NUL.
 size_t ComposeJobSummary(const JobTally *tally, wchar_t *out, size_t units);
 
+// "ERROR: Not enough free memory!" in a message box the user dismisses.
+void ShowOutOfMemoryMessage();
+
 // ---- Save (save.cpp) ----------------------------------------------------------------
 // Saves under `path` with "Saving"/"Ready" in the activity part and an error
 // box when the list could not be written (one that names a format that can

@@ -51,8 +51,6 @@ const wchar_t *JobPhaseText(int32_t outcome);
 // EndJob with "OK" or "BAD" for the outcome; EndJobOutOfMemory for
 // JOB_OUTCOME_NO_MEMORY.
 void EndJobWithOutcome(int32_t outcome);
-// "ERROR: Not enough free memory!" in a message box the user dismisses.
-void ShowOutOfMemoryMessage();
 // The memory message, then EndJob("BAD", JOB_OUTCOME_FAILED).
 void EndJobOutOfMemory();
 

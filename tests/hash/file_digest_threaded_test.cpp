@@ -9,6 +9,7 @@
 
 #include "fileio/fileio.h"
 #include "hash/file_digest_reader.h"
+#include "hash/file_digest.h"
 #include "hash/hash.h"
 #include "tests/hash/hash_test_util.h"
 #include "tests/support/scratch.h"
