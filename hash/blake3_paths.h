@@ -15,15 +15,11 @@ extern "C" {
 
 // What one path runs: single-block compression (in place, and with the
 // whole 64-byte output for the root) and the many-chunk compression, which
-// runs `degree` chunks at once.
+// runs `degree` chunks at once; each typed as the library declares it.
 struct blake3_kernel {
-    void (*compress_in_place)(uint32_t cv[8], const uint8_t block[BLAKE3_BLOCK_LEN],
-                              uint8_t block_len, uint64_t counter, uint8_t flags);
-    void (*compress_xof)(const uint32_t cv[8], const uint8_t block[BLAKE3_BLOCK_LEN],
-                         uint8_t block_len, uint64_t counter, uint8_t flags, uint8_t out[64]);
-    void (*hash_many)(const uint8_t *const *inputs, size_t num_inputs, size_t blocks,
-                      const uint32_t key[8], uint64_t counter, bool increment_counter,
-                      uint8_t flags, uint8_t flags_start, uint8_t flags_end, uint8_t *out);
+    decltype(&blake3_compress_in_place_portable) compress_in_place;
+    decltype(&blake3_compress_xof_portable) compress_xof;
+    decltype(&blake3_hash_many_portable) hash_many;
     size_t degree;
 };
 typedef engine_path<blake3_kernel> blake3_path;
