@@ -60,15 +60,6 @@ const KindInfo *KindOfNamePart(const utf16 *part, size_t units, bool bare)
 
 }  // namespace
 
-const utf16 *FileNameOf(const utf16 *path)
-{
-    const utf16 *name = path;
-    for (const utf16 *p = path; *p; ++p)
-        if (IsPathSeparator(*p))
-            name = p + 1;
-    return name;
-}
-
 size_t StemUnits(const utf16 *name)
 {
     size_t units = TextUnits(name);

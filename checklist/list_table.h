@@ -103,7 +103,5 @@ bool HoldsOneKind(int format);
 
 // ---- Names ------------------------------------------------------------------------
 
-// The last component of a path: the units after its last separator.
-const utf16 *FileNameOf(const utf16 *path);
 // The units of the last component before its last dot; all of it without one.
 size_t StemUnits(const utf16 *name);

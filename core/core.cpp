@@ -57,6 +57,15 @@ bool IsPathSeparator(utf16 unit)
     return unit == u'\\' || unit == u'/';
 }
 
+const utf16 *FileNameOf(const utf16 *path)
+{
+    const utf16 *name = path;
+    for (const utf16 *p = path; *p; ++p)
+        if (IsPathSeparator(*p))
+            name = p + 1;
+    return name;
+}
+
 bool IsDriveLetter(utf16 unit)
 {
     return (unit >= u'A' && unit <= u'Z') || (unit >= u'a' && unit <= u'z');

@@ -107,6 +107,8 @@ constexpr int32_t DIGEST_TEXT_CAPACITY = 129;  // longest digest text with its N
 void WriteHexUpper(const uint8_t *bytes, size_t count, utf16 *out);
 // Whether a unit separates the components of a path: Windows takes '/' for '\'.
 bool IsPathSeparator(utf16 unit);
+// The last component of a path: the units after its last separator.
+const utf16 *FileNameOf(const utf16 *path);
 // Whether a unit is a drive letter, A to Z in either case.
 bool IsDriveLetter(utf16 unit);
 // Units before the NUL; 0 for a null text.

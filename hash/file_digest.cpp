@@ -58,9 +58,7 @@ static int feed_open_file_blocks(sOpenFile *file, uint64_t size, uint32_t i_buff
     return 0;
 }
 
-// The block grows to what the file needs and stays for the next file, so a
-// hashing thread faults its pages in once, not once per file.
-static uint8_t *reserve_block(file_digest_buffer *buffer, uint32_t bytes)
+uint8_t *reserve_block(file_digest_buffer *buffer, uint32_t bytes)
 {
     if (buffer->capacity >= bytes)
         return buffer->block;

@@ -1,8 +1,8 @@
-// What the file digest and the file lanes share: the block read, the meter's
-// counts and the result of a failed open. The block read is ReadOpenFileAt
-// on the file the digest holds open from its first read to its last; the
-// tests wrap it to see how many bytes each read asks for and gets, and to
-// change the file between reads.
+// What the file digests share (one file, lanes, threads): the block read,
+// the meter's counts, the result of a failed open and the read block's
+// growth. The block read is ReadOpenFileAt on the file the digest holds open
+// from its first read to its last; the tests wrap it to see how many bytes
+// each read asks for and gets, and to change the file between reads.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +14,7 @@ typedef int (*file_block_reader)(sOpenFile *file, void *dest, uint64_t offset, u
 extern file_block_reader file_digest_read_block;
 
 struct file_digest_meter;
+struct file_digest_buffer;
 enum file_digest_result : int;
 
 // Counts an opened file of `size` bytes, and `bytes` read; a null meter
@@ -24,3 +25,7 @@ void count_read(file_digest_meter *meter, uint32_t bytes);
 // that is there but could not be opened, and both from an open that had no
 // memory for the path's buffer.
 file_digest_result digest_result_of_failed_open(int opened);
+// The buffer's block, grown to `bytes` if it is smaller; null without
+// memory. It stays for the next file, so a hashing thread faults its pages in
+// once, not once per file.
+uint8_t *reserve_block(file_digest_buffer *buffer, uint32_t bytes);

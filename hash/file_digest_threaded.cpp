@@ -76,20 +76,6 @@ DWORD WINAPI helper_thread(LPVOID parameter)
     return 0;
 }
 
-// The caller's block, grown to `bytes` if it is smaller; null without memory.
-uint8_t *block_of_at_least(file_digest_buffer *buffer, uint32_t bytes)
-{
-    if (buffer->capacity < bytes) {
-        uint8_t *grown = static_cast<uint8_t *>(std::malloc(bytes));
-        if (!grown)
-            return nullptr;
-        std::free(buffer->block);
-        buffer->block = grown;
-        buffer->capacity = bytes;
-    }
-    return buffer->block;
-}
-
 // Helpers for the leaves beyond this thread's: at most one per leaf.
 int32_t start_helpers(threaded_digest *run, int32_t threads, HANDLE *helpers)
 {
@@ -150,7 +136,7 @@ file_digest_result file_digest_threaded_text(utf16 kind, const utf16 *path, utf1
         run.tree = blake3_tree_plan(size, LEAF_BYTES);
         // An empty file needs no read, but a block all the same.
         uint64_t block_bytes = size == 0 ? 1 : size < LEAF_BYTES ? size : LEAF_BYTES;
-        uint8_t *block = block_of_at_least(buffer, uint32_t(block_bytes));
+        uint8_t *block = reserve_block(buffer, uint32_t(block_bytes));
         run.leaf_cvs = static_cast<uint8_t(*)[32]>(std::malloc(run.tree.leaves * 32 + 32));
         uint8_t digest[32];
         result = block && run.leaf_cvs ? digest_open_file(&run, &file, threads, block, digest)

@@ -43,11 +43,7 @@ const wchar_t *SaveFailureText(int result)
 
 const wchar_t *SaveNameExtension(const wchar_t *path)
 {
-    const wchar_t *name = path;
-    for (const wchar_t *p = path; *p; ++p)
-        if (IsPathSeparator(*p))
-            name = p + 1;
-    return std::wcsrchr(name, L'.');
+    return std::wcsrchr(FileNameOf(path), L'.');
 }
 
 bool SaveNameNeedsExtension(const wchar_t *path)
